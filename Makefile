@@ -1,0 +1,37 @@
+# Quick start (Debian 12, as root):  make run   |   make test
+BUILD      ?= build
+BUILD_ASAN ?= build-asan
+GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
+JOBS       ?= $(shell nproc)
+
+.PHONY: all deps build run test test-asan monitor-demo bench fuzz soak clean
+
+all: build
+
+deps:
+	@bash scripts/install-deps.sh
+
+$(BUILD)/CMakeCache.txt:
+	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+
+build: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS)
+
+run: build
+	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
+	  echo "make run: no display found (DISPLAY is not set); try: xvfb-run -a make run"; exit 1; fi
+	cd examples/demo && exec ../../$(BUILD)/wirelab/wirelab
+
+test: build
+	@bash scripts/run-tests.sh $(BUILD)
+
+test-asan: deps
+	cmake -S . -B $(BUILD_ASAN) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DWIRELAB_SANITIZE=ON
+	cmake --build $(BUILD_ASAN) -j $(JOBS)
+	@ASAN_OPTIONS=detect_leaks=1 bash scripts/run-tests.sh $(BUILD_ASAN)
+
+monitor-demo: build
+	@bash scripts/monitor-demo.sh $(BUILD)
+
+clean:
+	rm -rf $(BUILD) $(BUILD_ASAN)

@@ -1,0 +1,37 @@
+#!/usr/bin/env bash
+# Installs, with apt-get, only the Debian packages that are missing for building,
+# running and testing wirelab and monitorcfg. Safe to run again and again.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-declarative-dev qt6-serialport-dev libgl-dev
+  libqt6serialport6
+  libgtest-dev libgmock-dev
+  clang libclang-rt-dev
+  xvfb xauth socat iproute2 util-linux python3
+  fonts-dejavu-core fonts-wqy-microhei
+  nodejs
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "install-deps: missing packages: ${missing[*]}" >&2
+  echo "install-deps: run as root (or: sudo $0) to install them" >&2
+  exit 1
+fi
+
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}"

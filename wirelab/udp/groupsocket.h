@@ -1,0 +1,42 @@
+#pragma once
+// A raw IPv4 datagram socket for a multicast group, driven through the BSD
+// socket calls, with readability reported by a QSocketNotifier on the GUI
+// thread. No socket option is set besides the group membership.
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+
+class QSocketNotifier;
+
+class GroupSocket : public QObject
+{
+    Q_OBJECT
+public:
+    explicit GroupSocket(QObject *parent = nullptr);
+    ~GroupSocket() override;  // closes the socket
+
+    // Each returns 0 on success or the system's error code (errno).
+    int create();                               // socket(AF_INET, SOCK_DGRAM, 0)
+    int bindAny(int port);                      // bind to 0.0.0.0:(port & 0xFFFF)
+    int join(const QString &groupAddress);      // IP_ADD_MEMBERSHIP, interface any
+    void enableReadNotification();              // readyRead() from now on
+
+    // Reads one datagram whole (up to 65,507 bytes); empty on failure.
+    QByteArray readDatagram();
+
+    // One sendto() of the block to groupAddress:port. Returns the count sent
+    // or -1; error receives errno after the call (0 when it succeeded).
+    qint64 sendTo(const QByteArray &block, const QString &groupAddress, int port, int *error);
+
+    void close();
+    bool isValid() const { return m_fd >= 0; }
+    int handle() const { return m_fd; }
+
+Q_SIGNALS:
+    void readyRead();
+
+private:
+    int m_fd = -1;
+    QSocketNotifier *m_notifier = nullptr;
+};
