@@ -1,1 +1,211 @@
 #include "tnmudp.h"
+
+#include "common/errors.h"
+
+#include <QEventLoop>
+#include <QHostAddress>
+#include <QHostInfo>
+#include <QPointer>
+#include <QUdpSocket>
+
+#include <arpa/inet.h>
+
+namespace {
+
+// Dotted IPv4 text as inet_addr reads it (also "127.1", "0x7f.0.0.1").
+bool parseDotted(const QString &text, quint32 *hostOrder)
+{
+    if (text.contains(QChar(0)))
+        return false;
+    const QByteArray bytes = text.toLatin1();
+    in_addr a{};
+    if (inet_aton(bytes.constData(), &a) == 0)
+        return false;
+    *hostOrder = ntohl(a.s_addr);
+    return true;
+}
+
+QString dottedText(const QHostAddress &address)
+{
+    bool ok = false;
+    const quint32 v4 = address.toIPv4Address(&ok);
+    if (!ok)
+        return address.toString();
+    return QStringLiteral("%1.%2.%3.%4")
+        .arg(v4 >> 24).arg((v4 >> 16) & 0xFF).arg((v4 >> 8) & 0xFF).arg(v4 & 0xFF);
+}
+
+} // namespace
+
+TNMUDP::TNMUDP(QObject *parent)
+    : QObject(parent)
+{
+    openSocket();  // unbound until LocalPort is set; a send binds it implicitly
+}
+
+TNMUDP::~TNMUDP()
+{
+    dropSocket();
+}
+
+// The old socket may be the one whose readyRead is being handled right now
+// (a receiver can rebind or destroy the component): close it at once, but
+// free it only when control is back in the event loop.
+void TNMUDP::dropSocket()
+{
+    if (!m_socket)
+        return;
+    QUdpSocket *old = m_socket;
+    m_socket = nullptr;
+    disconnect(old, nullptr, this, nullptr);
+    old->close();
+    old->setParent(nullptr);
+    old->deleteLater();
+}
+
+void TNMUDP::openSocket()
+{
+    dropSocket();
+    m_socket = new QUdpSocket(this);
+    connect(m_socket, &QUdpSocket::readyRead, this, &TNMUDP::readPending);
+}
+
+void TNMUDP::setLocalPort(int port)
+{
+    openSocket();
+    m_localPort = port;
+    // IPv4 only, so that senders are reported as dotted IPv4. No address
+    // sharing: a port in use makes the bind fail, which leaves the socket
+    // unbound and silent.
+    m_socket->bind(QHostAddress::AnyIPv4, quint16(port & 0xFFFF), QAbstractSocket::DontShareAddress);
+}
+
+bool TNMUDP::isBound() const
+{
+    return m_socket && m_socket->state() == QAbstractSocket::BoundState;
+}
+
+void TNMUDP::CloseSocket()
+{
+    dropSocket();
+}
+
+void TNMUDP::readPending()
+{
+    QPointer<TNMUDP> self(this);
+    QUdpSocket *const socket = m_socket;
+    // One readyRead may cover several datagrams; each gets its own event.
+    while (self && socket == m_socket && socket->hasPendingDatagrams()) {
+        const qint64 size = socket->pendingDatagramSize();
+        QByteArray buffer(qMax<qint64>(size, 1), Qt::Uninitialized);
+        QHostAddress from;
+        quint16 port = 0;
+        const qint64 n = socket->readDatagram(buffer.data(), buffer.size(), &from, &port);
+        if (n < 0) {
+            m_last.clear();
+            emit dataReceived(-1, QString(), 0);
+            return;  // the error would otherwise repeat without end
+        }
+        buffer.truncate(n);
+        m_last = buffer;
+        emit dataReceived(int(n), dottedText(from), port);
+    }
+}
+
+void TNMUDP::ReadStream(QByteArray &data) const
+{
+    data = m_last;
+}
+
+void TNMUDP::SendStream(const QByteArray &block)
+{
+    QPointer<TNMUDP> self(this);
+    QByteArray data = block;
+    if (data.isEmpty()) {
+        bool handled = false;
+        // A copy: the handler may destroy the component and with it the member.
+        auto handler = OnStreamInvalid;
+        if (handler)
+            handler(handled, data);
+        if (!self)
+            return;
+        if (!handled || data.isEmpty())
+            throw WireError(QStringLiteral("Invalid stream"));
+    }
+    if (data.size() > MaxDatagram)
+        throw WireError(QStringLiteral("Datagram too large: %1 bytes (at most %2)")
+                            .arg(data.size()).arg(MaxDatagram));
+
+    const quint32 address = resolveRemoteHost();
+    if (!self)
+        return;  // destroyed while the name was looked up: nothing left to send with
+    if (address == 0)
+        throw UDPSockError(QStringLiteral("Null Remote Address"));
+
+    if (m_socket) {
+        // A socket whose bind failed gets a port of its own now, as an
+        // unbound socket does on its first send; kept IPv4 so replies that
+        // it receives name their sender in dotted form.
+        if (m_socket->state() == QAbstractSocket::UnconnectedState)
+            m_socket->bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress);
+        m_socket->writeDatagram(data, QHostAddress(address), quint16(RemotePort & 0xFFFF));
+    }
+    emit dataSent();
+}
+
+quint32 TNMUDP::resolveRemoteHost()
+{
+    const QString name = RemoteHost;
+    if (name.isEmpty())
+        return 0;
+    quint32 address = 0;
+    if (parseDotted(name, &address))
+        return address;
+
+    QPointer<TNMUDP> self(this);
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        // Events keep flowing while the name is looked up; the lookup keeps
+        // the name it started with even if RemoteHost changes meanwhile.
+        QEventLoop loop;
+        bool done = false;
+        bool found = false;
+        const auto onResult = [&](const QHostInfo &info) {
+            if (info.error() == QHostInfo::NoError) {
+                const auto addresses = info.addresses();
+                for (const QHostAddress &a : addresses) {
+                    bool isV4 = false;
+                    const quint32 v4 = a.toIPv4Address(&isV4);
+                    if (isV4) {
+                        address = v4;
+                        found = true;
+                        break;
+                    }
+                }
+            }
+            done = true;
+            loop.quit();
+        };
+        connect(this, &QObject::destroyed, &loop, &QEventLoop::quit);
+        const int id = QHostInfo::lookupHost(name, &loop, onResult);
+        if (!done)
+            loop.exec();
+        if (!self) {
+            QHostInfo::abortHostLookup(id);
+            return 0;
+        }
+        if (found)
+            return address;
+
+        if (attempt == 1)
+            break;  // the one retry that a handler may ask for has failed too
+        bool handled = false;
+        auto handler = OnInvalidHost;
+        if (handler)
+            handler(handled);
+        if (!self)
+            return 0;
+        if (!handled)
+            break;
+    }
+    throw UDPSockError(QStringLiteral("Host Lookup Canceled"));
+}

@@ -59,6 +59,8 @@ Q_SIGNALS:
 private:
     void readPending();
     quint32 resolveRemoteHost();  // IPv4 address in host order; throws
+    void openSocket();
+    void dropSocket();
 
     QUdpSocket *m_socket = nullptr;
     int m_localPort = 0;
