@@ -1,1 +1,124 @@
 #include "groupsocket.h"
+
+#include <QSocketNotifier>
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+
+// The largest UDP payload over IPv4; a buffer one byte larger lets a longer
+// (impossible) datagram show up as truncated instead of passing as whole.
+constexpr int MaxDatagram = 65507;
+
+// Dotted IPv4 text as inet_addr reads it; false for anything else.
+bool parseGroup(const QString &text, in_addr *address)
+{
+    if (text.contains(QChar(0)))
+        return false;
+    return inet_aton(text.toLatin1().constData(), address) != 0;
+}
+
+} // namespace
+
+GroupSocket::GroupSocket(QObject *parent)
+    : QObject(parent)
+{
+}
+
+GroupSocket::~GroupSocket()
+{
+    close();
+}
+
+int GroupSocket::create()
+{
+    close();
+    m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    return m_fd < 0 ? errno : 0;
+}
+
+int GroupSocket::bindAny(int port)
+{
+    sockaddr_in local{};
+    local.sin_family = AF_INET;
+    local.sin_port = htons(quint16(port & 0xFFFF));
+    local.sin_addr.s_addr = htonl(INADDR_ANY);
+    if (::bind(m_fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) < 0)
+        return errno;
+    return 0;
+}
+
+int GroupSocket::join(const QString &groupAddress)
+{
+    ip_mreq membership{};
+    if (!parseGroup(groupAddress, &membership.imr_multiaddr))
+        return EINVAL;
+    membership.imr_interface.s_addr = htonl(INADDR_ANY);
+    if (::setsockopt(m_fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &membership, sizeof membership) < 0)
+        return errno;
+    return 0;
+}
+
+void GroupSocket::enableReadNotification()
+{
+    if (m_fd < 0 || m_notifier)
+        return;
+    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &GroupSocket::readyRead);
+}
+
+QByteArray GroupSocket::readDatagram()
+{
+    if (m_fd < 0)
+        return QByteArray();
+    QByteArray buffer(MaxDatagram + 1, Qt::Uninitialized);
+    sockaddr_in from{};
+    socklen_t fromLength = sizeof from;
+    // Non-blocking for this call only: a spurious notification must not
+    // stall the GUI thread, and no socket option or flag is changed.
+    const ssize_t n = ::recvfrom(m_fd, buffer.data(), size_t(buffer.size()), MSG_DONTWAIT,
+                                 reinterpret_cast<sockaddr *>(&from), &fromLength);
+    if (n < 0 || n > MaxDatagram)
+        return QByteArray();
+    buffer.truncate(int(n));
+    return buffer;
+}
+
+qint64 GroupSocket::sendTo(const QByteArray &block, const QString &groupAddress, int port, int *error)
+{
+    sockaddr_in target{};
+    target.sin_family = AF_INET;
+    target.sin_port = htons(quint16(port & 0xFFFF));
+    if (!parseGroup(groupAddress, &target.sin_addr)) {
+        if (error)
+            *error = EINVAL;
+        return -1;
+    }
+    const ssize_t n = ::sendto(m_fd, block.constData(), size_t(block.size()), MSG_DONTWAIT,
+                               reinterpret_cast<const sockaddr *>(&target), sizeof target);
+    if (error)
+        *error = n < 0 ? errno : 0;
+    return n;
+}
+
+// The notifier goes before the descriptor it watches. It is freed later
+// because close() may run from inside its own activation (a receiver that
+// deletes the endpoint).
+void GroupSocket::close()
+{
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        disconnect(m_notifier, nullptr, this, nullptr);
+        m_notifier->setParent(nullptr);
+        m_notifier->deleteLater();
+        m_notifier = nullptr;
+    }
+    if (m_fd >= 0) {
+        ::close(m_fd);
+        m_fd = -1;
+    }
+}
