@@ -1,1 +1,43 @@
 #include "paramline.h"
+
+#include "common/intconv.h"
+
+QString ParamValue(const QString &line, const QString &key, bool *found)
+{
+    const bool present = line.contains(key + u'=');
+    if (found)
+        *found = present;
+    if (!present)
+        return QString();
+    // The bare word, not KEY=: lines written by the workspace rely on PORT
+    // reading inside REMOTEPORT/LOCALPORT.
+    const qsizetype start = line.indexOf(key) + key.size() + 1;
+    if (start >= line.size())
+        return QString();
+    const qsizetype comma = line.indexOf(u',', start);
+    return comma < 0 ? line.mid(start) : line.mid(start, comma - start);
+}
+
+namespace {
+
+void ReadNumber(const QString &line, const QString &key, int &value)
+{
+    bool found = false;
+    const QString text = ParamValue(line, key, &found);
+    if (found && !text.isEmpty())
+        value = StrToInt(text);
+}
+
+} // namespace
+
+ParamLine ReadParamLine(const QString &line)
+{
+    ParamLine p;
+    p.socketType = ParamValue(line, QStringLiteral("SOCKETTYPE"));
+    ReadNumber(line, QStringLiteral("PORT"), p.port);
+    ReadNumber(line, QStringLiteral("HEX"), p.hex);
+    ReadNumber(line, QStringLiteral("LOCALPORT"), p.localPort);
+    ReadNumber(line, QStringLiteral("REMOTEPORT"), p.remotePort);
+    p.host = ParamValue(line, QStringLiteral("HOST"));
+    return p;
+}
