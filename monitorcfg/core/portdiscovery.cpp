@@ -1,0 +1,74 @@
+#include "portdiscovery.h"
+
+#include <QSerialPort>
+#include <QSerialPortInfo>
+
+#include <algorithm>
+
+namespace {
+
+struct NameKey
+{
+    QString stem;
+    qulonglong number = 0;
+    bool hasNumber = false;
+};
+
+NameKey KeyOf(const QString &name)
+{
+    qsizetype digitsFrom = name.size();
+    while (digitsFrom > 0 && name.at(digitsFrom - 1).isDigit())
+        --digitsFrom;
+    NameKey key;
+    key.stem = name.left(digitsFrom);
+    key.hasNumber = digitsFrom < name.size();
+    key.number = name.mid(digitsFrom).toULongLong();
+    return key;
+}
+
+} // namespace
+
+QStringList SortPortNames(QStringList names)
+{
+    std::stable_sort(names.begin(), names.end(), [](const QString &a, const QString &b) {
+        const NameKey ka = KeyOf(a), kb = KeyOf(b);
+        if (ka.stem != kb.stem)
+            return ka.stem < kb.stem;
+        if (ka.hasNumber != kb.hasNumber)
+            return !ka.hasNumber;
+        return ka.number < kb.number;
+    });
+    return names;
+}
+
+QStringList CandidatePortNames()
+{
+#ifdef Q_OS_WIN
+    QStringList names;
+    for (int n = 1; n <= 16; ++n)
+        names << QStringLiteral("COM%1").arg(n);
+    return names;
+#else
+    QStringList names;
+    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    for (const QSerialPortInfo &info : ports)
+        names << info.portName();
+    names.removeDuplicates();
+    return SortPortNames(names);
+#endif
+}
+
+QStringList DiscoverPorts()
+{
+    QStringList usable;
+    const QStringList candidates = CandidatePortNames();
+    for (const QString &name : candidates) {
+        QSerialPort port;
+        port.setPortName(name);
+        if (port.open(QIODevice::ReadWrite)) {
+            usable << name;
+            port.close();
+        }
+    }
+    return usable;
+}

@@ -1,0 +1,16 @@
+#pragma once
+// Which serial ports the port choice offers: those that can be opened, in
+// the platform's names and order (COM1 .. COM16 on Windows, the serial
+// devices the system reports elsewhere).
+
+#include <QStringList>
+
+// The names worth trying, before any is opened.
+QStringList CandidatePortNames();
+
+// Orders names like ttyS2, ttyS10, ttyUSB0 by their stem, then by the number
+// at their end (ttyS2 before ttyS10).
+QStringList SortPortNames(QStringList names);
+
+// The candidates that open (each is closed again at once).
+QStringList DiscoverPorts();

@@ -1,0 +1,111 @@
+// monitor-sim: a simulated grounding-resistance monitor on a pseudo-terminal.
+// Prints the device path on the first line of standard output, then answers
+// like the monitor. Lines on standard input change its behaviour at run
+// time: normal, silent, garbage, short [N], close, status, quit.
+
+#include "monitorsim.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QSocketNotifier>
+#include <QTextStream>
+
+#include <cstdio>
+#include <unistd.h>
+
+namespace {
+
+QTextStream &Err()
+{
+    static QTextStream err(stderr);
+    return err;
+}
+
+void HandleControlLine(MonitorSim &sim, const QString &line)
+{
+    const QStringList words = line.simplified().split(u' ', Qt::SkipEmptyParts);
+    if (words.isEmpty())
+        return;
+    if (words[0] == QLatin1String("quit")) {
+        QCoreApplication::quit();
+        return;
+    }
+    if (words[0] == QLatin1String("status")) {
+        Err() << "monitor-sim: stored " << sim.settings().queryReply().trimmed() << Qt::endl;
+        return;
+    }
+    MonitorSim::Behaviour behaviour;
+    if (!MonitorSim::ParseBehaviour(words[0], &behaviour)) {
+        Err() << "monitor-sim: commands: normal, silent, garbage, short [N], close, status, quit" << Qt::endl;
+        return;
+    }
+    if (words.size() > 1)
+        sim.setShortLength(words[1].toInt());
+    sim.setBehaviour(behaviour);
+    Err() << "monitor-sim: now " << words[0] << Qt::endl;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("monitor-sim"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral("Simulated grounding-resistance monitor on a pseudo-terminal."));
+    parser.addHelpOption();
+    const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never answer."));
+    const QCommandLineOption garbage(QStringLiteral("garbage"), QStringLiteral("Answer bytes that fit no reply."));
+    const QCommandLineOption shortOpt(QStringLiteral("short"),
+                                      QStringLiteral("Answer only the first <n> bytes of each reply."),
+                                      QStringLiteral("n"));
+    const QCommandLineOption closeOpt(QStringLiteral("close"), QStringLiteral("Hang up on the first command."));
+    parser.addOptions({silent, garbage, shortOpt, closeOpt});
+    parser.process(app);
+
+    MonitorSim sim;
+    if (parser.isSet(silent))
+        sim.setBehaviour(MonitorSim::Behaviour::Silent);
+    if (parser.isSet(garbage))
+        sim.setBehaviour(MonitorSim::Behaviour::Garbage);
+    if (parser.isSet(shortOpt)) {
+        sim.setBehaviour(MonitorSim::Behaviour::Short);
+        sim.setShortLength(parser.value(shortOpt).toInt());
+    }
+    if (parser.isSet(closeOpt))
+        sim.setBehaviour(MonitorSim::Behaviour::Close);
+
+    if (!sim.start()) {
+        Err() << "monitor-sim: " << sim.errorText() << Qt::endl;
+        return 1;
+    }
+    std::printf("%s\n", qPrintable(sim.devicePath()));
+    std::fflush(stdout);
+
+    QObject::connect(&sim, &MonitorSim::commandHandled, [](const QByteArray &command, const QByteArray &answer) {
+        Err() << "monitor-sim: got \"" << QString::fromLatin1(command) << "\", answered "
+              << (answer.isEmpty() ? QStringLiteral("nothing")
+                                   : QStringLiteral("\"%1\"").arg(QString::fromLatin1(answer.trimmed())))
+              << Qt::endl;
+    });
+    QObject::connect(&sim, &MonitorSim::lineClosed, [] { Err() << "monitor-sim: line closed" << Qt::endl; });
+
+    QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);
+    QByteArray typed;
+    QObject::connect(&input, &QSocketNotifier::activated, [&] {
+        char buffer[256];
+        const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);
+        if (n <= 0) {
+            input.setEnabled(false);  // no more control input; keep serving
+            return;
+        }
+        typed.append(buffer, n);
+        qsizetype end;
+        while ((end = typed.indexOf('\n')) >= 0) {
+            HandleControlLine(sim, QString::fromLocal8Bit(typed.left(end)));
+            typed.remove(0, end + 1);
+        }
+    });
+    return app.exec();
+}
