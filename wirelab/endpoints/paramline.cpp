@@ -20,12 +20,22 @@ QString ParamValue(const QString &line, const QString &key, bool *found)
 
 namespace {
 
+// An empty value keeps the default only where the key really stands with
+// its "=" (a declaration that left the key out). An empty value that comes
+// from a key word found inside another value (HOST=HEXA) is a misread line
+// and fails like any other non-number.
 void ReadNumber(const QString &line, const QString &key, int &value)
 {
     bool found = false;
     const QString text = ParamValue(line, key, &found);
-    if (found && !text.isEmpty())
-        value = StrToInt(text);
+    if (!found)
+        return;
+    if (text.isEmpty()) {
+        const qsizetype at = line.indexOf(key) + key.size();
+        if (at < line.size() && line.at(at) == u'=')
+            return;
+    }
+    value = StrToInt(text);
 }
 
 } // namespace

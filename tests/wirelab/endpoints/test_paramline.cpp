@@ -60,11 +60,10 @@ TEST(ParamLine, ValueStartsOneCharacterAfterTheBareKeyWord)
     EXPECT_TRUE(found);
     EXPECT_EQ(ParamValue("HOST=HEX", "HEX"), "");
     EXPECT_EQ(ParamValue("HEX=1,HOST=a", "HEX"), "1");
-    // HEX inside a host "HEXA": the A is skipped, the value is empty, so
-    // HEX keeps 0 instead of taking the real HEX=1.
-    const ParamLine p = ReadParamLine("SOCKETTYPE=TCP Client,PORT=1,HOST=HEXA,HEX=1");
-    EXPECT_EQ(p.hex, 0);
-    EXPECT_EQ(p.host, "HEXA");
+    // HEX inside a host "HEXA": the A is skipped as if it were the "=", the
+    // value read is empty, and since no "HEX=" stands there the line is
+    // misread: the conversion fails and nothing may be created from it.
+    EXPECT_THROW(ReadParamLine("SOCKETTYPE=TCP Client,PORT=1,HOST=HEXA,HEX=1"), ConvertError);
 }
 
 TEST(ParamLine, NonNumericNumbersRaiseTheConversionError)
