@@ -5,6 +5,7 @@
 // crosses Qt's event loop.
 
 #include <QString>
+#include <type_traits>
 #include <utility>
 
 void ReportError(const QString &text);  // the default error report
@@ -17,8 +18,14 @@ bool Guarded(F &&f);
 template <class F>
 auto guard(F f)
 {
+    // Called with the signal's arguments when f takes them, else with none.
     return [f = std::move(f)](auto &&...args) mutable {
-        Guarded([&] { f(std::forward<decltype(args)>(args)...); });
+        Guarded([&] {
+            if constexpr (std::is_invocable_v<F &, decltype(args)...>)
+                f(std::forward<decltype(args)>(args)...);
+            else
+                f();
+        });
     };
 }
 

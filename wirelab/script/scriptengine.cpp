@@ -1,1 +1,138 @@
 #include "scriptengine.h"
+
+#include "common/errors.h"
+
+#include <QFile>
+#include <QStringList>
+
+ScriptEngine::ScriptEngine()
+    : m_global(m_engine.globalObject())
+{
+    m_watchdog = std::thread([this] { watchdogLoop(); });
+}
+
+ScriptEngine::~ScriptEngine()
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_quit = true;
+    }
+    m_wake.notify_all();
+    m_watchdog.join();
+}
+
+void ScriptEngine::watchdogLoop()
+{
+    std::unique_lock<std::mutex> lock(m_mutex);
+    while (!m_quit) {
+        if (!m_armed) {
+            m_wake.wait(lock);
+            continue;
+        }
+        const std::uint64_t generation = m_generation;
+        if (m_wake.wait_until(lock, m_deadline) == std::cv_status::timeout
+            && m_armed && m_generation == generation && !m_quit) {
+            // Under the same mutex as disarm(): a late interrupt can never
+            // hit the next call.
+            m_fired = true;
+            m_engine.setInterrupted(true);
+            m_armed = false;
+        }
+    }
+}
+
+void ScriptEngine::arm()
+{
+    if (m_timeoutMs <= 0)
+        return;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_generation;
+        m_armed = true;
+        m_fired = false;
+        m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeoutMs);
+    }
+    m_wake.notify_all();
+}
+
+void ScriptEngine::disarm()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    m_armed = false;
+    ++m_generation;
+    if (m_fired)
+        m_engine.setInterrupted(false);
+}
+
+QString ScriptEngine::EvalScript(const QString &text)
+{
+    ++m_evalCount;
+    QStringList stack;
+    arm();
+    const QJSValue result = m_engine.evaluate(text, QString(), 1, &stack);
+    bool interrupted = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        interrupted = m_fired;
+    }
+    disarm();
+
+    if (interrupted)
+        throw ScriptError(QStringLiteral("Script interrupted: the call ran longer than %1 s")
+                              .arg(m_timeoutMs / 1000.0));
+    if (!stack.isEmpty() || result.isError()) {
+        QString message = result.toString();
+        if (message.isEmpty())
+            message = QStringLiteral("Script error");
+        int line = result.isError() ? result.property(QStringLiteral("lineNumber")).toInt() : 0;
+        if (line <= 0 && !stack.isEmpty()) {
+            // "function:line:column:file" for the frame that threw
+            const QStringList parts = stack.first().split(u':');
+            if (parts.size() >= 2)
+                line = parts.at(1).toInt();
+        }
+        if (line > 0)
+            message += QStringLiteral(" (line %1)").arg(line);
+        throw ScriptError(message);
+    }
+    if (result.isUndefined() || result.isNull())
+        return QString();
+    return result.toString();
+}
+
+bool ReadScriptFile(const QString &path, QString &text)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return false;
+    QByteArray bytes = file.readAll();
+    if (file.error() != QFile::NoError)
+        return false;
+    QString s = QString::fromLocal8Bit(bytes);
+    s.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    s.replace(u'\r', u'\n');
+    s.replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
+    text = s;
+    return true;
+}
+
+void ScriptEngine::LoadScripts(const QString &projectFile)
+{
+    QString project;
+    if (!ReadScriptFile(projectFile, project))
+        return;
+    const QStringList lines = project.split(QStringLiteral("\r\n"));
+    for (const QString &line : lines) {
+        const QString path = line.trimmed();
+        if (path.isEmpty() || path.startsWith(QStringLiteral("//")))
+            continue;
+        QString code;
+        if (!ReadScriptFile(path, code))
+            return;
+        try {
+            EvalScript(code);
+        } catch (const WireError &) {
+            // a broken file is skipped; the next one still loads
+        }
+    }
+}

@@ -1,1 +1,68 @@
-// placeholder
+#pragma once
+// The one JavaScript engine of the workbench: one global scope for the whole
+// run, into which the project's script files are evaluated at start-up and in
+// which every call text is evaluated afterwards.
+//
+// A watchdog interrupts any single evaluation that runs longer than the
+// timeout (10 s by default), so a runaway script cannot hang the program; the
+// interruption is raised as a ScriptError like any other script error.
+
+#include <QJSEngine>
+#include <QJSValue>
+#include <QString>
+
+#include <condition_variable>
+#include <cstdint>
+#include <mutex>
+#include <thread>
+
+class ScriptEngine
+{
+public:
+    ScriptEngine();
+    ~ScriptEngine();
+    ScriptEngine(const ScriptEngine &) = delete;
+    ScriptEngine &operator=(const ScriptEngine &) = delete;
+
+    // Evaluates text in the global scope and returns the completion value as
+    // text (undefined and null give the empty text). Throws ScriptError with
+    // the engine's message and the line number on any error or throw.
+    QString EvalScript(const QString &text);
+
+    // Evaluates the script files listed in projectFile (one path per line;
+    // blank lines and lines starting with "//" after trimming are skipped).
+    // A file whose evaluation fails is skipped silently; a file that cannot
+    // be read ends the loading silently. A missing project file loads nothing.
+    void LoadScripts(const QString &projectFile = QStringLiteral("project.txt"));
+
+    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    int timeoutMs() const { return m_timeoutMs; }
+
+    // Number of evaluations so far (for tests and benchmarks).
+    quint64 evalCount() const { return m_evalCount; }
+
+    QJSEngine &engine() { return m_engine; }
+
+private:
+    void watchdogLoop();
+    void arm();
+    void disarm();
+
+    QJSEngine m_engine;
+    QJSValue m_global;  // kept alive: string results are much cheaper with it
+    int m_timeoutMs = 10000;
+    quint64 m_evalCount = 0;
+
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_armed = false;
+    bool m_fired = false;
+    bool m_quit = false;
+    std::uint64_t m_generation = 0;
+    std::chrono::steady_clock::time_point m_deadline;
+    std::thread m_watchdog;
+};
+
+// Reads a script file as the workbench does: 8-bit text in the locale's
+// encoding, every line break made CR LF. Returns false when it cannot be read.
+bool ReadScriptFile(const QString &path, QString &text);

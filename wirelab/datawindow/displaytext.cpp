@@ -1,0 +1,16 @@
+#include "displaytext.h"
+
+QString BytesForDisplay(const QByteArray &bytes)
+{
+    QString s = QString::fromLocal8Bit(bytes);
+    QChar *p = s.data();
+    const qsizetype n = s.size();
+    for (qsizetype i = 0; i < n; ++i) {
+        const char16_t c = p[i].unicode();
+        if (c < 0x20 && c != u'\t')
+            p[i] = QChar(char16_t(0x2400 + c));
+        else if (c == 0x7F)
+            p[i] = QChar(char16_t(0x2421));
+    }
+    return s;
+}

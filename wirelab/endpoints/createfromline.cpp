@@ -1,0 +1,3 @@
+#include "createfromline.h"
+
+TMySocket *CreateFromLine(Workbench &, const QString &) { return nullptr; }

@@ -1,0 +1,257 @@
+#include "workbench.h"
+
+#include "datasubwindow.h"
+#include "datawindow/tfrmdata.h"
+#include "endpointnode.h"
+#include "kinds.h"
+#include "script/actionexecutor.h"
+#include "script/calltext.h"
+#include "script/scripttimers.h"
+#include "script/workspace.h"
+#include "tcpclientendpoint.h"
+#include "tcpserverendpoint.h"
+#include "tmysocket.h"
+#include "udp/groupsocket.h"
+#include "udp/tnmudp.h"
+
+#include <QMdiArea>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
+
+Workbench::Workbench(QObject *parent)
+    : QObject(parent),
+      m_executor(std::make_unique<ActionExecutor>(*this)),
+      m_workspace(std::make_unique<Workspace>(*this)),
+      m_timers(std::make_unique<ScriptTimers>(*this))
+{
+}
+
+Workbench::~Workbench()
+{
+    DestroyAll();
+}
+
+void Workbench::attachUi(QWidget *mainWindow, QTreeWidget *tree, QMdiArea *mdi)
+{
+    m_mainWindow = mainWindow;
+    m_tree = tree;
+    m_mdi = mdi;
+}
+
+TMySocket *Workbench::FindEndpointByName(const QString &name) const
+{
+    if (!m_tree)
+        return nullptr;
+    for (QTreeWidgetItemIterator it(m_tree); *it; ++it) {
+        QTreeWidgetItem *item = *it;
+        if (!item->parent())
+            continue;
+        TMySocket *r = RecordOf(item);
+        if (r && r->window && r->window->name() == name)
+            return r;
+    }
+    return nullptr;
+}
+
+QTreeWidgetItem *Workbench::FindKindRoot(const QString &kind) const
+{
+    if (!m_tree)
+        return nullptr;
+    for (QTreeWidgetItemIterator it(m_tree); *it; ++it) {
+        if ((*it)->text(0) == kind)
+            return *it;
+    }
+    return nullptr;
+}
+
+TMySocket *Workbench::SelectedRecord() const
+{
+    if (!m_tree)
+        return nullptr;
+    return RecordOf(m_tree->currentItem());
+}
+
+TFrmData *Workbench::CreateDataWindow(TMySocket *record)
+{
+    auto *window = new TFrmData(*this);
+    window->MySocket = record;
+    record->window = window;
+    if (m_mdi) {
+        auto *frame = new DataSubWindow;
+        frame->setWidget(window);
+        frame->setAttribute(Qt::WA_DeleteOnClose, false);
+        m_mdi->addSubWindow(frame);
+        frame->showMaximized();
+    }
+    return window;
+}
+
+EndpointNode *Workbench::AddNode(QTreeWidgetItem *parent, const QString &caption, TMySocket *record,
+                                 int stateImage)
+{
+    auto *node = new EndpointNode(parent, caption, record);
+    node->setStateImage(stateImage);
+    if (parent)
+        parent->setExpanded(true);
+    if (m_tree)
+        m_tree->setCurrentItem(node);
+    return node;
+}
+
+void Workbench::SetStateImage(TMySocket *record, int stateImage)
+{
+    if (record && record->node)
+        record->node->setStateImage(stateImage);
+}
+
+void Workbench::Register(std::unique_ptr<TMySocket> record)
+{
+    m_registry.Register(std::move(record));
+}
+
+void Workbench::ScriptEvent(TMySocket *record, const QString &event, const QString &a, int b)
+{
+    EvalScript(CallText::OnSocketEvent(record->name(), event, a, b));
+    RunActions();
+}
+
+void Workbench::RunActions()
+{
+    m_executor->RunActions();
+}
+
+void Workbench::ShowEndpoint(TMySocket *record)
+{
+    if (!record || !m_registry.contains(record) || !record->window)
+        return;
+    record->window->RefreshStatus();
+    QWidget *frame = record->window->parentWidget();
+    if (auto *sub = qobject_cast<QMdiSubWindow *>(frame)) {
+        if (sub->isMinimized())
+            sub->showMaximized();
+        if (m_mdi)
+            m_mdi->setActiveSubWindow(sub);
+    }
+}
+
+namespace {
+// Hides a data window now and destroys it once control is back in the event
+// loop, so a handler of that window further up the stack is not pulled away.
+void DestroyWindow(TFrmData *window)
+{
+    if (!window)
+        return;
+    QWidget *frame = window->parentWidget();
+    if (qobject_cast<QMdiSubWindow *>(frame)) {
+        frame->hide();
+        frame->deleteLater();
+    } else {
+        window->hide();
+        window->deleteLater();
+    }
+}
+} // namespace
+
+void Workbench::DeleteSelected()
+{
+    TMySocket *selected = SelectedRecord();
+    if (!selected)
+        return;
+    QPointer<TMySocket> r(selected);
+    EvalScript(CallText::DeleteSocket(r->name()));
+    if (!r)
+        return;
+
+    const QString kind = r->kind;
+    if (kind == Kind::TcpServer) {
+        if (TcpServerEndpoint::LiveConnections(r) > 0)
+            return;
+        if (auto *server = qobject_cast<QTcpServer *>(r->component.data())) {
+            server->close();
+            server->deleteLater();
+        }
+    } else if (kind == Kind::TcpServerClient) {
+        if (r->state > 0)
+            TcpServerEndpoint::CloseConnection(*this, r);
+    } else if (kind == Kind::TcpClient) {
+        TcpClientEndpoint::Close(*this, r);
+        if (r && r->component)
+            r->component->deleteLater();
+    } else if (kind == Kind::UdpClient || kind == Kind::UdpServer) {
+        if (auto *udp = qobject_cast<TNMUDP *>(r->component.data())) {
+            udp->CloseSocket();
+            udp->deleteLater();
+        }
+    } else if (kind == Kind::UdpGroup) {
+        if (r->groupSocket) {
+            r->groupSocket->close();
+            r->groupSocket->deleteLater();
+        }
+    }
+    if (!r)
+        return;  // gone while a close handler ran
+
+    DestroyWindow(r->window);
+    EndpointNode *node = r->node;
+    m_registry.Remove(r);
+    delete node;  // with the nodes of its accepted connections
+    if (m_registry.count() == 0)
+        setWelcomeVisible(true);
+}
+
+void Workbench::StopCommand(QWidget *sender)
+{
+    QPointer<QWidget> button(sender);
+    TMySocket *r = SelectedRecord();
+    if (!r)
+        return;
+    if (r->kind == Kind::TcpServer) {
+        TcpServerEndpoint::StopListening(*this, r);
+    } else if (r->kind == Kind::TcpClient) {
+        QPointer<TMySocket> alive(r);
+        TcpClientEndpoint::Close(*this, r);
+        if (alive) {
+            alive->state = 0;
+            if (alive->window)
+                alive->window->RefreshStatus();
+        }
+    } else if (r->kind == Kind::TcpServerClient) {
+        r->state = 0;
+        TcpServerEndpoint::CloseConnection(*this, r);
+    }
+    if (button)
+        button->setEnabled(false);
+}
+
+void Workbench::setWelcomeVisible(bool visible)
+{
+    Q_EMIT welcomeVisibilityRequested(visible);
+}
+
+void Workbench::DestroyAll()
+{
+    for (int i = 0; i < m_registry.count(); ++i) {
+        TMySocket *r = m_registry.at(i);
+        if (r->window) {
+            QWidget *frame = r->window->parentWidget();
+            if (qobject_cast<QMdiSubWindow *>(frame))
+                delete frame;
+            else
+                delete r->window.data();
+        }
+    }
+    m_registry.clear();
+}
+
+void Workbench::CloseAllListeners()
+{
+    for (int i = 0; i < m_registry.count(); ++i) {
+        TMySocket *r = m_registry.at(i);
+        if (r->kind == Kind::TcpServer) {
+            if (auto *server = qobject_cast<QTcpServer *>(r->component.data()))
+                server->close();
+        }
+    }
+}

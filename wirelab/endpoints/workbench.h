@@ -1,0 +1,99 @@
+#pragma once
+// The workbench: the registry of endpoints, the script engine and the
+// building blocks that every endpoint kind, command and script service uses
+// (data windows, tree nodes, script events). The main window creates one and
+// attaches its tree and MDI area to it.
+
+#include "registry.h"
+#include "script/scriptengine.h"
+
+#include <QMdiArea>
+#include <QObject>
+#include <QTreeWidget>
+#include <QPointer>
+#include <QString>
+#include <memory>
+
+class QTreeWidgetItem;
+class QWidget;
+class TMySocket;
+class TFrmData;
+class EndpointNode;
+class ActionExecutor;
+class Workspace;
+class ScriptTimers;
+
+class Workbench : public QObject
+{
+    Q_OBJECT
+public:
+    explicit Workbench(QObject *parent = nullptr);
+    ~Workbench() override;
+
+    void attachUi(QWidget *mainWindow, QTreeWidget *tree, QMdiArea *mdi);
+    QWidget *mainWindow() const { return m_mainWindow; }
+    QTreeWidget *tree() const { return m_tree; }
+    QMdiArea *mdi() const { return m_mdi; }
+
+    EndpointRegistry &registry() { return m_registry; }
+    ScriptEngine &script() { return m_script; }
+    ActionExecutor &executor() { return *m_executor; }
+    Workspace &workspace() { return *m_workspace; }
+    ScriptTimers &timers() { return *m_timers; }
+
+    // --- lookups -------------------------------------------------------
+    // Walks the tree in display order, skipping roots and record-less nodes;
+    // the first record whose data window caption equals name exactly.
+    TMySocket *FindEndpointByName(const QString &name) const;
+    // The first node whose text equals the kind name exactly.
+    QTreeWidgetItem *FindKindRoot(const QString &kind) const;
+    // The record of the selected node, or nullptr.
+    TMySocket *SelectedRecord() const;
+
+    // --- building blocks for the endpoint kinds ---------------------------
+    // A new data window in the MDI area, shown maximized, linked both ways.
+    TFrmData *CreateDataWindow(TMySocket *record);
+    // A node under parent carrying the record: parent expanded, image set,
+    // the node selected.
+    EndpointNode *AddNode(QTreeWidgetItem *parent, const QString &caption,
+                          TMySocket *record, int stateImage);
+    // Sets the state image of the record's node, if it still has one.
+    void SetStateImage(TMySocket *record, int stateImage);
+    void Register(std::unique_ptr<TMySocket> record);
+
+    // --- script -------------------------------------------------------------
+    QString EvalScript(const QString &text) { return m_script.EvalScript(text); }
+    // OnSocketEvent(name, event, a, b) and then the action executor.
+    // A script error propagates to the caller.
+    void ScriptEvent(TMySocket *record, const QString &event, const QString &a, int b);
+    void RunActions();
+
+    // --- commands -------------------------------------------------------------
+    // Deletes the selected endpoint (DeleteSocket call first; an error stops
+    // the deletion with nothing freed).
+    void DeleteSelected();
+    // The stop command: acts on the selected node's record, disables sender.
+    void StopCommand(QWidget *sender);
+    // Shows a data window in front and refreshes its status (tree selection).
+    void ShowEndpoint(TMySocket *record);
+
+    void setWelcomeVisible(bool visible);
+
+    // Exit: destroys every data window and clears the registry.
+    void DestroyAll();
+    // Window close: closes the listening socket of every TCP server.
+    void CloseAllListeners();
+
+Q_SIGNALS:
+    void welcomeVisibilityRequested(bool visible);
+
+private:
+    EndpointRegistry m_registry;
+    ScriptEngine m_script;
+    QPointer<QWidget> m_mainWindow;
+    QPointer<QTreeWidget> m_tree;
+    QPointer<QMdiArea> m_mdi;
+    std::unique_ptr<ActionExecutor> m_executor;
+    std::unique_ptr<Workspace> m_workspace;
+    std::unique_ptr<ScriptTimers> m_timers;
+};
