@@ -1,10 +1,11 @@
 # Quick start (Debian 12, as root):  make run   |   make test
 BUILD      ?= build
 BUILD_ASAN ?= build-asan
+BUILD_FUZZ ?= build-fuzz
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build run test test-asan monitor-demo bench fuzz soak clean
+.PHONY: all deps build fuzz-build run test test-asan monitor-demo bench fuzz soak clean
 
 all: build
 
@@ -22,8 +23,16 @@ run: build
 	  echo "make run: no display found (DISPLAY is not set); try: xvfb-run -a make run"; exit 1; fi
 	cd examples/demo && exec ../../$(BUILD)/wirelab/wirelab
 
-test: build
+fuzz-build: deps
+	cmake -S fuzz -B $(BUILD_FUZZ) -G "$(GENERATOR)" -DCMAKE_CXX_COMPILER=clang++
+	cmake --build $(BUILD_FUZZ) -j $(JOBS)
+
+test: build fuzz-build
 	@bash scripts/run-tests.sh $(BUILD)
+	@FUZZ_BUILD=$(CURDIR)/$(BUILD_FUZZ) bash scripts/run-fuzz.sh 5
+
+fuzz: fuzz-build
+	@FUZZ_BUILD=$(CURDIR)/$(BUILD_FUZZ) bash scripts/run-fuzz.sh 60
 
 test-asan: deps
 	cmake -S . -B $(BUILD_ASAN) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DWIRELAB_SANITIZE=ON
@@ -34,4 +43,4 @@ monitor-demo: build
 	@bash scripts/monitor-demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)

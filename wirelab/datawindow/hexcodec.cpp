@@ -4,7 +4,7 @@
 
 namespace {
 
-const char16_t kDigits[] = u"0123456789ABCDEF";
+constexpr char16_t kDigits[] = u"0123456789ABCDEF";
 
 // Both digits of every byte value, so that the bulk conversions write two
 // code units per byte straight into a preallocated buffer.

@@ -1,0 +1,39 @@
+// Lenient JSON: any text parses or fails cleanly; the typed getters answer for
+// every member; a parsed value written back as JSON parses to the same text.
+#include "script/jsondoc.h"
+
+#include <cstdlib>
+
+namespace {
+void Walk(const JsonNode &node, int depth)
+{
+    if (depth > 600)
+        abort();  // the reader must have refused this nesting
+    if (node.isObject()) {
+        for (const auto &m : node.members) {
+            (void)JsonText(node, m.first);
+            (void)JsonInt(node, m.first);
+            (void)JsonArray(node, m.first);
+            Walk(m.second, depth + 1);
+        }
+        (void)JsonText(node, QStringLiteral("missing"));
+    } else if (node.isArray()) {
+        for (const JsonNode &item : node.items)
+            Walk(item, depth + 1);
+    }
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
+    JsonNode doc;
+    if (!ParseLenientJson(text, doc))
+        return 0;
+    Walk(doc, 0);
+    const QString json = doc.toJson();
+    JsonNode again;
+    if (!ParseLenientJson(json, again) || again.toJson() != json)
+        abort();
+    return 0;
+}
