@@ -8,6 +8,22 @@
 ScriptEngine::ScriptEngine()
     : m_global(m_engine.globalObject())
 {
+    // Kept out of the global scope, so no script can see or replace it. A
+    // name that is not defined or not callable fails as the call text would.
+    m_callState = m_engine.newObject();
+    m_caller = m_engine.evaluate(QStringLiteral(
+        "(function (g, state) {\n"
+        "  return function (name, args) {\n"
+        "    state.threw = false;\n"
+        "    try {\n"
+        "      if (!(name in g)) throw new ReferenceError(name + ' is not defined');\n"
+        "      var f = g[name];\n"
+        "      if (typeof f !== 'function') throw new TypeError(name + ' is not a function');\n"
+        "      return f.apply(undefined, args);\n"
+        "    } catch (e) { state.threw = true; state.error = e; }\n"
+        "  };\n"
+        "})"));
+    m_caller = m_caller.call({m_global, m_callState});
     m_watchdog = std::thread([this] { watchdogLoop(); });
 }
 
@@ -80,7 +96,15 @@ QString ScriptEngine::EvalScript(const QString &text)
     if (interrupted)
         throw ScriptError(QStringLiteral("Script interrupted: the call ran longer than %1 s")
                               .arg(m_timeoutMs / 1000.0));
-    if (!stack.isEmpty() || result.isError()) {
+    throwIfFailed(result, !stack.isEmpty(), stack);
+    if (result.isUndefined() || result.isNull())
+        return QString();
+    return result.toString();
+}
+
+void ScriptEngine::throwIfFailed(const QJSValue &result, bool threw, const QStringList &stack)
+{
+    if (threw || result.isError()) {
         QString message = result.toString();
         if (message.isEmpty())
             message = QStringLiteral("Script error");
@@ -95,9 +119,65 @@ QString ScriptEngine::EvalScript(const QString &text)
             message += QStringLiteral(" (line %1)").arg(line);
         throw ScriptError(message);
     }
+}
+
+QJSValue ScriptEngine::invoke(const QString &function, const QJSValueList &args)
+{
+    ++m_evalCount;
+    QJSValue array = m_engine.newArray(uint(args.size()));
+    for (int i = 0; i < args.size(); ++i)
+        array.setProperty(quint32(i), args.at(i));
+    arm();
+    QJSValue result = m_caller.call({QJSValue(function), array});
+    bool interrupted = false;
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        interrupted = m_fired;
+    }
+    disarm();
+    if (interrupted)
+        throw ScriptError(QStringLiteral("Script interrupted: the call ran longer than %1 s")
+                              .arg(m_timeoutMs / 1000.0));
+    if (m_callState.property(QStringLiteral("threw")).toBool()) {
+        const QJSValue error = m_callState.property(QStringLiteral("error"));
+        m_callState.setProperty(QStringLiteral("error"), QJSValue());
+        throwIfFailed(error, true, {});
+    }
+    return result;
+}
+
+QString ScriptEngine::CallGlobal(const QString &function, const QStringList &args)
+{
+    QJSValueList values;
+    values.reserve(args.size());
+    for (const QString &a : args)
+        values.append(QJSValue(a));
+    const QJSValue result = invoke(function, values);
     if (result.isUndefined() || result.isNull())
         return QString();
     return result.toString();
+}
+
+QString ScriptEngine::JsonOfGlobal(const QString &global)
+{
+    // A global declared with let/const is no property of the global object:
+    // evaluate the text then, which finds it (or fails the same way).
+    if (!m_global.hasProperty(global))
+        return EvalScript(QStringLiteral("json2str(%1);").arg(global));
+    const QJSValue result = invoke(QStringLiteral("json2str"), {m_global.property(global)});
+    if (result.isUndefined() || result.isNull())
+        return QString();
+    return result.toString();
+}
+
+void ScriptEngine::ClearGlobalArray(const QString &global)
+{
+    if (!m_global.hasProperty(global)) {
+        EvalScript(QStringLiteral("%1=[];").arg(global));
+        return;
+    }
+    ++m_evalCount;
+    m_global.setProperty(global, m_engine.newArray());
 }
 
 bool ReadScriptFile(const QString &path, QString &text)

@@ -10,6 +10,7 @@
 #include <QJSEngine>
 #include <QJSValue>
 #include <QString>
+#include <QStringList>
 
 #include <condition_variable>
 #include <cstdint>
@@ -29,6 +30,15 @@ public:
     // the engine's message and the line number on any error or throw.
     QString EvalScript(const QString &text);
 
+    // The same result and the same errors as evaluating the call text
+    // function("arg1","arg2",...); with every argument as a string literal,
+    // without parsing a text: the event calls go this way.
+    QString CallGlobal(const QString &function, const QStringList &args);
+    // json2str(<global>); as a call (the value of the global as argument).
+    QString JsonOfGlobal(const QString &global);
+    // <global>=[]; as an assignment.
+    void ClearGlobalArray(const QString &global);
+
     // Evaluates the script files listed in projectFile (one path per line;
     // blank lines and lines starting with "//" after trimming are skipped).
     // A file whose evaluation fails is skipped silently; a file that cannot
@@ -44,12 +54,16 @@ public:
     QJSEngine &engine() { return m_engine; }
 
 private:
+    QJSValue invoke(const QString &function, const QJSValueList &args);
+    void throwIfFailed(const QJSValue &result, bool threw, const QStringList &stack);
     void watchdogLoop();
     void arm();
     void disarm();
 
     QJSEngine m_engine;
     QJSValue m_global;  // kept alive: string results are much cheaper with it
+    QJSValue m_caller;  // calls a global function by name, catching what it throws
+    QJSValue m_callState;  // {threw, error} of the last call through m_caller
     int m_timeoutMs = 10000;
     quint64 m_evalCount = 0;
 
