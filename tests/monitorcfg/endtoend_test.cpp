@@ -21,7 +21,7 @@ const QString kExampleReport =
 
 // A timeout lands on the 13th tick of a 100 ms timer.
 constexpr qint64 kTimeoutMin = 1150;
-constexpr qint64 kTimeoutMax = 2500;
+constexpr qint64 kTimeoutMax = 3500;  // generous: the machine may be busy
 
 class EndToEnd : public ::testing::Test
 {
@@ -111,7 +111,8 @@ TEST_F(EndToEnd, BadQueryReplyFailsAtOnceAndTheTimerStillReportsLater)
     Click(*form, "Command2");
     const qint64 ms = MsUntilResult(*form, kQueryFailureText);
     ASSERT_GE(ms, 0);
-    EXPECT_LT(ms, 800);
+    EXPECT_LT(ms, 1200);
+    // Shown by the reply, not by the timeout: the timer is still counting.
     EXPECT_TRUE(form->link()->queryWaiting());
     // The running timer shows the failure again on its 13th tick, then stops.
     ClearResult(*form);
@@ -183,12 +184,13 @@ TEST_F(EndToEnd, ASecondClickKeepsCountingFromTheFirst)
     sim.setBehaviour(MonitorSim::Behaviour::Silent);
     SetFields(*form, kExample);
     Click(*form, "Command1");
-    SpinFor(1000);
+    ASSERT_TRUE(WaitFor([&] { return form->link()->configTicks() >= 9; }, 3000));
     ASSERT_EQ(ResultText(*form), QString());
     Click(*form, "Command1");
+    EXPECT_GE(form->link()->configTicks(), 9);
     const qint64 ms = MsUntilResult(*form, kConfigFailureText);
     ASSERT_GE(ms, 0);
-    EXPECT_LT(ms, 900);  // about 0.3 s, not another 1.3 s
+    EXPECT_LT(ms, 1000);  // about 0.3 s, not another 1.3 s
 }
 
 TEST_F(EndToEnd, ClosedLineDoesNotCrashAndRequestsTimeOut)

@@ -16,4 +16,4 @@ void Click(Form1 &form, const char *button);
 QString ResultText(Form1 &form);
 void ClearResult(Form1 &form);
 // Waits until Text9 shows text; returns the milliseconds waited, -1 on timeout.
-qint64 MsUntilResult(Form1 &form, const QString &text, int timeoutMs = 4000);
+qint64 MsUntilResult(Form1 &form, const QString &text, int timeoutMs = 5000);
