@@ -113,7 +113,10 @@ void Workbench::Register(std::unique_ptr<TMySocket> record)
 
 void Workbench::ScriptEvent(TMySocket *record, const QString &event, const QString &a, int b)
 {
-    EvalScript(CallText::OnSocketEvent(record->name(), event, a, b));
+    // Same as evaluating CallText::OnSocketEvent(...), without parsing a text
+    // that can be twice the size of the received block.
+    m_script.CallGlobal(QStringLiteral("OnSocketEvent"),
+                        {record->name(), event, a, QString::number(b)});
     RunActions();
 }
 
