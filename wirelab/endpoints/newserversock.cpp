@@ -1,0 +1,18 @@
+#include "newserversock.h"
+
+#include "common/intconv.h"
+
+#include <QLineEdit>
+
+TfrmNewServerSock::TfrmNewServerSock(QWidget *parent)
+    : CreationDialog(QStringLiteral("创建TCP Server"), parent)
+{
+    setObjectName(QStringLiteral("frmNewServerSock"));
+    Edit1 = addBox("Label1", QStringLiteral("监听端口:  "), "Edit1", QStringLiteral("60000"));
+}
+
+void TfrmNewServerSock::OkClick()
+{
+    Port = StrToInt(Edit1->text());
+    accept();
+}
