@@ -1,6 +1,5 @@
 #include "actionexecutor.h"
 
-#include "calltext.h"
 #include "common/errors.h"
 #include "common/uiseam.h"
 #include "datawindow/hexcodec.h"
@@ -19,7 +18,8 @@ ActionExecutor::ActionExecutor(Workbench &wb) : m_wb(wb) {}
 void ActionExecutor::RunActions()
 {
     try {
-        const QString json = m_wb.EvalScript(CallText::JsonActions());
+        // json2str(actions); and actions=[]; as direct calls (no text to parse).
+        const QString json = m_wb.script().JsonOfGlobal(QStringLiteral("actions"));
         if (json.isEmpty())
             return;  // nothing to run, and the list is left as it is
         // The batch keeps its own parsed copy: nested runs (inside a box or a
@@ -34,7 +34,7 @@ void ActionExecutor::RunActions()
     } catch (...) {
         // The script-facing path is silent: the rest of the batch is dropped.
     }
-    m_wb.EvalScript(CallText::ClearActions());
+    m_wb.script().ClearGlobalArray(QStringLiteral("actions"));
 }
 
 void ActionExecutor::RunAction(const JsonNode &action)
@@ -61,7 +61,7 @@ void ActionExecutor::RunAction(const JsonNode &action)
                                JsonInt(action, QStringLiteral("INTERVAL")));
     } else if (type == QLatin1String("ALERT")) {
         // Runs that happen while the box is open must not repeat this batch.
-        m_wb.EvalScript(CallText::ClearActions());
+        m_wb.script().ClearGlobalArray(QStringLiteral("actions"));
         UiSeam::showMessage(m_wb.mainWindow(), JsonText(action, QStringLiteral("TEXT")),
                             socketName);
     } else if (type == QLatin1String("SEND")) {
