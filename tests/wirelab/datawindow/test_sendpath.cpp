@@ -1,0 +1,234 @@
+// The send path of a data window over a connected TCP client: the block
+// taken from the pane, the log line, repetitions, counters, timed send, the
+// failures, and big blocks that must arrive whole at a slow reader.
+#include "../endpoints/tcpbench.h"
+
+#include "datawindow/tcpsend.h"
+#include "seamrecorder.h"
+
+#include <QComboBox>
+#include <QElapsedTimer>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QTimer>
+#include <gtest/gtest.h>
+
+namespace {
+
+QString AfterLabel(const QString &line)
+{
+    const int at = line.indexOf(QStringLiteral(" 发送数据："));
+    return at < 0 ? QString() : line.mid(at + 6);
+}
+
+struct Connected
+{
+    TcpBench b;
+    TMySocket *r = nullptr;
+    TFrmData *w = nullptr;
+    QTcpSocket *peer = nullptr;
+
+    Connected()
+    {
+        r = b.client(QStringLiteral("c"), b.listen());
+        w = r->window;
+        peer = b.connectClient(r);
+    }
+    void type(const QString &text, const QString &count, bool hex)
+    {
+        w->setHexMode(hex);
+        w->Memo3->setPlainText(text);
+        w->ComboBox2->setCurrentText(count);
+    }
+};
+
+TEST(SendPath, ManualSendLogsClearsSendsAndCounts)
+{
+    Connected c;
+    ASSERT_NE(c.peer, nullptr);
+    c.type(QStringLiteral("313233"), QStringLiteral("1"), true);
+    c.w->Button_11->click();
+    EXPECT_EQ(AfterLabel(c.w->Memo2->lastLine()), QStringLiteral("{31 32 33 }123[1次]"));
+    EXPECT_TRUE(c.w->Memo3->toPlainText().isEmpty());
+    EXPECT_EQ(ReadExactly(c.peer, 3), QByteArray("123"));
+    EXPECT_EQ(c.w->SentCount, 3);
+    // The counter text shows the totals as they stood before this send.
+    EXPECT_EQ(c.w->CounterText(), QStringLiteral("收：0字节，发:0字节"));
+
+    // Text mode: line breaks go out as CR LF; the count text is logged as typed.
+    c.type(QStringLiteral("ab\nc"), QStringLiteral(" 2"), false);
+    c.w->Edit_time->setText(QStringLiteral("0"));
+    c.w->Button_11->click();
+    EXPECT_EQ(AfterLabel(c.w->Memo2->lastLine()), QStringLiteral("ab␍␊c[ 2次]"));
+    EXPECT_EQ(ReadExactly(c.peer, 10), QByteArray("ab\r\ncab\r\nc"));
+    EXPECT_EQ(c.w->SentCount, 13);
+    EXPECT_EQ(c.w->CounterText(), QStringLiteral("收：0字节，发:3字节"));
+}
+
+TEST(SendPath, NothingToSendAndZeroCount)
+{
+    Connected c;
+    ASSERT_NE(c.peer, nullptr);
+    const int lines = c.w->Memo2->text().count(u'\n');
+    c.type(QStringLiteral("7"), QStringLiteral("1"), true);
+    c.w->Button_11->click();
+    EXPECT_EQ(c.w->Memo3->toPlainText(), QStringLiteral("7"));
+    EXPECT_EQ(c.w->Memo2->text().count(u'\n'), lines);
+
+    c.type(QStringLiteral("abc"), QStringLiteral("0"), false);
+    c.w->Button_11->click();
+    EXPECT_EQ(AfterLabel(c.w->Memo2->lastLine()), QStringLiteral("abc[0次]"));
+    EXPECT_TRUE(c.w->Memo3->toPlainText().isEmpty());
+    SpinFor(50);
+    EXPECT_EQ(c.peer->bytesAvailable(), 0);
+    EXPECT_EQ(c.w->SentCount, 0);
+}
+
+TEST(SendPath, BadCountOrIntervalIsReportedWhereItIsFound)
+{
+    Connected c;
+    ASSERT_NE(c.peer, nullptr);
+    MessageRecorder boxes;
+    c.type(QStringLiteral("abc"), QStringLiteral("x"), false);
+    c.w->Button_11->click();
+    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("'x' is not a valid integer value")});
+    EXPECT_EQ(AfterLabel(c.w->Memo2->lastLine()), QStringLiteral("abc[x次]"));
+    EXPECT_TRUE(c.w->Memo3->toPlainText().isEmpty());
+
+    // A bad interval is found after the first repetition went out.
+    c.type(QStringLiteral("abc"), QStringLiteral("5"), false);
+    c.w->Edit_time->setText(QStringLiteral("1.5"));
+    c.w->Button_11->click();
+    EXPECT_EQ(boxes.texts.last(), QStringLiteral("'1.5' is not a valid integer value"));
+    EXPECT_EQ(ReadExactly(c.peer, 3), QByteArray("abc"));
+    SpinFor(50);
+    EXPECT_EQ(c.peer->bytesAvailable(), 0);
+    EXPECT_EQ(c.w->SentCount, 3);
+
+    // Timed send with a bad interval leaves the timer as it was.
+    c.w->suiButton1->click();
+    EXPECT_EQ(boxes.texts.last(), QStringLiteral("'1.5' is not a valid integer value"));
+    EXPECT_FALSE(c.w->Timer1->isActive());
+}
+
+TEST(SendPath, RepetitionsAreSpacedWithoutFreezingTheProgram)
+{
+    Connected c;
+    ASSERT_NE(c.peer, nullptr);
+    c.type(QStringLiteral("abc"), QStringLiteral("3"), false);
+    c.w->Edit_time->setText(QStringLiteral("60"));
+    bool ticked = false;
+    QTimer::singleShot(20, [&] { ticked = true; });
+    bool tickedDuringSend = false;
+    QObject::connect(c.peer, &QTcpSocket::readyRead, [&] { tickedDuringSend = ticked; });
+    QElapsedTimer clock;
+    clock.start();
+    c.w->Button_11->click();
+    EXPECT_GE(clock.elapsed(), 170);
+    EXPECT_TRUE(ticked);
+    EXPECT_TRUE(tickedDuringSend);  // the peer was served while the send went on
+    EXPECT_EQ(ReadExactly(c.peer, 9), QByteArray("abcabcabc"));
+    EXPECT_EQ(c.w->SentCount, 9);
+}
+
+TEST(SendPath, InactiveEndpointLogsEveryRepetitionAndStillCounts)
+{
+    TcpBench b;
+    TMySocket *r = b.client(QStringLiteral("c"), 9);
+    TFrmData *w = r->window;
+    w->Memo3->setPlainText(QStringLiteral("ab"));
+    w->ComboBox2->setCurrentText(QStringLiteral("2"));
+    w->Edit_time->setText(QStringLiteral("0"));
+    w->Button_11->click();
+    const QStringList lines = w->Memo2->text().split(u'\n');
+    ASSERT_GE(lines.size(), 3);
+    EXPECT_EQ(AfterLabel(lines.at(lines.size() - 3)), QStringLiteral("ab[2次]"));
+    EXPECT_EQ(lines.at(lines.size() - 2), QStringLiteral("发送失败，连接已断开"));
+    EXPECT_EQ(lines.last(), QStringLiteral("发送失败，连接已断开"));
+    EXPECT_EQ(w->SentCount, 4);
+}
+
+TEST(SendPath, TimedSendRepeatsThePaneUntilStopped)
+{
+    Connected c;
+    ASSERT_NE(c.peer, nullptr);
+    c.type(QStringLiteral("abc"), QStringLiteral("2"), false);
+    c.w->Edit_time->setText(QStringLiteral("0"));
+    c.w->suiButton1->click();  // no ticks at all
+    SpinFor(60);
+    EXPECT_EQ(c.peer->bytesAvailable(), 0);
+
+    c.w->Edit_time->setText(QStringLiteral("30"));
+    c.w->suiButton1->click();
+    const QByteArray got = ReadExactly(c.peer, 12, 5000);
+    EXPECT_EQ(got.left(12), QByteArray("abcabcabcabc"));
+    c.w->suiButton2->click();
+    EXPECT_FALSE(c.w->Timer1->isActive());
+    EXPECT_EQ(c.w->Memo3->toPlainText(), QStringLiteral("abc"));
+    EXPECT_EQ(AfterLabel(c.w->Memo2->lastLine()), QStringLiteral("abc[2次]"));
+    SpinFor(50);
+    c.peer->readAll();
+    const qint64 sent = c.w->SentCount;
+    EXPECT_EQ(sent % 6, 0);
+    SpinFor(100);
+    EXPECT_EQ(c.peer->bytesAvailable(), 0);
+    EXPECT_EQ(c.w->SentCount, sent);
+}
+
+// A reader that takes at most `chunk` bytes every few milliseconds.
+struct SlowReader
+{
+    QTcpSocket *peer;
+    QByteArray got;
+    QTimer timer;
+    explicit SlowReader(QTcpSocket *p, qint64 chunk) : peer(p)
+    {
+        peer->setReadBufferSize(chunk);
+        QObject::connect(&timer, &QTimer::timeout, [this, chunk] { got += peer->read(chunk); });
+        timer.start(2);
+    }
+};
+
+TEST(SendPath, ABigBlockArrivesWholeAtASlowReaderWithBoundedQueue)
+{
+    Connected c;
+    ASSERT_NE(c.peer, nullptr);
+    // 10 MB, each byte a function of its position, as one SEND action.
+    c.b.wb().EvalScript(QStringLiteral(
+        "var h = []; for (var i = 0; i < 256; i++) h.push((i < 16 ? '0' : '') + i.toString(16));\n"
+        "var unit = h.join('') + h.reverse().join('');\n"
+        "actions.push({TYPE: 'SEND', SOCKET: 'c', DATA: unit.repeat(10 * 1024 * 1024 / 512)});"));
+    QByteArray expected;
+    for (int i = 0; i < 256; ++i)
+        expected += char(i);
+    for (int i = 255; i >= 0; --i)
+        expected += char(i);
+    expected = expected.repeated(10 * 1024 * 1024 / 512);
+
+    SlowReader reader(c.peer, 256 * 1024);
+    c.b.wb().RunActions();
+    auto *socket = qobject_cast<QTcpSocket *>(c.r->component.data());
+    // Back from the send with at most the limit still queued, the rest out.
+    EXPECT_LE(socket->bytesToWrite(), TcpSend::PendingLimit);
+    EXPECT_GT(reader.got.size(), 0);
+    EXPECT_TRUE(WaitFor([&] { return reader.got.size() >= expected.size(); }, 20000));
+    EXPECT_TRUE(reader.got == expected) << reader.got.size();
+}
+
+TEST(SendPath, ALostConnectionEndsTheWaitOfABlockedSend)
+{
+    Connected c;
+    ASSERT_NE(c.peer, nullptr);
+    c.peer->setReadBufferSize(1);  // never reads
+    bool timedOut = false;
+    auto *socket = qobject_cast<QTcpSocket *>(c.r->component.data());
+    QTimer::singleShot(300, c.peer, [&] { c.peer->abort(); });
+    QTimer::singleShot(10000, socket, [&] { timedOut = true; socket->abort(); });
+    QElapsedTimer clock;
+    clock.start();
+    c.w->SendData(QByteArray(64 * 1024 * 1024, 'x'));
+    EXPECT_FALSE(timedOut);
+    EXPECT_LT(clock.elapsed(), 5000);
+}
+
+} // namespace
