@@ -15,6 +15,9 @@
 #include "udp/tnmudp.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <QTreeWidget>
 #include <gmock/gmock.h>
 
@@ -229,6 +232,39 @@ TEST_F(UdpEndpointsTest, DestinationErrorsReachTheCaller)
     } catch (const UDPSockError &e) {
         EXPECT_EQ(e.message(), QStringLiteral("Host Lookup Canceled"));
     }
+}
+
+// The data window's send button: refused before the server has a peer,
+// answered to the peer afterwards; the component's errors end up in a box.
+TEST_F(UdpEndpointsTest, SendButtonGoesThroughTheEndpoint)
+{
+    const int localPort = FreeUdpPort();
+    TMySocket *s = server(localPort);
+    ASSERT_NE(s, nullptr);
+    TFrmData *w = s->window;
+    w->setHexMode(false);
+    w->Edit_time->setText(QStringLiteral("0"));
+    Peer peer;
+
+    w->Memo3->setPlainText(QStringLiteral("hi"));
+    w->Button_11->click();
+    EXPECT_EQ(w->Memo2->lastLine(), QStringLiteral("发送失败，连接已断开"));
+    EXPECT_EQ(w->SentCount, 2);
+
+    peer.sendTo(Local, localPort, "x");
+    ASSERT_TRUE(WaitFor([&] { return s->state == 1; }));
+    w->Memo3->setPlainText(QStringLiteral("hi"));
+    w->Button_11->click();
+    ASSERT_TRUE(peer.waitCount(1));
+    EXPECT_EQ(peer.received[0].data(), QByteArray("hi"));
+    EXPECT_TRUE(messages.texts.isEmpty());
+
+    TMySocket *c = client(peer.port(), FreeUdpPort(), QString());
+    ASSERT_NE(c, nullptr);
+    c->window->Edit_time->setText(QStringLiteral("0"));
+    c->window->Memo3->setPlainText(QStringLiteral("hi"));
+    c->window->Button_11->click();
+    EXPECT_THAT(messages.texts, ElementsAre(QStringLiteral("Null Remote Address")));
 }
 
 TEST_F(UdpEndpointsTest, DeletionFreesThePortAndSilencesTheEndpoint)

@@ -12,6 +12,9 @@
 #include "udp/groupsocket.h"
 
 #include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
 #include <gmock/gmock.h>
 
 #include <cerrno>
@@ -103,6 +106,14 @@ TEST_F(UdpGroupTest, SendsReachAMemberOfTheGroup)
     ASSERT_TRUE(member.waitCount(1));
     EXPECT_EQ(member.received[0].data(), QByteArray("to the group"));
     EXPECT_EQ(member.received[0].destinationAddress(), QHostAddress(Group));
+
+    // The same through the data window's send button.
+    r->window->setHexMode(true);
+    r->window->Edit_time->setText(QStringLiteral("0"));
+    r->window->Memo3->setPlainText(QStringLiteral("00FF41"));
+    r->window->Button_11->click();
+    ASSERT_TRUE(member.waitCount(2));
+    EXPECT_EQ(member.received[1].data(), QByteArray("\x00\xff\x41", 3));
     EXPECT_TRUE(messages.texts.isEmpty());
 }
 
