@@ -1,0 +1,218 @@
+// Script timers on endpoints declared by a script, driven tick by tick
+// through the main window's tick handler (its 100 ms timer is stopped).
+
+#include "scriptfixture.h"
+
+#include "common/errors.h"
+#include "datawindow/logpane.h"
+#include "datawindow/tfrmdata.h"
+#include "endpoints/kinds.h"
+#include "endpoints/tmysocket.h"
+#include "script/scripttimers.h"
+#include "script/sockettimer.h"
+#include "testsupport.h"
+
+#include <QHostAddress>
+#include <QPushButton>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+
+namespace {
+
+const char *TwoServers = R"JS(
+function OnInit() {
+  sockets = [{SOCKETTYPE: "TCP Server", PORT: "0", ID: "a"},
+             {SOCKETTYPE: "TCP Server", PORT: "0", ID: "b"}];
+}
+)JS";
+
+// Ticks n times; the tick numbers (from 1) on which `call` was made.
+QList<int> Tick(ScriptFixture &f, int n, const QString &call)
+{
+    QList<int> fired;
+    for (int tick = 1; tick <= n; ++tick) {
+        const qsizetype before = f.calls().count(call);
+        f.wb().timers().Timer1Timer();
+        if (f.calls().count(call) > before)
+            fired.append(tick);
+    }
+    return fired;
+}
+
+void Act(ScriptFixture &f, const QString &actionsJs)
+{
+    f.js("actions = " + actionsJs + ";");
+    f.wb().RunActions();
+}
+
+int CounterOf(ScriptFixture &f, const QString &endpoint, const QString &timer)
+{
+    TSocketTimer *t = ScriptTimers::FindTimer(f.endpoint(endpoint), timer);
+    return t ? t->Counter : -1;
+}
+
+} // namespace
+
+TEST(ScriptTimers, AddedTimersFireAfterIntervalPlusOneTicksAndRefreshThePanels)
+{
+    ScriptFixture f(QStringLiteral(R"JS(
+var beats = 0;
+function OnInit() {
+  sockets = [{SOCKETTYPE: "TCP Server", PORT: "0", ID: "a",
+              UI: [[{TYPE: "Button", ID: "beat", TEXT: "0"}]]}];
+  actions.push({TYPE: "ADDTIMER", SOCKET: "a", TIMERNAME: "hb", INTERVAL: 9});
+  actions.push({TYPE: "ADDTIMER", SOCKET: "a", TIMERNAME: "hb", INTERVAL: 0});  // kept at 9
+  actions.push({TYPE: "ADDTIMER", SOCKET: "a", TIMERNAME: "fast"});             // no interval: 0
+  actions.push({TYPE: "ADDTIMER", SOCKET: "nobody", TIMERNAME: "x", INTERVAL: 1});
+}
+function onTimer(n, t) {
+  if (t != "hb") return;
+  beats++;
+  findUi("a", "beat").TEXT = String(beats);
+  actions.push({TYPE: "DISPLAY", SOCKET: n, DATA: "beat " + beats});
+}
+)JS"));
+    TMySocket *a = f.endpoint("a");
+    ASSERT_NE(a, nullptr);
+    ASSERT_EQ(a->timers.size(), 2u);
+    EXPECT_EQ(a->timers[0]->Interval, 9);
+    auto *beat = a->window->findChild<QPushButton *>("beat");
+    ASSERT_NE(beat, nullptr);
+
+    EXPECT_EQ(Tick(f, 30, "timer|a|hb"), (QList<int>{10, 20, 30}));
+    EXPECT_EQ(f.calls().count("timer|a|fast"), 30);
+    // Each firing: the caption follows `sockets` at once, and the actions ran.
+    EXPECT_EQ(beat->text(), "3");
+    EXPECT_TRUE(WaitFor([&] { return a->window->Memo2->text().contains("beat 3"); }));
+}
+
+TEST(ScriptTimers, SetTimerChangesTheIntervalButNotTheCount)
+{
+    ScriptFixture f(QString::fromLatin1(TwoServers));
+    ASSERT_NE(f.endpoint("a"), nullptr);
+    Act(f, "[{TYPE:'ADDTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:100}]");
+    EXPECT_TRUE(Tick(f, 50, "timer|a|t").isEmpty());
+    EXPECT_EQ(CounterOf(f, "a", "t"), 50);
+
+    Act(f, "[{TYPE:'SETTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:4}]");
+    EXPECT_EQ(Tick(f, 1, "timer|a|t"), QList<int>{1});  // 50 is past 4: due now
+
+    EXPECT_TRUE(Tick(f, 3, "timer|a|t").isEmpty());
+    Act(f, "[{TYPE:'SETTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:100},"
+           " {TYPE:'SETTIMER', SOCKET:'a', TIMERNAME:'missing', INTERVAL:1}]");
+    EXPECT_EQ(Tick(f, 98, "timer|a|t"), QList<int>{98});
+    EXPECT_EQ(f.endpoint("a")->timers.size(), 1u);
+}
+
+TEST(ScriptTimers, DeletingAndAddingAgainRestartsTheCount)
+{
+    ScriptFixture f(QString::fromLatin1(TwoServers));
+    Act(f, "[{TYPE:'ADDTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:5}]");
+    Tick(f, 3, "timer|a|t");
+    EXPECT_EQ(CounterOf(f, "a", "t"), 3);
+    Act(f, "[{TYPE:'DELTIMER', SOCKET:'a', TIMERNAME:'t'},"
+           " {TYPE:'ADDTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:5}]");
+    EXPECT_EQ(CounterOf(f, "a", "t"), 0);
+    EXPECT_EQ(Tick(f, 6, "timer|a|t"), QList<int>{6});
+}
+
+TEST(ScriptTimers, SameNamesOnTwoEndpointsAreIndependent)
+{
+    ScriptFixture f(QString::fromLatin1(TwoServers));
+    Act(f, "[{TYPE:'ADDTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:0},"
+           " {TYPE:'ADDTIMER', SOCKET:'b', TIMERNAME:'t', INTERVAL:2}]");
+    f.clearCalls();
+    Tick(f, 3, QString());
+    // Registry order within a tick; each call carries its own endpoint.
+    EXPECT_EQ(f.calls(), (QStringList{"timer|a|t", "timer|a|t", "timer|a|t", "timer|b|t"}));
+    Act(f, "[{TYPE:'DELTIMER', SOCKET:'b', TIMERNAME:'t'}]");
+    EXPECT_NE(ScriptTimers::FindTimer(f.endpoint("a"), "t"), nullptr);
+    EXPECT_EQ(ScriptTimers::FindTimer(f.endpoint("b"), "t"), nullptr);
+}
+
+TEST(ScriptTimers, ActionsOfAFiringMayChangeTheListBeingWalked)
+{
+    ScriptFixture f(QStringLiteral(R"JS(
+function OnInit() {
+  sockets = [{SOCKETTYPE: "TCP Server", PORT: "0", ID: "a"},
+             {SOCKETTYPE: "TCP Server", PORT: "0", ID: "b"}];
+  actions = [{TYPE: "ADDTIMER", SOCKET: "a", TIMERNAME: "once", INTERVAL: 0},
+             {TYPE: "ADDTIMER", SOCKET: "a", TIMERNAME: "next", INTERVAL: 0},
+             {TYPE: "ADDTIMER", SOCKET: "b", TIMERNAME: "killer", INTERVAL: 0},
+             {TYPE: "ADDTIMER", SOCKET: "b", TIMERNAME: "v1", INTERVAL: 0},
+             {TYPE: "ADDTIMER", SOCKET: "b", TIMERNAME: "v2", INTERVAL: 0}];
+}
+function onTimer(n, t) {
+  if (t == "once")
+    actions.push({TYPE: "DELTIMER", SOCKET: n, TIMERNAME: t});
+  if (t == "killer" && !killed) {
+    killed = true;
+    actions.push({TYPE: "DELTIMER", SOCKET: n, TIMERNAME: "v1"},
+                 {TYPE: "DELTIMER", SOCKET: n, TIMERNAME: "v2"},
+                 {TYPE: "ADDTIMER", SOCKET: n, TIMERNAME: "fresh", INTERVAL: 5});
+  }
+}
+var killed = false;
+)JS"));
+    ASSERT_EQ(f.endpoint("a")->timers.size(), 2u);
+    ASSERT_EQ(f.endpoint("b")->timers.size(), 3u);
+    f.clearCalls();
+    Tick(f, 3, QString());
+    const QStringList calls = f.calls();
+    EXPECT_EQ(calls.count("timer|a|once"), 1);  // deleted by its own firing
+    EXPECT_GE(calls.count("timer|a|next"), 2);
+    EXPECT_EQ(calls.count("timer|b|killer"), 3);
+    EXPECT_EQ(calls.count("timer|b|v1"), 0);  // deleted before their turn
+    EXPECT_EQ(calls.count("timer|b|v2"), 0);
+    ASSERT_EQ(f.endpoint("b")->timers.size(), 2u);
+    EXPECT_EQ(f.endpoint("b")->timers[1]->Name, "fresh");
+}
+
+TEST(ScriptTimers, AFailingTimerCallEndsTheTick)
+{
+    ScriptFixture f(QStringLiteral(R"JS(
+function OnInit() {
+  sockets = [{SOCKETTYPE: "TCP Server", PORT: "0", ID: "a"},
+             {SOCKETTYPE: "TCP Server", PORT: "0", ID: "b"}];
+  actions = [{TYPE: "ADDTIMER", SOCKET: "a", TIMERNAME: "t", INTERVAL: 0},
+             {TYPE: "ADDTIMER", SOCKET: "b", TIMERNAME: "t", INTERVAL: 3}];
+}
+var failA = true;
+function onTimer(n, t) { if (n == "a" && failA) throw new Error("timer broke"); }
+)JS"));
+    ASSERT_EQ(CounterOf(f, "b", "t"), 0);
+    EXPECT_THROW(f.wb().timers().Timer1Timer(), ScriptError);
+    EXPECT_EQ(CounterOf(f, "a", "t"), 0);
+    EXPECT_EQ(CounterOf(f, "b", "t"), 0);  // not reached on that tick
+    f.js("failA = false;");
+    f.wb().timers().Timer1Timer();
+    EXPECT_EQ(CounterOf(f, "b", "t"), 1);
+}
+
+TEST(ScriptTimers, AcceptedConnectionsGetTimersInTheirOnConnect)
+{
+    ScriptFixture f(QStringLiteral(R"JS(
+function OnInit() { sockets = [{SOCKETTYPE: "TCP Server", PORT: "0", ID: "srv"}]; }
+function onSocket(n, e, a, b) {
+  if (e == "OnConnect")
+    actions.push({TYPE: "ADDTIMER", SOCKET: n, TIMERNAME: "poll", INTERVAL: 1});
+}
+)JS"));
+    TMySocket *srv = f.endpoint("srv");
+    ASSERT_NE(srv, nullptr);
+    auto *server = qobject_cast<QTcpServer *>(srv->component.data());
+    ASSERT_NE(server, nullptr);
+    QTcpSocket client;
+    client.connectToHost(QHostAddress::LocalHost, server->serverPort());
+    QPointer<TMySocket> conn;
+    ASSERT_TRUE(WaitFor([&] {
+        for (int i = 0; i < f.wb().registry().count(); ++i) {
+            TMySocket *r = f.wb().registry().at(i);
+            if (r->kind == Kind::TcpServerClient && !r->timers.empty())
+                conn = r;
+        }
+        return !conn.isNull();
+    }));
+    EXPECT_EQ(Tick(f, 4, "timer|" + conn->name() + "|poll"), (QList<int>{2, 4}));
+}
