@@ -1,9 +1,334 @@
 #include "tcpserverendpoint.h"
 
+#include "adapterinfo.h"
+#include "common/guard.h"
+#include "common/uiseam.h"
+#include "datawindow/hexcodec.h"
+#include "datawindow/tfrmdata.h"
+#include "endpointnode.h"
+#include "kinds.h"
+#include "receivepath.h"
+#include "script/workspace.h"
+#include "tmysocket.h"
+#include "workbench.h"
+
+#include <QHostAddress>
+#include <QPlainTextEdit>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+
+#include <exception>
+#include <memory>
+
 namespace TcpServerEndpoint {
-TMySocket *Create(Workbench &, int, QTreeWidgetItem *) { return nullptr; }
-void StartListening(Workbench &, TMySocket *) {}
-void StopListening(Workbench &, TMySocket *) {}
-int LiveConnections(TMySocket *) { return 0; }
-void CloseConnection(Workbench &, TMySocket *) {}
+
+namespace {
+
+// What one accepted connection's handlers share. The peer's address and
+// ports are copied at accept time: the socket forgets them on disconnect.
+struct Connection
+{
+    QPointer<QTcpSocket> socket;
+    QPointer<TMySocket> record;
+    QPointer<TMySocket> server;
+    QString peerAddress;
+    int peerPort = 0;
+    int localPort = 0;
+    int number = 0;
+    int busy = 0;               // handlers of this socket on the stack
+    bool disposePending = false;
+};
+
+// Marks a handler of the connection as running. The socket is disposed of
+// only when the outermost handler ends: a disconnect handled inside a nested
+// event loop of the read handler must not free the socket whose read
+// notification is still unwinding.
+class Busy
+{
+public:
+    explicit Busy(Connection &c) : m_c(c) { ++m_c.busy; }
+    ~Busy()
+    {
+        if (--m_c.busy == 0 && m_c.disposePending && m_c.socket) {
+            m_c.disposePending = false;
+            m_c.socket->deleteLater();
+        }
+    }
+    Busy(const Busy &) = delete;
+    Busy &operator=(const Busy &) = delete;
+
+private:
+    Connection &m_c;
+};
+
+// The number that ends an accepted connection's name. Never reused in a
+// run: a reused number would give a new connection the name of an old,
+// disconnected one that stays registered, and the script's actions would go
+// to the old one.
+int NextConnectionNumber()
+{
+    static int next = 0;
+    return ++next;
+}
+
+// Keeps the first exception of a series of steps that must all run.
+template <class F>
+void RunKeepingFirstError(std::exception_ptr &first, F &&step)
+{
+    try {
+        step();
+    } catch (...) {
+        if (!first)
+            first = std::current_exception();
+    }
+}
+
+QTcpServer *ServerOf(const TMySocket *r)
+{
+    return r ? qobject_cast<QTcpServer *>(r->component.data()) : nullptr;
+}
+
+QTcpSocket *SocketOf(const TMySocket *r)
+{
+    return r ? qobject_cast<QTcpSocket *>(r->component.data()) : nullptr;
+}
+
+// Connections the server holds: accepted (or still pending) and not closed.
+QList<QTcpSocket *> HeldConnections(QTcpServer *server)
+{
+    QList<QTcpSocket *> held;
+    if (!server)
+        return held;
+    const auto children = server->findChildren<QTcpSocket *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QTcpSocket *s : children) {
+        if (s->state() != QAbstractSocket::UnconnectedState)
+            held << s;
+    }
+    return held;
+}
+
+bool Listen(TMySocket *server)
+{
+    QTcpServer *s = ServerOf(server);
+    if (!s)
+        return false;
+    if (s->isListening())
+        return true;
+    // The low 16 bits of the port, on the IPv4 any-address so that peers are
+    // plain dotted IPv4 addresses.
+    return s->listen(QHostAddress::AnyIPv4, quint16(server->localPort));
+}
+
+QString DottedPeer(const QTcpSocket *socket)
+{
+    const QHostAddress peer = socket->peerAddress();
+    bool isV4 = false;
+    const quint32 v4 = peer.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : peer.toString();
+}
+
+void ClientRead(Workbench &wb, Connection &c)
+{
+    Busy busy(c);
+    while (c.socket && c.socket->bytesAvailable() > 0) {
+        const QByteArray data = c.socket->readAll();
+        if (!c.record)
+            continue;  // the endpoint was deleted: nobody reads these bytes
+        ReceivePath::Receive(wb, c.record, data, StrToHexCompact(data), 0,
+                             ReceivePath::Order::CounterFirst);
+    }
+}
+
+void ClientDisconnected(Workbench &wb, Connection &c)
+{
+    Busy busy(c);
+    c.disposePending = true;
+    if (c.socket) {
+        // Off the server, so that deleting the server cannot free it while
+        // this handler still runs; it is disposed of when its handlers end.
+        c.socket->setParent(nullptr);
+    }
+    if (!c.record)
+        return;
+    // Bytes that came with the close and were not reported yet.
+    if (c.socket && c.socket->bytesAvailable() > 0)
+        ClientRead(wb, c);
+    if (!c.record)
+        return;
+    c.record->state = 0;
+    wb.SetStateImage(c.record, ImgDisconnected);
+    wb.ScriptEvent(c.record, QStringLiteral("OnDisConnect"), c.peerAddress, c.peerPort);
+}
+
+void ClientError(Connection &c, QAbstractSocket::SocketError error)
+{
+    // A peer that closes or resets is an ordinary disconnect.
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    if (!c.server || !c.server->window)
+        return;
+    c.server->window->Memo3->appendPlainText(CreationTimeText() + QStringLiteral("Client Socket异常,代码=")
+                                             + QString::number(int(error)));
+}
+
+void AttachConnection(Workbench &wb, const std::shared_ptr<Connection> &c)
+{
+    QTcpSocket *socket = c->socket;
+    QObject::connect(socket, &QTcpSocket::readyRead, &wb, guard([&wb, c] { ClientRead(wb, *c); }));
+    QObject::connect(socket, &QTcpSocket::disconnected, &wb,
+                     guard([&wb, c] { ClientDisconnected(wb, *c); }));
+    QObject::connect(socket, &QTcpSocket::errorOccurred, &wb,
+                     guard([c](QAbstractSocket::SocketError error) { ClientError(*c, error); }));
+}
+
+void AcceptOne(Workbench &wb, const QPointer<TMySocket> &server, QTcpSocket *socket)
+{
+    auto c = std::make_shared<Connection>();
+    c->socket = socket;
+    c->server = server;
+    c->peerAddress = DottedPeer(socket);
+    c->peerPort = socket->peerPort();
+    c->localPort = socket->localPort();
+    c->number = NextConnectionNumber();
+
+    auto owned = std::make_unique<TMySocket>();
+    TMySocket *r = owned.get();
+    r->created = CreationTimeText();
+    r->kind = Kind::TcpServerClient;
+    r->component = socket;
+    c->record = r;
+    AttachConnection(wb, c);
+
+    if (server->window)
+        server->window->RefreshStatus();
+    wb.AddNode(server->node, c->peerAddress + u'[' + QString::number(c->peerPort) + u']', r,
+               ImgConnected);
+    TFrmData *window = wb.CreateDataWindow(r);
+    window->setName((server->window ? server->window->name() : QString()) + u'_'
+                    + QString::number(c->number));
+    r->state = 1;
+
+    // The record is owned here until it is registered, so a failing script
+    // must not drop it: the connection is completed and registered first,
+    // then the error is reported.
+    std::exception_ptr failure;
+    RunKeepingFirstError(failure, [&] {
+        wb.ScriptEvent(r, QStringLiteral("OnConnect"), c->peerAddress, c->number);
+    });
+
+    if (server && server->window && r->window)
+        r->window->setHexMode(server->window->hexMode());
+    r->remotePort = c->peerPort;
+    r->remoteHost = c->peerAddress;
+    r->localPort = c->localPort;
+    if (r->window)
+        r->window->RefreshStatus();
+    wb.Register(std::move(owned));
+    if (failure)
+        std::rethrow_exception(failure);
+    wb.workspace().AcceptHook(r);
+}
+
+void Accept(Workbench &wb, const QPointer<TMySocket> &server)
+{
+    QPointer<QTcpServer> listener(ServerOf(server));
+    std::exception_ptr failure;
+    while (listener && listener->hasPendingConnections()) {
+        QTcpSocket *socket = listener->nextPendingConnection();
+        if (!server || socket->state() != QAbstractSocket::ConnectedState) {
+            // Closed before it could be taken (a stop ran in between).
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        RunKeepingFirstError(failure, [&] { AcceptOne(wb, server, socket); });
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+} // namespace
+
+TMySocket *Create(Workbench &wb, int port, QTreeWidgetItem *root)
+{
+    auto owned = std::make_unique<TMySocket>();
+    TMySocket *r = owned.get();
+    r->kind = Kind::TcpServer;
+    auto *server = new QTcpServer(&wb);
+    r->component = server;
+    r->localPort = port;
+    r->localAddress = LocalAddress();
+    r->created = CreationTimeText();
+
+    const QPointer<TMySocket> record(r);
+    QObject::connect(server, &QTcpServer::newConnection, &wb, guard([&wb, record] { Accept(wb, record); }));
+    // Errors of the listening socket (acceptError) are deliberately silent.
+
+    wb.AddNode(root, r->localAddress + u'[' + QString::number(port) + u']', r, ImgNotListening);
+    if (Listen(r)) {
+        r->state = 1;
+        wb.SetStateImage(r, ImgListening);
+    } else {
+        UiSeam::showMessage(wb.mainWindow(), QStringLiteral("该端口已被占用,监听未启动!"));
+    }
+
+    TFrmData *window = wb.CreateDataWindow(r);
+    window->RefreshStatus();
+    wb.Register(std::move(owned));
+    return r;
+}
+
+void StartListening(Workbench &wb, TMySocket *server)
+{
+    if (!server)
+        return;
+    if (Listen(server)) {
+        wb.SetStateImage(server, ImgListening);
+        server->state = 1;
+    } else {
+        UiSeam::showMessage(wb.mainWindow(), QStringLiteral("Socket端口已经被占用!"));
+    }
+    if (server->window)
+        server->window->RefreshStatus();
+}
+
+void StopListening(Workbench &wb, TMySocket *server)
+{
+    QPointer<TMySocket> alive(server);
+    std::exception_ptr failure;
+    {
+        // A snapshot: closing one connection removes it from the server's
+        // list, and every one of them must be closed.
+        QList<QPointer<QTcpSocket>> held;
+        for (QTcpSocket *s : HeldConnections(ServerOf(server)))
+            held << s;
+        for (const QPointer<QTcpSocket> &s : held) {
+            if (s)
+                RunKeepingFirstError(failure, [&] { s->close(); });
+        }
+    }
+    if (alive) {
+        if (QTcpServer *listener = ServerOf(alive))
+            listener->close();
+        alive->state = 0;
+        if (alive->window)
+            alive->window->RefreshStatus();
+        wb.SetStateImage(alive, ImgNotListening);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+int LiveConnections(TMySocket *server)
+{
+    return int(HeldConnections(ServerOf(server)).size());
+}
+
+void CloseConnection(Workbench &, TMySocket *connection)
+{
+    if (QTcpSocket *socket = SocketOf(connection))
+        socket->close();
+}
+
 } // namespace TcpServerEndpoint
