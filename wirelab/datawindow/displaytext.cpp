@@ -11,6 +11,10 @@ QString BytesForDisplay(const QByteArray &bytes)
             p[i] = QChar(char16_t(0x2400 + c));
         else if (c == 0x7F)
             p[i] = QChar(char16_t(0x2421));
+        else if (c == 0x2028 || c == 0x2029)  // a text document breaks lines there
+            p[i] = QChar(char16_t(0x2424));
+        else if (c == 0xFDD0 || c == 0xFDD1)  // noncharacters a text document takes as frame marks
+            p[i] = QChar(QChar::ReplacementCharacter);
     }
     return s;
 }
