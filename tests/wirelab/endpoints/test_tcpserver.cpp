@@ -367,6 +367,53 @@ TEST_F(TcpServerTest, ClosingTheMainWindowFreesTheListeningPort)
     EXPECT_TRUE(again.listen(QHostAddress::AnyIPv4, quint16(port)));
 }
 
+class TcpServerAlertingScriptTest : public TcpServerTest
+{
+protected:
+    // Every OnRead answers with an ALERT, whose box runs a nested event loop.
+    TcpServerAlertingScriptTest()
+        : TcpServerTest(QStringLiteral(
+            "function OnSocketEvent(name, ev, a, b) {\n"
+            "  log.push([name, ev, a, b]);\n"
+            "  if (ev == 'OnRead') actions.push({SOCKET: name, TYPE: 'ALERT', TEXT: a});\n"
+            "}\n"))
+    {
+    }
+};
+
+TEST_F(TcpServerAlertingScriptTest, CloseDuringTheReadHandlersBoxReportsEveryByteBeforeTheDisconnect)
+{
+    const int port = FreeTcpPort();
+    ASSERT_NE(CreateByDialog(port), nullptr);
+    Client a = Connect(port);
+    ASSERT_NE(a.record, nullptr);
+    QPointer<QObject> accepted(a.record->component);
+
+    // While the first block's box is open, more bytes and the close arrive.
+    bool first = true;
+    messages.onMessage = [&](const QString &) {
+        if (!first)
+            return;
+        first = false;
+        a.socket->write("more");
+        a.socket->disconnectFromHost();
+        WaitFor([&] { return a.record->state == 0; });
+    };
+    a.socket->write("hi");
+    ASSERT_TRUE(WaitFor([&] { return a.record->state == 0; }));
+    SpinFor(50);
+
+    EXPECT_EQ(a.record->window->RecvCount, 6);
+    QStringList order;
+    for (const QJsonValue &v : f.log())
+        order << v.toArray()[1].toString() + u':' + v.toArray()[2].toString();
+    EXPECT_EQ(order, (QStringList{QStringLiteral("OnConnect:127.0.0.1"), QStringLiteral("OnRead:6869"),
+                                  QStringLiteral("OnRead:6D6F7265"),
+                                  QStringLiteral("OnDisConnect:127.0.0.1")}));
+    // The socket is freed once its handlers have all returned.
+    EXPECT_TRUE(WaitFor([&] { return accepted.isNull(); }));
+}
+
 class TcpServerFailingScriptTest : public TcpServerTest
 {
 protected:
