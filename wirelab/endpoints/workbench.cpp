@@ -176,7 +176,10 @@ void Workbench::DeleteSelected()
             server->deleteLater();
         }
     } else if (kind == Kind::TcpServerClient) {
-        if (r->state > 0)
+        // Also when "断开" in another window only set its state to 0: a socket
+        // left open would keep the server from ever being deleted.
+        auto *socket = qobject_cast<QTcpSocket *>(r->component.data());
+        if (r->state > 0 || (socket && socket->state() != QAbstractSocket::UnconnectedState))
             TcpServerEndpoint::CloseConnection(*this, r);
     } else if (kind == Kind::TcpClient) {
         TcpClientEndpoint::Close(*this, r);
