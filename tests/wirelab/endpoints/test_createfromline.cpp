@@ -117,22 +117,3 @@ TEST_F(CreateFromLineTest, UdpKindsProbeTheirLocalPortSilently)
     EXPECT_TRUE(server->window->hexMode());
     EXPECT_EQ(parentText(server), Kind::UdpServer);
 }
-
-TEST_F(CreateFromLineTest, UdpClientAndGroupTakeTheirValuesFromTheirKeys)
-{
-    TMySocket *client = create(QStringLiteral(
-        "SOCKETTYPE=UDP Client,REMOTEPORT=9,LOCALPORT=0,HOST=127.0.0.1,HEX=1"));
-    ASSERT_NE(client, nullptr);
-    EXPECT_EQ(client->kind, Kind::UdpClient);
-    EXPECT_EQ(client->remotePort, 9);
-    EXPECT_EQ(client->remoteHost, "127.0.0.1");
-    EXPECT_TRUE(client->window->hexMode());
-    EXPECT_EQ(parentText(client), Kind::UdpClient);
-
-    TMySocket *group = create(QStringLiteral("SOCKETTYPE=UDP Group,PORT=0,HOST=239.255.1.3,HEX=0"));
-    ASSERT_NE(group, nullptr);
-    EXPECT_EQ(group->kind, Kind::UdpGroup);
-    EXPECT_EQ(group->groupAddress, "239.255.1.3");
-    EXPECT_FALSE(group->window->hexMode());
-    EXPECT_EQ(parentText(group), Kind::UdpGroup);
-}
