@@ -3,6 +3,11 @@
 // short timer, so a fast stream of lines never freezes the window and the
 // cost of one append does not grow with the log. text() includes lines that
 // are still waiting to be shown.
+//
+// A long line is stored as several paragraphs of at most MaxBlockChars (the
+// later ones marked as continuations), so that showing the end of the log
+// never lays out a paragraph of megabytes; text() and lastLine() join them
+// back, so the log reads as the lines that were appended.
 
 #include <QPlainTextEdit>
 #include <QStringList>
@@ -12,6 +17,8 @@ class LogPane : public QPlainTextEdit
 {
     Q_OBJECT
 public:
+    static constexpr int MaxBlockChars = 2048;
+
     explicit LogPane(QWidget *parent = nullptr);
 
     void appendLine(const QString &line);
@@ -23,4 +30,5 @@ public:
 private:
     QStringList m_pending;
     QTimer m_flushTimer;
+    bool m_splitAny = false;  // some line was stored in pieces
 };
