@@ -44,3 +44,10 @@ monitor-demo: build
 
 clean:
 	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
+
+BUILD_BENCH ?= build-bench
+
+bench: deps
+	cmake -S . -B $(BUILD_BENCH) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
+	cmake --build $(BUILD_BENCH) -j $(JOBS) --target wirelab-bench bench-loadgen bench-epoll-server
+	@bash bench/run-bench.sh $(BUILD_BENCH)

@@ -1,0 +1,28 @@
+#include "procstatus.h"
+
+#include <QFile>
+
+namespace ProcStatus {
+
+long long FieldKb(const QByteArray &field)
+{
+    QFile f(QStringLiteral("/proc/self/status"));
+    if (!f.open(QIODevice::ReadOnly))
+        return -1;
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    for (const QByteArray &line : lines) {
+        if (line.startsWith(field + ':'))
+            return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
+    }
+    return -1;
+}
+
+void ResetPeak()
+{
+    // "5" in clear_refs resets the peak resident set size.
+    QFile f(QStringLiteral("/proc/self/clear_refs"));
+    if (f.open(QIODevice::WriteOnly))
+        f.write("5");
+}
+
+} // namespace ProcStatus

@@ -1,0 +1,138 @@
+#!/usr/bin/env python3
+"""Prints the table of one bench run: wirelab's figures, the baselines' figures
+from the same run, their ratios, and the target each ratio is held to."""
+import os
+import sys
+
+out = sys.argv[1]
+
+
+def load(name):
+    values = {}
+    try:
+        with open(os.path.join(out, name)) as f:
+            for line in f:
+                k, sep, v = line.strip().partition('=')
+                if sep:
+                    values[k] = v
+    except OSError:
+        pass
+    return values
+
+
+def num(name, key):
+    try:
+        return float(load(name)[key])
+    except (KeyError, ValueError):
+        return None
+
+
+def fmt(v, digits=0):
+    if v is None:
+        return 'n/a'
+    if digits == 0:
+        return f'{v:,.0f}'
+    return f'{v:,.{digits}f}'
+
+
+def ratio(a, b):
+    if a is None or b is None or b == 0:
+        return None
+    return a / b
+
+
+rows = []
+
+
+def row(scenario, figure, w, e=None, n=None, target='', ok=None, digits=0):
+    rows.append([scenario, figure, fmt(w, digits), fmt(e, digits) if e is not None else '',
+                 fmt(ratio(w, e), 2) if e is not None else '', fmt(n, digits) if n is not None else '',
+                 fmt(ratio(w, n), 2) if n is not None else '', target,
+                 '' if ok is None else ('yes' if ok else 'NO')])
+
+
+def at_least(v, limit):
+    return v is not None and v >= limit
+
+
+def at_most(v, limit):
+    return v is not None and v <= limit
+
+
+# 1. TCP ping-pong
+for mode, label, need in (('split', 'split cores', 0.9), ('one', 'one core', 0.5)):
+    w, e, n = (num(f'pp-{s}-{mode}', 'rt_per_s') for s in ('wirelab', 'epoll', 'node'))
+    row(f'1. TCP echo, {label}', 'round trips/s', w, e, n, f'>= {need} x epoll', at_least(ratio(w, e), need))
+    for p in ('p50', 'p99'):
+        row(f'1. TCP echo, {label}', f'{p} latency (us)', *(num(f'pp-{s}-{mode}', f'{p}_us') for s in ('wirelab', 'epoll', 'node')), digits=0)
+
+# 2. UDP receive
+sent = num('udp-wirelab', 'datagrams_sent')
+w = num('udp-wirelab', 'script_reads')
+e = num('udp-epoll', 'server_datagrams_received')
+n = num('udp-node', 'server_datagrams_received')
+row('2. UDP receive', 'datagrams handled', w, e, n, '>= epoll', w is not None and e is not None and w >= e)
+lost = lambda name, got: None if got is None or num(name, 'datagrams_sent') is None else num(name, 'datagrams_sent') - got
+rows.append(['2. UDP receive', 'datagrams lost', fmt(lost('udp-wirelab', w)), fmt(lost('udp-epoll', e)), '',
+             fmt(lost('udp-node', n)), '', '', ''])
+row('2. UDP receive', 'handled/s', num('udp-wirelab', 'handled_per_s'))
+
+# 3. Bulk
+w, e, n = (num(f'bulk-{s}', 'mb_per_s') for s in ('wirelab', 'epoll', 'node'))
+row('3. Bulk, text, all logged', 'MB/s received', w, e, n, '>= 0.35 x epoll, >= 3 x node',
+    at_least(ratio(w, e), 0.35) and at_least(ratio(w, n), 3), digits=1)
+p99 = num('bulk-wirelab', 'loop_p99_ms')
+row('3. Bulk, text, all logged', 'event loop p99 (ms)', p99, target='< 50', ok=p99 is not None and p99 < 50, digits=1)
+peak = num('bulk-wirelab', 'rss_peak_kb')
+row('3. Bulk, text, all logged', 'peak RSS (MiB)', None if peak is None else peak / 1024, digits=0)
+mpb = num('bulk-wirelab', 'mem_per_logged_byte')
+row('3. Bulk, text, all logged', 'memory per logged byte', mpb, target='<= 1.5', ok=at_most(mpb, 1.5), digits=2)
+
+# 4. Accept scale
+for name in sorted({f.split('-')[0] for f in os.listdir(out) if f.startswith('accept')},
+                   key=lambda s: int(s[len('accept'):])):
+    count = int(name[len('accept'):])
+    w, e, n = (num(f'{name}-{s}', 'conns_per_s') for s in ('wirelab', 'epoll', 'node'))
+    big = count >= 5000
+    row(f'4. Accept {count:,}', 'connections/s', w, e, n, '>= 0.3 x node' if big else '',
+        at_least(ratio(w, n), 0.3) if big else None)
+    complete = num(f'{name}-wirelab', 'accepted_complete')
+    connects = num(f'{name}-wirelab', 'script_connects')
+    row(f'4. Accept {count:,}', 'with node, window, OnConnect', min(complete or 0, connects or 0),
+        target=f'= {count:,}', ok=complete is not None and connects is not None and min(complete, connects) >= count)
+    before, after = num(f'{name}-wirelab', 'rss_before_kb'), num(f'{name}-wirelab', 'rss_after_kb')
+    row(f'4. Accept {count:,}', 'RSS per connection (KiB)',
+        None if before is None or after is None else (after - before) / count, digits=1)
+    p99 = num(f'{name}-wirelab', 'loop_p99_ms')
+    row(f'4. Accept {count:,}', 'event loop p99 (ms)', p99, target='< 100', ok=p99 is not None and p99 < 100, digits=1)
+
+# 5. Timers
+share = num('timers-wirelab', 'on_time_share')
+row('5. Timers, 1,000 endpoints', 'ticks on time (%)', None if share is None else share * 100,
+    target='>= 95', ok=at_least(share, 0.95), digits=1)
+row('5. Timers, 1,000 endpoints', 'tick handling p99 (ms)', num('timers-wirelab', 'tick_p99_ms'), digits=1)
+
+# 6. Receive pane
+pane = load('pane-wirelab')
+first = None
+for k in sorted((k for k in pane if k.startswith('append_us_at_')), key=lambda k: int(k.rsplit('_', 1)[1])):
+    lines = int(k.rsplit('_', 1)[1])
+    v = float(pane[k])
+    first = first or v
+    last = lines >= 1000000
+    row('6. Receive pane', f'append us/line at {lines:,} lines', v, target='<= 1.5 x at 1k' if last else '',
+        ok=(v / first <= 1.5) if last else None, digits=2)
+row('6. Receive pane', 'memory per logged text byte', num('pane-wirelab', 'mem_per_text_byte'), digits=2)
+
+# 7. Start-up
+st = num('startup-wirelab', 'startup_ms')
+row('7. Start-up', 'to first activation (ms)', st, target='< 300', ok=st is not None and st < 300)
+idle = num('startup-wirelab', 'idle_rss_kb')
+idle = None if idle is None else idle / 1024
+row('7. Start-up', 'idle RSS (MiB)', idle, target='< 80', ok=idle is not None and idle < 80, digits=1)
+
+head = ['Scenario', 'Figure', 'wirelab', 'epoll', 'w/epoll', 'Node.js', 'w/Node', 'Target', 'Met']
+print('| ' + ' | '.join(head) + ' |')
+print('|' + '|'.join('---' for _ in head) + '|')
+for r in rows:
+    print('| ' + ' | '.join(r) + ' |')

@@ -1,0 +1,116 @@
+#!/usr/bin/env bash
+# Runs every benchmark scenario against the baselines (raw epoll server,
+# Node.js) and against wirelab (offscreen, through wirelab-bench) in one run,
+# inside a private network namespace with only loopback, and prints one table.
+# Usage: bench/run-bench.sh BUILD_DIR   (BENCH_QUICK=1: smaller counts, for a smoke run)
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+build=$(cd "${1:-build-bench}" && pwd)
+B=$build/bench
+
+if [ "${WIRELAB_BENCH_IN_NETNS:-}" != 1 ]; then
+  inner="ip link set lo up && exec bash '$0' '$build'"
+  if unshare -n true 2>/dev/null; then
+    exec env WIRELAB_BENCH_IN_NETNS=1 unshare -n sh -c "$inner"
+  elif unshare -rn true 2>/dev/null; then
+    exec env WIRELAB_BENCH_IN_NETNS=1 unshare -rn sh -c "$inner"
+  fi
+  echo "run-bench: cannot create a private network namespace (unshare -n); not running" >&2
+  exit 1
+fi
+
+export QT_QPA_PLATFORM=offscreen
+export XDG_RUNTIME_DIR=${XDG_RUNTIME_DIR:-$(mktemp -d /tmp/wirelab-xdg.XXXXXX)}
+chmod 0700 "$XDG_RUNTIME_DIR"
+ulimit -n 20000 2>/dev/null || ulimit -n "$(ulimit -Hn)"
+node=$(command -v node || command -v nodejs)
+
+quick=${BENCH_QUICK:-0}
+RT=20000; DGRAMS=100000; BULK=$((256 << 20)); ACCEPT_BIG=5000; TIMER_S=10
+if [ "$quick" = 1 ]; then RT=2000; DGRAMS=20000; BULK=$((16 << 20)); ACCEPT_BIG=2000; TIMER_S=3; fi
+
+out=$build/bench-results/$(date +%Y%m%d-%H%M%S)
+mkdir -p "$out"
+echo "run-bench: results in $out (quick=$quick)"
+
+say() { printf '  %-34s %s\n' "$1" "$2"; }
+# key value of a result file
+val() { sed -n "s/^$2=//p" "$out/$1" | tail -1; }
+
+# Baseline: starts the server pinned to a core, waits for "ready", runs the
+# load generator pinned to its core, stops the server and keeps both outputs.
+baseline() {  # name server_cpu server_cmd... -- loadgen_cpu loadgen_args...
+  local name=$1 scpu=$2; shift 2
+  local server=()
+  while [ "$1" != -- ]; do server+=("$1"); shift; done
+  shift
+  local lcpu=$1; shift
+  local f=$out/$name
+  : > "$f.server"
+  taskset -c "$scpu" "${server[@]}" > "$f.server" 2>&1 &
+  local pid=$!
+  for _ in $(seq 100); do grep -q ready "$f.server" && break; sleep 0.1; done
+  timeout 600 taskset -c "$lcpu" "$B/bench-loadgen" "$@" --timeout 500 > "$f" 2>&1
+  sleep 0.5   # datagrams still queued at the server
+  kill -TERM "$pid" 2>/dev/null
+  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  sed 's/^/server_/' "$f.server" >> "$f"
+  say "$name" "$(grep -E '^(rt_per_s|mb_per_s|conns_per_s|server_datagrams_received)=' "$f" | tr '\n' ' ')"
+}
+
+# wirelab: the harness pinned to a core starts the load generator on its core.
+wirelab() {  # name cpu project endpoint loadgen_cpu loadgen_args...
+  local name=$1 cpu=$2 project=$3 endpoint=$4 lcpu=$5; shift 5
+  local f=$out/$name
+  timeout 900 taskset -c "$cpu" "$B/wirelab-bench" load --project "$here/projects/$project" \
+    --endpoint "$endpoint" --timeout 500 --limit 800 \
+    -- taskset -c "$lcpu" "$B/bench-loadgen" "$@" --timeout 500 > "$f" 2> "$f.stderr"
+  say "$name" "$(grep -E '^(rt_per_s|mb_per_s|conns_per_s|script_reads|loop_p99_ms|error)=' "$f" | tr '\n' ' ')"
+}
+
+EPOLL="$B/bench-epoll-server"
+NODE="$node $here/baselines/node-server.js"
+
+echo "1. TCP ping-pong ($RT round trips of 16 bytes)"
+for mode in split one; do
+  lc=1; [ $mode = one ] && lc=0
+  baseline pp-epoll-$mode 0 $EPOLL tcp-echo 7001 -- $lc pingpong --port 7001 --count $RT
+  baseline pp-node-$mode 0 $NODE tcp-echo 7001 -- $lc pingpong --port 7001 --count $RT
+  wirelab pp-wirelab-$mode 0 echo.txt srv $lc pingpong --port 7001 --count $RT
+done
+
+echo "3. Bulk ($BULK bytes into one connection)"
+baseline bulk-epoll 0 $EPOLL tcp-sink 7002 -- 1 bulk --port 7002 --bytes $BULK
+baseline bulk-node 0 $NODE tcp-log 7002 -- 1 bulk --port 7002 --bytes $BULK
+wirelab bulk-wirelab 0 bulk.txt srv 1 bulk --port 7002 --bytes $BULK
+
+echo "2. UDP receive ($DGRAMS datagrams of 64 bytes)"
+baseline udp-epoll 0 $EPOLL udp-count 7003 -- 1 udp --port 7003 --count $DGRAMS
+baseline udp-node 0 $NODE udp-count 7003 -- 1 udp --port 7003 --count $DGRAMS
+wirelab udp-wirelab 0 udp.txt srv 1 udp --port 7003 --count $DGRAMS
+
+echo "6. Receive pane"
+timeout 900 taskset -c 0 "$B/wirelab-bench" logpane --limit 800 > "$out/pane-wirelab" 2> "$out/pane-wirelab.stderr"
+say pane-wirelab "$(grep -E '^(append_us_at|mem_per)' "$out/pane-wirelab" | tr '\n' ' ')"
+
+echo "7. Start-up"
+BENCH_T0_NS=$(date +%s%N) timeout 120 taskset -c 0 "$B/wirelab-bench" startup \
+  --project "$here/projects/echo.txt" --limit 100 > "$out/startup-wirelab" 2> "$out/startup-wirelab.stderr"
+say startup-wirelab "$(tr '\n' ' ' < "$out/startup-wirelab")"
+
+echo "4. Accept scale"
+for n in 1000 $ACCEPT_BIG; do
+  baseline accept$n-epoll 0 $EPOLL tcp-echo 7004 -- 1 accept --port 7004 --conns $n
+  baseline accept$n-node 0 $NODE tcp-echo 7004 -- 1 accept --port 7004 --conns $n
+  wirelab accept$n-wirelab 0 accept.txt srv 1 accept --port 7004 --conns $n
+done
+
+echo "5. Script timers (1,000 endpoints, ${TIMER_S} s)"
+timeout 600 taskset -c 0 "$B/wirelab-bench" timers --project "$here/projects/timers.txt" \
+  --expect 1000 --duration $TIMER_S --limit 500 > "$out/timers-wirelab" 2> "$out/timers-wirelab.stderr"
+say timers-wirelab "$(grep -E '^(on_time|ticks|error)' "$out/timers-wirelab" | tr '\n' ' ')"
+
+echo
+python3 "$here/report.py" "$out" | tee "$out/table.md"
