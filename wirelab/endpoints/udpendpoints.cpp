@@ -52,11 +52,10 @@ void ServerReceive(Workbench &wb, TMySocket *record, int byteCount, const QStrin
         return;
     QPointer<TMySocket> r(record);
     const QByteArray data = TakeDatagram(r->udpServer, byteCount);
-    // A failing script event leaves here, before the peer is taken over.
-    ReceivePath::Receive(wb, r, data, fromIP, port, ReceivePath::Order::ScriptFirst);
-    if (!r)
-        return;  // deleted while the script ran
-    // Replies go to whoever sent last.
+    // The sender becomes the peer before the script hears of the datagram, so
+    // a SEND from its OnRead answers this datagram's sender (taken after the
+    // script, the first answer would be refused and every later one would go
+    // to the previous sender).
     if (r->udpServer) {
         r->udpServer->RemoteHost = fromIP;
         r->udpServer->RemotePort = port;
@@ -66,6 +65,7 @@ void ServerReceive(Workbench &wb, TMySocket *record, int byteCount, const QStrin
     r->state = 1;
     if (r->window)
         r->window->RefreshStatus();
+    ReceivePath::Receive(wb, r, data, fromIP, port, ReceivePath::Order::ScriptFirst);
 }
 
 using Handler = void (*)(Workbench &, TMySocket *, int, const QString &, int);

@@ -147,8 +147,8 @@ TEST_F(UdpEndpointsTest, ServerAnswersTheMostRecentSenderOnly)
 }
 
 // A failing script event stops the sequence where it stands: the client has
-// written its counter text already, the server neither writes it nor takes
-// the sender as its peer.
+// written its counter text already, the server has not (it took the sender
+// as its peer before the script heard of the datagram).
 TEST_F(UdpEndpointsTest, ScriptErrorIsReportedAndStopsTheRestOfTheSequence)
 {
     Peer peer;
@@ -173,14 +173,33 @@ TEST_F(UdpEndpointsTest, ScriptErrorIsReportedAndStopsTheRestOfTheSequence)
     EXPECT_EQ(LastLineBody(s->window), QStringLiteral(" 收到数据：defg"));
     EXPECT_EQ(s->window->RecvCount, 4);
     EXPECT_EQ(s->window->CounterText(), serverCounter);
-    EXPECT_EQ(s->state, 0);
-    EXPECT_TRUE(s->remoteHost.isEmpty());
+    EXPECT_EQ(s->state, 1);
+    EXPECT_EQ(s->remotePort, peer.port());
 
     // The next datagram goes through the whole sequence again.
     peer.sendTo(Local, serverPort, "h");
-    ASSERT_TRUE(WaitFor([&] { return s->state == 1; }));
-    EXPECT_EQ(s->window->CounterText(), QStringLiteral("收：5字节，发:0字节"));
+    ASSERT_TRUE(WaitFor([&] { return s->window->CounterText() == QStringLiteral("收：5字节，发:0字节"); }));
     EXPECT_EQ(messages.texts.size(), 2);
+}
+
+// An echo written in OnRead answers the datagram being read, from the very
+// first one on, and follows each new sender.
+TEST_F(UdpEndpointsTest, ServerAnswerFromOnReadGoesToThatDatagramsSender)
+{
+    const int localPort = FreeUdpPort();
+    TMySocket *r = server(localPort);
+    ASSERT_NE(r, nullptr);
+    wb().EvalScript(QStringLiteral("replyOnRead = true;"));
+    Peer a;
+    Peer b;
+    a.sendTo(Local, localPort, "first");
+    ASSERT_TRUE(WaitFor([&] { return a.received.size() == 1; }));
+    EXPECT_EQ(a.received[0].data(), QByteArray("ok"));
+    b.sendTo(Local, localPort, "second");
+    ASSERT_TRUE(WaitFor([&] { return b.received.size() == 1; }));
+    SpinFor(30);
+    EXPECT_EQ(a.received.size(), 1);
+    EXPECT_EQ(messages.texts.size(), 0);
 }
 
 TEST_F(UdpEndpointsTest, EmptyAndLargeDatagramsTravelWhole)

@@ -78,6 +78,7 @@ protected:
         QFile js(script);
         ASSERT_TRUE(js.open(QIODevice::WriteOnly));
         js.write("var sockets = []; var actions = []; var events = []; var failNext = false;\n"
+                 "var replyOnRead = false;\n"
                  "function OnInit() {}\n"
                  "function json2str(v) { return JSON.stringify(v); }\n"
                  "function DeleteSocket(name) {}\n"
@@ -85,6 +86,7 @@ protected:
                  "function OnSocketEvent(name, ev, a, b) {\n"
                  "  events.push([name, ev, a, b].join('|'));\n"
                  "  if (failNext) { failNext = false; throw new Error('boom'); }\n"
+                 "  if (replyOnRead && ev == 'OnRead') actions.push({TYPE: 'SEND', SOCKET: name, DATA: '6F6B'});\n"
                  "}\n");
         js.close();
         const QString project = dir.filePath(QStringLiteral("project.txt"));
