@@ -10,7 +10,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev
   clang libclang-rt-dev
   xvfb xauth socat iproute2 util-linux python3
-  fonts-dejavu-core fonts-wqy-microhei
+  fonts-dejavu-core fonts-wqy-microhei fonts-freefont-ttf
   nodejs
 )
 
