@@ -95,7 +95,11 @@ void TNMUDP::readPending()
     QPointer<TNMUDP> self(this);
     QUdpSocket *const socket = m_socket;
     // One readyRead may cover several datagrams; each gets its own event.
-    while (self && socket == m_socket && socket->hasPendingDatagrams()) {
+    // At most a batch per pass: under a flood the socket never runs dry, and
+    // an unbounded loop would keep every other event (timers, clicks, other
+    // sockets) waiting. What is left fires the read notification again.
+    constexpr int kBatch = 64;
+    for (int i = 0; i < kBatch && self && socket == m_socket && socket->hasPendingDatagrams(); ++i) {
         const qint64 size = socket->pendingDatagramSize();
         QByteArray buffer(qMax<qint64>(size, 1), Qt::Uninitialized);
         QHostAddress from;
