@@ -96,13 +96,16 @@ for name in sorted({f.split('-')[0] for f in os.listdir(out) if f.startswith('ac
     big = count >= 5000
     row(f'4. Accept {count:,}', 'connections/s', w, e, n, '>= 0.3 x node' if big else '',
         at_least(ratio(w, n), 0.3) if big else None)
+    if num(f'{name}-wirelab', 'incomplete'):
+        row(f'4. Accept {count:,}', 'finished in 240 s (rate up to then)', num(f'{name}-wirelab', 'connections'),
+            target=f'= {count:,}', ok=False)
     complete = num(f'{name}-wirelab', 'accepted_complete')
     connects = num(f'{name}-wirelab', 'script_connects')
     row(f'4. Accept {count:,}', 'with node, window, OnConnect', min(complete or 0, connects or 0),
         target=f'= {count:,}', ok=complete is not None and connects is not None and min(complete, connects) >= count)
     before, after = num(f'{name}-wirelab', 'rss_before_kb'), num(f'{name}-wirelab', 'rss_after_kb')
-    row(f'4. Accept {count:,}', 'RSS per connection (KiB)',
-        None if before is None or after is None else (after - before) / count, digits=1)
+    row(f'4. Accept {count:,}', 'RSS per accepted connection (KiB)',
+        None if before is None or after is None or not complete else (after - before) / complete, digits=1)
     p99 = num(f'{name}-wirelab', 'loop_p99_ms')
     row(f'4. Accept {count:,}', 'event loop p99 (ms)', p99, target='< 100', ok=p99 is not None and p99 < 100, digits=1)
 

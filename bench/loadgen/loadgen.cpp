@@ -43,10 +43,19 @@ struct Options
 };
 
 Clock::time_point g_deadline;
+// Accept mode: connections done so far and when the run began, so a run cut
+// off by the deadline still reports what it reached.
+long long g_completed = -1;
+Clock::time_point g_start;
 
 [[noreturn]] void Fail(const char *what)
 {
     std::printf("error=%s errno=%d\n", what, errno);
+    if (g_completed >= 0) {
+        const double s = std::chrono::duration<double>(Clock::now() - g_start).count();
+        std::printf("connections=%lld\nseconds=%.3f\nconns_per_s=%.0f\nincomplete=1\n", g_completed, s,
+                    double(g_completed) / s);
+    }
     std::fflush(stdout);
     std::exit(1);
 }
@@ -256,6 +265,8 @@ int Accept(const Options &o)
     std::string msg(size, 'c');
     long long opened = 0, finished = 0, inFlight = 0, retries = 0;
     const auto start = Clock::now();
+    g_start = start;
+    g_completed = 0;
     auto open = [&](long long i) {
         const int fd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
         if (fd < 0)
@@ -310,6 +321,7 @@ int Accept(const Options &o)
                     c.done = true;
                     epoll_ctl(ep, EPOLL_CTL_DEL, c.fd, nullptr);
                     ++finished;
+                    g_completed = finished;
                     --inFlight;
                 }
             }
