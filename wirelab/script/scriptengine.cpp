@@ -104,7 +104,9 @@ QString ScriptEngine::EvalScript(const QString &text)
 
 void ScriptEngine::throwIfFailed(const QJSValue &result, bool threw, const QStringList &stack)
 {
-    if (threw || result.isError()) {
+    // Only what was thrown is an error: an Error object that a call merely
+    // returns is a value like any other.
+    if (threw) {
         QString message = result.toString();
         if (message.isEmpty())
             message = QStringLiteral("Script error");

@@ -16,6 +16,7 @@ function OnSocketEvent(name, ev, a, b) {
   if (a === 'throw-string') throw 'boom';
   if (a === 'throw-error') throw new Error('bad thing');
   if (a === 'reference') return missingVariable;
+  if (a === 'return-error') return new Error('as a value');
   actions.push({TYPE: 'SEND', SOCKET: name, DATA: a});
   return 'done';
 }
@@ -68,6 +69,18 @@ TEST(ScriptCalls, DirectCallRaisesWhatTheCallTextRaises)
     // A failed call leaves nothing behind: the next one works.
     EXPECT_EQ(engine.CallGlobal(QStringLiteral("OnSocketEvent"), {QStringLiteral("n"), QStringLiteral("OnRead"), QStringLiteral("41"), QStringLiteral("0")}),
               QStringLiteral("done"));
+}
+
+TEST(ScriptCalls, AnErrorObjectThatIsReturnedIsAValueNotAnError)
+{
+    ScriptEngine engine;
+    engine.EvalScript(QString::fromUtf8(Script));
+    const QString a = QStringLiteral("return-error");
+    EXPECT_EQ(engine.EvalScript(CallText::OnSocketEvent(QStringLiteral("n"), QStringLiteral("OnRead"), a, 0)),
+              QStringLiteral("Error: as a value"));
+    EXPECT_EQ(engine.CallGlobal(QStringLiteral("OnSocketEvent"), {QStringLiteral("n"), QStringLiteral("OnRead"), a, QStringLiteral("0")}),
+              QStringLiteral("Error: as a value"));
+    EXPECT_EQ(engine.EvalScript(QStringLiteral("new TypeError('t');")), QStringLiteral("TypeError: t"));
 }
 
 TEST(ScriptCalls, RunawayDirectCallIsInterruptedAndTheEngineGoesOn)
