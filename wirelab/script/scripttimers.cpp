@@ -9,6 +9,10 @@
 #include <QList>
 #include <QPointer>
 
+namespace {
+quint64 g_lastSerial = 0;  // Serial of the newest timer ever added
+} // namespace
+
 ScriptTimers::ScriptTimers(Workbench &wb) : m_wb(wb) {}
 
 void ScriptTimers::Timer1Timer()
@@ -31,8 +35,10 @@ void ScriptTimers::TickTimers(TMySocket *endpoint)
     if (!endpoint)
         return;
     QPointer<TMySocket> record(endpoint);
-    // Timers added while this walk runs start counting on the next tick.
+    // Timers added while this walk runs start counting on the next tick,
+    // also when a deletion has moved them into the positions walked.
     const size_t count = record->timers.size();
+    const quint64 newest = g_lastSerial;
     for (size_t i = 0; i < count; ++i) {
         // The actions after a firing may delete timers (even this one) or the
         // endpoint itself: look again at every step. A timer that moves into
@@ -40,6 +46,8 @@ void ScriptTimers::TickTimers(TMySocket *endpoint)
         if (!record || i >= record->timers.size())
             return;
         TSocketTimer &timer = *record->timers[i];
+        if (timer.Serial > newest)
+            continue;
         if (timer.Counter < timer.Interval) {
             ++timer.Counter;
             continue;
@@ -71,6 +79,7 @@ void ScriptTimers::AddTimer(TMySocket *endpoint, const QString &name, int interv
     timer->Name = name;
     timer->Interval = interval;
     timer->Counter = 0;
+    timer->Serial = ++g_lastSerial;
     endpoint->timers.push_back(std::move(timer));
 }
 

@@ -9,4 +9,7 @@ struct TSocketTimer
     QString Name;
     int Interval = 0;
     int Counter = 0;
+    // Order of creation, so that a tick's walk can tell the timers added
+    // while it runs (they start counting on the next tick).
+    quint64 Serial = 0;
 };

@@ -167,6 +167,9 @@ var killed = false;
     EXPECT_EQ(calls.count("timer|b|v2"), 0);
     ASSERT_EQ(f.endpoint("b")->timers.size(), 2u);
     EXPECT_EQ(f.endpoint("b")->timers[1]->Name, "fresh");
+    // Added on the first tick into a place the walk had still to come to:
+    // counted from the second tick on, like any timer added during a tick.
+    EXPECT_EQ(f.endpoint("b")->timers[1]->Counter, 2);
 }
 
 TEST(ScriptTimers, AFailingTimerCallEndsTheTick)
