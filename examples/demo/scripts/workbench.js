@@ -10,7 +10,6 @@ var connections = 0;      // live connections of the echo server
 var clientUp = false;     // the TCP client's connection
 var beats = 0;
 var datagrams = 0;
-var pendingAck = "";      // the UDP server's answer, sent on the next tick
 
 function OnInit() {
   sockets = [
@@ -31,7 +30,6 @@ function OnInit() {
      ID: "probe", UI: [[{TYPE: "Button", ID: "ping", TEXT: "Ping the UDP server"}]]}
   ];
   act("ADDTIMER", "client", {TIMERNAME: "heartbeat", INTERVAL: 9});  // 10 ticks = 1 s
-  act("ADDTIMER", "udp", {TIMERNAME: "reply", INTERVAL: 0});        // every tick
   display("echo", "Echo server on port " + ECHO_PORT + ": whatever arrives goes back with the prefix.");
   display("client", "Press Connect, then Send; the heartbeat starts once connected.");
   display("udp", "UDP server on port " + UDP_PORT + ": every datagram is answered.");
@@ -65,19 +63,15 @@ function OnSocketEvent(name, event, a, b) {
       setText("client", "connect", "Connect");
     }
   } else if (name == "udp" && event == "OnRead") {
-    // The server takes the sender as its peer only once this call is over,
-    // so the answer goes out on the next tick.
+    // The sender of this datagram is already the server's peer, so the
+    // answer goes straight back to it.
     datagrams++;
     setText("udp", "count", datagrams + " datagrams");
-    pendingAck = "ack " + datagrams + " for " + a + ":" + b;
+    send("udp", "ack " + datagrams + " for " + a + ":" + b);
   }
 }
 
 function OnTimerEvent(name, timer) {
-  if (name == "udp" && timer == "reply" && pendingAck != "") {
-    send("udp", pendingAck);  // to the sender of the latest datagram
-    pendingAck = "";
-  }
   if (name == "client" && timer == "heartbeat" && clientUp) {
     beats++;
     setText("client", "beats", beats + " beats");
