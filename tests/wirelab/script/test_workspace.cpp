@@ -12,6 +12,7 @@
 #include "script/workspace.h"
 #include "testsupport.h"
 
+#include <QFile>
 #include <QGroupBox>
 #include <QHostAddress>
 #include <QLabel>
@@ -20,6 +21,7 @@
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTest>
+#include <QTimer>
 #include <QTreeWidget>
 #include <QUdpSocket>
 #include <QVBoxLayout>
@@ -209,6 +211,52 @@ function OnInit() {
         EXPECT_EQ(ok->window->findChildren<QPushButton *>("1go").size(), 0);
         EXPECT_EQ(f.js("actions.length"), "0");
     }
+}
+
+TEST(WorkspaceBuild, RunsWithTheTreeHiddenAndTheWindowDisabledLettingEventsThroughBetweenElements)
+{
+    // Both declared servers find their port taken, so each creation shows a
+    // box: what the box sees is the state of the build at that element.
+    QTcpServer busy;
+    ASSERT_TRUE(busy.listen(QHostAddress::AnyIPv4, 0));
+    QTemporaryDir dir;
+    QFile script(dir.filePath(QStringLiteral("build.js")));
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    script.write(QStringLiteral(R"JS(
+var sockets = [], actions = [];
+function json2str(v) { return JSON.stringify(v); }
+function OnInit() {
+  sockets = [{SOCKETTYPE: "TCP Server", PORT: "%1", ID: "one"},
+             {SOCKETTYPE: "TCP Server", PORT: "%1", ID: "two"}];
+}
+)JS").arg(busy.serverPort()).toUtf8());
+    script.close();
+    QFile project(dir.filePath(QStringLiteral("project.txt")));
+    ASSERT_TRUE(project.open(QIODevice::WriteOnly));
+    project.write(script.fileName().toUtf8());
+    project.close();
+
+    MessageRecorder boxes;
+    TForm1 *form = nullptr;
+    bool posted = false, delivered = false;
+    QStringList seen;  // enabled, tree hidden, posted event delivered
+    boxes.onMessage = [&](const QString &) {
+        seen << QStringLiteral("%1 %2 %3").arg(form->isEnabled()).arg(form->TreeView1->isHidden()).arg(delivered);
+        if (!posted) {
+            posted = true;
+            QTimer::singleShot(0, [&] { delivered = true; });
+        }
+    };
+    TForm1 window(project.fileName());
+    form = &window;
+    window.Timer1->stop();
+    QSignalSpy done(&window, &TForm1::firstActivationDone);
+    window.show();
+    ASSERT_TRUE(done.count() > 0 || done.wait(10000));
+    EXPECT_EQ(seen, (QStringList{QStringLiteral("0 1 0"), QStringLiteral("0 1 1")}));
+    EXPECT_TRUE(window.isEnabled());
+    EXPECT_FALSE(window.TreeView1->isHidden());
+    EXPECT_EQ(window.workbench().registry().count(), 2);
 }
 
 TEST(WorkspacePanels, RowsButtonsEditsAndLabelsAreBuiltInOrder)
