@@ -159,7 +159,10 @@ void TFrmData::buildUi()
     StatusBar2 = Named(new QStatusBar(panel6), "StatusBar2");
     StatusBar2->setSizeGripEnabled(false);
     CounterPanel = Named(new QLabel(StatusBar2), "StatusBar2Panel0");
-    CounterPanel->setMinimumWidth(100);
+    // A fixed size: new digits then repaint the label alone instead of
+    // re-laying out the whole window. Longer texts are clipped, as they were
+    // by the fixed-width column anyway.
+    CounterPanel->setFixedSize(145, CounterPanel->fontMetrics().height() + 2);
     StatusBar2->addWidget(CounterPanel, 1);
     col->addWidget(StatusBar2);
     sendRow->addWidget(panel6);
@@ -179,6 +182,10 @@ void TFrmData::buildUi()
 
     Timer1 = Named(new QTimer(this), "Timer1");
     Timer1->setInterval(500);
+    m_counterTimer = new QTimer(this);
+    m_counterTimer->setSingleShot(true);
+    m_counterTimer->setInterval(CounterDelayMs);
+    connect(m_counterTimer, &QTimer::timeout, this, guard([this] { showCounter(); }));
 
     // The design has the hex box checked; the caption always names the mode.
     CheckBox2->setChecked(true);
@@ -196,6 +203,7 @@ void TFrmData::buildUi()
     connect(Timer1, &QTimer::timeout, this, guard([this] { Timer1Timer(); }));
 
     WriteCounterText();
+    showCounter();
 }
 
 bool TFrmData::hexMode() const { return CheckBox2->isChecked(); }
@@ -276,12 +284,19 @@ void TFrmData::RefreshStatus()
 
 void TFrmData::AppendLine(const QString &line) { Memo2->appendLine(line); }
 
-QString TFrmData::CounterText() const { return CounterPanel->text(); }
-
 void TFrmData::WriteCounterText()
 {
-    CounterPanel->setText(QStringLiteral("收：") + QString::number(RecvCount) + QStringLiteral("字节，发:")
-                          + QString::number(SentCount) + QStringLiteral("字节"));
+    m_counterText = QStringLiteral("收：") + QString::number(RecvCount) + QStringLiteral("字节，发:")
+        + QString::number(SentCount) + QStringLiteral("字节");
+    if (!m_counterTimer->isActive())
+        m_counterTimer->start();
+}
+
+void TFrmData::showCounter()
+{
+    m_counterTimer->stop();
+    if (CounterPanel->text() != m_counterText)
+        CounterPanel->setText(m_counterText);
 }
 
 void TFrmData::Button_2Click()

@@ -46,9 +46,13 @@ public:
     void RefreshStatus();
     // Appends one line to the receive pane.
     void AppendLine(const QString &line);
-    // "收：<RecvCount>字节，发:<SentCount>字节" into the counter panel.
+    // "收：<RecvCount>字节，发:<SentCount>字节" into the counter panel. The
+    // panel itself is repainted at most every CounterDelayMs (a label redrawn
+    // per received message cost more than the message); CounterText() is
+    // always the text of the last write.
     void WriteCounterText();
-    QString CounterText() const;
+    QString CounterText() const { return m_counterText; }
+    static constexpr int CounterDelayMs = 30;
 
     // Sends one block through the endpoint, by its kind.
     void SendData(const QByteArray &block);
@@ -101,10 +105,13 @@ protected:
 
 private:
     void buildUi();
+    void showCounter();
     // One repetition loop of a send (manual or timed); see senddata.cpp.
     void sendRepeated(const QByteArray &block, const QString &countText, bool processEvents);
 
     Workbench &m_wb;
     QVBoxLayout *m_rowsLayout = nullptr;
     int m_sendDepth = 0;
+    QString m_counterText;
+    QTimer *m_counterTimer = nullptr;
 };
