@@ -21,6 +21,8 @@ namespace TcpClientEndpoint {
 
 namespace {
 
+constexpr qint64 ReadChunkBytes = 256 * 1024;
+
 // The peer of the current connection. Qt forgets the peer address and port
 // once the socket is unconnected, but OnDisConnect still has to name them.
 struct Peer
@@ -101,6 +103,10 @@ TMySocket *Create(Workbench &wb, const QString &host, int port, QTreeWidgetItem 
     record->created = CreationTimeText();
 
     auto *socket = new QTcpSocket(&wb);
+    // One read takes at most this much: a fast sender would otherwise hand
+    // over everything the kernel holds (megabytes) to one handler, and the
+    // window would not respond until it was shown and scripted.
+    socket->setReadBufferSize(ReadChunkBytes);
     record->component = socket;
     record->remotePort = port;
     record->remoteHost = host;

@@ -25,6 +25,10 @@ namespace TcpServerEndpoint {
 
 namespace {
 
+// The most one read of an accepted connection takes, so that a fast sender
+// cannot make a single handler run for seconds on megabytes at once.
+constexpr qint64 ReadChunkBytes = 256 * 1024;
+
 // What one accepted connection's handlers share. The peer's address and
 // ports are copied at accept time: the socket forgets them on disconnect.
 struct Connection
@@ -175,6 +179,10 @@ void ClientError(Connection &c, QAbstractSocket::SocketError error)
 void AttachConnection(Workbench &wb, const std::shared_ptr<Connection> &c)
 {
     QTcpSocket *socket = c->socket;
+    socket->setReadBufferSize(ReadChunkBytes);
+    // Replies go out as they are handed over: a request/reply conversation
+    // must not wait for Nagle's algorithm.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     QObject::connect(socket, &QTcpSocket::readyRead, &wb, guard([&wb, c] { ClientRead(wb, *c); }));
     QObject::connect(socket, &QTcpSocket::disconnected, &wb,
                      guard([&wb, c] { ClientDisconnected(wb, *c); }));
