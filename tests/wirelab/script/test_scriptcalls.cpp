@@ -23,7 +23,7 @@ function OnSocketEvent(name, ev, a, b) {
 var notAFunction = 5;
 )";
 
-QString Message(ScriptEngine &engine, const std::function<void()> &call)
+QString Message(ScriptEngine &, const std::function<void()> &call)
 {
     try {
         call();
