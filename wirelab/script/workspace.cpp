@@ -5,6 +5,7 @@
 #include "common/guard.h"
 #include "datawindow/tfrmdata.h"
 #include "endpoints/createfromline.h"
+#include "endpoints/endpointnode.h"
 #include "endpoints/kinds.h"
 #include "endpoints/tmysocket.h"
 #include "endpoints/workbench.h"
@@ -12,6 +13,7 @@
 
 #include <QCoreApplication>
 #include <QGroupBox>
+#include <QHash>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,7 +21,10 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTreeWidget>
+#include <QTreeWidgetItemIterator>
 #include <QVBoxLayout>
+
+#include <memory>
 
 namespace {
 
@@ -55,18 +60,26 @@ bool IsIdentifier(const QString &name)
     return ident.match(name).hasMatch();
 }
 
+// Depth first, parents before their children: the order of findChildren,
+// without building the list of every object of the window.
+QObject *FindNamedBelow(const QObject *parent, const QString &name)
+{
+    for (QObject *o : parent->children()) {
+        if (o->objectName().compare(name, Qt::CaseInsensitive) == 0)
+            return o;
+        if (QObject *found = FindNamedBelow(o, name))
+            return found;
+    }
+    return nullptr;
+}
+
 // The first object of the window (designed controls included) whose name
 // equals name without regard to case.
 QObject *FindNamed(TFrmData *window, const QString &name)
 {
     if (name.isEmpty())
         return nullptr;
-    const QList<QObject *> all = window->findChildren<QObject *>();
-    for (QObject *o : all) {
-        if (o->objectName().compare(name, Qt::CaseInsensitive) == 0)
-            return o;
-    }
-    return nullptr;
+    return FindNamedBelow(window, name);
 }
 
 // A button or edit name must be empty or an identifier that no other object
@@ -82,15 +95,69 @@ void CheckWidgetName(TFrmData *window, const QString &name)
 }
 
 // json2str(sockets) parsed; a failed call or a text that does not parse raises.
-JsonNode ReadSockets(Workbench &wb)
+// The panels are refreshed after every timer firing and click, and the text
+// rarely changes in between: the last parse is kept and reused while the
+// text stays the same. Shared, so a refresh still walking a document keeps
+// it when a nested one replaces the cache.
+std::shared_ptr<const JsonNode> ReadSockets(Workbench &wb)
 {
-    const QString text = wb.EvalScript(CallText::JsonSockets());
-    JsonNode doc;
-    if (!ParseLenientJson(text, doc))
+    static QString lastText;
+    static std::shared_ptr<const JsonNode> lastDoc;
+    const QString text = wb.script().JsonOfGlobal(QStringLiteral("sockets"));
+    if (lastDoc && text == lastText)
+        return lastDoc;
+    auto doc = std::make_shared<JsonNode>();
+    if (!ParseLenientJson(text, *doc))
         throw ScriptError(QStringLiteral("json2str(sockets) did not give valid JSON: %1")
                               .arg(text.left(200)));
-    return doc;
+    lastText = text;
+    lastDoc = doc;
+    return lastDoc;
 }
+
+// The endpoints by name as FindEndpointByName finds them (the first in tree
+// order wins), taken in one walk of the tree.
+class EndpointsByName
+{
+public:
+    explicit EndpointsByName(Workbench &wb) : m_wb(wb) {}
+
+    TMySocket *find(const QString &name)
+    {
+        if (!m_built)
+            build();
+        const auto it = m_byName.constFind(name);
+        return it == m_byName.constEnd() ? nullptr : it->data();
+    }
+    // After anything that may have let events run (a script call): endpoints
+    // may have gone or been renamed.
+    void invalidate() { m_built = false; }
+
+private:
+    void build()
+    {
+        m_byName.clear();
+        m_built = true;
+        QTreeWidget *tree = m_wb.tree();
+        if (!tree)
+            return;
+        for (QTreeWidgetItemIterator it(tree); *it; ++it) {
+            QTreeWidgetItem *item = *it;
+            if (!item->parent())
+                continue;
+            TMySocket *r = RecordOf(item);
+            if (!r || !r->window)
+                continue;
+            const QString name = r->window->name();
+            if (!m_byName.contains(name))
+                m_byName.insert(name, r);
+        }
+    }
+
+    Workbench &m_wb;
+    QHash<QString, QPointer<TMySocket>> m_byName;
+    bool m_built = false;
+};
 
 const std::vector<JsonNode> &ItemsOf(const JsonNode *array)
 {
@@ -243,8 +310,8 @@ void Workspace::AcceptHook(TMySocket *endpoint)
     if (!endpoint)
         return;
     const QPointer<TMySocket> record(endpoint);
-    const JsonNode doc = ReadSockets(m_wb);
-    for (const JsonNode &element : ItemsOf(&doc)) {
+    const std::shared_ptr<const JsonNode> doc = ReadSockets(m_wb);
+    for (const JsonNode &element : ItemsOf(doc.get())) {
         if (!record)
             return;
         if (JsonText(element, QStringLiteral("ID")) == record->name())
@@ -255,15 +322,16 @@ void Workspace::AcceptHook(TMySocket *endpoint)
 
 void Workspace::RefreshPanels()
 {
-    const JsonNode doc = ReadSockets(m_wb);
-    for (const JsonNode &element : ItemsOf(&doc)) {
+    const std::shared_ptr<const JsonNode> doc = ReadSockets(m_wb);
+    EndpointsByName endpoints(m_wb);
+    for (const JsonNode &element : ItemsOf(doc.get())) {
         const QString name = JsonText(element, QStringLiteral("ID"));
         const JsonNode *ui = JsonArray(element, QStringLiteral("UI"));
         for (const JsonNode &row : ItemsOf(ui)) {
             for (const JsonNode &item : ItemsOf(&row)) {
                 // Looked up per item: an edit change before it may have
-                // removed or renamed the endpoint.
-                TMySocket *record = m_wb.FindEndpointByName(name);
+                // removed or renamed the endpoint (see invalidate below).
+                TMySocket *record = endpoints.find(name);
                 if (!record || !record->window)
                     continue;
                 QObject *target = FindNamed(record->window, JsonText(item, QStringLiteral("ID")));
@@ -273,8 +341,12 @@ void Workspace::RefreshPanels()
                 const QString text = JsonText(item, QStringLiteral("TEXT"));
                 if (type == QLatin1String("Edit")) {
                     auto *edit = qobject_cast<QLineEdit *>(target);
-                    if (edit && edit->text() != text)
+                    if (edit && edit->text() != text) {
+                        // The change is told to the script, whose error box
+                        // lets events through.
                         edit->setText(text);
+                        endpoints.invalidate();
+                    }
                 } else if (type == QLatin1String("Button")) {
                     auto *button = qobject_cast<QPushButton *>(target);
                     if (button && button->text() != text)
