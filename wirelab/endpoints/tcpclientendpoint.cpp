@@ -41,6 +41,39 @@ QTcpSocket *SocketOf(TMySocket *record)
     return record ? qobject_cast<QTcpSocket *>(record->component.data()) : nullptr;
 }
 
+// Kept on the socket itself, since the record may be gone before the
+// handlers that run for it have returned.
+const char *const HandlersRunning = "wirelabHandlersRunning";
+const char *const DisposePending = "wirelabDisposePending";
+
+// Marks a handler of the socket as running. A socket disposed of meanwhile
+// (the endpoint deleted inside a nested event loop of the handler) is freed
+// only when the outermost handler ends: freed earlier, it would be pulled
+// from under the signal that is still being delivered.
+class Busy
+{
+public:
+    explicit Busy(QTcpSocket *socket) : m_socket(socket)
+    {
+        if (m_socket)
+            m_socket->setProperty(HandlersRunning, m_socket->property(HandlersRunning).toInt() + 1);
+    }
+    ~Busy()
+    {
+        if (!m_socket)
+            return;
+        const int running = m_socket->property(HandlersRunning).toInt() - 1;
+        m_socket->setProperty(HandlersRunning, running);
+        if (running == 0 && m_socket->property(DisposePending).toBool())
+            m_socket->deleteLater();
+    }
+    Busy(const Busy &) = delete;
+    Busy &operator=(const Busy &) = delete;
+
+private:
+    QPointer<QTcpSocket> m_socket;
+};
+
 void OnConnected(Workbench &wb, TMySocket *record, QTcpSocket *socket, Peer &peer)
 {
     peer.address = DottedIPv4(socket->peerAddress());
@@ -115,12 +148,17 @@ TMySocket *Create(Workbench &wb, const QString &host, int port, QTreeWidgetItem 
     // deletion), a late signal of the socket reaches nothing.
     auto peer = std::make_shared<Peer>();
     QObject::connect(socket, &QTcpSocket::connected, record, guard([&wb, record, socket, peer] {
+        Busy busy(socket);
         OnConnected(wb, record, socket, *peer);
     }));
-    QObject::connect(socket, &QTcpSocket::disconnected, record,
-                     guard([&wb, record, peer] { OnDisconnected(wb, record, *peer); }));
-    QObject::connect(socket, &QTcpSocket::readyRead, record,
-                     guard([&wb, record, socket] { OnReadyRead(wb, record, socket); }));
+    QObject::connect(socket, &QTcpSocket::disconnected, record, guard([&wb, record, socket, peer] {
+        Busy busy(socket);
+        OnDisconnected(wb, record, *peer);
+    }));
+    QObject::connect(socket, &QTcpSocket::readyRead, record, guard([&wb, record, socket] {
+        Busy busy(socket);
+        OnReadyRead(wb, record, socket);
+    }));
     // Errors (refused, unreachable, unknown host, reset) are silent: the
     // endpoint simply is, or stays, disconnected. Nothing to connect.
 
@@ -164,6 +202,17 @@ void ConnectButton(Workbench &wb, TMySocket *record)
         record->localPort = socket->localPort();
     if (record->window)
         record->window->RefreshStatus();
+}
+
+void Dispose(TMySocket *record)
+{
+    QTcpSocket *socket = SocketOf(record);
+    if (!socket)
+        return;
+    if (socket->property(HandlersRunning).toInt() > 0)
+        socket->setProperty(DisposePending, true);
+    else
+        socket->deleteLater();
 }
 
 void Close(Workbench &, TMySocket *record)

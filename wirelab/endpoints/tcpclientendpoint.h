@@ -21,5 +21,7 @@ void Open(Workbench &wb, TMySocket *record);
 void ConnectButton(Workbench &wb, TMySocket *record);
 // Closes the connection (the disconnected notification follows when it was open).
 void Close(Workbench &wb, TMySocket *record);
+// Frees the socket (on deletion) once none of its handlers is running.
+void Dispose(TMySocket *record);
 
 } // namespace TcpClientEndpoint

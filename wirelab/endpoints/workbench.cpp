@@ -183,8 +183,7 @@ void Workbench::DeleteSelected()
             TcpServerEndpoint::CloseConnection(*this, r);
     } else if (kind == Kind::TcpClient) {
         TcpClientEndpoint::Close(*this, r);
-        if (r && r->component)
-            r->component->deleteLater();
+        TcpClientEndpoint::Dispose(r);
     } else if (kind == Kind::UdpClient || kind == Kind::UdpServer) {
         if (auto *udp = qobject_cast<TNMUDP *>(r->component.data())) {
             udp->CloseSocket();

@@ -5,7 +5,9 @@
 #include "endpoints/endpointnode.h"
 #include "seamrecorder.h"
 
+#include <QEventLoop>
 #include <QLabel>
+#include <QTimer>
 #include <QRegularExpression>
 #include <gtest/gtest.h>
 
@@ -225,6 +227,37 @@ TEST(TcpClient, DeletingAConnectedClientTellsTheScriptInOrder)
     b.wb().DeleteSelected();
     EXPECT_EQ(b.calls().mid(1), (QStringList{QStringLiteral("c|DeleteSocket"),
                                              QStringLiteral("c|OnDisConnect|127.0.0.1|%1").arg(port)}));
+    EXPECT_TRUE(WaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
+}
+
+TEST(TcpClient, DeletedWhileItsReadHandlerWaitsTheSocketOutlivesTheHandler)
+{
+    TcpBench b;
+    MessageRecorder boxes;
+    b.wb().EvalScript(QStringLiteral(
+        "onEvent = function(n, e, a, b) {\n"
+        "  if (e == 'OnRead') actions.push({TYPE: 'ALERT', SOCKET: n, TEXT: 'wait'});\n"
+        "};"));
+    TMySocket *r = b.client(QStringLiteral("c"), b.listen());
+    QTcpSocket *peer = b.connectClient(r);
+    ASSERT_NE(peer, nullptr);
+    QPointer<QObject> socket(r->component);
+    QPointer<TMySocket> record(r);
+    bool aliveInside = false;
+    // The endpoint is deleted while its read handler waits in a nested event
+    // loop; freeing the socket there would pull it from under its own signal.
+    // The "删除" click is delivered inside that loop.
+    boxes.onMessage = [&](const QString &) {
+        QEventLoop loop;
+        QTimer::singleShot(10, &loop, [&] { b.form().Button2->click(); });
+        QTimer::singleShot(100, &loop, &QEventLoop::quit);
+        loop.exec();
+        aliveInside = !socket.isNull();
+    };
+    peer->write("x");
+    ASSERT_TRUE(WaitFor([&] { return record.isNull(); }));
+    EXPECT_TRUE(aliveInside);
+    EXPECT_TRUE(WaitFor([&] { return socket.isNull(); }));
     EXPECT_TRUE(WaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
 }
 
