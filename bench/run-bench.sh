@@ -2,7 +2,8 @@
 # Runs every benchmark scenario against the baselines (raw epoll server,
 # Node.js) and against wirelab (offscreen, through wirelab-bench) in one run,
 # inside a private network namespace with only loopback, and prints one table.
-# Usage: bench/run-bench.sh BUILD_DIR   (BENCH_QUICK=1: smaller counts, for a smoke run)
+# Usage: bench/run-bench.sh BUILD_DIR   (BENCH_QUICK=1: smaller counts, for a smoke run;
+#        BENCH_ONLY="1 3": only those scenarios, the others' rows stay n/a)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-build-bench}" && pwd)
@@ -32,6 +33,9 @@ if [ "$quick" = 1 ]; then RT=2000; DGRAMS=20000; BULK=$((16 << 20)); ACCEPT_BIG=
 out=$build/bench-results/$(date +%Y%m%d-%H%M%S)
 mkdir -p "$out"
 echo "run-bench: results in $out (quick=$quick)"
+
+only=${BENCH_ONLY:-}
+want() { [ -z "$only" ] || [[ " $only " == *" $1 "* ]]; }
 
 say() { printf '  %-34s %s\n' "$1" "$2"; }
 # key value of a result file
@@ -74,45 +78,55 @@ wirelab() {  # name cpu project endpoint loadgen_cpu loadgen_args...
 EPOLL="$B/bench-epoll-server"
 NODE="$node $here/baselines/node-server.js"
 
-echo "1. TCP ping-pong ($RT round trips of 16 bytes)"
-for mode in split one; do
+want 1 && echo "1. TCP ping-pong ($RT round trips of 16 bytes)"
+want 1 && for mode in split one; do
   lc=1; [ $mode = one ] && lc=0
   baseline pp-epoll-$mode 0 $EPOLL tcp-echo 7001 -- $lc pingpong --port 7001 --count $RT
   baseline pp-node-$mode 0 $NODE tcp-echo 7001 -- $lc pingpong --port 7001 --count $RT
   wirelab pp-wirelab-$mode 0 echo.txt srv $lc pingpong --port 7001 --count $RT
 done
 
+if want 3; then
 echo "3. Bulk ($BULK bytes into one connection)"
 baseline bulk-epoll 0 $EPOLL tcp-sink 7002 -- 1 bulk --port 7002 --bytes $BULK
 baseline bulk-node 0 $NODE tcp-log 7002 -- 1 bulk --port 7002 --bytes $BULK
 wirelab bulk-wirelab 0 bulk.txt srv 1 bulk --port 7002 --bytes $BULK
+fi
 
+if want 2; then
 echo "2. UDP receive ($DGRAMS datagrams of 64 bytes)"
 baseline udp-epoll 0 $EPOLL udp-count 7003 -- 1 udp --port 7003 --count $DGRAMS
 baseline udp-node 0 $NODE udp-count 7003 -- 1 udp --port 7003 --count $DGRAMS
 wirelab udp-wirelab 0 udp.txt srv 1 udp --port 7003 --count $DGRAMS
+fi
 
+if want 6; then
 echo "6. Receive pane"
 timeout 900 taskset -c 0 "$B/wirelab-bench" logpane --limit 800 > "$out/pane-wirelab" 2> "$out/pane-wirelab.stderr"
 say pane-wirelab "$(grep -E '^(append_us_at|mem_per)' "$out/pane-wirelab" | tr '\n' ' ')"
+fi
 
+if want 7; then
 echo "7. Start-up"
 BENCH_T0_NS=$(date +%s%N) timeout 120 taskset -c 0 "$B/wirelab-bench" startup \
   --project "$here/projects/echo.txt" --limit 100 > "$out/startup-wirelab" 2> "$out/startup-wirelab.stderr"
 say startup-wirelab "$(tr '\n' ' ' < "$out/startup-wirelab")"
+fi
 
-echo "4. Accept scale"
-for n in 1000 $ACCEPT_BIG; do
+want 4 && echo "4. Accept scale"
+want 4 && for n in 1000 $ACCEPT_BIG; do
   baseline accept$n-epoll 0 $EPOLL tcp-echo 7004 -- 1 accept --port 7004 --conns $n
   baseline accept$n-node 0 $NODE tcp-echo 7004 -- 1 accept --port 7004 --conns $n
   # Bounded: a run that has not finished by then reports what it reached.
   LOAD_LIMIT=240 wirelab accept$n-wirelab 0 accept.txt srv 1 accept --port 7004 --conns $n
 done
 
+if want 5; then
 echo "5. Script timers (1,000 endpoints, ${TIMER_S} s)"
 timeout 600 taskset -c 0 "$B/wirelab-bench" timers --project "$here/projects/timers.txt" \
   --expect 1000 --duration $TIMER_S --limit 500 > "$out/timers-wirelab" 2> "$out/timers-wirelab.stderr"
 say timers-wirelab "$(grep -E '^(on_time|ticks|error)' "$out/timers-wirelab" | tr '\n' ' ')"
+fi
 
 echo
 python3 "$here/report.py" "$out" | tee "$out/table.md"
