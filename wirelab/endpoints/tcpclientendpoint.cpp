@@ -155,10 +155,17 @@ TMySocket *Create(Workbench &wb, const QString &host, int port, QTreeWidgetItem 
         Busy busy(socket);
         OnDisconnected(wb, record, *peer);
     }));
-    QObject::connect(socket, &QTcpSocket::readyRead, record, guard([&wb, record, socket] {
+    QObject::connect(socket, &QTcpSocket::readyRead, record, [&wb, record, socket] {
+        QPointer<TMySocket> alive(record);
+        QPointer<QTcpSocket> s(socket);
         Busy busy(socket);
-        OnReadyRead(wb, record, socket);
-    }));
+        // The box of a failed read is shown inside this notification, and Qt
+        // signals nothing for bytes that arrive meanwhile: read on until none
+        // is left.
+        do {
+            Guarded([&] { OnReadyRead(wb, alive, s); });
+        } while (alive && s && s->bytesAvailable() > 0);
+    });
     // Errors (refused, unreachable, unknown host, reset) are silent: the
     // endpoint simply is, or stays, disconnected. Nothing to connect.
 

@@ -183,7 +183,15 @@ void AttachConnection(Workbench &wb, const std::shared_ptr<Connection> &c)
     // Replies go out as they are handed over: a request/reply conversation
     // must not wait for Nagle's algorithm.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    QObject::connect(socket, &QTcpSocket::readyRead, &wb, guard([&wb, c] { ClientRead(wb, *c); }));
+    QObject::connect(socket, &QTcpSocket::readyRead, &wb, [&wb, c] {
+        Busy busy(*c);
+        // The box of a failed read is shown inside this notification, and Qt
+        // signals nothing for bytes that arrive meanwhile: read on until none
+        // is left.
+        do {
+            Guarded([&] { ClientRead(wb, *c); });
+        } while (c->record && c->socket && c->socket->bytesAvailable() > 0);
+    });
     QObject::connect(socket, &QTcpSocket::disconnected, &wb,
                      guard([&wb, c] { ClientDisconnected(wb, *c); }));
     QObject::connect(socket, &QTcpSocket::errorOccurred, &wb,

@@ -261,4 +261,30 @@ TEST(TcpClient, DeletedWhileItsReadHandlerWaitsTheSocketOutlivesTheHandler)
     EXPECT_TRUE(WaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
 }
 
+TEST(TcpClient, BytesArrivingWhileAFailedReadIsReportedAreNotLeftBehind)
+{
+    TcpBench b;
+    MessageRecorder boxes;
+    b.wb().EvalScript(QStringLiteral(
+        "onEvent = function(n, e, a, b) {\n"
+        "  if (e == 'OnRead' && a == '6669727374') throw new Error('broken handler');\n"
+        "};"));
+    TMySocket *r = b.client(QStringLiteral("c"), b.listen());
+    QTcpSocket *peer = b.connectClient(r);
+    ASSERT_NE(peer, nullptr);
+    // While the error box is open more bytes come in.
+    boxes.onMessage = [&](const QString &) {
+        peer->write("second");
+        peer->flush();
+        SpinFor(200);
+    };
+    peer->write("first");
+    ASSERT_TRUE(WaitFor([&] { return r->window->RecvCount == 11; }, 2000));
+    ASSERT_EQ(boxes.texts.size(), 1);
+    EXPECT_TRUE(boxes.texts.first().contains(QStringLiteral("broken handler")));
+    EXPECT_EQ(b.callsOf(QStringLiteral("OnRead")),
+              (QStringList{QStringLiteral("c|OnRead|6669727374|0"),
+                           QStringLiteral("c|OnRead|7365636F6E64|0")}));
+}
+
 } // namespace

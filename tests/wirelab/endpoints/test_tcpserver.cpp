@@ -444,4 +444,36 @@ TEST_F(TcpServerFailingScriptTest, FailingOnConnectStillLeavesARegisteredConnect
     EXPECT_TRUE(WaitFor([&] { return a.record->state == 0; }));
 }
 
+class TcpServerFailingReadTest : public TcpServerTest
+{
+protected:
+    TcpServerFailingReadTest()
+        : TcpServerTest(QStringLiteral(
+            "function OnSocketEvent(name, ev, a, b) {\n"
+            "  log.push([name, ev, a, b]);\n"
+            "  if (ev == 'OnRead' && a == '6869') throw new Error('read handler broken');\n"
+            "}\n"))
+    {
+    }
+};
+
+TEST_F(TcpServerFailingReadTest, BytesArrivingWhileTheErrorIsShownAreNotLeftBehind)
+{
+    const int port = FreeTcpPort();
+    ASSERT_NE(CreateByDialog(port), nullptr);
+    Client a = Connect(port);
+    ASSERT_NE(a.record, nullptr);
+    // While the error box is open more bytes come in.
+    messages.onMessage = [&](const QString &) {
+        a.socket->write("more");
+        a.socket->flush();
+        SpinFor(200);
+    };
+    a.socket->write("hi");
+    ASSERT_TRUE(WaitFor([&] { return a.record->window->RecvCount == 6; }, 2000));
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_TRUE(messages.texts.first().contains(QStringLiteral("read handler broken")));
+    EXPECT_EQ(f.events(QStringLiteral("OnRead")).size(), 2);
+}
+
 } // namespace
