@@ -37,7 +37,15 @@ fuzz: fuzz-build
 test-asan: deps
 	cmake -S . -B $(BUILD_ASAN) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DWIRELAB_SANITIZE=ON
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
-	@ASAN_OPTIONS=detect_leaks=1 bash scripts/run-tests.sh $(BUILD_ASAN)
+	@ASAN_OPTIONS=detect_leaks=1 \
+	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
+	  UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+	  bash scripts/run-tests.sh $(BUILD_ASAN)
+
+# The long fault and integrity variants (10,000 connect cycles, 100,000
+# datagrams, 100 MB echoed), one test at a time.
+soak: build
+	@WIRELAB_SOAK=1 bash scripts/run-tests.sh $(BUILD) -L faults -j 1
 
 monitor-demo: build
 	@bash scripts/monitor-demo.sh $(BUILD)

@@ -176,6 +176,11 @@ TEST_F(UdpGroupTest, OversizedSendShowsTheErrorAndBothFailureBoxes)
 // the path's text, and the bind and the join fail after it.
 TEST_F(UdpGroupTest, SocketThatCannotBeMadeShowsEveryFollowingFailure)
 {
+#if defined(__SANITIZE_ADDRESS__)
+    // The sanitizer runtime opens descriptors for its own checks and reports
+    // false errors when none is left.
+    GTEST_SKIP() << "needs a process without sanitizers";
+#endif
     auto createWithoutDescriptors = [&](Path path) {
         const int port = FreeUdpPort();
         rlimit saved{};
