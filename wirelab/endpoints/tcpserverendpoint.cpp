@@ -343,8 +343,16 @@ int LiveConnections(TMySocket *server)
 
 void CloseConnection(Workbench &, TMySocket *connection)
 {
-    if (QTcpSocket *socket = SocketOf(connection))
-        socket->close();
+    QTcpSocket *socket = SocketOf(connection);
+    if (!socket)
+        return;
+    // As for a client: hand the kernel what it takes now, then close at once,
+    // so OnDisConnect comes from inside this call while the record exists
+    // (a graceful close waits for a slow reader, possibly for ever, and a
+    // deletion would then lose the OnDisConnect).
+    if (socket->state() == QAbstractSocket::ConnectedState)
+        socket->flush();
+    socket->abort();
 }
 
 } // namespace TcpServerEndpoint

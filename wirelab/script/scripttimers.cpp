@@ -54,7 +54,8 @@ void ScriptTimers::TickTimers(TMySocket *endpoint)
         }
         timer.Counter = 0;
         const QString timerName = timer.Name;  // the timer may be gone after the call
-        m_wb.EvalScript(CallText::OnTimerEvent(record->name(), timerName));
+        // The same as evaluating CallText::OnTimerEvent(...), as a direct call.
+        m_wb.script().CallGlobal(QStringLiteral("OnTimerEvent"), {record->name(), timerName});
         m_wb.workspace().RefreshPanels();
         m_wb.RunActions();
     }
