@@ -71,14 +71,30 @@ void ScriptEngine::arm()
     m_wake.notify_all();
 }
 
-void ScriptEngine::disarm()
+bool ScriptEngine::disarm()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_armed = false;
     ++m_generation;
     if (m_fired)
         m_engine.setInterrupted(false);
+    return m_fired;
 }
+
+namespace {
+[[noreturn]] void ThrowInterrupted(int timeoutMs)
+{
+    throw ScriptError(QStringLiteral("Script interrupted: the call ran longer than %1 s")
+                          .arg(timeoutMs / 1000.0));
+}
+
+QString TextOf(const QJSValue &value)
+{
+    if (value.isUndefined() || value.isNull())
+        return QString();
+    return value.toString();
+}
+} // namespace
 
 QString ScriptEngine::EvalScript(const QString &text)
 {
@@ -86,20 +102,10 @@ QString ScriptEngine::EvalScript(const QString &text)
     QStringList stack;
     arm();
     const QJSValue result = m_engine.evaluate(text, QString(), 1, &stack);
-    bool interrupted = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        interrupted = m_fired;
-    }
-    disarm();
-
-    if (interrupted)
-        throw ScriptError(QStringLiteral("Script interrupted: the call ran longer than %1 s")
-                              .arg(m_timeoutMs / 1000.0));
+    if (disarm())
+        ThrowInterrupted(m_timeoutMs);
     throwIfFailed(result, !stack.isEmpty(), stack);
-    if (result.isUndefined() || result.isNull())
-        return QString();
-    return result.toString();
+    return TextOf(result);
 }
 
 void ScriptEngine::throwIfFailed(const QJSValue &result, bool threw, const QStringList &stack)
@@ -131,15 +137,8 @@ QJSValue ScriptEngine::invoke(const QString &function, const QJSValueList &args)
         array.setProperty(quint32(i), args.at(i));
     arm();
     QJSValue result = m_caller.call({QJSValue(function), array});
-    bool interrupted = false;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        interrupted = m_fired;
-    }
-    disarm();
-    if (interrupted)
-        throw ScriptError(QStringLiteral("Script interrupted: the call ran longer than %1 s")
-                              .arg(m_timeoutMs / 1000.0));
+    if (disarm())
+        ThrowInterrupted(m_timeoutMs);
     if (m_callState.property(QStringLiteral("threw")).toBool()) {
         const QJSValue error = m_callState.property(QStringLiteral("error"));
         m_callState.setProperty(QStringLiteral("error"), QJSValue());
@@ -154,10 +153,7 @@ QString ScriptEngine::CallGlobal(const QString &function, const QStringList &arg
     values.reserve(args.size());
     for (const QString &a : args)
         values.append(QJSValue(a));
-    const QJSValue result = invoke(function, values);
-    if (result.isUndefined() || result.isNull())
-        return QString();
-    return result.toString();
+    return TextOf(invoke(function, values));
 }
 
 QString ScriptEngine::JsonOfGlobal(const QString &global)
@@ -166,10 +162,7 @@ QString ScriptEngine::JsonOfGlobal(const QString &global)
     // evaluate the text then, which finds it (or fails the same way).
     if (!m_global.hasProperty(global))
         return EvalScript(QStringLiteral("json2str(%1);").arg(global));
-    const QJSValue result = invoke(QStringLiteral("json2str"), {m_global.property(global)});
-    if (result.isUndefined() || result.isNull())
-        return QString();
-    return result.toString();
+    return TextOf(invoke(QStringLiteral("json2str"), {m_global.property(global)}));
 }
 
 void ScriptEngine::ClearGlobalArray(const QString &global)

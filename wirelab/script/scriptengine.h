@@ -58,7 +58,7 @@ private:
     void throwIfFailed(const QJSValue &result, bool threw, const QStringList &stack);
     void watchdogLoop();
     void arm();
-    void disarm();
+    bool disarm();  // whether the watchdog interrupted the call
 
     QJSEngine m_engine;
     QJSValue m_global;  // kept alive: string results are much cheaper with it
