@@ -299,6 +299,32 @@ TEST_F(TcpServerTest, DeletingAConnectedConnectionClosesItAfterDeleteSocket)
     EXPECT_TRUE(WaitFor([&] { return a.socket->state() == QAbstractSocket::UnconnectedState; }));
 }
 
+// Output still queued towards a peer that does not read must not hold the
+// close back: the script hears OnDisConnect while the record still exists.
+TEST_F(TcpServerTest, DeletingAConnectionWithQueuedOutputStillReportsTheDisconnect)
+{
+    const int port = FreeTcpPort();
+    ASSERT_NE(CreateByDialog(port), nullptr);
+    Client a = Connect(port);
+    ASSERT_NE(a.record, nullptr);
+    a.socket->setReadBufferSize(1);  // a reader that takes almost nothing
+    auto *socket = qobject_cast<QTcpSocket *>(a.record->component.data());
+    ASSERT_NE(socket, nullptr);
+    socket->write(QByteArray(16 * 1024 * 1024, 'x'));
+    SpinFor(50);
+    ASSERT_GT(socket->bytesToWrite(), 0);
+
+    const QString name = a.record->name();
+    QPointer<TMySocket> record(a.record);
+    f.select(a.record->node);
+    f.form().Button2->click();
+    EXPECT_TRUE(record.isNull());
+    const QJsonArray log = f.log();
+    ASSERT_GE(log.size(), 2);
+    EXPECT_EQ(log[log.size() - 2].toArray(), (QJsonArray{name, QStringLiteral("DeleteSocket")}));
+    EXPECT_EQ(log[log.size() - 1].toArray()[1].toString(), QStringLiteral("OnDisConnect"));
+}
+
 TEST_F(TcpServerTest, DisconnectButtonClosesTheSelectedConnection)
 {
     const int port = FreeTcpPort();
