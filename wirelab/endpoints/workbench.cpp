@@ -1,6 +1,7 @@
 #include "workbench.h"
 
 #include "datasubwindow.h"
+#include "datawindowarea.h"
 #include "datawindow/tfrmdata.h"
 #include "endpointnode.h"
 #include "kinds.h"
@@ -38,6 +39,8 @@ void Workbench::attachUi(QWidget *mainWindow, QTreeWidget *tree, QMdiArea *mdi)
     m_mainWindow = mainWindow;
     m_tree = tree;
     m_mdi = mdi;
+    if (mdi)
+        m_area = new DataWindowArea(mdi);
 }
 
 TMySocket *Workbench::FindEndpointByName(const QString &name) const
@@ -78,12 +81,11 @@ TFrmData *Workbench::CreateDataWindow(TMySocket *record)
     auto *window = new TFrmData(*this);
     window->MySocket = record;
     record->window = window;
-    if (m_mdi) {
+    if (m_area) {
         auto *frame = new DataSubWindow;
         frame->setWidget(window);
         frame->setAttribute(Qt::WA_DeleteOnClose, false);
-        m_mdi->addSubWindow(frame);
-        frame->showMaximized();
+        m_area->add(frame);
     }
     return window;
 }
@@ -131,12 +133,8 @@ void Workbench::ShowEndpoint(TMySocket *record)
         return;
     record->window->RefreshStatus();
     QWidget *frame = record->window->parentWidget();
-    if (auto *sub = qobject_cast<QMdiSubWindow *>(frame)) {
-        if (sub->isMinimized())
-            sub->showMaximized();
-        if (m_mdi)
-            m_mdi->setActiveSubWindow(sub);
-    }
+    if (m_area)
+        m_area->bringToFront(qobject_cast<QMdiSubWindow *>(frame));
 }
 
 namespace {

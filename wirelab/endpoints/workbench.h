@@ -4,6 +4,7 @@
 // (data windows, tree nodes, script events). The main window creates one and
 // attaches its tree and MDI area to it.
 
+#include "datawindowarea.h"
 #include "registry.h"
 #include "script/scriptengine.h"
 
@@ -34,6 +35,8 @@ public:
     QWidget *mainWindow() const { return m_mainWindow; }
     QTreeWidget *tree() const { return m_tree; }
     QMdiArea *mdi() const { return m_mdi; }
+    // The data windows' frames, in the area or parked out of it.
+    DataWindowArea *windowArea() const { return m_area; }
 
     EndpointRegistry &registry() { return m_registry; }
     ScriptEngine &script() { return m_script; }
@@ -93,6 +96,7 @@ private:
     QPointer<QWidget> m_mainWindow;
     QPointer<QTreeWidget> m_tree;
     QPointer<QMdiArea> m_mdi;
+    QPointer<DataWindowArea> m_area;
     std::unique_ptr<ActionExecutor> m_executor;
     std::unique_ptr<Workspace> m_workspace;
     std::unique_ptr<ScriptTimers> m_timers;

@@ -4,7 +4,9 @@
 // Records are made by hand, as the endpoint kinds do, so these tests depend
 // on nothing but the workbench.
 #include "common/errors.h"
+#include "datawindow/logpane.h"
 #include "datawindow/tfrmdata.h"
+#include "endpoints/datawindowarea.h"
 #include "endpoints/endpointnode.h"
 #include "endpoints/kinds.h"
 #include "endpoints/mainwindow.h"
@@ -212,6 +214,63 @@ TEST_F(MainWindowTest, SelectingANodeShowsItsWindowWithFreshStatus)
     form->TreeView1->setCurrentItem(wb().FindKindRoot(Kind::UdpClient));
     EXPECT_EQ(form->MdiArea->currentSubWindow(), frameOf(b));
     EXPECT_EQ(a->window->Label4->text(), QStringLiteral("对方端口:1234"));
+}
+
+TEST_F(MainWindowTest, OlderWindowsLeaveTheAreaAndComeBackWhenSelected)
+{
+    // A server with thousands of connections has as many windows; only the
+    // recent ones stay in the MDI area, the others wait hidden, unchanged.
+    form->suiButton1->click();
+    const int total = DataWindowArea::kKeptInArea + 5;
+    QList<TMySocket *> records;
+    for (int i = 0; i < total; ++i)
+        records << make(Kind::UdpClient, QStringLiteral("127.0.0.1[%1]").arg(7000 + i), QStringLiteral("w%1").arg(i));
+    auto frameOf = [](TMySocket *r) { return qobject_cast<QMdiSubWindow *>(r->window->parentWidget()); };
+    DataWindowArea *area = wb().windowArea();
+    Settle();
+    EXPECT_EQ(area->count(), total);
+    EXPECT_EQ(form->MdiArea->subWindowList().size(), DataWindowArea::kKeptInArea);
+    EXPECT_EQ(form->MdiArea->currentSubWindow(), frameOf(records.last()));
+    EXPECT_TRUE(frameOf(records.last())->isMaximized());
+    for (int i = 0; i < 5; ++i) {
+        QMdiSubWindow *parked = frameOf(records.at(i));
+        ASSERT_NE(parked, nullptr) << i;
+        EXPECT_TRUE(area->isParked(parked)) << i;
+        EXPECT_FALSE(parked->isVisible()) << i;
+        EXPECT_FALSE(parked->isWindow()) << "a parked frame must never turn into a window of its own";
+    }
+
+    // Still updated while parked, and back in front, maximized, when selected.
+    records.first()->window->Memo2->appendLine(QStringLiteral("kept"));
+    records.first()->remotePort = 4321;
+    select(records.first());
+    Settle();
+    QMdiSubWindow *back = frameOf(records.first());
+    EXPECT_FALSE(area->isParked(back));
+    EXPECT_EQ(form->MdiArea->currentSubWindow(), back);
+    EXPECT_TRUE(back->isMaximized());
+    EXPECT_TRUE(back->isVisible());
+    EXPECT_EQ(records.first()->window->Label4->text(), QStringLiteral("对方端口:4321"));
+    EXPECT_EQ(records.first()->window->Memo2->lastLine(), QStringLiteral("kept"));
+    EXPECT_EQ(area->count(), total);
+    EXPECT_EQ(form->MdiArea->subWindowList().size(), DataWindowArea::kKeptInArea);
+
+    // Deleting an endpoint whose window was parked, and exit with parked windows.
+    TMySocket *second = records.at(1);
+    ASSERT_TRUE(area->isParked(frameOf(second)));
+    QPointer<TFrmData> secondWindow = second->window;
+    select(second);
+    form->Button2->click();
+    Settle();
+    EXPECT_FALSE(secondWindow);
+    EXPECT_EQ(area->count(), total - 1);
+    // (The selection moved to the next node, whose window came back.)
+    QPointer<TFrmData> stillParked = records.at(3)->window;
+    ASSERT_TRUE(area->isParked(frameOf(records.at(3))));
+    wb().DestroyAll();
+    Settle();
+    EXPECT_FALSE(stillParked);
+    EXPECT_EQ(area->count(), 0);
 }
 
 TEST_F(MainWindowTest, AFailingDeleteSocketStopsTheDeletionWithNothingFreed)

@@ -168,7 +168,7 @@ TEST_F(FaultTest, ConnectDisconnectCyclesKeepOneRecordEachAndFreeEverySocket)
     TMySocket *server = Server(QStringLiteral("srv"));
     const int port = PortOf(server);
     const int registered = f.wb().registry().count();
-    const int windows = int(f.wb().mdi()->subWindowList().size());
+    const int windows = int(f.wb().windowArea()->count());
     const int fds = OpenFds();
     const int warm = cycles / 10;
     long rssWarm = 0;
@@ -189,7 +189,7 @@ TEST_F(FaultTest, ConnectDisconnectCyclesKeepOneRecordEachAndFreeEverySocket)
     // user deletes it; its socket is gone.
     EXPECT_EQ(f.wb().registry().count(), registered + cycles);
     EXPECT_EQ(server->node->childCount(), cycles);
-    EXPECT_EQ(f.wb().mdi()->subWindowList().size(), windows + cycles);
+    EXPECT_EQ(f.wb().windowArea()->count(), windows + cycles);
     QSet<QString> names;
     QList<QPointer<QObject>> sockets;
     for (int i = registered; i < f.wb().registry().count(); ++i) {
