@@ -24,10 +24,52 @@ void ScriptTimers::Timer1Timer()
     endpoints.reserve(registry.count());
     for (int i = 0; i < registry.count(); ++i)
         endpoints.append(registry.at(i));
+    // A tick inside a firing (a box's own event loop) keeps its own count and
+    // leaves the outer one's as it was.
+    struct TickScope {
+        ScriptTimers &t;
+        int every = t.m_refreshEvery, firings = t.m_firings;
+        ~TickScope() { t.m_refreshEvery = every; t.m_firings = firings; }
+    } scope{*this};
+    const int due = CountDue();
+    m_refreshEvery = due > MaxRefreshesPerTick ? (due + MaxRefreshesPerTick - 1) / MaxRefreshesPerTick : 1;
+    m_firings = 0;
     for (const QPointer<TMySocket> &endpoint : endpoints) {
         if (endpoint)
             TickTimers(endpoint);
     }
+    // An error above ends the tick before this, as it ends it before the
+    // refresh of the firing that raised it; the refresh still owed then comes
+    // with the next one.
+    if (m_refreshOwed) {
+        m_refreshOwed = false;
+        m_wb.workspace().RefreshPanels();
+    }
+}
+
+int ScriptTimers::CountDue() const
+{
+    const EndpointRegistry &registry = m_wb.registry();
+    int due = 0;
+    for (int i = 0; i < registry.count(); ++i) {
+        for (const std::unique_ptr<TSocketTimer> &timer : registry.at(i)->timers)
+            due += timer->Counter >= timer->Interval;
+    }
+    return due;
+}
+
+void ScriptTimers::Fire(TMySocket *endpoint, const QString &timerName)
+{
+    // The same as evaluating CallText::OnTimerEvent(...), as a direct call.
+    m_wb.script().CallGlobal(QStringLiteral("OnTimerEvent"), {endpoint->name(), timerName});
+    ++m_firings;
+    if (m_firings % m_refreshEvery == 0) {
+        m_refreshOwed = false;
+        m_wb.workspace().RefreshPanels();
+    } else {
+        m_refreshOwed = true;
+    }
+    m_wb.RunActions();
 }
 
 void ScriptTimers::TickTimers(TMySocket *endpoint)
@@ -54,10 +96,7 @@ void ScriptTimers::TickTimers(TMySocket *endpoint)
         }
         timer.Counter = 0;
         const QString timerName = timer.Name;  // the timer may be gone after the call
-        // The same as evaluating CallText::OnTimerEvent(...), as a direct call.
-        m_wb.script().CallGlobal(QStringLiteral("OnTimerEvent"), {record->name(), timerName});
-        m_wb.workspace().RefreshPanels();
-        m_wb.RunActions();
+        Fire(record, timerName);
     }
 }
 

@@ -2,6 +2,14 @@
 // Script timers: named timers on endpoints, counted down on the main window's
 // shared 100 ms tick; a firing calls OnTimerEvent, refreshes the panels and
 // runs the action executor.
+//
+// A panel refresh reads json2str(sockets), whose cost grows with the number
+// of declared endpoints (about 2.5 ms for 1,000). With more than
+// MaxRefreshesPerTick timers due in one tick, refreshing after every firing
+// would take seconds per tick; then the refresh runs after every n-th firing
+// (n chosen so that a tick holds at most MaxRefreshesPerTick refreshes) and
+// after the tick's last firing. Up to that many due timers, every firing is
+// followed by its own refresh.
 
 #include <QString>
 
@@ -23,6 +31,15 @@ public:
     static void SetTimer(TMySocket *endpoint, const QString &name, int interval);
     static void DelTimer(TMySocket *endpoint, const QString &name);
 
+    static constexpr int MaxRefreshesPerTick = 16;
+
 private:
+    // Timers that fall due on this tick, counted before any of them fires.
+    int CountDue() const;
+    void Fire(TMySocket *endpoint, const QString &timerName);
+
     Workbench &m_wb;
+    int m_refreshEvery = 1;     // refresh after every n-th firing of this tick
+    int m_firings = 0;          // firings so far in this tick
+    bool m_refreshOwed = false; // a firing since the last refresh
 };

@@ -13,6 +13,7 @@
 #include "testsupport.h"
 
 #include <QHostAddress>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -218,4 +219,65 @@ function onSocket(n, e, a, b) {
         return !conn.isNull();
     }));
     EXPECT_EQ(Tick(f, 4, "timer|" + conn->name() + "|poll"), (QList<int>{2, 4}));
+}
+
+namespace {
+// n TCP servers "s0".."s<n-1>", each with an edit "e" and a timer due on
+// every tick whose firing sets that edit's TEXT; json2str counts the panel
+// refreshes (every read of `sockets`).
+QString EditTimersScript(int n)
+{
+    return QStringLiteral(R"JS(
+var refreshes = 0;
+json2str = function (v) { if (v === sockets) refreshes++; return JSON.stringify(v); };
+function OnInit() {
+  sockets = [];
+  for (var i = 0; i < %1; i++) {
+    sockets.push({SOCKETTYPE: "TCP Server", PORT: "0", ID: "s" + i,
+                  UI: [[{TYPE: "Edit", ID: "e", TEXT: ""}]]});
+    actions.push({TYPE: "ADDTIMER", SOCKET: "s" + i, TIMERNAME: "t", INTERVAL: 0});
+  }
+}
+var fired = 0;
+function onTimer(n, t) { fired++; findUi(n, "e").TEXT = "fired " + fired; }
+)JS").arg(n);
+}
+} // namespace
+
+TEST(ScriptTimers, FewDueTimersRefreshThePanelsAfterEveryFiring)
+{
+    ScriptFixture f(EditTimersScript(3));
+    f.clearCalls();
+    f.js("refreshes = 0;");
+    f.wb().timers().Timer1Timer();
+    EXPECT_EQ(f.js("refreshes"), "3");
+    // Each edit change comes right after its own firing, before the next one.
+    EXPECT_EQ(f.calls().filter(QRegularExpression("^(timer|edit)")),
+              QStringList({"timer|s0|t", "edit|s0|e|fired 1", "timer|s1|t", "edit|s1|e|fired 2",
+                           "timer|s2|t", "edit|s2|e|fired 3"}));
+}
+
+TEST(ScriptTimers, ManyDueTimersShareABoundedNumberOfRefreshesPerTick)
+{
+    // One refresh per firing would read all declarations once per firing:
+    // seconds per tick with 1,000 endpoints.
+    const int n = 40;
+    ScriptFixture f(EditTimersScript(n));
+    for (int tick = 1; tick <= 2; ++tick) {
+        f.clearCalls();
+        f.js("refreshes = 0;");
+        f.wb().timers().Timer1Timer();
+        const int refreshes = f.js("refreshes").toInt();
+        EXPECT_GE(refreshes, 2);
+        EXPECT_LE(refreshes, ScriptTimers::MaxRefreshesPerTick + 1);
+        EXPECT_EQ(f.callsStartingWith("timer|").size(), n);
+        // After the tick every panel shows what its last firing set, and each
+        // change was told to the script once.
+        EXPECT_EQ(f.callsStartingWith("edit|").size(), n) << "tick " << tick;
+        for (int i = 0; i < n; ++i) {
+            auto *edit = f.endpoint(QStringLiteral("s%1").arg(i))->window->findChild<QLineEdit *>("e");
+            ASSERT_NE(edit, nullptr);
+            EXPECT_EQ(edit->text(), QStringLiteral("fired %1").arg((tick - 1) * n + i + 1));
+        }
+    }
 }
