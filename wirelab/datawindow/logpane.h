@@ -8,6 +8,10 @@
 // later ones marked as continuations), so that showing the end of the log
 // never lays out a paragraph of megabytes; text() and lastLine() join them
 // back, so the log reads as the lines that were appended.
+//
+// One batch shows at most MaxFlushChars; the rest follows in the next pass of
+// the event loop, so a flood of data never holds the window for long (a long
+// line may be shown in several passes).
 
 #include <QPlainTextEdit>
 #include <QStringList>
@@ -18,6 +22,7 @@ class LogPane : public QPlainTextEdit
     Q_OBJECT
 public:
     static constexpr int MaxBlockChars = 2048;
+    static constexpr int MaxFlushChars = 256 * 1024;
 
     explicit LogPane(QWidget *parent = nullptr);
 
@@ -28,7 +33,10 @@ public:
     int pendingCount() const { return m_pending.size(); }
 
 private:
+    void showBatch(qsizetype budget);
+
     QStringList m_pending;
+    bool m_headContinues = false;  // m_pending's first line goes on the last paragraph
     QTimer m_flushTimer;
     bool m_splitAny = false;  // some line was stored in pieces
 };

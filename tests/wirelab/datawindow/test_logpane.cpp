@@ -2,6 +2,8 @@
 // is still exactly the lines that were appended, in order.
 #include "datawindow/logpane.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QTextBlock>
 #include <gtest/gtest.h>
 
@@ -49,6 +51,55 @@ TEST(LogPane, ClearedPaneStartsAFreshLog)
     pane.appendLine(QStringLiteral("y"));
     EXPECT_EQ(pane.text(), QStringLiteral("x\ny"));
     EXPECT_EQ(pane.lastLine(), QStringLiteral("y"));
+}
+
+TEST(LogPane, AFloodIsShownInBoundedBatchesAndReadsBackExactly)
+{
+    // More than one batch of lines, one of them longer than a whole batch.
+    LogPane pane;
+    QStringList lines;
+    for (int i = 0; i < 300; ++i)
+        lines << LongLine(1000 + i, u'a');
+    lines << LongLine(LogPane::MaxFlushChars + 3 * LogPane::MaxBlockChars + 5, u'A');
+    lines << QStringLiteral("tail");
+    for (const QString &line : std::as_const(lines))
+        pane.appendLine(line);
+
+    // Each pass of the event loop shows one bounded batch.
+    qsizetype shown = 0;
+    int batches = 0;
+    QElapsedTimer clock;
+    clock.start();
+    while (pane.pendingCount() > 0 && clock.elapsed() < 10000) {
+        QCoreApplication::processEvents();
+        const qsizetype now = pane.document()->characterCount();
+        if (now != shown) {
+            ++batches;
+            EXPECT_LE(now - shown, LogPane::MaxFlushChars + 2 * LogPane::MaxBlockChars) << batches;
+            shown = now;
+        }
+    }
+    ASSERT_EQ(pane.pendingCount(), 0);
+    EXPECT_GE(batches, 3);
+    EXPECT_EQ(pane.text(), lines.join(u'\n'));
+    EXPECT_EQ(pane.lastLine(), QStringLiteral("tail"));
+}
+
+TEST(LogPane, ALineCutBetweenBatchesReadsBackWholeAtAnyTime)
+{
+    LogPane pane;
+    const QString big = LongLine(LogPane::MaxFlushChars * 2 + 7, u'a');
+    pane.appendLine(QStringLiteral("before"));
+    pane.appendLine(big);
+    // One timer batch: "before" and the start of the big line are shown.
+    QElapsedTimer clock;
+    clock.start();
+    while (pane.document()->characterCount() < 100 && clock.elapsed() < 5000)
+        QCoreApplication::processEvents();
+    ASSERT_GT(pane.pendingCount(), 0) << "the line should still be partly waiting";
+    EXPECT_EQ(pane.lastLine(), big);
+    pane.appendLine(QStringLiteral("after"));
+    EXPECT_EQ(pane.text(), QStringList({QStringLiteral("before"), big, QStringLiteral("after")}).join(u'\n'));
 }
 
 } // namespace
