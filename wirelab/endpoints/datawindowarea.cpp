@@ -22,7 +22,7 @@ void DataWindowArea::add(QMdiSubWindow *frame)
     frame->move(step, step);
     m_area->addSubWindow(frame);
     frame->showMaximized();
-    parkOverflow();
+    parkOverflow(frame);
 }
 
 void DataWindowArea::bringToFront(QMdiSubWindow *frame)
@@ -36,7 +36,7 @@ void DataWindowArea::bringToFront(QMdiSubWindow *frame)
         frame->showMaximized();
     }
     m_area->setActiveSubWindow(frame);
-    parkOverflow();
+    parkOverflow(frame);
 }
 
 bool DataWindowArea::isParked(const QMdiSubWindow *frame) const
@@ -52,11 +52,11 @@ int DataWindowArea::count() const
     return parked + (m_area ? int(m_area->subWindowList().size()) : 0);
 }
 
-void DataWindowArea::parkOverflow()
+void DataWindowArea::parkOverflow(QMdiSubWindow *front)
 {
-    QMdiSubWindow *front = m_area->activeSubWindow();
-    // Only a maximized window in front hides the others.
-    if (!front || !front->isMaximized())
+    // Only a maximized window in front hides the others. (The area has no
+    // active window while the program is inactive: the caller names it.)
+    if (!front->isMaximized())
         return;
     const auto windows = m_area->subWindowList(QMdiArea::ActivationHistoryOrder);
     qsizetype excess = windows.size() - kKeptInArea;

@@ -38,7 +38,7 @@ public:
     int count() const;
 
 private:
-    void parkOverflow();
+    void parkOverflow(QMdiSubWindow *front);
     void unpark(QMdiSubWindow *frame);
 
     QPointer<QMdiArea> m_area;
