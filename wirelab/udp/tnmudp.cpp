@@ -57,6 +57,7 @@ void TNMUDP::dropSocket()
         return;
     QUdpSocket *old = m_socket;
     m_socket = nullptr;
+    clearQueue();  // read from the socket being closed: never reported
     disconnect(old, nullptr, this, nullptr);
     old->close();
     old->setParent(nullptr);
@@ -90,30 +91,95 @@ void TNMUDP::CloseSocket()
     dropSocket();
 }
 
+namespace {
+// Memory a queued datagram holds besides its bytes (arrays, sender text).
+constexpr qint64 kEntryOverhead = 128;
+// Reads per read notification: enough to empty the kernel's buffer in one go,
+// bounded so a flood cannot keep the loop in the read.
+constexpr int kDrainPerPass = 4096;
+// Datagrams reported per pass of the event loop.
+constexpr int kReportPerPass = 64;
+// Datagrams reported between two reads of the socket.
+constexpr int kDrainEvery = 8;
+} // namespace
+
 void TNMUDP::readPending()
 {
-    QPointer<TNMUDP> self(this);
+    drain();
+    // A pass reports one batch: one is on its way already.
+    if (!m_deliveryPosted)
+        deliverQueued();
+}
+
+void TNMUDP::drain()
+{
     QUdpSocket *const socket = m_socket;
-    // One readyRead may cover several datagrams; each gets its own event.
-    // At most a batch per pass: under a flood the socket never runs dry, and
-    // an unbounded loop would keep every other event (timers, clicks, other
-    // sockets) waiting. What is left fires the read notification again.
-    constexpr int kBatch = 64;
-    for (int i = 0; i < kBatch && self && socket == m_socket && socket->hasPendingDatagrams(); ++i) {
+    if (!socket)
+        return;
+    for (int i = 0; i < kDrainPerPass && m_queuedBytes < MaxQueuedBytes && socket->hasPendingDatagrams(); ++i) {
+        Datagram d;
         const qint64 size = socket->pendingDatagramSize();
-        QByteArray buffer(qMax<qint64>(size, 1), Qt::Uninitialized);
+        d.data.resize(qMax<qint64>(size, 1));
         QHostAddress from;
-        quint16 port = 0;
-        const qint64 n = socket->readDatagram(buffer.data(), buffer.size(), &from, &port);
+        const qint64 n = socket->readDatagram(d.data.data(), d.data.size(), &from, &d.port);
         if (n < 0) {
+            d = Datagram();
+            d.failed = true;
+            m_queue.push_back(std::move(d));
+            break;  // the error would otherwise repeat without end
+        }
+        d.data.truncate(n);
+        d.from = dottedText(from);
+        m_queuedBytes += n + kEntryOverhead;
+        m_queue.push_back(std::move(d));
+    }
+}
+
+void TNMUDP::deliverQueued()
+{
+    m_deliveryPosted = false;
+    // A receiver's nested event loop (a message box) may bring another read
+    // notification: the outer pass goes on with the queue, in order.
+    if (m_delivering)
+        return;
+    QPointer<TNMUDP> self(this);
+    struct Delivering {
+        QPointer<TNMUDP> self;
+        ~Delivering() { if (self) self->m_delivering = false; }
+    } delivering{self};
+    m_delivering = true;
+    for (int i = 0; i < kReportPerPass && !m_queue.empty(); ++i) {
+        Datagram d = std::move(m_queue.front());
+        m_queue.pop_front();
+        if (d.failed) {
             m_last.clear();
             emit dataReceived(-1, QString(), 0);
-            return;  // the error would otherwise repeat without end
+        } else {
+            m_queuedBytes -= d.data.size() + kEntryOverhead;
+            m_last = std::move(d.data);
+            emit dataReceived(int(m_last.size()), d.from, d.port);
         }
-        buffer.truncate(n);
-        m_last = buffer;
-        emit dataReceived(int(n), dottedText(from), port);
+        if (!self)
+            return;
+        // Between slow handlers the kernel's buffer fills fast: keep emptying it.
+        if (i % kDrainEvery == kDrainEvery - 1)
+            drain();
     }
+    if (!m_queue.empty() && !m_deliveryPosted) {
+        m_deliveryPosted = true;
+        QMetaObject::invokeMethod(this, &TNMUDP::deliverQueued, Qt::QueuedConnection);
+    }
+    // Room again in the queue: what the kernel still holds comes next.
+    if (m_socket && m_queuedBytes < MaxQueuedBytes && m_socket->hasPendingDatagrams() && !m_deliveryPosted) {
+        m_deliveryPosted = true;
+        QMetaObject::invokeMethod(this, [this] { drain(); deliverQueued(); }, Qt::QueuedConnection);
+    }
+}
+
+void TNMUDP::clearQueue()
+{
+    m_queue.clear();
+    m_queuedBytes = 0;
 }
 
 void TNMUDP::ReadStream(QByteArray &data) const

@@ -9,10 +9,18 @@
 //
 // Datagrams are received whole up to the largest UDP payload (65,507 bytes).
 // A block larger than one datagram can carry is refused with an error.
+//
+// Under a flood, reading a datagram is far cheaper than handling it (a script
+// call and a log line), and the kernel drops what does not fit its small
+// receive buffer. So the socket is drained into a queue as datagrams arrive
+// (up to MaxQueuedBytes) and the queue is reported a batch per pass of the
+// event loop: a burst is handled late rather than lost, and the window stays
+// responsive meanwhile.
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <deque>
 #include <functional>
 
 class QUdpSocket;
@@ -22,6 +30,7 @@ class TNMUDP : public QObject
     Q_OBJECT
 public:
     static constexpr int MaxDatagram = 65507;
+    static constexpr qint64 MaxQueuedBytes = 64 << 20;
 
     explicit TNMUDP(QObject *parent = nullptr);
     ~TNMUDP() override;
@@ -48,6 +57,9 @@ public:
     // Closes the socket; nothing is received afterwards.
     void CloseSocket();
 
+    // Datagrams read from the socket and not reported yet.
+    int queuedCount() const { return int(m_queue.size()); }
+
     std::function<void(bool &handled)> OnInvalidHost;
     std::function<void(bool &handled, QByteArray &block)> OnStreamInvalid;
 
@@ -57,7 +69,18 @@ Q_SIGNALS:
     void dataSent();
 
 private:
+    struct Datagram
+    {
+        QByteArray data;
+        QString from;
+        quint16 port = 0;
+        bool failed = false;  // a read that failed
+    };
+
     void readPending();
+    void drain();
+    void deliverQueued();
+    void clearQueue();
     quint32 resolveRemoteHost();  // IPv4 address in host order; throws
     void openSocket();
     void dropSocket();
@@ -65,4 +88,8 @@ private:
     QUdpSocket *m_socket = nullptr;
     int m_localPort = 0;
     QByteArray m_last;
+    std::deque<Datagram> m_queue;
+    qint64 m_queuedBytes = 0;
+    bool m_deliveryPosted = false;
+    bool m_delivering = false;
 };

@@ -5,7 +5,16 @@
 #include "common/errors.h"
 #include "testsupport.h"
 
+#include <QElapsedTimer>
+#include <QTimer>
 #include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+#include <chrono>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -54,6 +63,59 @@ TEST(TnmUdpReceive, BurstGivesOneEventPerDatagramInOrder)
         EXPECT_EQ(rec.events[i].byteCount, 100 + i);
         EXPECT_EQ(rec.events[i].data, Pattern(100 + i, i));
     }
+}
+
+TEST(TnmUdpReceive, ASlowReceiverLosesNothingWhileTheSenderKeepsOn)
+{
+    // The kernel keeps only a few hundred small datagrams for a socket. A
+    // sender in another thread outruns a handler that takes 100 us each; the
+    // component must keep reading meanwhile, so every datagram is reported,
+    // in order, and a pass of the event loop reports only a bounded batch.
+    TNMUDP udp;
+    const int port = FreeUdpPort();
+    udp.setLocalPort(port);
+    const int count = 2000;
+    QList<QByteArray> got;
+    int perPass = 0, maxPerPass = 0;
+    QTimer passes;  // fires once per pass of the event loop
+    passes.setInterval(0);
+    QObject::connect(&passes, &QTimer::timeout, [&] { perPass = 0; });
+    passes.start();
+    QObject::connect(&udp, &TNMUDP::dataReceived, &udp, [&](int n) {
+        QByteArray data;
+        udp.ReadStream(data);
+        got.append(data);
+        maxPerPass = qMax(maxPerPass, ++perPass);
+        EXPECT_EQ(n, data.size());
+        QElapsedTimer busy;
+        busy.start();
+        while (busy.nsecsElapsed() < 100000) {
+        }
+    });
+
+    std::thread sender([port] {
+        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+        sockaddr_in to{};
+        to.sin_family = AF_INET;
+        to.sin_port = htons(quint16(port));
+        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+        for (int i = 0; i < count; ++i) {
+            const QByteArray d = Pattern(64, i);
+            ::sendto(fd, d.constData(), size_t(d.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+            if (i % 100 == 99)
+                std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+        ::close(fd);
+    });
+    const bool all = WaitFor([&] { return got.size() >= count; }, 20000);
+    sender.join();
+    ASSERT_TRUE(all) << got.size() << " of " << count;
+    SpinFor(50);
+    ASSERT_EQ(got.size(), count);
+    for (int i = 0; i < count; ++i)
+        ASSERT_EQ(got[i], Pattern(64, i)) << i;
+    EXPECT_LE(maxPerPass, 64);
+    EXPECT_EQ(udp.queuedCount(), 0);
 }
 
 TEST(TnmUdpReceive, ReceiverThatClosesOrDestroysStopsTheBurst)
