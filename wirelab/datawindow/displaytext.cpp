@@ -1,5 +1,7 @@
 #include "displaytext.h"
 
+#include <QDateTime>
+
 QString BytesForDisplay(const QByteArray &bytes)
 {
     QString s = QString::fromLocal8Bit(bytes);
@@ -17,4 +19,16 @@ QString BytesForDisplay(const QByteArray &bytes)
             p[i] = QChar(QChar::ReplacementCharacter);
     }
     return s;
+}
+
+QString LogClockText()
+{
+    static qint64 cachedSecond = -1;
+    static QString cached;
+    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (second != cachedSecond) {
+        cached = QDateTime::fromSecsSinceEpoch(second).toString(QStringLiteral("HH:mm:ss"));
+        cachedSecond = second;
+    }
+    return cached;
 }

@@ -10,3 +10,8 @@
 #include <QString>
 
 QString BytesForDisplay(const QByteArray &bytes);
+
+// The time of day as log lines start with it ("HH:mm:ss"). Formatting the
+// local time costs microseconds per line; the text is made once per second.
+// GUI thread only.
+QString LogClockText();

@@ -19,7 +19,6 @@
 #include <QPlainTextEdit>
 #include <QPointer>
 #include <QTcpSocket>
-#include <QTime>
 #include <QTimer>
 
 namespace {
@@ -29,7 +28,7 @@ const QString NotConnectedLine = QStringLiteral("发送失败，连接已断开"
 // "hh:mm:ss 发送数据：{31 32 33 }123[10次]" (the hex form only in hex mode).
 QString SentLine(const QByteArray &block, bool hexMode, const QString &countText)
 {
-    QString line = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))
+    QString line = LogClockText()
         + QStringLiteral(" 发送数据：");
     if (hexMode)
         line += HexDisplayForm(block);

@@ -7,13 +7,12 @@
 #include "workbench.h"
 
 #include <QPointer>
-#include <QTime>
 
 namespace ReceivePath {
 
 QString ReceivedLine(const QByteArray &data, bool hexMode)
 {
-    QString line = QTime::currentTime().toString(QStringLiteral("HH:mm:ss"))
+    QString line = LogClockText()
         + QStringLiteral(" 收到数据：");
     if (hexMode)
         line += HexDisplayForm(data);

@@ -37,12 +37,18 @@ ScriptEngine::~ScriptEngine()
     m_watchdog.join();
 }
 
+// Arming a call does not wake this thread (that cost a thread switch per
+// event): while no call is armed it wakes at least once per timeout, so a
+// call armed meanwhile is watched from no later than its deadline on.
 void ScriptEngine::watchdogLoop()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_quit) {
         if (!m_armed) {
-            m_wake.wait(lock);
+            if (m_watchTimeoutMs > 0)
+                m_wake.wait_for(lock, std::chrono::milliseconds(m_watchTimeoutMs));
+            else
+                m_wake.wait(lock);
             continue;
         }
         const std::uint64_t generation = m_generation;
@@ -67,6 +73,15 @@ void ScriptEngine::arm()
         m_armed = true;
         m_fired = false;
         m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeoutMs);
+    }
+}
+
+void ScriptEngine::setTimeoutMs(int ms)
+{
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_timeoutMs = ms;
+        m_watchTimeoutMs = ms;
     }
     m_wake.notify_all();
 }

@@ -45,7 +45,7 @@ public:
     // be read ends the loading silently. A missing project file loads nothing.
     void LoadScripts(const QString &projectFile = QStringLiteral("project.txt"));
 
-    void setTimeoutMs(int ms) { m_timeoutMs = ms; }
+    void setTimeoutMs(int ms);
     int timeoutMs() const { return m_timeoutMs; }
 
     // Number of evaluations so far (for tests and benchmarks).
@@ -72,6 +72,7 @@ private:
     bool m_armed = false;
     bool m_fired = false;
     bool m_quit = false;
+    int m_watchTimeoutMs = 10000;  // m_timeoutMs as the watchdog thread reads it
     std::uint64_t m_generation = 0;
     std::chrono::steady_clock::time_point m_deadline;
     std::thread m_watchdog;

@@ -8,7 +8,12 @@
 #include <QPointer>
 #include <QUdpSocket>
 
+#include <QSocketNotifier>
+
 #include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
 
 namespace {
 
@@ -58,6 +63,12 @@ void TNMUDP::dropSocket()
     QUdpSocket *old = m_socket;
     m_socket = nullptr;
     clearQueue();  // read from the socket being closed: never reported
+    if (m_notifier) {
+        m_notifier->setEnabled(false);
+        disconnect(m_notifier, nullptr, this, nullptr);
+        m_notifier->deleteLater();
+        m_notifier = nullptr;
+    }
     disconnect(old, nullptr, this, nullptr);
     old->close();
     old->setParent(nullptr);
@@ -68,7 +79,19 @@ void TNMUDP::openSocket()
 {
     dropSocket();
     m_socket = new QUdpSocket(this);
-    connect(m_socket, &QUdpSocket::readyRead, this, &TNMUDP::readPending);
+}
+
+// Datagrams are read with recvfrom on the socket's descriptor, driven by a
+// notifier of our own, rather than through QUdpSocket: its read notification
+// is switched off until the next read after a readyRead, so reading ahead of
+// its notifications (as the queue does between handlers) could leave it off
+// for good. QUdpSocket still binds and sends.
+void TNMUDP::watchSocket()
+{
+    if (m_notifier || !m_socket || m_socket->state() != QAbstractSocket::BoundState)
+        return;
+    m_notifier = new QSocketNotifier(m_socket->socketDescriptor(), QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &TNMUDP::readPending);
 }
 
 void TNMUDP::setLocalPort(int port)
@@ -79,6 +102,7 @@ void TNMUDP::setLocalPort(int port)
     // sharing: a port in use makes the bind fail, which leaves the socket
     // unbound and silent.
     m_socket->bind(QHostAddress::AnyIPv4, quint16(port & 0xFFFF), QAbstractSocket::DontShareAddress);
+    watchSocket();
 }
 
 bool TNMUDP::isBound() const
@@ -113,23 +137,35 @@ void TNMUDP::readPending()
 
 void TNMUDP::drain()
 {
-    QUdpSocket *const socket = m_socket;
-    if (!socket)
+    if (!m_socket || !m_notifier)
         return;
-    for (int i = 0; i < kDrainPerPass && m_queuedBytes < MaxQueuedBytes && socket->hasPendingDatagrams(); ++i) {
-        Datagram d;
-        const qint64 size = socket->pendingDatagramSize();
-        d.data.resize(qMax<qint64>(size, 1));
-        QHostAddress from;
-        const qint64 n = socket->readDatagram(d.data.data(), d.data.size(), &from, &d.port);
+    const int fd = int(m_socket->socketDescriptor());
+    static QByteArray scratch(MaxDatagram + 1, Qt::Uninitialized);
+    for (int i = 0; i < kDrainPerPass && m_queuedBytes < MaxQueuedBytes; ++i) {
+        sockaddr_in from{};
+        socklen_t fromSize = sizeof from;
+        const ssize_t n = ::recvfrom(fd, scratch.data(), size_t(scratch.size()), MSG_DONTWAIT,
+                                     reinterpret_cast<sockaddr *>(&from), &fromSize);
         if (n < 0) {
-            d = Datagram();
+            if (errno == EINTR)
+                continue;
+            if (errno == EAGAIN || errno == EWOULDBLOCK)
+                break;
+            Datagram d;
             d.failed = true;
             m_queue.push_back(std::move(d));
             break;  // the error would otherwise repeat without end
         }
-        d.data.truncate(n);
-        d.from = dottedText(from);
+        Datagram d;
+        d.data = QByteArray(scratch.constData(), qsizetype(n));
+        // Floods come from one sender: its text is made once.
+        const quint32 address = ntohl(from.sin_addr.s_addr);
+        if (address != m_lastFromAddress || m_lastFromText.isEmpty()) {
+            m_lastFromAddress = address;
+            m_lastFromText = dottedText(QHostAddress(address));
+        }
+        d.from = m_lastFromText;
+        d.port = ntohs(from.sin_port);
         m_queuedBytes += n + kEntryOverhead;
         m_queue.push_back(std::move(d));
     }
@@ -169,11 +205,8 @@ void TNMUDP::deliverQueued()
         m_deliveryPosted = true;
         QMetaObject::invokeMethod(this, &TNMUDP::deliverQueued, Qt::QueuedConnection);
     }
-    // Room again in the queue: what the kernel still holds comes next.
-    if (m_socket && m_queuedBytes < MaxQueuedBytes && m_socket->hasPendingDatagrams() && !m_deliveryPosted) {
-        m_deliveryPosted = true;
-        QMetaObject::invokeMethod(this, [this] { drain(); deliverQueued(); }, Qt::QueuedConnection);
-    }
+    // What the kernel still holds (a full queue, a bounded drain) keeps the
+    // level-triggered notifier firing.
 }
 
 void TNMUDP::clearQueue()
@@ -218,6 +251,7 @@ void TNMUDP::SendStream(const QByteArray &block)
         // it receives name their sender in dotted form.
         if (m_socket->state() == QAbstractSocket::UnconnectedState)
             m_socket->bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress);
+        watchSocket();
         m_socket->writeDatagram(data, QHostAddress(address), quint16(RemotePort & 0xFFFF));
     }
     emit dataSent();

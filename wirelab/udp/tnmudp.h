@@ -77,6 +77,7 @@ private:
         bool failed = false;  // a read that failed
     };
 
+    void watchSocket();
     void readPending();
     void drain();
     void deliverQueued();
@@ -86,9 +87,12 @@ private:
     void dropSocket();
 
     QUdpSocket *m_socket = nullptr;
+    class QSocketNotifier *m_notifier = nullptr;
     int m_localPort = 0;
     QByteArray m_last;
     std::deque<Datagram> m_queue;
+    quint32 m_lastFromAddress = 0;
+    QString m_lastFromText;
     qint64 m_queuedBytes = 0;
     bool m_deliveryPosted = false;
     bool m_delivering = false;
