@@ -17,7 +17,9 @@
 #include <QPointer>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTimer>
 
+#include <deque>
 #include <exception>
 #include <memory>
 
@@ -176,6 +178,17 @@ void ClientError(Connection &c, QAbstractSocket::SocketError error)
                                              + QString::number(int(error)));
 }
 
+void ReadAll(Workbench &wb, const std::shared_ptr<Connection> &c)
+{
+    Busy busy(*c);
+    // The box of a failed read is shown inside this notification, and Qt
+    // signals nothing for bytes that arrive meanwhile: read on until none
+    // is left.
+    do {
+        Guarded([&] { ClientRead(wb, *c); });
+    } while (c->record && c->socket && c->socket->bytesAvailable() > 0);
+}
+
 void AttachConnection(Workbench &wb, const std::shared_ptr<Connection> &c)
 {
     QTcpSocket *socket = c->socket;
@@ -183,29 +196,43 @@ void AttachConnection(Workbench &wb, const std::shared_ptr<Connection> &c)
     // Replies go out as they are handed over: a request/reply conversation
     // must not wait for Nagle's algorithm.
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
-    QObject::connect(socket, &QTcpSocket::readyRead, &wb, [&wb, c] {
-        Busy busy(*c);
-        // The box of a failed read is shown inside this notification, and Qt
-        // signals nothing for bytes that arrive meanwhile: read on until none
-        // is left.
-        do {
-            Guarded([&] { ClientRead(wb, *c); });
-        } while (c->record && c->socket && c->socket->bytesAvailable() > 0);
-    });
+    QObject::connect(socket, &QTcpSocket::readyRead, &wb, [&wb, c] { ReadAll(wb, c); });
     QObject::connect(socket, &QTcpSocket::disconnected, &wb,
                      guard([&wb, c] { ClientDisconnected(wb, *c); }));
     QObject::connect(socket, &QTcpSocket::errorOccurred, &wb,
                      guard([c](QAbstractSocket::SocketError error) { ClientError(*c, error); }));
 }
 
-void AcceptOne(Workbench &wb, const QPointer<TMySocket> &server, QTcpSocket *socket)
+// A connection taken from the server and waiting to be set up, with its
+// addresses as they were when it was taken (a socket whose peer has closed
+// meanwhile has forgotten them).
+struct Taken
 {
+    QPointer<QTcpSocket> socket;
+    QString peerAddress;
+    int peerPort = 0;
+    int localPort = 0;
+};
+
+// The connections a server has taken and not yet set up.
+struct TakenQueue
+{
+    std::deque<Taken> waiting;
+    bool scheduled = false;
+};
+
+// A script error of the setup is handed back in failure, after the setup is
+// complete.
+std::shared_ptr<Connection> AcceptOne(Workbench &wb, const QPointer<TMySocket> &server, const Taken &taken,
+                                      std::exception_ptr &failure)
+{
+    QTcpSocket *socket = taken.socket;
     auto c = std::make_shared<Connection>();
     c->socket = socket;
     c->server = server;
-    c->peerAddress = DottedPeer(socket);
-    c->peerPort = socket->peerPort();
-    c->localPort = socket->localPort();
+    c->peerAddress = taken.peerAddress;
+    c->peerPort = taken.peerPort;
+    c->localPort = taken.localPort;
     c->number = NextConnectionNumber();
 
     auto owned = std::make_unique<TMySocket>();
@@ -228,7 +255,6 @@ void AcceptOne(Workbench &wb, const QPointer<TMySocket> &server, QTcpSocket *soc
     // The record is owned here until it is registered, so a failing script
     // must not drop it: the connection is completed and registered first,
     // then the error is reported.
-    std::exception_ptr failure;
     RunKeepingFirstError(failure, [&] {
         wb.ScriptEvent(r, QStringLiteral("OnConnect"), c->peerAddress, c->number);
     });
@@ -241,15 +267,62 @@ void AcceptOne(Workbench &wb, const QPointer<TMySocket> &server, QTcpSocket *soc
     if (r->window)
         r->window->RefreshStatus();
     wb.Register(std::move(owned));
-    if (failure)
-        std::rethrow_exception(failure);
-    wb.workspace().AcceptHook(r);
+    if (!failure)
+        RunKeepingFirstError(failure, [&] { wb.workspace().AcceptHook(r); });
+    return c;
 }
 
-void Accept(Workbench &wb, const QPointer<TMySocket> &server)
+void ScheduleSetUp(Workbench &wb, const QPointer<TMySocket> &server, const std::shared_ptr<TakenQueue> &queue);
+
+// Sets up the first waiting connection, and schedules the next one.
+void SetUpNext(Workbench &wb, const QPointer<TMySocket> &server, const std::shared_ptr<TakenQueue> &queue)
+{
+    queue->scheduled = false;
+    if (queue->waiting.empty())
+        return;
+    const Taken taken = queue->waiting.front();
+    queue->waiting.pop_front();
+    if (!queue->waiting.empty())
+        ScheduleSetUp(wb, server, queue);
+    QTcpSocket *socket = taken.socket;
+    if (!socket)
+        return;
+    QTcpServer *listener = ServerOf(server);
+    if (!listener || !listener->isListening()) {
+        // The server stopped before this connection's turn.
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    std::exception_ptr failure;
+    const std::shared_ptr<Connection> c = AcceptOne(wb, server, taken, failure);
+    // What came before the connection was set up, down to the peer's close,
+    // was kept by the socket and has not been signalled to anyone.
+    if (c->record && c->socket && c->socket->bytesAvailable() > 0)
+        ReadAll(wb, c);
+    if (c->record && c->socket && c->socket->state() == QAbstractSocket::UnconnectedState && !c->disposePending)
+        Guarded([&] { ClientDisconnected(wb, *c); });
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+// Setting a connection up (node, data window, script calls) takes
+// milliseconds, and QTcpServer takes a whole backlog in one notification:
+// done at once, a burst of connections held every other event back for
+// seconds. Connections are taken at once (their sockets keep what arrives)
+// and set up one per pass of the event loop, in order.
+void ScheduleSetUp(Workbench &wb, const QPointer<TMySocket> &server, const std::shared_ptr<TakenQueue> &queue)
+{
+    QTcpServer *listener = ServerOf(server);
+    if (queue->scheduled || !listener)
+        return;
+    queue->scheduled = true;
+    QTimer::singleShot(0, listener, guard([&wb, server, queue] { SetUpNext(wb, server, queue); }));
+}
+
+void Accept(Workbench &wb, const QPointer<TMySocket> &server, const std::shared_ptr<TakenQueue> &queue)
 {
     QPointer<QTcpServer> listener(ServerOf(server));
-    std::exception_ptr failure;
     while (listener && listener->hasPendingConnections()) {
         QTcpSocket *socket = listener->nextPendingConnection();
         if (!server || socket->state() != QAbstractSocket::ConnectedState) {
@@ -258,10 +331,9 @@ void Accept(Workbench &wb, const QPointer<TMySocket> &server)
             socket->deleteLater();
             continue;
         }
-        RunKeepingFirstError(failure, [&] { AcceptOne(wb, server, socket); });
+        queue->waiting.push_back({socket, DottedPeer(socket), socket->peerPort(), socket->localPort()});
     }
-    if (failure)
-        std::rethrow_exception(failure);
+    ScheduleSetUp(wb, server, queue);
 }
 
 } // namespace
@@ -278,7 +350,9 @@ TMySocket *Create(Workbench &wb, int port, QTreeWidgetItem *root)
     r->created = CreationTimeText();
 
     const QPointer<TMySocket> record(r);
-    QObject::connect(server, &QTcpServer::newConnection, &wb, guard([&wb, record] { Accept(wb, record); }));
+    auto queue = std::make_shared<TakenQueue>();
+    QObject::connect(server, &QTcpServer::newConnection, &wb,
+                     guard([&wb, record, queue] { Accept(wb, record, queue); }));
     // Errors of the listening socket (acceptError) are deliberately silent.
 
     wb.AddNode(root, r->localAddress + u'[' + QString::number(port) + u']', r, ImgNotListening);

@@ -17,6 +17,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTcpSocket>
+#include <QTimer>
 #include <gtest/gtest.h>
 
 namespace {
@@ -169,6 +170,55 @@ TEST_F(TcpServerTest, ClientDisconnectMarksTheConnectionAndReportsThePeerPort)
     // The endpoint stays until the user deletes it.
     EXPECT_TRUE(f.wb().registry().contains(a.record));
     EXPECT_EQ(a.record->remotePort, peerPort);
+}
+
+TEST_F(TcpServerTest, ABurstOfShortLivedClientsIsSetUpOnePerPassWithNothingLost)
+{
+    // Each client connects, sends and closes at once, all before the program
+    // has set up the first one. Every connection still gets its node, window,
+    // OnConnect, its bytes and its OnDisConnect, in that order, with the
+    // peer it had; and no pass of the event loop sets up more than one.
+    const int port = FreeTcpPort();
+    ASSERT_NE(CreateByDialog(port), nullptr);
+    const int count = 12;
+    int perPass = 0, maxPerPass = 0;
+    QTimer passes;  // fires once per pass of the event loop
+    passes.setInterval(0);
+    QObject::connect(&passes, &QTimer::timeout, [&] { perPass = 0; });
+    QObject::connect(f.form().TreeView1->model(), &QAbstractItemModel::rowsInserted,
+                     [&] { maxPerPass = qMax(maxPerPass, ++perPass); });
+    passes.start();
+
+    std::vector<std::unique_ptr<QTcpSocket>> clients;
+    QList<int> peerPorts;
+    for (int i = 0; i < count; ++i) {
+        auto c = std::make_unique<QTcpSocket>();
+        c->connectToHost(QHostAddress(QHostAddress::LocalHost), quint16(port));
+        ASSERT_TRUE(c->waitForConnected(2000));
+        peerPorts << c->localPort();
+        c->write("hi" + QByteArray::number(i));
+        c->flush();
+        c->disconnectFromHost();
+        clients.push_back(std::move(c));
+    }
+    ASSERT_TRUE(WaitFor([&] { return f.events(QStringLiteral("OnDisConnect")).size() == count; }, 10000))
+        << f.events(QStringLiteral("OnDisConnect")).size();
+    EXPECT_LE(maxPerPass, 1);
+
+    for (int i = 0; i < count; ++i) {
+        TMySocket *r = ConnectionOf(peerPorts[i]);
+        ASSERT_NE(r, nullptr) << i;
+        EXPECT_EQ(r->node->text(0), QStringLiteral("127.0.0.1[%1]").arg(peerPorts[i]));
+        EXPECT_EQ(r->state, 0);
+        EXPECT_EQ(r->window->RecvCount, 2 + QByteArray::number(i).size());
+        QStringList order;
+        for (const QJsonValue &v : f.log()) {
+            const QJsonArray e = v.toArray();
+            if (e[0].toString() == r->name())
+                order << e[1].toString();
+        }
+        EXPECT_EQ(order, QStringList({"OnConnect", "OnRead", "OnDisConnect"})) << i;
+    }
 }
 
 TEST_F(TcpServerTest, NumbersAreNeverReusedSoNamesStayUnique)
