@@ -1,6 +1,5 @@
 #include "datawindow/hexcodec.h"
 
-#include <QElapsedTimer>
 #include <gtest/gtest.h>
 
 TEST(HexCodec, ByteToHexIsTwoUpperCaseDigits)
@@ -73,24 +72,17 @@ TEST(HexCodec, HexTextToStrTakesFixedPairs)
     EXPECT_EQ(HexTextToStr("zz"), QByteArray(1, '\0'));
 }
 
-// The forms are built for every received block; a few MB must stay well
-// within interactive time even on a loaded build machine.
-TEST(HexCodec, LargeBlocksConvertQuickly)
+// The forms are built for every received block, however large (their speed
+// is measured by the benchmarks, not here).
+TEST(HexCodec, LargeBlocksConvertBothWays)
 {
     QByteArray big(8 * 1024 * 1024, Qt::Uninitialized);
     for (int i = 0; i < big.size(); ++i)
         big[i] = char(i * 7);
-    QElapsedTimer t;
-    t.start();
     const QString spaced = StrToHexSpaced(big);
     const QString compact = StrToHexCompact(big);
     const QString display = HexDisplayForm(big);
     const QByteArray back = HexTextToStr(compact);
-#if defined(__SANITIZE_ADDRESS__)
-    EXPECT_LT(t.elapsed(), 12000);  // unoptimized and instrumented
-#else
-    EXPECT_LT(t.elapsed(), 3000);
-#endif
     EXPECT_EQ(spaced.size(), big.size() * 3);
     EXPECT_EQ(display.size(), big.size() * 3 + 2);
     EXPECT_EQ(back, big);
