@@ -6,9 +6,8 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QPointer>
-#include <QUdpSocket>
-
 #include <QSocketNotifier>
+#include <QUdpSocket>
 
 #include <arpa/inet.h>
 #include <cerrno>
@@ -169,6 +168,10 @@ void TNMUDP::drain()
         m_queuedBytes += n + kEntryOverhead;
         m_queue.push_back(std::move(d));
     }
+    // A full queue leaves the rest to the kernel: a notifier that fired on
+    // would spin while a handler's box is open.
+    if (m_queuedBytes >= MaxQueuedBytes)
+        m_notifier->setEnabled(false);
 }
 
 void TNMUDP::deliverQueued()
@@ -192,6 +195,8 @@ void TNMUDP::deliverQueued()
             emit dataReceived(-1, QString(), 0);
         } else {
             m_queuedBytes -= d.data.size() + kEntryOverhead;
+            if (m_notifier && !m_notifier->isEnabled() && m_queuedBytes < MaxQueuedBytes)
+                m_notifier->setEnabled(true);
             m_last = std::move(d.data);
             emit dataReceived(int(m_last.size()), d.from, d.port);
         }
