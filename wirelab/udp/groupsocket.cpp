@@ -1,12 +1,15 @@
 #include "groupsocket.h"
 
-#include <QSocketNotifier>
+#include "datagraminbox.h"
+
+#include <QPointer>
 
 #include <arpa/inet.h>
 #include <cerrno>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -65,27 +68,56 @@ int GroupSocket::join(const QString &groupAddress)
 
 void GroupSocket::enableReadNotification()
 {
-    if (m_fd < 0 || m_notifier)
+    if (m_fd < 0 || m_inbox)
         return;
-    m_notifier = new QSocketNotifier(m_fd, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &GroupSocket::readyRead);
+    const int fd = m_fd;
+    m_inbox = new DatagramInbox(fd, [fd](Datagram &d) { return readOne(fd, d); },
+                                [this](Datagram &d) {
+                                    QPointer<GroupSocket> self(this);
+                                    m_current = d.failed ? QByteArray() : std::move(d.data);
+                                    m_hasCurrent = true;
+                                    emit readyRead();
+                                    if (self) {
+                                        m_hasCurrent = false;
+                                        m_current.clear();
+                                    }
+                                },
+                                this);
+}
+
+// Non-blocking for this call only: no socket option or flag is changed.
+bool GroupSocket::readOne(int fd, Datagram &d)
+{
+    static QByteArray scratch(MaxDatagram + 1, Qt::Uninitialized);
+    for (;;) {
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t n = ::recvfrom(fd, scratch.data(), size_t(scratch.size()), MSG_DONTWAIT,
+                                     reinterpret_cast<sockaddr *>(&from), &fromLength);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return false;
+        if (n < 0 || n > MaxDatagram)
+            d.failed = true;
+        else
+            d.data = QByteArray(scratch.constData(), qsizetype(n));
+        return true;
+    }
 }
 
 QByteArray GroupSocket::readDatagram()
 {
+    if (m_hasCurrent) {
+        m_hasCurrent = false;
+        return std::exchange(m_current, QByteArray());
+    }
     if (m_fd < 0)
         return QByteArray();
-    QByteArray buffer(MaxDatagram + 1, Qt::Uninitialized);
-    sockaddr_in from{};
-    socklen_t fromLength = sizeof from;
-    // Non-blocking for this call only: a spurious notification must not
-    // stall the GUI thread, and no socket option or flag is changed.
-    const ssize_t n = ::recvfrom(m_fd, buffer.data(), size_t(buffer.size()), MSG_DONTWAIT,
-                                 reinterpret_cast<sockaddr *>(&from), &fromLength);
-    if (n < 0 || n > MaxDatagram)
+    Datagram d;
+    if (!readOne(m_fd, d) || d.failed)
         return QByteArray();
-    buffer.truncate(int(n));
-    return buffer;
+    return d.data;
 }
 
 qint64 GroupSocket::sendTo(const QByteArray &block, const QString &groupAddress, int port, int *error)
@@ -105,18 +137,19 @@ qint64 GroupSocket::sendTo(const QByteArray &block, const QString &groupAddress,
     return n;
 }
 
-// The notifier goes before the descriptor it watches. It is freed later
-// because close() may run from inside its own activation (a receiver that
-// deletes the endpoint).
+// The inbox's notifier goes before the descriptor it watches. The inbox is
+// freed later because close() may run from inside its own delivery (a
+// receiver that deletes the endpoint).
 void GroupSocket::close()
 {
-    if (m_notifier) {
-        m_notifier->setEnabled(false);
-        disconnect(m_notifier, nullptr, this, nullptr);
-        m_notifier->setParent(nullptr);
-        m_notifier->deleteLater();
-        m_notifier = nullptr;
+    if (m_inbox) {
+        m_inbox->close();
+        m_inbox->setParent(nullptr);
+        m_inbox->deleteLater();
+        m_inbox = nullptr;
     }
+    m_hasCurrent = false;
+    m_current.clear();
     if (m_fd >= 0) {
         ::close(m_fd);
         m_fd = -1;

@@ -1,13 +1,15 @@
 #pragma once
 // A raw IPv4 datagram socket for a multicast group, driven through the BSD
-// socket calls, with readability reported by a QSocketNotifier on the GUI
-// thread. No socket option is set besides the group membership.
+// socket calls on the GUI thread. No socket option is set besides the group
+// membership. Received datagrams go through a DatagramInbox: read as they
+// arrive, one readyRead() each, a batch per pass of the event loop.
 
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 
-class QSocketNotifier;
+class DatagramInbox;
+struct Datagram;
 
 class GroupSocket : public QObject
 {
@@ -22,7 +24,8 @@ public:
     int join(const QString &groupAddress);      // IP_ADD_MEMBERSHIP, interface any
     void enableReadNotification();              // readyRead() from now on
 
-    // Reads one datagram whole (up to 65,507 bytes); empty on failure.
+    // The datagram being reported (inside readyRead), or else the next one
+    // read from the socket: whole, up to 65,507 bytes; empty on failure.
     QByteArray readDatagram();
 
     // One sendto() of the block to groupAddress:port. Returns the count sent
@@ -37,6 +40,10 @@ Q_SIGNALS:
     void readyRead();
 
 private:
+    static bool readOne(int fd, Datagram &d);
+
     int m_fd = -1;
-    QSocketNotifier *m_notifier = nullptr;
+    DatagramInbox *m_inbox = nullptr;
+    QByteArray m_current;       // the datagram being reported
+    bool m_hasCurrent = false;
 };

@@ -6,7 +6,6 @@
 #include <QHostAddress>
 #include <QHostInfo>
 #include <QPointer>
-#include <QSocketNotifier>
 #include <QUdpSocket>
 
 #include <arpa/inet.h>
@@ -61,12 +60,10 @@ void TNMUDP::dropSocket()
         return;
     QUdpSocket *old = m_socket;
     m_socket = nullptr;
-    clearQueue();  // read from the socket being closed: never reported
-    if (m_notifier) {
-        m_notifier->setEnabled(false);
-        disconnect(m_notifier, nullptr, this, nullptr);
-        m_notifier->deleteLater();
-        m_notifier = nullptr;
+    if (m_inbox) {
+        m_inbox->close();  // what it read from this socket is never reported
+        m_inbox->deleteLater();
+        m_inbox = nullptr;
     }
     disconnect(old, nullptr, this, nullptr);
     old->close();
@@ -80,17 +77,27 @@ void TNMUDP::openSocket()
     m_socket = new QUdpSocket(this);
 }
 
-// Datagrams are read with recvfrom on the socket's descriptor, driven by a
-// notifier of our own, rather than through QUdpSocket: its read notification
-// is switched off until the next read after a readyRead, so reading ahead of
-// its notifications (as the queue does between handlers) could leave it off
-// for good. QUdpSocket still binds and sends.
+// Datagrams are read with recvfrom on the socket's descriptor by an inbox
+// with a notifier of its own, rather than through QUdpSocket: its read
+// notification is switched off until the next read after a readyRead, so
+// reading ahead of its notifications (as the inbox does between handlers)
+// could leave it off for good. QUdpSocket still binds and sends.
 void TNMUDP::watchSocket()
 {
-    if (m_notifier || !m_socket || m_socket->state() != QAbstractSocket::BoundState)
+    if (m_inbox || !m_socket || m_socket->state() != QAbstractSocket::BoundState)
         return;
-    m_notifier = new QSocketNotifier(m_socket->socketDescriptor(), QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TNMUDP::readPending);
+    const int fd = int(m_socket->socketDescriptor());
+    m_inbox = new DatagramInbox(fd, [this, fd](Datagram &d) { return readOne(fd, d); },
+                                [this](Datagram &d) {
+                                    if (d.failed) {
+                                        m_last.clear();
+                                        emit dataReceived(-1, QString(), 0);
+                                        return;
+                                    }
+                                    m_last = std::move(d.data);
+                                    emit dataReceived(int(m_last.size()), d.from, d.port);
+                                },
+                                this);
 }
 
 void TNMUDP::setLocalPort(int port)
@@ -114,110 +121,34 @@ void TNMUDP::CloseSocket()
     dropSocket();
 }
 
-namespace {
-// Memory a queued datagram holds besides its bytes (arrays, sender text).
-constexpr qint64 kEntryOverhead = 128;
-// Reads per read notification: enough to empty the kernel's buffer in one go,
-// bounded so a flood cannot keep the loop in the read.
-constexpr int kDrainPerPass = 4096;
-// Datagrams reported per pass of the event loop.
-constexpr int kReportPerPass = 64;
-// Datagrams reported between two reads of the socket.
-constexpr int kDrainEvery = 8;
-} // namespace
-
-void TNMUDP::readPending()
+bool TNMUDP::readOne(int fd, Datagram &d)
 {
-    drain();
-    // A pass reports one batch: one is on its way already.
-    if (!m_deliveryPosted)
-        deliverQueued();
-}
-
-void TNMUDP::drain()
-{
-    if (!m_socket || !m_notifier)
-        return;
-    const int fd = int(m_socket->socketDescriptor());
     static QByteArray scratch(MaxDatagram + 1, Qt::Uninitialized);
-    for (int i = 0; i < kDrainPerPass && m_queuedBytes < MaxQueuedBytes; ++i) {
-        sockaddr_in from{};
+    sockaddr_in from{};
+    for (;;) {
         socklen_t fromSize = sizeof from;
         const ssize_t n = ::recvfrom(fd, scratch.data(), size_t(scratch.size()), MSG_DONTWAIT,
                                      reinterpret_cast<sockaddr *>(&from), &fromSize);
-        if (n < 0) {
-            if (errno == EINTR)
-                continue;
-            if (errno == EAGAIN || errno == EWOULDBLOCK)
-                break;
-            Datagram d;
-            d.failed = true;
-            m_queue.push_back(std::move(d));
-            break;  // the error would otherwise repeat without end
+        if (n >= 0) {
+            d.data = QByteArray(scratch.constData(), qsizetype(n));
+            break;
         }
-        Datagram d;
-        d.data = QByteArray(scratch.constData(), qsizetype(n));
-        // Floods come from one sender: its text is made once.
-        const quint32 address = ntohl(from.sin_addr.s_addr);
-        if (address != m_lastFromAddress || m_lastFromText.isEmpty()) {
-            m_lastFromAddress = address;
-            m_lastFromText = dottedText(QHostAddress(address));
-        }
-        d.from = m_lastFromText;
-        d.port = ntohs(from.sin_port);
-        m_queuedBytes += n + kEntryOverhead;
-        m_queue.push_back(std::move(d));
+        if (errno == EINTR)
+            continue;
+        if (errno == EAGAIN || errno == EWOULDBLOCK)
+            return false;
+        d.failed = true;
+        return true;
     }
-    // A full queue leaves the rest to the kernel: a notifier that fired on
-    // would spin while a handler's box is open.
-    if (m_queuedBytes >= MaxQueuedBytes)
-        m_notifier->setEnabled(false);
-}
-
-void TNMUDP::deliverQueued()
-{
-    m_deliveryPosted = false;
-    // A receiver's nested event loop (a message box) may bring another read
-    // notification: the outer pass goes on with the queue, in order.
-    if (m_delivering)
-        return;
-    QPointer<TNMUDP> self(this);
-    struct Delivering {
-        QPointer<TNMUDP> self;
-        ~Delivering() { if (self) self->m_delivering = false; }
-    } delivering{self};
-    m_delivering = true;
-    for (int i = 0; i < kReportPerPass && !m_queue.empty(); ++i) {
-        Datagram d = std::move(m_queue.front());
-        m_queue.pop_front();
-        if (d.failed) {
-            m_last.clear();
-            emit dataReceived(-1, QString(), 0);
-        } else {
-            m_queuedBytes -= d.data.size() + kEntryOverhead;
-            if (m_notifier && !m_notifier->isEnabled() && m_queuedBytes < MaxQueuedBytes)
-                m_notifier->setEnabled(true);
-            m_last = std::move(d.data);
-            emit dataReceived(int(m_last.size()), d.from, d.port);
-        }
-        if (!self)
-            return;
-        // Between slow handlers the kernel's buffer fills fast: keep emptying it.
-        if (i % kDrainEvery == kDrainEvery - 1)
-            drain();
+    // Floods come from one sender: its text is made once.
+    const quint32 address = ntohl(from.sin_addr.s_addr);
+    if (address != m_lastFromAddress || m_lastFromText.isEmpty()) {
+        m_lastFromAddress = address;
+        m_lastFromText = dottedText(QHostAddress(address));
     }
-    if (!m_queue.empty() && !m_deliveryPosted) {
-        m_deliveryPosted = true;
-        QMetaObject::invokeMethod(this, &TNMUDP::deliverQueued, Qt::QueuedConnection);
-    }
-    // What the kernel still holds (a full queue, a bounded drain) keeps the
-    // level-triggered notifier firing.
-}
-
-void TNMUDP::clearQueue()
-{
-    m_queue.clear();
-    m_queuedBytes = 0;
+    d.from = m_lastFromText;
+    d.port = ntohs(from.sin_port);
+    return true;
 }
 
 void TNMUDP::ReadStream(QByteArray &data) const

@@ -10,17 +10,15 @@
 // Datagrams are received whole up to the largest UDP payload (65,507 bytes).
 // A block larger than one datagram can carry is refused with an error.
 //
-// Under a flood, reading a datagram is far cheaper than handling it (a script
-// call and a log line), and the kernel drops what does not fit its small
-// receive buffer. So the socket is drained into a queue as datagrams arrive
-// (up to MaxQueuedBytes) and the queue is reported a batch per pass of the
-// event loop: a burst is handled late rather than lost, and the window stays
-// responsive meanwhile.
+// Datagrams go through a DatagramInbox: read as they arrive, reported a
+// batch per pass of the event loop.
+
+#include "datagraminbox.h"
 
 #include <QByteArray>
 #include <QObject>
+#include <QPointer>
 #include <QString>
-#include <deque>
 #include <functional>
 
 class QUdpSocket;
@@ -30,7 +28,6 @@ class TNMUDP : public QObject
     Q_OBJECT
 public:
     static constexpr int MaxDatagram = 65507;
-    static constexpr qint64 MaxQueuedBytes = 64 << 20;
 
     explicit TNMUDP(QObject *parent = nullptr);
     ~TNMUDP() override;
@@ -58,7 +55,7 @@ public:
     void CloseSocket();
 
     // Datagrams read from the socket and not reported yet.
-    int queuedCount() const { return int(m_queue.size()); }
+    int queuedCount() const { return m_inbox ? m_inbox->queuedCount() : 0; }
 
     std::function<void(bool &handled)> OnInvalidHost;
     std::function<void(bool &handled, QByteArray &block)> OnStreamInvalid;
@@ -69,31 +66,16 @@ Q_SIGNALS:
     void dataSent();
 
 private:
-    struct Datagram
-    {
-        QByteArray data;
-        QString from;
-        quint16 port = 0;
-        bool failed = false;  // a read that failed
-    };
-
     void watchSocket();
-    void readPending();
-    void drain();
-    void deliverQueued();
-    void clearQueue();
+    bool readOne(int fd, Datagram &d);  // DatagramInbox::ReadOne
     quint32 resolveRemoteHost();  // IPv4 address in host order; throws
     void openSocket();
     void dropSocket();
 
     QUdpSocket *m_socket = nullptr;
-    class QSocketNotifier *m_notifier = nullptr;
+    QPointer<DatagramInbox> m_inbox;
     int m_localPort = 0;
     QByteArray m_last;
-    std::deque<Datagram> m_queue;
-    quint32 m_lastFromAddress = 0;
+    quint32 m_lastFromAddress = 0;  // sender of the last datagram read
     QString m_lastFromText;
-    qint64 m_queuedBytes = 0;
-    bool m_deliveryPosted = false;
-    bool m_delivering = false;
 };

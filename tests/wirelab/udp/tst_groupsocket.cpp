@@ -1,6 +1,7 @@
 // GroupSocket on the loopback multicast route of the test namespace.
 #include "udp/groupsocket.h"
 
+#include "slowreceiver.h"
 #include "testsupport.h"
 
 #include <QHostAddress>
@@ -64,6 +65,20 @@ TEST(GroupSocket, ReceivesWhatIsSentToTheGroupWhole)
     }
     // Nothing pending: the read returns at once instead of blocking.
     EXPECT_TRUE(g.socket.readDatagram().isEmpty());
+}
+
+TEST(GroupSocket, ASlowReceiverLosesNothingWhileTheSenderKeepsOn)
+{
+    GroupSocket socket;
+    const int port = FreePort();
+    ASSERT_EQ(socket.create(), 0);
+    ASSERT_EQ(socket.bindAny(port), 0);
+    ASSERT_EQ(socket.join(Group), 0);
+    socket.enableReadNotification();
+    SlowReceiverRun run;
+    QObject::connect(&socket, &GroupSocket::readyRead, &socket, [&] { run.handled(socket.readDatagram()); });
+    run.run("224.1.1.1", port);
+    run.check();
 }
 
 TEST(GroupSocket, SendToReachesAMemberOfTheGroup)

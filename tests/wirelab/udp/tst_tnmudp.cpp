@@ -3,18 +3,10 @@
 #include "udptestpeer.h"
 
 #include "common/errors.h"
+#include "slowreceiver.h"
 #include "testsupport.h"
 
-#include <QElapsedTimer>
-#include <QTimer>
 #include <gtest/gtest.h>
-
-#include <arpa/inet.h>
-#include <chrono>
-#include <netinet/in.h>
-#include <sys/socket.h>
-#include <thread>
-#include <unistd.h>
 
 namespace {
 
@@ -67,56 +59,18 @@ TEST(TnmUdpReceive, BurstGivesOneEventPerDatagramInOrder)
 
 TEST(TnmUdpReceive, ASlowReceiverLosesNothingWhileTheSenderKeepsOn)
 {
-    // The kernel keeps only a few hundred small datagrams for a socket. A
-    // sender in another thread outruns a handler that takes 400 us each; the
-    // component must keep reading meanwhile, so every datagram is reported,
-    // in order, and a pass of the event loop reports only a bounded batch.
     TNMUDP udp;
     const int port = FreeUdpPort();
     udp.setLocalPort(port);
-    const int count = 1000;
-    QList<QByteArray> got;
-    int perPass = 0, maxPerPass = 0;
-    QTimer passes;  // fires once per pass of the event loop
-    passes.setInterval(0);
-    QObject::connect(&passes, &QTimer::timeout, [&] { perPass = 0; });
-    passes.start();
+    SlowReceiverRun run;
     QObject::connect(&udp, &TNMUDP::dataReceived, &udp, [&](int n) {
         QByteArray data;
         udp.ReadStream(data);
-        got.append(data);
-        maxPerPass = qMax(maxPerPass, ++perPass);
         EXPECT_EQ(n, data.size());
-        QElapsedTimer busy;
-        busy.start();
-        while (busy.nsecsElapsed() < 400000) {
-        }
+        run.handled(data);
     });
-
-    std::thread sender([port] {
-        const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in to{};
-        to.sin_family = AF_INET;
-        to.sin_port = htons(quint16(port));
-        to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-        for (int i = 0; i < count; ++i) {
-            const QByteArray d = Pattern(64, i);
-            ::sendto(fd, d.constData(), size_t(d.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
-            // 20 per ms: a read every 8 reports (3.2 ms) keeps well within
-            // the kernel's buffer; a read every 64 (25.6 ms) would not.
-            if (i % 20 == 19)
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-        }
-        ::close(fd);
-    });
-    const bool all = WaitFor([&] { return got.size() >= count; }, 20000);
-    sender.join();
-    ASSERT_TRUE(all) << got.size() << " of " << count;
-    SpinFor(50);
-    ASSERT_EQ(got.size(), count);
-    for (int i = 0; i < count; ++i)
-        ASSERT_EQ(got[i], Pattern(64, i)) << i;
-    EXPECT_LE(maxPerPass, 64);
+    run.run("127.0.0.1", port);
+    run.check();
     EXPECT_EQ(udp.queuedCount(), 0);
 }
 
