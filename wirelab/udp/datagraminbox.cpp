@@ -2,6 +2,11 @@
 
 #include <QSocketNotifier>
 
+#include <arpa/inet.h>
+#include <cerrno>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
 namespace {
 // Memory a queued datagram holds besides its bytes (arrays, sender text).
 constexpr qint64 kEntryOverhead = 128;
@@ -12,7 +17,33 @@ constexpr int kDrainPerPass = 4096;
 constexpr int kDeliverPerPass = 64;
 // Datagrams handed out between two reads of the socket.
 constexpr int kDrainEvery = 8;
+// The largest UDP payload over IPv4; a buffer one byte larger shows a longer
+// (impossible) datagram as cut instead of passing it as whole.
+constexpr int kMaxPayload = 65507;
 } // namespace
+
+bool ReceiveDatagram(int fd, Datagram &d, quint32 *fromAddress)
+{
+    static QByteArray scratch(kMaxPayload + 1, Qt::Uninitialized);  // GUI thread only
+    for (;;) {
+        sockaddr_in from{};
+        socklen_t fromLength = sizeof from;
+        const ssize_t n = ::recvfrom(fd, scratch.data(), size_t(scratch.size()), MSG_DONTWAIT,
+                                     reinterpret_cast<sockaddr *>(&from), &fromLength);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
+            return false;
+        if (n < 0 || n > kMaxPayload) {
+            d.failed = true;
+            return true;
+        }
+        d.data = QByteArray(scratch.constData(), qsizetype(n));
+        *fromAddress = ntohl(from.sin_addr.s_addr);
+        d.port = ntohs(from.sin_port);
+        return true;
+    }
+}
 
 DatagramInbox::DatagramInbox(qintptr fd, ReadOne read, Deliver deliver, QObject *parent)
     : QObject(parent), m_read(std::move(read)), m_deliver(std::move(deliver))

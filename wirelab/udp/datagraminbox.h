@@ -26,6 +26,13 @@ struct Datagram
     bool failed = false;  // a read that failed
 };
 
+// One recvfrom on fd without waiting (no socket flag is changed): false when
+// nothing is waiting; otherwise true with d's bytes, or d.failed for a read
+// that failed or a datagram longer than the largest IPv4 UDP payload
+// (65,507 bytes). The sender goes to *fromAddress (IPv4, host order) and
+// d.port; d.from is left to the caller.
+bool ReceiveDatagram(int fd, Datagram &d, quint32 *fromAddress);
+
 class DatagramInbox : public QObject
 {
     Q_OBJECT

@@ -13,10 +13,6 @@
 
 namespace {
 
-// The largest UDP payload over IPv4; a buffer one byte larger lets a longer
-// (impossible) datagram show up as truncated instead of passing as whole.
-constexpr int MaxDatagram = 65507;
-
 // Dotted IPv4 text as inet_addr reads it; false for anything else.
 bool parseGroup(const QString &text, in_addr *address)
 {
@@ -71,7 +67,10 @@ void GroupSocket::enableReadNotification()
     if (m_fd < 0 || m_inbox)
         return;
     const int fd = m_fd;
-    m_inbox = new DatagramInbox(fd, [fd](Datagram &d) { return readOne(fd, d); },
+    m_inbox = new DatagramInbox(fd, [fd](Datagram &d) {
+                                    quint32 from = 0;  // group datagrams name no sender
+                                    return ReceiveDatagram(fd, d, &from);
+                                },
                                 [this](Datagram &d) {
                                     QPointer<GroupSocket> self(this);
                                     m_current = d.failed ? QByteArray() : std::move(d.data);
@@ -85,27 +84,6 @@ void GroupSocket::enableReadNotification()
                                 this);
 }
 
-// Non-blocking for this call only: no socket option or flag is changed.
-bool GroupSocket::readOne(int fd, Datagram &d)
-{
-    static QByteArray scratch(MaxDatagram + 1, Qt::Uninitialized);
-    for (;;) {
-        sockaddr_in from{};
-        socklen_t fromLength = sizeof from;
-        const ssize_t n = ::recvfrom(fd, scratch.data(), size_t(scratch.size()), MSG_DONTWAIT,
-                                     reinterpret_cast<sockaddr *>(&from), &fromLength);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
-            return false;
-        if (n < 0 || n > MaxDatagram)
-            d.failed = true;
-        else
-            d.data = QByteArray(scratch.constData(), qsizetype(n));
-        return true;
-    }
-}
-
 QByteArray GroupSocket::readDatagram()
 {
     if (m_hasCurrent) {
@@ -115,7 +93,8 @@ QByteArray GroupSocket::readDatagram()
     if (m_fd < 0)
         return QByteArray();
     Datagram d;
-    if (!readOne(m_fd, d) || d.failed)
+    quint32 from = 0;
+    if (!ReceiveDatagram(m_fd, d, &from) || d.failed)
         return QByteArray();
     return d.data;
 }

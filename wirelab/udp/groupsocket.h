@@ -9,7 +9,6 @@
 #include <QString>
 
 class DatagramInbox;
-struct Datagram;
 
 class GroupSocket : public QObject
 {
@@ -40,8 +39,6 @@ Q_SIGNALS:
     void readyRead();
 
 private:
-    static bool readOne(int fd, Datagram &d);
-
     int m_fd = -1;
     DatagramInbox *m_inbox = nullptr;
     QByteArray m_current;       // the datagram being reported

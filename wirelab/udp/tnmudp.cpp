@@ -9,9 +9,6 @@
 #include <QUdpSocket>
 
 #include <arpa/inet.h>
-#include <cerrno>
-#include <netinet/in.h>
-#include <sys/socket.h>
 
 namespace {
 
@@ -123,31 +120,17 @@ void TNMUDP::CloseSocket()
 
 bool TNMUDP::readOne(int fd, Datagram &d)
 {
-    static QByteArray scratch(MaxDatagram + 1, Qt::Uninitialized);
-    sockaddr_in from{};
-    for (;;) {
-        socklen_t fromSize = sizeof from;
-        const ssize_t n = ::recvfrom(fd, scratch.data(), size_t(scratch.size()), MSG_DONTWAIT,
-                                     reinterpret_cast<sockaddr *>(&from), &fromSize);
-        if (n >= 0) {
-            d.data = QByteArray(scratch.constData(), qsizetype(n));
-            break;
-        }
-        if (errno == EINTR)
-            continue;
-        if (errno == EAGAIN || errno == EWOULDBLOCK)
-            return false;
-        d.failed = true;
+    quint32 address = 0;
+    if (!ReceiveDatagram(fd, d, &address))
+        return false;
+    if (d.failed)
         return true;
-    }
     // Floods come from one sender: its text is made once.
-    const quint32 address = ntohl(from.sin_addr.s_addr);
     if (address != m_lastFromAddress || m_lastFromText.isEmpty()) {
         m_lastFromAddress = address;
         m_lastFromText = dottedText(QHostAddress(address));
     }
     d.from = m_lastFromText;
-    d.port = ntohs(from.sin_port);
     return true;
 }
 
