@@ -17,6 +17,11 @@ constexpr int kDrainPerPass = 4096;
 constexpr int kDeliverPerPass = 64;
 // Datagrams handed out between two reads of the socket.
 constexpr int kDrainEvery = 8;
+// Receive buffer asked of the kernel (which caps it at its own maximum): the
+// default holds a few hundred small datagrams, which a fast sender fills in
+// a millisecond while the GUI thread lays out and paints; this holds a burst
+// of several thousand until the inbox reads it.
+constexpr int kReceiveBufferBytes = 4 << 20;
 // The largest UDP payload over IPv4; a buffer one byte larger shows a longer
 // (impossible) datagram as cut instead of passing it as whole.
 constexpr int kMaxPayload = 65507;
@@ -45,9 +50,22 @@ bool ReceiveDatagram(int fd, Datagram &d, quint32 *fromAddress)
     }
 }
 
+void WidenReceiveBuffer(int fd)
+{
+    int current = 0;
+    socklen_t length = sizeof current;
+    if (::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &current, &length) == 0
+        && current >= kReceiveBufferBytes)
+        return;
+    int wanted = kReceiveBufferBytes;
+    // A failure leaves the buffer as it was: the socket works the same.
+    ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &wanted, sizeof wanted);
+}
+
 DatagramInbox::DatagramInbox(qintptr fd, ReadOne read, Deliver deliver, QObject *parent)
     : QObject(parent), m_read(std::move(read)), m_deliver(std::move(deliver))
 {
+    WidenReceiveBuffer(int(fd));
     m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &DatagramInbox::readable);
 }

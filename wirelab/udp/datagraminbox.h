@@ -33,6 +33,11 @@ struct Datagram
 // d.port; d.from is left to the caller.
 bool ReceiveDatagram(int fd, Datagram &d, quint32 *fromAddress);
 
+// Asks for a receive buffer of a few MiB on fd (never a smaller one than it
+// has; the system caps the size), so a burst waits in the kernel while the
+// GUI thread is busy instead of being dropped.
+void WidenReceiveBuffer(int fd);
+
 class DatagramInbox : public QObject
 {
     Q_OBJECT
@@ -46,7 +51,7 @@ public:
     // inbox's owner.
     using Deliver = std::function<void(Datagram &d)>;
 
-    // Watches the descriptor fd for reading.
+    // Watches the descriptor fd for reading, with a widened receive buffer.
     DatagramInbox(qintptr fd, ReadOne read, Deliver deliver, QObject *parent);
 
     // Stops watching and drops what is queued (the socket is being closed);

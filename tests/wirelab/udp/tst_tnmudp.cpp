@@ -6,6 +6,7 @@
 #include "slowreceiver.h"
 #include "testsupport.h"
 
+#include <QFile>
 #include <gtest/gtest.h>
 
 namespace {
@@ -72,6 +73,28 @@ TEST(TnmUdpReceive, ASlowReceiverLosesNothingWhileTheSenderKeepsOn)
     run.run("127.0.0.1", port);
     run.check();
     EXPECT_EQ(udp.queuedCount(), 0);
+}
+
+// Thousands of datagrams sent while the thread does something else (laying
+// out, painting) wait in the kernel's receive buffer instead of being dropped.
+TEST(TnmUdpReceive, ABurstWhileTheThreadIsBusyWaitsInTheKernel)
+{
+    QFile rmemMax(QStringLiteral("/proc/sys/net/core/rmem_max"));
+    if (!rmemMax.open(QIODevice::ReadOnly) || rmemMax.readAll().trimmed().toLongLong() < (2 << 20))
+        GTEST_SKIP() << "the system caps receive buffers below 2 MiB";
+    TNMUDP udp;
+    const int port = FreeUdpPort();
+    udp.setLocalPort(port);
+    UdpRecorder rec(udp);
+    UdpPeer peer;
+
+    const int count = 3000;  // about ten times what a default buffer holds
+    for (int i = 0; i < count; ++i)
+        peer.sendTo(port, Pattern(64, i));
+    ASSERT_TRUE(WaitFor([&] { return rec.events.size() >= count; }, 10000))
+        << rec.events.size() << " of " << count;
+    for (int i = 0; i < count; i += 499)
+        EXPECT_EQ(rec.events[i].data, Pattern(64, i));
 }
 
 TEST(TnmUdpReceive, ReceiverThatClosesOrDestroysStopsTheBurst)
