@@ -215,6 +215,37 @@ TEST(SendPath, ABigBlockArrivesWholeAtASlowReaderWithBoundedQueue)
     EXPECT_TRUE(reader.got == expected) << reader.got.size();
 }
 
+// Small blocks go to the kernel directly only while nothing is queued: sent
+// behind a block that is still partly queued, they keep their place.
+TEST(SendPath, BlocksSentBehindAQueuedOneKeepTheirOrder)
+{
+    Connected c;
+    ASSERT_NE(c.peer, nullptr);
+    auto *socket = qobject_cast<QTcpSocket *>(c.r->component.data());
+    QByteArray expected;
+    auto send = [&](const QByteArray &block) {
+        expected += block;
+        // A high limit: back at once, with whatever the kernel did not take queued.
+        ASSERT_TRUE(TcpSend::Send(socket, block, qint64(1) << 30));
+    };
+    send(QByteArray(8 * 1024 * 1024, 'a'));
+    EXPECT_GT(socket->bytesToWrite(), 0);
+    for (int i = 0; i < 200; ++i)
+        send(QByteArray::number(i) + ';');
+    SlowReader reader(c.peer, 1024 * 1024);
+    EXPECT_TRUE(WaitFor([&] { return reader.got.size() >= expected.size(); }, 20000));
+    EXPECT_TRUE(reader.got == expected) << reader.got.size();
+
+    // Queue empty again: the next ones go straight out, still in order.
+    reader.got.clear();
+    expected.clear();
+    for (int i = 0; i < 200; ++i)
+        send(QByteArray::number(i) + ',');
+    EXPECT_EQ(socket->bytesToWrite(), 0);
+    EXPECT_TRUE(WaitFor([&] { return reader.got.size() >= expected.size(); }));
+    EXPECT_EQ(reader.got, expected);
+}
+
 TEST(SendPath, ALostConnectionEndsTheWaitOfABlockedSend)
 {
     Connected c;
