@@ -50,7 +50,8 @@ void FlushPanes(Workbench &wb)
     EndpointRegistry &reg = wb.registry();
     for (int i = 0; i < reg.count(); ++i) {
         if (TFrmData *w = reg.at(i)->window)
-            w->Memo2->flush();
+            if (w->Memo2)
+                w->Memo2->flush();
     }
 }
 

@@ -79,6 +79,8 @@ void TFrmData::SendData(const QByteArray &block)
 
 QByteArray TFrmData::TakeBlock() const
 {
+    if (!Memo3)
+        return {};  // a window never shown has an empty send pane
     // The pane's line breaks count as CR LF in both modes.
     QString text = Memo3->toPlainText();
     text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
@@ -89,6 +91,7 @@ QByteArray TFrmData::TakeBlock() const
 
 void TFrmData::Button_11Click()
 {
+    ensureUi();
     const QByteArray block = TakeBlock();
     if (block.isEmpty())
         return;
@@ -101,6 +104,7 @@ void TFrmData::Button_11Click()
 
 void TFrmData::suiButton1Click()
 {
+    ensureUi();
     const int interval = StrToInt(Edit_time->text());
     // A timer that never fires rather than one that fires continuously.
     if (interval <= 0) {
@@ -117,6 +121,7 @@ void TFrmData::suiButton2Click()
 
 void TFrmData::Timer1Timer()
 {
+    ensureUi();
     const QByteArray block = TakeBlock();
     if (block.isEmpty())
         return;

@@ -24,6 +24,8 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace {
 const QColor Cream(255, 251, 240);
 
@@ -48,13 +50,37 @@ T *Named(T *w, const char *name)
 }
 } // namespace
 
-TFrmData::TFrmData(Workbench &wb, QWidget *parent)
+TFrmData::TFrmData(Workbench &wb, QWidget *parent, Build build)
     : QWidget(parent), m_wb(wb)
 {
     setObjectName(QStringLiteral("FrmData"));
-    setWindowTitle(QStringLiteral("数据收发窗口"));
+    setName(QStringLiteral("数据收发窗口"));
     resize(630, 680);
-    buildUi();
+
+    Timer1 = Named(new QTimer(this), "Timer1");
+    Timer1->setInterval(500);
+    connect(Timer1, &QTimer::timeout, this, guard([this] { Timer1Timer(); }));
+    m_counterTimer = new QTimer(this);
+    m_counterTimer->setSingleShot(true);
+    m_counterTimer->setInterval(CounterDelayMs);
+    connect(m_counterTimer, &QTimer::timeout, this, guard([this] { showCounter(); }));
+    WriteCounterText();
+
+    if (build == Build::Now)
+        buildUi();
+}
+
+void TFrmData::ensureUi()
+{
+    if (!hasUi())
+        buildUi();
+}
+
+// A window shown by any way builds its controls first.
+void TFrmData::showEvent(QShowEvent *event)
+{
+    Guarded([this] { ensureUi(); });
+    QWidget::showEvent(event);
 }
 
 TFrmData::~TFrmData()
@@ -180,16 +206,9 @@ void TFrmData::buildUi()
     panel2Layout->addWidget(GroupBox2, 2);
     root->addWidget(panel2, 1);
 
-    Timer1 = Named(new QTimer(this), "Timer1");
-    Timer1->setInterval(500);
-    m_counterTimer = new QTimer(this);
-    m_counterTimer->setSingleShot(true);
-    m_counterTimer->setInterval(CounterDelayMs);
-    connect(m_counterTimer, &QTimer::timeout, this, guard([this] { showCounter(); }));
-
     // The design has the hex box checked; the caption always names the mode.
-    CheckBox2->setChecked(true);
-    GroupBox2->setTitle(SendGroupCaption(true));
+    CheckBox2->setChecked(m_hex);
+    GroupBox2->setTitle(SendGroupCaption(m_hex));
 
     connect(CheckBox2, &QCheckBox::toggled, this, guard([this](bool) { CheckBox2Change(); }));
     connect(Button_5, &QPushButton::clicked, this, guard([this] { Button_5Click(); }));
@@ -200,27 +219,39 @@ void TFrmData::buildUi()
     connect(Button_11, &QPushButton::clicked, this, guard([this] { Button_11Click(); }));
     connect(suiButton1, &QPushButton::clicked, this, guard([this] { suiButton1Click(); }));
     connect(suiButton2, &QPushButton::clicked, this, guard([this] { suiButton2Click(); }));
-    connect(Timer1, &QTimer::timeout, this, guard([this] { Timer1Timer(); }));
 
-    WriteCounterText();
     showCounter();
+    // What happened before the controls existed.
+    const QStringList lines = std::exchange(m_pendingLines, {});
+    for (const QString &line : lines)
+        Memo2->appendLine(line);
+    if (std::exchange(m_statusPending, false))
+        RefreshStatus();
 }
 
-bool TFrmData::hexMode() const { return CheckBox2->isChecked(); }
+bool TFrmData::hexMode() const { return CheckBox2 ? CheckBox2->isChecked() : m_hex; }
 
 void TFrmData::setHexMode(bool on)
 {
+    m_hex = on;
+    if (!hasUi())
+        return;
     CheckBox2->setChecked(on);
     GroupBox2->setTitle(SendGroupCaption(on));
 }
 
 void TFrmData::CheckBox2Change()
 {
-    GroupBox2->setTitle(SendGroupCaption(CheckBox2->isChecked()));
+    m_hex = CheckBox2->isChecked();
+    GroupBox2->setTitle(SendGroupCaption(m_hex));
 }
 
 void TFrmData::RefreshStatus()
 {
+    if (!hasUi()) {
+        m_statusPending = true;
+        return;
+    }
     Button_5->hide();
     Button_6->hide();
     TMySocket *r = MySocket;
@@ -282,20 +313,26 @@ void TFrmData::RefreshStatus()
     }
 }
 
-void TFrmData::AppendLine(const QString &line) { Memo2->appendLine(line); }
+void TFrmData::AppendLine(const QString &line)
+{
+    if (Memo2)
+        Memo2->appendLine(line);
+    else
+        m_pendingLines.append(line);
+}
 
 void TFrmData::WriteCounterText()
 {
     m_counterText = QStringLiteral("收：") + QString::number(RecvCount) + QStringLiteral("字节，发:")
         + QString::number(SentCount) + QStringLiteral("字节");
-    if (!m_counterTimer->isActive())
+    if (hasUi() && !m_counterTimer->isActive())
         m_counterTimer->start();
 }
 
 void TFrmData::showCounter()
 {
     m_counterTimer->stop();
-    if (CounterPanel->text() != m_counterText)
+    if (CounterPanel && CounterPanel->text() != m_counterText)
         CounterPanel->setText(m_counterText);
 }
 
@@ -330,7 +367,17 @@ void TFrmData::Button_6MouseUp()
     }
 }
 
-QWidget *TFrmData::panelHost() const { return Panel4; }
+QWidget *TFrmData::panelHost()
+{
+    ensureUi();
+    return Panel4;
+}
+
+QVBoxLayout *TFrmData::panelRowsLayout()
+{
+    ensureUi();
+    return m_rowsLayout;
+}
 
 bool TFrmData::eventFilter(QObject *watched, QEvent *event)
 {

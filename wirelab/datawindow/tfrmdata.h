@@ -3,10 +3,16 @@
 // area. Status area with RefreshStatus, receive pane Memo2, send pane Memo3,
 // hex mode CheckBox2, repeat count, interval, timed send and the byte
 // counters. Its caption is the endpoint's name.
+//
+// A window can be created without its controls (one of a burst of accepted
+// connections, parked unseen): it then keeps its state (lines, counters, hex
+// mode) and builds the controls when it is first shown or ensureUi() is
+// called. Until then the control pointers below are null.
 
 #include <QByteArray>
 #include <QPointer>
 #include <QString>
+#include <QStringList>
 #include <QWidget>
 
 class QCheckBox;
@@ -27,8 +33,13 @@ class TFrmData : public QWidget
 {
     Q_OBJECT
 public:
-    explicit TFrmData(Workbench &wb, QWidget *parent = nullptr);
+    enum class Build { Now, WhenShown };
+    explicit TFrmData(Workbench &wb, QWidget *parent = nullptr, Build build = Build::Now);
     ~TFrmData() override;
+
+    // Builds the controls if they are not built yet, with the state kept.
+    void ensureUi();
+    bool hasUi() const { return CheckBox2 != nullptr; }
 
     // The endpoint that owns this window; cleared when the record goes.
     TMySocket *MySocket = nullptr;
@@ -36,8 +47,14 @@ public:
     qint64 RecvCount = 0;
     qint64 SentCount = 0;
 
-    QString name() const { return windowTitle(); }
-    void setName(const QString &name) { setWindowTitle(name); }
+    // The caption, kept beside the window title too: endpoints are looked up
+    // by it for every action that names one.
+    const QString &name() const { return m_name; }
+    void setName(const QString &name)
+    {
+        m_name = name;
+        setWindowTitle(name);
+    }
 
     bool hexMode() const;
     void setHexMode(bool on);
@@ -60,9 +77,10 @@ public:
     // breaks, or HexTextToStr of it in hex mode.
     QByteArray TakeBlock() const;
 
-    // Where the script's panel rows go (rows are added at the top).
-    QWidget *panelHost() const;
-    QVBoxLayout *panelRowsLayout() const { return m_rowsLayout; }
+    // Where the script's panel rows go (rows are added at the top); builds
+    // the controls.
+    QWidget *panelHost();
+    QVBoxLayout *panelRowsLayout();
 
     Workbench &workbench() { return m_wb; }
 
@@ -77,31 +95,32 @@ public:
     void Timer1Timer();
 
     // Controls (object names as the user knows them).
-    QGroupBox *GroupBox1;
-    QLabel *Label1;
-    QLabel *Label3;
-    QLabel *Label4;
-    QLabel *Label6;
-    QPushButton *Button_5;
-    QPushButton *Button_6;
-    QWidget *Panel4;
-    QGroupBox *GroupBox3;
-    LogPane *Memo2;
-    QGroupBox *GroupBox2;
-    QPlainTextEdit *Memo3;
-    QPushButton *Button_11;
-    QComboBox *ComboBox2;
-    QLineEdit *Edit_time;
-    QPushButton *suiButton1;
-    QPushButton *suiButton2;
-    QStatusBar *StatusBar2;
-    QLabel *CounterPanel;
-    QCheckBox *CheckBox2;
-    QPushButton *Button_2;
+    QGroupBox *GroupBox1 = nullptr;
+    QLabel *Label1 = nullptr;
+    QLabel *Label3 = nullptr;
+    QLabel *Label4 = nullptr;
+    QLabel *Label6 = nullptr;
+    QPushButton *Button_5 = nullptr;
+    QPushButton *Button_6 = nullptr;
+    QWidget *Panel4 = nullptr;
+    QGroupBox *GroupBox3 = nullptr;
+    LogPane *Memo2 = nullptr;
+    QGroupBox *GroupBox2 = nullptr;
+    QPlainTextEdit *Memo3 = nullptr;
+    QPushButton *Button_11 = nullptr;
+    QComboBox *ComboBox2 = nullptr;
+    QLineEdit *Edit_time = nullptr;
+    QPushButton *suiButton1 = nullptr;
+    QPushButton *suiButton2 = nullptr;
+    QStatusBar *StatusBar2 = nullptr;
+    QLabel *CounterPanel = nullptr;
+    QCheckBox *CheckBox2 = nullptr;
+    QPushButton *Button_2 = nullptr;
     QTimer *Timer1;
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void buildUi();
@@ -112,6 +131,11 @@ private:
     Workbench &m_wb;
     QVBoxLayout *m_rowsLayout = nullptr;
     int m_sendDepth = 0;
+    QString m_name;
     QString m_counterText;
     QTimer *m_counterTimer = nullptr;
+    // State kept while the controls are not built.
+    bool m_hex = true;               // the design's hex box is checked
+    bool m_statusPending = false;    // a RefreshStatus asked for meanwhile
+    QStringList m_pendingLines;
 };

@@ -3,14 +3,48 @@
 #include <QMdiArea>
 #include <QMdiSubWindow>
 
+#include "datasubwindow.h"
+
+#include <utility>
+
 DataWindowArea::DataWindowArea(QMdiArea *area)
-    : QObject(area), m_area(area), m_parking(std::make_unique<QWidget>())
+    : QObject(area), m_area(area)
 {
-    m_parking->setObjectName(QStringLiteral("ParkedDataWindows"));
 }
 
-// Parked frames go with the holder, as the others go with the area.
-DataWindowArea::~DataWindowArea() = default;
+// Parked frames go with their holders, as the others go with the area.
+DataWindowArea::~DataWindowArea()
+{
+    const QHash<QObject *, QWidget *> parked = std::exchange(m_parked, {});
+    for (auto it = parked.cbegin(); it != parked.cend(); ++it) {
+        disconnect(it.key(), nullptr, this, nullptr);
+        delete it.value();
+    }
+}
+
+void DataWindowArea::park(QWidget *frame)
+{
+    if (frame->isVisible())
+        frame->hide();
+    auto *holder = new QWidget;
+    holder->setObjectName(QStringLiteral("ParkedDataWindow"));
+    frame->setParent(holder, frame->windowFlags() & ~Qt::WindowType_Mask);
+    m_parked.insert(frame, holder);
+    connect(frame, &QObject::destroyed, this, &DataWindowArea::parkedGone);
+}
+
+std::unique_ptr<QWidget> DataWindowArea::release(QWidget *frame)
+{
+    disconnect(frame, &QObject::destroyed, this, &DataWindowArea::parkedGone);
+    return std::unique_ptr<QWidget>(m_parked.take(frame));
+}
+
+void DataWindowArea::parkedGone(QObject *frame)
+{
+    // Destroyed while parked (its endpoint was deleted): the holder goes too.
+    if (QWidget *holder = m_parked.take(frame))
+        holder->deleteLater();
+}
 
 void DataWindowArea::add(QMdiSubWindow *frame)
 {
@@ -22,6 +56,32 @@ void DataWindowArea::add(QMdiSubWindow *frame)
     frame->move(step, step);
     m_area->addSubWindow(frame);
     frame->showMaximized();
+    parkOverflow(frame);
+}
+
+void DataWindowArea::addParked(QWidget *window)
+{
+    park(window);
+}
+
+void DataWindowArea::bringToFront(QWidget *window)
+{
+    if (!window || !m_area)
+        return;
+    if (auto *frame = qobject_cast<QMdiSubWindow *>(window->parentWidget())) {
+        bringToFront(frame);
+        return;
+    }
+    if (!m_parked.contains(window))
+        return;
+    const std::unique_ptr<QWidget> holder = release(window);
+    auto *frame = new DataSubWindow;
+    frame->setAttribute(Qt::WA_DeleteOnClose, false);
+    frame->setWidget(window);
+    window->show();
+    m_area->addSubWindow(frame);
+    frame->showMaximized();
+    m_area->setActiveSubWindow(frame);
     parkOverflow(frame);
 }
 
@@ -41,15 +101,12 @@ void DataWindowArea::bringToFront(QMdiSubWindow *frame)
 
 bool DataWindowArea::isParked(const QMdiSubWindow *frame) const
 {
-    return frame && frame->parentWidget() == m_parking.get();
+    return frame && m_parked.contains(const_cast<QMdiSubWindow *>(frame));
 }
 
 int DataWindowArea::count() const
 {
-    int parked = 0;
-    for (QObject *child : m_parking->children())
-        parked += qobject_cast<QMdiSubWindow *>(child) != nullptr;
-    return parked + (m_area ? int(m_area->subWindowList().size()) : 0);
+    return int(m_parked.size()) + (m_area ? int(m_area->subWindowList().size()) : 0);
 }
 
 void DataWindowArea::parkOverflow(QMdiSubWindow *front)
@@ -66,13 +123,13 @@ void DataWindowArea::parkOverflow(QMdiSubWindow *front)
         if (w == front)
             continue;
         m_area->removeSubWindow(w);
-        w->setParent(m_parking.get(), w->windowFlags());
-        w->hide();
+        park(w);
         --excess;
     }
 }
 
 void DataWindowArea::unpark(QMdiSubWindow *frame)
 {
+    const std::unique_ptr<QWidget> holder = release(frame);
     m_area->addSubWindow(frame);
 }

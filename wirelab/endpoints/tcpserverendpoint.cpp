@@ -12,6 +12,7 @@
 #include "tmysocket.h"
 #include "workbench.h"
 
+#include <QElapsedTimer>
 #include <QHostAddress>
 #include <QPlainTextEdit>
 #include <QPointer>
@@ -30,6 +31,8 @@ namespace {
 // The most one read of an accepted connection takes, so that a fast sender
 // cannot make a single handler run for seconds on megabytes at once.
 constexpr qint64 ReadChunkBytes = 256 * 1024;
+// Time spent setting up waiting connections in one pass of the event loop.
+constexpr qint64 SetUpBudgetMs = 8;
 
 // What one accepted connection's handlers share. The peer's address and
 // ports are copied at accept time: the socket forgets them on disconnect.
@@ -174,6 +177,7 @@ void ClientError(Connection &c, QAbstractSocket::SocketError error)
         return;
     if (!c.server || !c.server->window)
         return;
+    c.server->window->ensureUi();
     c.server->window->Memo3->appendPlainText(CreationTimeText() + QStringLiteral("Client Socket异常,代码=")
                                              + QString::number(int(error)));
 }
@@ -274,16 +278,11 @@ std::shared_ptr<Connection> AcceptOne(Workbench &wb, const QPointer<TMySocket> &
 
 void ScheduleSetUp(Workbench &wb, const QPointer<TMySocket> &server, const std::shared_ptr<TakenQueue> &queue);
 
-// Sets up the first waiting connection, and schedules the next one.
-void SetUpNext(Workbench &wb, const QPointer<TMySocket> &server, const std::shared_ptr<TakenQueue> &queue)
+// Sets up the first waiting connection.
+void SetUpOne(Workbench &wb, const QPointer<TMySocket> &server, const std::shared_ptr<TakenQueue> &queue)
 {
-    queue->scheduled = false;
-    if (queue->waiting.empty())
-        return;
     const Taken taken = queue->waiting.front();
     queue->waiting.pop_front();
-    if (!queue->waiting.empty())
-        ScheduleSetUp(wb, server, queue);
     QTcpSocket *socket = taken.socket;
     if (!socket)
         return;
@@ -306,11 +305,30 @@ void SetUpNext(Workbench &wb, const QPointer<TMySocket> &server, const std::shar
         std::rethrow_exception(failure);
 }
 
+// Sets up waiting connections, in order, for at most SetUpBudgetMs, and
+// schedules the rest for the next pass. They are presented as one batch:
+// only the last one's node is selected and its window shown and painted.
+// An error ends the pass after its connection is complete.
+void SetUpNext(Workbench &wb, const QPointer<TMySocket> &server, const std::shared_ptr<TakenQueue> &queue)
+{
+    queue->scheduled = false;
+    if (queue->waiting.empty())
+        return;
+    QElapsedTimer clock;
+    clock.start();
+    PresentationBatch batch(wb);
+    do {
+        if (queue->waiting.size() > 1)
+            ScheduleSetUp(wb, server, queue);
+        SetUpOne(wb, server, queue);
+    } while (!queue->waiting.empty() && clock.elapsed() < SetUpBudgetMs);
+}
+
 // Setting a connection up (node, data window, script calls) takes
 // milliseconds, and QTcpServer takes a whole backlog in one notification:
 // done at once, a burst of connections held every other event back for
 // seconds. Connections are taken at once (their sockets keep what arrives)
-// and set up one per pass of the event loop, in order.
+// and set up a few milliseconds' worth per pass of the event loop, in order.
 void ScheduleSetUp(Workbench &wb, const QPointer<TMySocket> &server, const std::shared_ptr<TakenQueue> &queue)
 {
     QTcpServer *listener = ServerOf(server);

@@ -20,6 +20,8 @@
 #include <QTcpSocket>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
+#include <exception>
+#include <utility>
 
 Workbench::Workbench(QObject *parent)
     : QObject(parent),
@@ -78,16 +80,64 @@ TMySocket *Workbench::SelectedRecord() const
 
 TFrmData *Workbench::CreateDataWindow(TMySocket *record)
 {
-    auto *window = new TFrmData(*this);
+    // A window of a burst is built when it is first shown, if ever.
+    auto *window = new TFrmData(*this, nullptr,
+                                m_batchDepth > 0 ? TFrmData::Build::WhenShown : TFrmData::Build::Now);
     window->MySocket = record;
     record->window = window;
-    if (m_area) {
+    if (m_area && m_batchDepth > 0) {
+        m_area->addParked(window);
+        m_batchFront = window;
+    } else if (m_area) {
         auto *frame = new DataSubWindow;
         frame->setWidget(window);
         frame->setAttribute(Qt::WA_DeleteOnClose, false);
         m_area->add(frame);
     }
     return window;
+}
+
+void Workbench::BeginPresentationBatch()
+{
+    ++m_batchDepth;
+}
+
+void Workbench::EndPresentationBatch()
+{
+    if (m_batchDepth <= 0 || --m_batchDepth > 0)
+        return;
+    const QPointer<TMySocket> selected = std::exchange(m_batchSelected, nullptr);
+    const QPointer<TFrmData> front = std::exchange(m_batchFront, nullptr);
+    // Selecting the node shows its window in front (the tree's handler); a
+    // window whose node went or was never selected is shown on its own.
+    if (selected && selected->node && m_tree && m_tree->currentItem() != selected->node)
+        m_tree->setCurrentItem(selected->node);
+    if (front && m_area && (!selected || selected->window != front)) {
+        auto *frame = qobject_cast<QMdiSubWindow *>(front->parentWidget());
+        if (!frame || m_area->isParked(frame)) {
+            front->ensureUi();
+            m_area->bringToFront(front.data());
+        }
+    }
+}
+
+PresentationBatch::PresentationBatch(Workbench &wb)
+    : m_wb(wb), m_uncaught(std::uncaught_exceptions())
+{
+    m_wb.BeginPresentationBatch();
+}
+
+PresentationBatch::~PresentationBatch() noexcept(false)
+{
+    if (std::uncaught_exceptions() == m_uncaught) {
+        m_wb.EndPresentationBatch();
+        return;
+    }
+    try {
+        m_wb.EndPresentationBatch();
+    } catch (...) {
+        // the error that is leaving already gets reported
+    }
 }
 
 EndpointNode *Workbench::AddNode(QTreeWidgetItem *parent, const QString &caption, TMySocket *record,
@@ -97,7 +147,9 @@ EndpointNode *Workbench::AddNode(QTreeWidgetItem *parent, const QString &caption
     node->setStateImage(stateImage);
     if (parent)
         parent->setExpanded(true);
-    if (m_tree)
+    if (m_batchDepth > 0)
+        m_batchSelected = record;
+    else if (m_tree)
         m_tree->setCurrentItem(node);
     return node;
 }
@@ -131,10 +183,10 @@ void Workbench::ShowEndpoint(TMySocket *record)
 {
     if (!record || !m_registry.contains(record) || !record->window)
         return;
+    record->window->ensureUi();
     record->window->RefreshStatus();
-    QWidget *frame = record->window->parentWidget();
     if (m_area)
-        m_area->bringToFront(qobject_cast<QMdiSubWindow *>(frame));
+        m_area->bringToFront(static_cast<QWidget *>(record->window.data()));
 }
 
 namespace {

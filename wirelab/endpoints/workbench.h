@@ -60,6 +60,13 @@ public:
     // the node selected.
     EndpointNode *AddNode(QTreeWidgetItem *parent, const QString &caption,
                           TMySocket *record, int stateImage);
+    // Endpoints set up in a burst (a backlog of accepted connections) are
+    // presented once, when the burst ends: between Begin and End every new
+    // node becomes the current one and every new window the front one as
+    // before, but only the last of them is selected, shown and painted; the
+    // others' windows are created parked. Nested batches end with the outer.
+    void BeginPresentationBatch();
+    void EndPresentationBatch();
     // Sets the state image of the record's node, if it still has one.
     void SetStateImage(TMySocket *record, int stateImage);
     void Register(std::unique_ptr<TMySocket> record);
@@ -100,4 +107,22 @@ private:
     std::unique_ptr<ActionExecutor> m_executor;
     std::unique_ptr<Workspace> m_workspace;
     std::unique_ptr<ScriptTimers> m_timers;
+    int m_batchDepth = 0;
+    QPointer<TMySocket> m_batchSelected;   // the node to select at the end
+    QPointer<TFrmData> m_batchFront;       // the window to show at the end
+};
+
+// Begin/EndPresentationBatch for a scope. An error leaving the scope still
+// ends the batch; an error of the presentation itself is then dropped.
+class PresentationBatch
+{
+public:
+    explicit PresentationBatch(Workbench &wb);
+    ~PresentationBatch() noexcept(false);
+    PresentationBatch(const PresentationBatch &) = delete;
+    PresentationBatch &operator=(const PresentationBatch &) = delete;
+
+private:
+    Workbench &m_wb;
+    int m_uncaught;
 };
