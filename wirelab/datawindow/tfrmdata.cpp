@@ -24,6 +24,7 @@
 #include <QTimer>
 #include <QVBoxLayout>
 
+#include <optional>
 #include <utility>
 
 namespace {
@@ -51,7 +52,7 @@ T *Named(T *w, const char *name)
 } // namespace
 
 TFrmData::TFrmData(Workbench &wb, QWidget *parent, Build build)
-    : QWidget(parent), m_wb(wb)
+    : QWidget(parent), m_wb(wb), m_names(&wb)
 {
     setObjectName(QStringLiteral("FrmData"));
     setName(QStringLiteral("数据收发窗口"));
@@ -83,8 +84,18 @@ void TFrmData::showEvent(QShowEvent *event)
     QWidget::showEvent(event);
 }
 
+void TFrmData::setName(const QString &name)
+{
+    if (m_names)
+        m_names->WindowRenamed(this, m_name, name);
+    m_name = name;
+    setWindowTitle(name);
+}
+
 TFrmData::~TFrmData()
 {
+    if (m_names)
+        m_names->WindowRenamed(this, m_name, std::nullopt);
     if (MySocket && MySocket->window == this)
         MySocket->window = nullptr;
 }

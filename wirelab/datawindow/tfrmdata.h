@@ -47,14 +47,10 @@ public:
     qint64 RecvCount = 0;
     qint64 SentCount = 0;
 
-    // The caption, kept beside the window title too: endpoints are looked up
-    // by it for every action that names one.
+    // The caption, kept beside the window title and in the workbench's index
+    // of names: endpoints are looked up by it for every action naming one.
     const QString &name() const { return m_name; }
-    void setName(const QString &name)
-    {
-        m_name = name;
-        setWindowTitle(name);
-    }
+    void setName(const QString &name);
 
     bool hexMode() const;
     void setHexMode(bool on);
@@ -129,6 +125,7 @@ private:
     void sendRepeated(const QByteArray &block, const QString &countText, bool processEvents);
 
     Workbench &m_wb;
+    QPointer<Workbench> m_names;   // the index of names, while it exists
     QVBoxLayout *m_rowsLayout = nullptr;
     int m_sendDepth = 0;
     QString m_name;

@@ -21,6 +21,7 @@
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <exception>
+#include <iterator>
 #include <utility>
 
 Workbench::Workbench(QObject *parent)
@@ -45,10 +46,31 @@ void Workbench::attachUi(QWidget *mainWindow, QTreeWidget *tree, QMdiArea *mdi)
         m_area = new DataWindowArea(mdi);
 }
 
+void Workbench::WindowRenamed(TFrmData *window, const std::optional<QString> &from,
+                              const std::optional<QString> &to)
+{
+    if (from)
+        m_windowsByName.remove(*from, window);
+    if (to)
+        m_windowsByName.insert(*to, window);
+}
+
 TMySocket *Workbench::FindEndpointByName(const QString &name) const
 {
     if (!m_tree)
         return nullptr;
+    // Every match is a window with that caption: none, none found; exactly
+    // one, whose record is on a node of the tree below a root, that one.
+    const auto windows = m_windowsByName.equal_range(name);
+    if (windows.first == windows.second)
+        return nullptr;
+    if (std::next(windows.first) == windows.second) {
+        TFrmData *window = *windows.first;
+        TMySocket *r = window->MySocket;
+        if (r && r->window == window && r->node && RecordOf(r->node) == r && r->node->parent()
+            && r->node->treeWidget() == m_tree)
+            return r;
+    }
     for (QTreeWidgetItemIterator it(m_tree); *it; ++it) {
         QTreeWidgetItem *item = *it;
         if (!item->parent())

@@ -13,7 +13,9 @@
 #include <QTreeWidget>
 #include <QPointer>
 #include <QString>
+#include <QMultiHash>
 #include <memory>
+#include <optional>
 
 class QTreeWidgetItem;
 class QWidget;
@@ -50,6 +52,10 @@ public:
     TMySocket *FindEndpointByName(const QString &name) const;
     // The first node whose text equals the kind name exactly.
     QTreeWidgetItem *FindKindRoot(const QString &kind) const;
+    // Keeps the index of window captions: from (nullopt for a new window) and
+    // to (nullopt for a window that goes).
+    void WindowRenamed(TFrmData *window, const std::optional<QString> &from,
+                       const std::optional<QString> &to);
     // The record of the selected node, or nullptr.
     TMySocket *SelectedRecord() const;
 
@@ -107,6 +113,10 @@ private:
     std::unique_ptr<ActionExecutor> m_executor;
     std::unique_ptr<Workspace> m_workspace;
     std::unique_ptr<ScriptTimers> m_timers;
+    // Data windows by caption. A name held by one window only is found
+    // without walking the tree; shared names (the dialogs' default caption)
+    // still walk it.
+    QMultiHash<QString, TFrmData *> m_windowsByName;
     int m_batchDepth = 0;
     QPointer<TMySocket> m_batchSelected;   // the node to select at the end
     QPointer<TFrmData> m_batchFront;       // the window to show at the end

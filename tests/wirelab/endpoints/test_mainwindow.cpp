@@ -167,6 +167,17 @@ TEST_F(MainWindowTest, FindByNameWalksTheTreeInDisplayOrder)
     EXPECT_EQ(wb().FindEndpointByName(Kind::TcpServer), nullptr);
     EXPECT_EQ(wb().FindEndpointByName(QString()), nullptr);
 
+    // A renamed window answers to its new name only; a window that is gone,
+    // to none.
+    conn->window->setName(QStringLiteral("renamed"));
+    EXPECT_EQ(wb().FindEndpointByName(QStringLiteral("renamed")), conn);
+    EXPECT_EQ(wb().FindEndpointByName(QStringLiteral("peer")), udp2);
+    udp2->window->setName(QStringLiteral("renamed"));
+    EXPECT_EQ(wb().FindEndpointByName(QStringLiteral("renamed")), conn);
+    EXPECT_EQ(wb().FindEndpointByName(QStringLiteral("peer")), nullptr);
+    delete conn->window.data();
+    EXPECT_EQ(wb().FindEndpointByName(QStringLiteral("renamed")), udp2);
+
     // A node without a parent is skipped even when it carries a record.
     auto rec = std::make_unique<TMySocket>();
     rec->kind = Kind::UdpGroup;
