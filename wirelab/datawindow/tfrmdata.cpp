@@ -263,11 +263,17 @@ void TFrmData::RefreshStatus()
         m_statusPending = true;
         return;
     }
-    Button_5->hide();
-    Button_6->hide();
+    // Each button is shown or hidden once, not hidden and shown again: a
+    // server's window is refreshed on every accepted connection, and each
+    // change of visibility lays the window out again.
+    bool show5 = false;
+    bool show6 = false;
     TMySocket *r = MySocket;
-    if (!r)
+    if (!r) {
+        Button_5->setVisible(false);
+        Button_6->setVisible(false);
         return;
+    }
     const QString &kind = r->kind;
     auto stateText = [&](const QString &on, const QString &off) {
         if (r->state == 1)
@@ -296,22 +302,20 @@ void TFrmData::RefreshStatus()
         Label6->setText(QStringLiteral("本地端口:") + QString::number(r->localPort));
         Button_5->setText(QStringLiteral("启动监听"));
         Button_6->setText(QStringLiteral("停止监听"));
-        Button_5->show();
-        Button_6->show();
+        show5 = show6 = true;
         tcpButtons();
     } else if (kind == Kind::TcpServerClient) {
         stateText(QStringLiteral("已连接"), QStringLiteral("已断开"));
         peerLabels();
         Button_6->setText(QStringLiteral("断开"));
-        Button_6->show();
+        show6 = true;
         tcpButtons();
     } else if (kind == Kind::TcpClient) {
         stateText(QStringLiteral("已连接"), QStringLiteral("已断开"));
         peerLabels();
         Button_5->setText(QStringLiteral("连接"));
         Button_6->setText(QStringLiteral("断开"));
-        Button_5->show();
-        Button_6->show();
+        show5 = show6 = true;
         tcpButtons();
     } else if (kind == Kind::UdpClient || kind == Kind::UdpServer) {
         Label1->clear();
@@ -322,6 +326,8 @@ void TFrmData::RefreshStatus()
         Label4->setText(QStringLiteral("组播端口:") + QString::number(r->localPort));
         Label6->clear();
     }
+    Button_5->setVisible(show5);
+    Button_6->setVisible(show6);
 }
 
 void TFrmData::AppendLine(const QString &line)

@@ -126,6 +126,9 @@ void TForm1::buildUi()
     TreeView1->setIndentation(19);
     TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
     TreeView1->setMouseTracking(true);  // hot tracking
+    // Every row is one line with a state image of one size; the view then
+    // lays out thousands of nodes without measuring each.
+    TreeView1->setUniformRowHeights(true);
     TreeView1->installEventFilter(this);
     for (const QString &kind : {Kind::TcpServer, Kind::TcpClient, Kind::UdpServer, Kind::UdpClient, Kind::UdpGroup}) {
         auto *rootNode = new QTreeWidgetItem(TreeView1, QStringList{kind});

@@ -33,6 +33,10 @@ namespace {
 constexpr qint64 ReadChunkBytes = 256 * 1024;
 // Time spent setting up waiting connections in one pass of the event loop.
 constexpr qint64 SetUpBudgetMs = 8;
+// Connections the kernel may hold for the server before it takes them.
+constexpr int ListenBacklog = 4096;
+// During a long burst of connections, how often the newest one is shown.
+constexpr qint64 PresentEveryMs = 100;
 
 // What one accepted connection's handlers share. The peer's address and
 // ports are copied at accept time: the socket forgets them on disconnect.
@@ -124,6 +128,10 @@ bool Listen(TMySocket *server)
         return false;
     if (s->isListening())
         return true;
+    // A burst of clients waits in the kernel's queue rather than being
+    // refused or left to retry a second later (Qt's default is 50; the
+    // system caps it).
+    s->setListenBacklogSize(ListenBacklog);
     // The low 16 bits of the port, on the IPv4 any-address so that peers are
     // plain dotted IPv4 addresses.
     return s->listen(QHostAddress::AnyIPv4, quint16(server->localPort));
@@ -223,6 +231,8 @@ struct TakenQueue
 {
     std::deque<Taken> waiting;
     bool scheduled = false;
+    QElapsedTimer sincePresented;   // the last presentation of a burst
+    bool presentationScheduled = false;
 };
 
 // A script error of the setup is handed back in failure, after the setup is
@@ -305,9 +315,27 @@ void SetUpOne(Workbench &wb, const QPointer<TMySocket> &server, const std::share
         std::rethrow_exception(failure);
 }
 
+// Presents what the last batches left pending, PresentEveryMs after the
+// last presentation.
+void SchedulePresentation(Workbench &wb, QTcpServer *listener, const std::shared_ptr<TakenQueue> &queue)
+{
+    if (queue->presentationScheduled || !listener)
+        return;
+    queue->presentationScheduled = true;
+    const qint64 wait = queue->sincePresented.isValid()
+        ? qMax<qint64>(0, PresentEveryMs - queue->sincePresented.elapsed())
+        : 0;
+    QTimer::singleShot(int(wait), listener, guard([&wb, queue] {
+        queue->presentationScheduled = false;
+        queue->sincePresented.start();
+        PresentationBatch present(wb);
+    }));
+}
+
 // Sets up waiting connections, in order, for at most SetUpBudgetMs, and
 // schedules the rest for the next pass. They are presented as one batch:
-// only the last one's node is selected and its window shown and painted.
+// only the last one's node is selected and its window shown and painted, at
+// once after a quiet spell, and during a burst at most every PresentEveryMs.
 // An error ends the pass after its connection is complete.
 void SetUpNext(Workbench &wb, const QPointer<TMySocket> &server, const std::shared_ptr<TakenQueue> &queue)
 {
@@ -322,6 +350,12 @@ void SetUpNext(Workbench &wb, const QPointer<TMySocket> &server, const std::shar
             ScheduleSetUp(wb, server, queue);
         SetUpOne(wb, server, queue);
     } while (!queue->waiting.empty() && clock.elapsed() < SetUpBudgetMs);
+    if (!queue->sincePresented.isValid() || queue->sincePresented.elapsed() >= PresentEveryMs) {
+        queue->sincePresented.start();
+    } else {
+        batch.keepPending();
+        SchedulePresentation(wb, ServerOf(server), queue);
+    }
 }
 
 // Setting a connection up (node, data window, script calls) takes

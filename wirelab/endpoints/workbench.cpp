@@ -124,9 +124,9 @@ void Workbench::BeginPresentationBatch()
     ++m_batchDepth;
 }
 
-void Workbench::EndPresentationBatch()
+void Workbench::EndPresentationBatch(bool present)
 {
-    if (m_batchDepth <= 0 || --m_batchDepth > 0)
+    if (m_batchDepth <= 0 || --m_batchDepth > 0 || !present)
         return;
     const QPointer<TMySocket> selected = std::exchange(m_batchSelected, nullptr);
     const QPointer<TFrmData> front = std::exchange(m_batchFront, nullptr);
@@ -152,7 +152,7 @@ PresentationBatch::PresentationBatch(Workbench &wb)
 PresentationBatch::~PresentationBatch() noexcept(false)
 {
     if (std::uncaught_exceptions() == m_uncaught) {
-        m_wb.EndPresentationBatch();
+        m_wb.EndPresentationBatch(m_present);
         return;
     }
     try {

@@ -71,8 +71,10 @@ public:
     // node becomes the current one and every new window the front one as
     // before, but only the last of them is selected, shown and painted; the
     // others' windows are created parked. Nested batches end with the outer.
+    // present false: the outermost batch ends without presenting; what it
+    // would have presented is presented by the next batch that does.
     void BeginPresentationBatch();
-    void EndPresentationBatch();
+    void EndPresentationBatch(bool present = true);
     // Sets the state image of the record's node, if it still has one.
     void SetStateImage(TMySocket *record, int stateImage);
     void Register(std::unique_ptr<TMySocket> record);
@@ -129,10 +131,14 @@ class PresentationBatch
 public:
     explicit PresentationBatch(Workbench &wb);
     ~PresentationBatch() noexcept(false);
+    // Ends without presenting (more of the burst follows at once), unless an
+    // error leaves the scope.
+    void keepPending() { m_present = false; }
     PresentationBatch(const PresentationBatch &) = delete;
     PresentationBatch &operator=(const PresentationBatch &) = delete;
 
 private:
     Workbench &m_wb;
     int m_uncaught;
+    bool m_present = true;
 };
