@@ -28,7 +28,10 @@ void DataWindowArea::park(QWidget *frame)
         frame->hide();
     auto *holder = new QWidget;
     holder->setObjectName(QStringLiteral("ParkedDataWindow"));
-    frame->setParent(holder, frame->windowFlags() & ~Qt::WindowType_Mask);
+    // A frame keeps its subwindow flags; a window without a frame, a window
+    // of its own until now, becomes a plain child.
+    frame->setParent(holder, qobject_cast<QMdiSubWindow *>(frame) ? frame->windowFlags()
+                                                                   : Qt::WindowFlags(Qt::Widget));
     m_parked.insert(frame, holder);
     connect(frame, &QObject::destroyed, this, &DataWindowArea::parkedGone);
 }

@@ -261,6 +261,7 @@ TEST_F(MainWindowTest, OlderWindowsLeaveTheAreaAndComeBackWhenSelected)
     EXPECT_EQ(form->MdiArea->currentSubWindow(), back);
     EXPECT_TRUE(back->isMaximized());
     EXPECT_TRUE(back->isVisible());
+    EXPECT_EQ(back->windowType(), Qt::SubWindow);
     EXPECT_EQ(records.first()->window->Label4->text(), QStringLiteral("对方端口:4321"));
     EXPECT_EQ(records.first()->window->Memo2->lastLine(), QStringLiteral("kept"));
     EXPECT_EQ(area->count(), total);

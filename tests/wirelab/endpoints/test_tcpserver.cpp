@@ -216,10 +216,13 @@ TEST_F(TcpServerTest, ABurstOfShortLivedClientsIsSetUpWithNothingLostAndShownOnc
     TMySocket *first = ConnectionOf(peerPorts.first());
     ASSERT_NE(first, nullptr);
     EXPECT_FALSE(first->window->hasUi());
+    EXPECT_FALSE(first->window->isWindow()) << "an unseen window never shows up on its own";
     EXPECT_FALSE(first->window->hexMode());   // the server's mode, kept unbuilt
     f.form().TreeView1->setCurrentItem(first->node);
     ASSERT_TRUE(first->window->hasUi());
     EXPECT_EQ(f.form().MdiArea->currentSubWindow()->widget(), first->window.data());
+    EXPECT_EQ(f.form().MdiArea->currentSubWindow()->windowType(), Qt::SubWindow);
+    EXPECT_TRUE(f.form().MdiArea->currentSubWindow()->isMaximized());
     EXPECT_TRUE(first->window->findChild<QCheckBox *>(QStringLiteral("CheckBox2")) != nullptr);
     EXPECT_FALSE(first->window->CheckBox2->isChecked());
     EXPECT_TRUE(first->window->Memo2->lastLine().endsWith(QStringLiteral(" 收到数据：hi0")))
