@@ -201,7 +201,59 @@ void ReadAll(Workbench &wb, const std::shared_ptr<Connection> &c)
     } while (c->record && c->socket && c->socket->bytesAvailable() > 0);
 }
 
-void AttachConnection(Workbench &wb, const std::shared_ptr<Connection> &c)
+// Connections whose peers have closed, waiting to be handled. When a client
+// program ends, its thousands of connections close at once, and Qt reports
+// every one of them in the same pass of the event loop; each close is a
+// script call and a node update, so they are handled a few milliseconds'
+// worth per pass instead, in order. A close of our own (stop, disconnect,
+// deletion) is handled at once, as the commands that cause it expect.
+struct PeerCloses
+{
+    std::deque<std::shared_ptr<Connection>> waiting;
+    bool scheduled = false;
+};
+
+void ScheduleCloses(Workbench &wb, QObject *context, const std::shared_ptr<PeerCloses> &closes);
+
+void HandleCloses(Workbench &wb, QObject *context, const std::shared_ptr<PeerCloses> &closes)
+{
+    closes->scheduled = false;
+    QElapsedTimer clock;
+    clock.start();
+    while (!closes->waiting.empty()) {
+        const std::shared_ptr<Connection> c = closes->waiting.front();
+        closes->waiting.pop_front();
+        if (!closes->waiting.empty())
+            ScheduleCloses(wb, context, closes);
+        // A script error leaves here; the rest follow in the next pass.
+        ClientDisconnected(wb, *c);
+        if (clock.elapsed() >= SetUpBudgetMs)
+            break;
+    }
+}
+
+void ScheduleCloses(Workbench &wb, QObject *context, const std::shared_ptr<PeerCloses> &closes)
+{
+    if (closes->scheduled || !context)
+        return;
+    closes->scheduled = true;
+    QTimer::singleShot(0, context, guard([&wb, context, closes] { HandleCloses(wb, context, closes); }));
+}
+
+void Disconnected(Workbench &wb, const std::shared_ptr<Connection> &c, const std::shared_ptr<PeerCloses> &closes)
+{
+    QTcpServer *listener = ServerOf(c->server);
+    if (!c->socket || c->socket->error() != QAbstractSocket::RemoteHostClosedError || !listener) {
+        ClientDisconnected(wb, *c);
+        return;
+    }
+    // The socket stays with its server until its close is handled: deleted
+    // with the server meanwhile, it has nothing left to tell anyone.
+    closes->waiting.push_back(c);
+    ScheduleCloses(wb, listener, closes);
+}
+
+void AttachConnection(Workbench &wb, const std::shared_ptr<Connection> &c, const std::shared_ptr<PeerCloses> &closes)
 {
     QTcpSocket *socket = c->socket;
     socket->setReadBufferSize(ReadChunkBytes);
@@ -210,7 +262,7 @@ void AttachConnection(Workbench &wb, const std::shared_ptr<Connection> &c)
     socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
     QObject::connect(socket, &QTcpSocket::readyRead, &wb, [&wb, c] { ReadAll(wb, c); });
     QObject::connect(socket, &QTcpSocket::disconnected, &wb,
-                     guard([&wb, c] { ClientDisconnected(wb, *c); }));
+                     guard([&wb, c, closes] { Disconnected(wb, c, closes); }));
     QObject::connect(socket, &QTcpSocket::errorOccurred, &wb,
                      guard([c](QAbstractSocket::SocketError error) { ClientError(*c, error); }));
 }
@@ -229,6 +281,7 @@ struct Taken
 // The connections a server has taken and not yet set up.
 struct TakenQueue
 {
+    std::shared_ptr<PeerCloses> closes = std::make_shared<PeerCloses>();
     std::deque<Taken> waiting;
     bool scheduled = false;
     QElapsedTimer sincePresented;   // the last presentation of a burst
@@ -238,7 +291,7 @@ struct TakenQueue
 // A script error of the setup is handed back in failure, after the setup is
 // complete.
 std::shared_ptr<Connection> AcceptOne(Workbench &wb, const QPointer<TMySocket> &server, const Taken &taken,
-                                      std::exception_ptr &failure)
+                                      const std::shared_ptr<PeerCloses> &closes, std::exception_ptr &failure)
 {
     QTcpSocket *socket = taken.socket;
     auto c = std::make_shared<Connection>();
@@ -255,7 +308,7 @@ std::shared_ptr<Connection> AcceptOne(Workbench &wb, const QPointer<TMySocket> &
     r->kind = Kind::TcpServerClient;
     r->component = socket;
     c->record = r;
-    AttachConnection(wb, c);
+    AttachConnection(wb, c, closes);
 
     if (server->window)
         server->window->RefreshStatus();
@@ -304,7 +357,7 @@ void SetUpOne(Workbench &wb, const QPointer<TMySocket> &server, const std::share
         return;
     }
     std::exception_ptr failure;
-    const std::shared_ptr<Connection> c = AcceptOne(wb, server, taken, failure);
+    const std::shared_ptr<Connection> c = AcceptOne(wb, server, taken, queue->closes, failure);
     // What came before the connection was set up, down to the peer's close,
     // was kept by the socket and has not been signalled to anyone.
     if (c->record && c->socket && c->socket->bytesAvailable() > 0)

@@ -23,6 +23,8 @@
 #include <QTimer>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace {
 
 class TcpServerTest : public ::testing::Test
@@ -244,6 +246,62 @@ TEST_F(TcpServerTest, ABurstOfShortLivedClientsIsSetUpWithNothingLostAndShownOnc
                 order << e[1].toString();
         }
         EXPECT_EQ(order, QStringList({"OnConnect", "OnRead", "OnDisConnect"})) << i;
+    }
+}
+
+TEST_F(TcpServerTest, PeersClosingAtOnceAreReportedInOrderOverSeveralPasses)
+{
+    // When a client program ends, all its connections close at once. Each
+    // close is still reported after the bytes that came before it; and the
+    // closes are handled over several passes of the event loop, not in one
+    // that holds the window for all of them.
+    const int port = FreeTcpPort();
+    ASSERT_NE(CreateByDialog(port), nullptr);
+    // Each close costs the script 2 ms, so 30 take well over one pass's share.
+    f.wb().EvalScript(QStringLiteral(
+        "var recordEvent = OnSocketEvent;\n"
+        "OnSocketEvent = function (name, ev, a, b) {\n"
+        "  recordEvent(name, ev, a, b);\n"
+        "  if (ev == 'OnDisConnect') { var t = Date.now(); while (Date.now() - t < 2) {} }\n"
+        "};\n"
+        "function closesSoFar() { return log.filter(function (e) { return e[1] == 'OnDisConnect'; }).length; }"));
+    const int count = 30;
+    std::vector<Client> clients;
+    for (int i = 0; i < count; ++i) {
+        clients.push_back(Connect(port));
+        ASSERT_NE(clients.back().record, nullptr) << i;
+    }
+    for (Client &c : clients) {
+        c.socket->write("bye");
+        c.socket->flush();
+        c.socket->disconnectFromHost();
+    }
+    QList<int> seenPerPass;
+    QTimer pass;
+    pass.setInterval(0);
+    QObject::connect(&pass, &QTimer::timeout,
+                     [&] { seenPerPass << f.wb().EvalScript(QStringLiteral("closesSoFar()")).toInt(); });
+    pass.start();
+    ASSERT_TRUE(WaitFor([&] { return !seenPerPass.isEmpty() && seenPerPass.last() == count; }, 10000));
+    pass.stop();
+    EXPECT_TRUE(std::any_of(seenPerPass.cbegin(), seenPerPass.cend(), [&](int n) { return n > 0 && n < count; }))
+        << "all closes were handled in one pass";
+
+    for (Client &c : clients) {
+        QStringList order;
+        QString lastRead;
+        for (const QJsonValue &v : f.log()) {
+            const QJsonArray e = v.toArray();
+            if (e[0].toString() != c.record->name())
+                continue;
+            if (order.isEmpty() || order.last() != e[1].toString())
+                order << e[1].toString();
+            if (e[1].toString() == QStringLiteral("OnRead"))
+                lastRead = e[2].toString();
+        }
+        EXPECT_EQ(order, QStringList({"OnConnect", "OnRead", "OnDisConnect"})) << c.record->name().toStdString();
+        EXPECT_EQ(lastRead, QStringLiteral("627965"));
+        EXPECT_EQ(c.record->state, 0);
     }
 }
 
