@@ -31,12 +31,25 @@ namespace {
 // The most one read of an accepted connection takes, so that a fast sender
 // cannot make a single handler run for seconds on megabytes at once.
 constexpr qint64 ReadChunkBytes = 256 * 1024;
-// Time spent setting up waiting connections in one pass of the event loop.
-constexpr qint64 SetUpBudgetMs = 8;
+// Time spent setting up waiting connections, or handling waiting closes, in
+// one pass of the event loop.
+constexpr qint64 PassBudgetMs = 8;
 // Connections the kernel may hold for the server before it takes them.
 constexpr int ListenBacklog = 4096;
 // During a long burst of connections, how often the newest one is shown.
 constexpr qint64 PresentEveryMs = 100;
+
+// Runs work in a later pass of the event loop (after ms), once however often
+// it is asked meanwhile: scheduled is set until then, and work clears it.
+// Nothing runs if context is gone by then.
+template <class F>
+void RunLater(bool &scheduled, QObject *context, int ms, F work)
+{
+    if (scheduled || !context)
+        return;
+    scheduled = true;
+    QTimer::singleShot(ms, context, guard(std::move(work)));
+}
 
 // What one accepted connection's handlers share. The peer's address and
 // ports are copied at accept time: the socket forgets them on disconnect.
@@ -227,17 +240,14 @@ void HandleCloses(Workbench &wb, QObject *context, const std::shared_ptr<PeerClo
             ScheduleCloses(wb, context, closes);
         // A script error leaves here; the rest follow in the next pass.
         ClientDisconnected(wb, *c);
-        if (clock.elapsed() >= SetUpBudgetMs)
+        if (clock.elapsed() >= PassBudgetMs)
             break;
     }
 }
 
 void ScheduleCloses(Workbench &wb, QObject *context, const std::shared_ptr<PeerCloses> &closes)
 {
-    if (closes->scheduled || !context)
-        return;
-    closes->scheduled = true;
-    QTimer::singleShot(0, context, guard([&wb, context, closes] { HandleCloses(wb, context, closes); }));
+    RunLater(closes->scheduled, context, 0, [&wb, context, closes] { HandleCloses(wb, context, closes); });
 }
 
 void Disconnected(Workbench &wb, const std::shared_ptr<Connection> &c, const std::shared_ptr<PeerCloses> &closes)
@@ -372,20 +382,17 @@ void SetUpOne(Workbench &wb, const QPointer<TMySocket> &server, const std::share
 // last presentation.
 void SchedulePresentation(Workbench &wb, QTcpServer *listener, const std::shared_ptr<TakenQueue> &queue)
 {
-    if (queue->presentationScheduled || !listener)
-        return;
-    queue->presentationScheduled = true;
     const qint64 wait = queue->sincePresented.isValid()
         ? qMax<qint64>(0, PresentEveryMs - queue->sincePresented.elapsed())
         : 0;
-    QTimer::singleShot(int(wait), listener, guard([&wb, queue] {
+    RunLater(queue->presentationScheduled, listener, int(wait), [&wb, queue] {
         queue->presentationScheduled = false;
         queue->sincePresented.start();
         PresentationBatch present(wb);
-    }));
+    });
 }
 
-// Sets up waiting connections, in order, for at most SetUpBudgetMs, and
+// Sets up waiting connections, in order, for at most PassBudgetMs, and
 // schedules the rest for the next pass. They are presented as one batch:
 // only the last one's node is selected and its window shown and painted, at
 // once after a quiet spell, and during a burst at most every PresentEveryMs.
@@ -402,7 +409,7 @@ void SetUpNext(Workbench &wb, const QPointer<TMySocket> &server, const std::shar
         if (queue->waiting.size() > 1)
             ScheduleSetUp(wb, server, queue);
         SetUpOne(wb, server, queue);
-    } while (!queue->waiting.empty() && clock.elapsed() < SetUpBudgetMs);
+    } while (!queue->waiting.empty() && clock.elapsed() < PassBudgetMs);
     if (!queue->sincePresented.isValid() || queue->sincePresented.elapsed() >= PresentEveryMs) {
         queue->sincePresented.start();
     } else {
@@ -418,11 +425,7 @@ void SetUpNext(Workbench &wb, const QPointer<TMySocket> &server, const std::shar
 // and set up a few milliseconds' worth per pass of the event loop, in order.
 void ScheduleSetUp(Workbench &wb, const QPointer<TMySocket> &server, const std::shared_ptr<TakenQueue> &queue)
 {
-    QTcpServer *listener = ServerOf(server);
-    if (queue->scheduled || !listener)
-        return;
-    queue->scheduled = true;
-    QTimer::singleShot(0, listener, guard([&wb, server, queue] { SetUpNext(wb, server, queue); }));
+    RunLater(queue->scheduled, ServerOf(server), 0, [&wb, server, queue] { SetUpNext(wb, server, queue); });
 }
 
 void Accept(Workbench &wb, const QPointer<TMySocket> &server, const std::shared_ptr<TakenQueue> &queue)
