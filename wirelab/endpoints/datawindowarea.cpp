@@ -71,21 +71,23 @@ void DataWindowArea::bringToFront(QWidget *window)
 {
     if (!window || !m_area)
         return;
-    if (auto *frame = qobject_cast<QMdiSubWindow *>(window->parentWidget())) {
-        bringToFront(frame);
-        return;
-    }
-    if (!m_parked.contains(window))
-        return;
-    const std::unique_ptr<QWidget> holder = release(window);
-    auto *frame = new DataSubWindow;
+    auto *frame = qobject_cast<QMdiSubWindow *>(window->parentWidget());
+    if (!frame && m_parked.contains(window))
+        frame = frameParked(window);
+    bringToFront(frame);
+}
+
+QMdiSubWindow *DataWindowArea::frameParked(QWidget *window)
+{
+    disconnect(window, &QObject::destroyed, this, &DataWindowArea::parkedGone);
+    QWidget *holder = m_parked.take(window);
+    auto *frame = new DataSubWindow(holder);
     frame->setAttribute(Qt::WA_DeleteOnClose, false);
     frame->setWidget(window);
-    window->show();
-    m_area->addSubWindow(frame);
-    frame->showMaximized();
-    m_area->setActiveSubWindow(frame);
-    parkOverflow(frame);
+    window->show();  // shown with its frame
+    m_parked.insert(frame, holder);
+    connect(frame, &QObject::destroyed, this, &DataWindowArea::parkedGone);
+    return frame;
 }
 
 void DataWindowArea::bringToFront(QMdiSubWindow *frame)

@@ -53,6 +53,8 @@ private:
     void unpark(QMdiSubWindow *frame);
 
     void park(QWidget *frame);
+    // A window parked without a frame gets one, parked in its place.
+    QMdiSubWindow *frameParked(QWidget *window);
     // Takes frame out of the parked ones; the caller reparents it and then
     // lets its holder go.
     std::unique_ptr<QWidget> release(QWidget *frame);
