@@ -20,10 +20,33 @@ private:
 };
 
 // An error raised by the script engine (syntax error, throw, missing function).
+// message() is what the error box shows (the engine's text, then "(line N)"
+// where the line is known); where() names the script file and line for the
+// report on standard error.
 class ScriptError : public WireError
 {
 public:
     using WireError::WireError;
+    ScriptError(const QString &message, const QString &engineText, const QString &file, int line)
+        : WireError(message), m_text(engineText), m_file(file), m_line(line) {}
+
+    // The engine's own text, without the line.
+    QString text() const { return m_text.isEmpty() ? message() : m_text; }
+    QString file() const { return m_file; }
+    int line() const { return m_line; }
+    // "file:line: " when the error comes from a script file, else "" (a
+    // line of the workbench's own call text tells the user nothing).
+    QString where() const
+    {
+        if (m_file.isEmpty())
+            return QString();
+        return m_line > 0 ? QStringLiteral("%1:%2: ").arg(m_file).arg(m_line) : m_file + QStringLiteral(": ");
+    }
+
+private:
+    QString m_text;
+    QString m_file;
+    int m_line = 0;
 };
 
 // A text that is not a valid integer: "'%s' is not a valid integer value".

@@ -1,5 +1,6 @@
 #include "guard.h"
 #include "errors.h"
+#include "scriptoutput.h"
 #include "uiseam.h"
 
 #include <QApplication>
@@ -14,6 +15,10 @@ void ReportCurrentException()
 {
     try {
         throw;
+    } catch (const ScriptError &e) {
+        // A failed script call is told on standard error too, with its place.
+        ScriptOutput::instance().scriptError(e);
+        ReportError(e.message());
     } catch (const WireError &e) {
         ReportError(e.message());
     } catch (const std::exception &e) {

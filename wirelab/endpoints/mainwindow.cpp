@@ -1,6 +1,8 @@
 #include "mainwindow.h"
 
 #include "common/guard.h"
+#include "common/scriptoutput.h"
+#include "datawindow/logpane.h"
 #include "endpointcommands.h"
 #include "endpointnode.h"
 #include "kinds.h"
@@ -98,6 +100,9 @@ void TForm1::buildUi()
     Button5 = makeButton("Button5", QStringLiteral("启动"));
     Button6 = makeButton("Button6", QStringLiteral("停止 "));
     Button8 = makeButton("Button8", QStringLiteral("退出"));
+    ScriptOutputButton = makeButton("ScriptOutputButton", tr("脚本输出"));
+    ScriptOutputButton->setFocusPolicy(Qt::NoFocus);
+    ScriptOutputButton->hide();  // until there is something to show
     Button5->hide();
     Button6->hide();
     bar->addWidget(Button1);
@@ -106,6 +111,7 @@ void TForm1::buildUi()
     bar->addWidget(Button6);
     bar->addWidget(Button8);
     bar->addStretch();
+    bar->addWidget(ScriptOutputButton);
     root->addWidget(panel1);
 
     auto *splitter = new QSplitter(Qt::Horizontal, this);
@@ -151,6 +157,21 @@ void TForm1::buildUi()
     splitter->setStretchFactor(1, 1);
     root->addWidget(splitter, 1);
 
+    ScriptOutputPane = new LogPane(this);
+    ScriptOutputPane->setObjectName(QStringLiteral("ScriptOutput"));
+    ScriptOutputPane->setReadOnly(true);
+    ScriptOutputPane->setFocusPolicy(Qt::NoFocus);
+    ScriptOutputPane->setFixedHeight(110);
+    ScriptOutputPane->hide();
+    root->addWidget(ScriptOutputPane);
+    connect(&ScriptOutput::instance(), &ScriptOutput::lineWritten, this,
+            [this](const QString &line, ScriptOutput::Kind kind) {
+                ScriptOutputPane->appendLine(line);
+                ScriptOutputButton->show();
+                if (kind == ScriptOutput::Kind::StartupError)
+                    ScriptOutputPane->show();
+            });
+
     StatusBar1 = new QStatusBar(this);
     StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
     StatusBar1->hide();
@@ -164,6 +185,7 @@ void TForm1::buildUi()
     connect(Button2, &QPushButton::clicked, this, guard([this] { Button2Click(); }));
     connect(Button6, &QPushButton::clicked, this, guard([this] { Button6Click(Button6); }));
     connect(Button8, &QPushButton::clicked, this, guard([this] { Button8Click(); }));
+    connect(ScriptOutputButton, &QPushButton::clicked, this, guard([this] { toggleScriptOutput(); }));
     connect(suiButton1, &QPushButton::clicked, this, guard([this] { suiButton1Click(); }));
     connect(Timer1, &QTimer::timeout, this, guard([this] { Timer1Timer(); }));
     connect(TreeView1, &QTreeWidget::currentItemChanged, this,
@@ -245,6 +267,8 @@ void TForm1::Button8Click()
 }
 
 void TForm1::suiButton1Click() { setWelcomeVisible(false); }
+
+void TForm1::toggleScriptOutput() { ScriptOutputPane->setVisible(!ScriptOutputPane->isVisible()); }
 
 void TForm1::Timer1Timer() { m_wb->timers().Timer1Timer(); }
 

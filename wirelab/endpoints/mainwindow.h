@@ -8,6 +8,7 @@
 #include <QWidget>
 #include <memory>
 
+class LogPane;
 class QLabel;
 class QMdiArea;
 class QPushButton;
@@ -42,6 +43,8 @@ public:
     void suiButton1Click();  // 进入软件
     void Timer1Timer();
     void TreeView1Change(QTreeWidgetItem *node);
+    // Shows or hides the script output pane.
+    void toggleScriptOutput();
 
     QPushButton *Button1;
     QPushButton *Button2;
@@ -55,6 +58,11 @@ public:
     QPushButton *suiButton1;
     QMdiArea *MdiArea;
     QStatusBar *StatusBar1;
+    // What the scripts print and how they fail, as on standard output and
+    // error; hidden until the user shows it or loading the scripts or
+    // building the workspace fails. It never takes the focus.
+    LogPane *ScriptOutputPane;
+    QPushButton *ScriptOutputButton;
     QTimer *Timer1;
 
 Q_SIGNALS:

@@ -1,6 +1,7 @@
 #include "actionexecutor.h"
 
 #include "common/errors.h"
+#include "common/scriptoutput.h"
 #include "common/uiseam.h"
 #include "datawindow/hexcodec.h"
 #include "datawindow/tfrmdata.h"
@@ -17,24 +18,56 @@ ActionExecutor::ActionExecutor(Workbench &wb) : m_wb(wb) {}
 
 void ActionExecutor::RunActions()
 {
+    JsonNode doc;
     try {
-        // json2str(actions); and actions=[]; as direct calls (no text to parse).
+        // json2str(actions); as a direct call (no text to parse).
         const QString json = m_wb.script().JsonOfGlobal(QStringLiteral("actions"));
         if (json.isEmpty())
             return;  // nothing to run, and the list is left as it is
-        // The batch keeps its own parsed copy: nested runs (inside a box or a
-        // send that waits) read and clear the script's list independently.
-        JsonNode doc;
+        // The batch is taken out of the script before its first action runs.
+        // An action can let other events run (a close that reports at once,
+        // a send that waits for the kernel, a box, a name lookup), and their
+        // own runs must neither carry this batch out again nor find it gone:
+        // they carry out what was queued after it, and what is queued after
+        // this batch waits in the list for the next run.
+        m_wb.script().ClearGlobalArray(QStringLiteral("actions"));
         if (!ParseLenientJson(json, doc))
-            throw WireError(QStringLiteral("actions: not JSON"));
+            throw WireError(QStringLiteral("json2str(actions) did not give JSON: %1").arg(json.left(200)));
         if (!doc.isArray())
-            throw WireError(QStringLiteral("actions: not an array"));
-        for (const JsonNode &action : doc.items)
-            RunAction(action);
+            throw WireError(QStringLiteral("json2str(actions) did not give an array: %1").arg(json.left(200)));
     } catch (...) {
-        // The script-facing path is silent: the rest of the batch is dropped.
+        ReportDropped(0);
+        m_wb.script().ClearGlobalArray(QStringLiteral("actions"));
+        return;
     }
-    m_wb.script().ClearGlobalArray(QStringLiteral("actions"));
+    for (size_t i = 0; i < doc.items.size(); ++i) {
+        try {
+            RunAction(doc.items[i]);
+        } catch (...) {
+            // The rest of the batch is dropped; the program goes on.
+            ReportDropped(int(i) + 1);
+            return;
+        }
+    }
+}
+
+void ActionExecutor::ReportDropped(int action)
+{
+    QString text;
+    try {
+        throw;
+    } catch (const WireError &e) {
+        text = e.message();
+    } catch (const std::exception &e) {
+        text = QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        text = QStringLiteral("Unknown error");
+    }
+    if (action == 0)
+        ScriptOutput::instance().error(QStringLiteral("actions: %1; nothing carried out").arg(text));
+    else
+        ScriptOutput::instance().error(
+            QStringLiteral("actions: action %1: %2; the rest of the batch was dropped").arg(action).arg(text));
 }
 
 void ActionExecutor::RunAction(const JsonNode &action)
@@ -60,8 +93,8 @@ void ActionExecutor::RunAction(const JsonNode &action)
         ScriptTimers::SetTimer(r, JsonText(action, QStringLiteral("TIMERNAME")),
                                JsonInt(action, QStringLiteral("INTERVAL")));
     } else if (type == QLatin1String("ALERT")) {
-        // Runs that happen while the box is open must not repeat this batch.
-        m_wb.script().ClearGlobalArray(QStringLiteral("actions"));
+        // The batch is already out of the list: runs while the box is open
+        // carry out only what is queued meanwhile.
         UiSeam::showMessage(m_wb.mainWindow(), JsonText(action, QStringLiteral("TEXT")),
                             socketName);
     } else if (type == QLatin1String("SEND")) {

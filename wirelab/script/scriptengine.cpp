@@ -1,13 +1,19 @@
 #include "scriptengine.h"
 
 #include "common/errors.h"
+#include "common/scriptoutput.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStringList>
 
 ScriptEngine::ScriptEngine()
     : m_global(m_engine.globalObject())
 {
+    // console.log and friends, reported with the script's file and line.
+    m_engine.installExtensions(QJSEngine::ConsoleExtension);
+    ScriptOutput::instance();
     // Kept out of the global scope, so no script can see or replace it. A
     // name that is not defined or not callable fails as the call text would.
     m_callState = m_engine.newObject();
@@ -111,12 +117,12 @@ QString TextOf(const QJSValue &value)
 }
 } // namespace
 
-QString ScriptEngine::EvalScript(const QString &text)
+QString ScriptEngine::EvalScript(const QString &text, const QString &fileName)
 {
     ++m_evalCount;
     QStringList stack;
     arm();
-    const QJSValue result = m_engine.evaluate(text, QString(), 1, &stack);
+    const QJSValue result = m_engine.evaluate(text, fileName, 1, &stack);
     if (disarm())
         ThrowInterrupted(m_timeoutMs);
     throwIfFailed(result, !stack.isEmpty(), stack);
@@ -131,16 +137,21 @@ void ScriptEngine::throwIfFailed(const QJSValue &result, bool threw, const QStri
         QString message = result.toString();
         if (message.isEmpty())
             message = QStringLiteral("Script error");
+        const QString engineText = message;
         int line = result.isError() ? result.property(QStringLiteral("lineNumber")).toInt() : 0;
-        if (line <= 0 && !stack.isEmpty()) {
+        QString file = result.isError() ? result.property(QStringLiteral("fileName")).toString() : QString();
+        if (!stack.isEmpty()) {
             // "function:line:column:file" for the frame that threw
             const QStringList parts = stack.first().split(u':');
-            if (parts.size() >= 2)
+            if (line <= 0 && parts.size() >= 2)
                 line = parts.at(1).toInt();
+            if (file.isEmpty() && parts.size() >= 4)
+                file = parts.mid(3).join(u':');
         }
+        file = ScriptOutput::scriptFileName(file);
         if (line > 0)
             message += QStringLiteral(" (line %1)").arg(line);
-        throw ScriptError(message);
+        throw ScriptError(message, engineText, file, line);
     }
 }
 
@@ -190,6 +201,29 @@ void ScriptEngine::ClearGlobalArray(const QString &global)
     m_global.setProperty(global, m_engine.newArray());
 }
 
+QJSValue ScriptEngine::TakeGlobalArray(const QString &global)
+{
+    const QJSValue taken = m_global.property(global);
+    if (!taken.isArray())
+        return QJSValue();
+    m_global.setProperty(global, m_engine.newArray());
+    return taken;
+}
+
+void ScriptEngine::RestoreGlobalArray(const QString &global, const QJSValue &taken)
+{
+    if (!taken.isArray() || taken.property(QStringLiteral("length")).toInt() == 0)
+        return;
+    const QJSValue now = m_global.property(global);
+    if (!now.isArray()) {
+        m_global.setProperty(global, taken);
+        return;
+    }
+    const QJSValue joined = taken.property(QStringLiteral("concat")).callWithInstance(taken, {now});
+    if (joined.isArray())
+        m_global.setProperty(global, joined);
+}
+
 bool ReadScriptFile(const QString &path, QString &text)
 {
     QFile file(path);
@@ -206,23 +240,42 @@ bool ReadScriptFile(const QString &path, QString &text)
     return true;
 }
 
-void ScriptEngine::LoadScripts(const QString &projectFile)
+bool ScriptEngine::LoadScripts(const QString &projectFile)
 {
+    ScriptOutput &out = ScriptOutput::instance();
     QString project;
-    if (!ReadScriptFile(projectFile, project))
-        return;
+    if (!ReadScriptFile(projectFile, project)) {
+        const QFileInfo info(projectFile);
+        out.error(QStringLiteral("%1 %2 in %3; no scripts loaded")
+                      .arg(info.fileName(),
+                           info.exists() ? QStringLiteral("cannot be read") : QStringLiteral("not found"),
+                           QDir::toNativeSeparators(info.absolutePath())),
+                  ScriptOutput::Kind::StartupError);
+        return false;
+    }
+    bool allLoaded = true;
     const QStringList lines = project.split(QStringLiteral("\r\n"));
-    for (const QString &line : lines) {
-        const QString path = line.trimmed();
+    for (int i = 0; i < lines.size(); ++i) {
+        const QString path = lines.at(i).trimmed();
         if (path.isEmpty() || path.startsWith(QStringLiteral("//")))
             continue;
         QString code;
-        if (!ReadScriptFile(path, code))
-            return;
+        if (!ReadScriptFile(path, code)) {
+            out.error(QStringLiteral("%1:%2: %3 %4; loading stopped")
+                          .arg(QFileInfo(projectFile).fileName())
+                          .arg(i + 1)
+                          .arg(path, QFileInfo::exists(path) ? QStringLiteral("cannot be read")
+                                                             : QStringLiteral("not found")),
+                      ScriptOutput::Kind::StartupError);
+            return false;
+        }
         try {
-            EvalScript(code);
-        } catch (const WireError &) {
-            // a broken file is skipped; the next one still loads
+            EvalScript(code, path);
+        } catch (const ScriptError &e) {
+            // A broken file is skipped; the next one still loads.
+            out.scriptError(e, QString(), ScriptOutput::Kind::StartupError);
+            allLoaded = false;
         }
     }
+    return allLoaded;
 }

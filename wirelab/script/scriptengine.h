@@ -28,7 +28,8 @@ public:
     // Evaluates text in the global scope and returns the completion value as
     // text (undefined and null give the empty text). Throws ScriptError with
     // the engine's message and the line number on any error or throw.
-    QString EvalScript(const QString &text);
+    // fileName names the text in error reports (a script file's path).
+    QString EvalScript(const QString &text, const QString &fileName = QString());
 
     // The same result and the same errors as evaluating the call text
     // function("arg1","arg2",...); with every argument as a string literal,
@@ -38,12 +39,20 @@ public:
     QString JsonOfGlobal(const QString &global);
     // <global>=[]; as an assignment.
     void ClearGlobalArray(const QString &global);
+    // Takes the array held by the global out of the script, leaving an empty
+    // one in its place; undefined (and nothing changed) when the global is no
+    // array of the global object.
+    QJSValue TakeGlobalArray(const QString &global);
+    // Puts what TakeGlobalArray took back in front of what the global holds now.
+    void RestoreGlobalArray(const QString &global, const QJSValue &taken);
 
     // Evaluates the script files listed in projectFile (one path per line;
     // blank lines and lines starting with "//" after trimming are skipped).
-    // A file whose evaluation fails is skipped silently; a file that cannot
-    // be read ends the loading silently. A missing project file loads nothing.
-    void LoadScripts(const QString &projectFile = QStringLiteral("project.txt"));
+    // A file whose evaluation fails is skipped; a file that cannot be read
+    // ends the loading; a missing project file loads nothing. Each failure is
+    // reported on standard error (ScriptOutput) with its file and line; none
+    // stops the program. Returns whether every listed file loaded.
+    bool LoadScripts(const QString &projectFile = QStringLiteral("project.txt"));
 
     void setTimeoutMs(int ms);
     int timeoutMs() const { return m_timeoutMs; }

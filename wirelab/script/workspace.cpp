@@ -3,6 +3,7 @@
 #include "calltext.h"
 #include "common/errors.h"
 #include "common/guard.h"
+#include "common/scriptoutput.h"
 #include "datawindow/tfrmdata.h"
 #include "endpoints/createfromline.h"
 #include "endpoints/endpointnode.h"
@@ -195,11 +196,18 @@ void Workspace::BuildWorkspace()
 
     JsonNode doc;
     bool parsed = false;
+    ScriptOutput &out = ScriptOutput::instance();
     try {
         const QString text = m_wb.EvalScript(CallText::OnInit());
         parsed = !text.isEmpty() && ParseLenientJson(text, doc);
+        if (!text.isEmpty() && !parsed)
+            out.error(QStringLiteral("json2str(sockets) did not give JSON: %1; no endpoints built")
+                          .arg(text.left(200)),
+                      ScriptOutput::Kind::StartupError);
+    } catch (const ScriptError &e) {
+        // No OnInit, no script, a script error: there is no workspace.
+        out.scriptError(e, QStringLiteral("OnInit threw: "), ScriptOutput::Kind::StartupError);
     } catch (...) {
-        // No OnInit, no script, a script error: there is simply no workspace.
     }
     if (!parsed) {
         // The user can still create endpoints by hand.
@@ -211,11 +219,18 @@ void Workspace::BuildWorkspace()
     if (mainWindow)
         mainWindow->setEnabled(false);
 
+    // What OnInit queued runs once, after the build, when every declared
+    // endpoint exists: an event handled between the declarations runs only
+    // what its own call queues.
+    const QJSValue initActions = m_wb.script().TakeGlobalArray(QStringLiteral("actions"));
+
     bool created = false;
+    int index = 0;
     try {
         for (const JsonNode &element : ItemsOf(&doc)) {
             // Events of endpoints made so far, and timer ticks, run in between.
             QCoreApplication::processEvents();
+            ++index;
             const QString line = ParamLineOf(element);
             if (line.isEmpty())
                 continue;  // an unknown kind names nothing: no earlier endpoint is renamed
@@ -227,10 +242,14 @@ void Workspace::BuildWorkspace()
                 current->window->setName(JsonText(element, QStringLiteral("ID")));
             BuildPanelRows(current, JsonArray(element, QStringLiteral("UI")));
         }
-    } catch (...) {
+    } catch (const WireError &e) {
         // A bad declaration ends the build; what was made so far stays.
+        out.error(QStringLiteral("sockets[%1]: %2; the build stopped there").arg(index - 1).arg(e.message()),
+                  ScriptOutput::Kind::StartupError);
+    } catch (...) {
     }
 
+    m_wb.script().RestoreGlobalArray(QStringLiteral("actions"), initActions);
     if (created) {
         try {
             m_wb.RunActions();

@@ -15,13 +15,17 @@
 #include <QStringList>
 #include <QTemporaryDir>
 #include <QTimer>
+#include <functional>
 #include <memory>
 
 class ScriptFixture
 {
 public:
-    explicit ScriptFixture(const QString &script)
+    // onMessage, when given, runs inside every message box, from the build on.
+    explicit ScriptFixture(const QString &script, std::function<void(ScriptFixture &)> onMessage = {})
     {
+        if (onMessage)
+            messages.onMessage = [this, onMessage](const QString &) { onMessage(*this); };
         write(QStringLiteral("contract.js"), QString::fromLatin1(Contract));
         write(QStringLiteral("test.js"), script);
         write(QStringLiteral("project.txt"),

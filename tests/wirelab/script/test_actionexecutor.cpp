@@ -3,11 +3,18 @@
 // JSON it reads.
 #include "../endpoints/tcpbench.h"
 
+#include "datawindow/tcpsend.h"
+#include "endpoints/udpendpoints.h"
 #include "script/scripttimers.h"
 #include "script/sockettimer.h"
 #include "seamrecorder.h"
 
+#include <QTimer>
+#include <QNetworkDatagram>
+#include <QUdpSocket>
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -172,3 +179,114 @@ TEST(ActionExecutor, SendConnectAndDisconnectOnARealPeer)
 }
 
 } // namespace
+
+// Every action is carried out once, whatever runs inside it: a batch is out
+// of the script's list before its first action, so a run nested in one of
+// its actions carries out only what was queued meanwhile, and does so
+// before the rest of the batch.
+struct NestedRuns : Executor
+{
+    // Runs batch; the first event loop entered inside it queues a DISPLAY
+    // "nested" for a and runs the executor, after first calling before().
+    void runWithNestedRun(const QString &batch, std::function<void()> before = {})
+    {
+        queue(batch);
+        QTimer::singleShot(0, [this, before] {
+            if (before)
+                before();
+            wb().EvalScript(QStringLiteral("actions.push({TYPE:'DISPLAY',SOCKET:'a',DATA:'nested'});"));
+            wb().RunActions();
+        });
+        wb().RunActions();
+    }
+    QTcpSocket *connected(TMySocket *r)
+    {
+        QTcpSocket *peer = connectClient(r);
+        EXPECT_NE(peer, nullptr);
+        return peer;
+    }
+};
+
+TEST(ActionExecutorNesting, ACloseReportedInsideTheBatchDoesNotRepeatIt)
+{
+    NestedRuns x;
+    x.listen();
+    TMySocket *c = x.client(QStringLiteral("c"), x.server.serverPort());
+    TMySocket *cli = x.client(QStringLiteral("cli"), x.server.serverPort());
+    QTcpSocket *peer = x.connected(c);
+    ASSERT_NE(x.connected(cli), nullptr);
+    x.wb().EvalScript(QStringLiteral(
+        "onEvent = function(n, e) { if (n == 'cli' && e == 'OnDisConnect')"
+        " actions.push({TYPE:'DISPLAY',SOCKET:'a',DATA:'nested'}); };"));
+    x.queue(QStringLiteral("[{TYPE:'DISCONNECT',SOCKET:'cli'}, {TYPE:'SEND',SOCKET:'c',DATA:'4F4B0A'},"
+                           " {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]"));
+    x.wb().RunActions();
+    EXPECT_EQ(ReadExactly(peer, 3), QByteArray("OK\n"));
+    SpinFor(50);
+    EXPECT_EQ(peer->bytesAvailable(), 0) << "sent twice";
+    EXPECT_EQ(x.a->window->Memo2->text(), QStringLiteral("nested\nafter"));
+    EXPECT_EQ(x.pending(), QStringLiteral("[]"));
+}
+
+TEST(ActionExecutorNesting, ASendThatWaitsForThePeerRunsNothingTwice)
+{
+    NestedRuns x;
+    x.listen();
+    TMySocket *c = x.client(QStringLiteral("c"), x.server.serverPort());
+    QTcpSocket *peer = x.connected(c);
+    // A small send buffer, so the block waits for the peer to read.
+    qobject_cast<QTcpSocket *>(c->component.data())->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 4096);
+    const QByteArray block(2 * TcpSend::PendingLimit, 'x');
+    qint64 received = 0;
+    QTimer drain;
+    QObject::connect(&drain, &QTimer::timeout, [&] { received += peer->readAll().size(); });
+    x.runWithNestedRun(QStringLiteral("[{TYPE:'SEND',SOCKET:'c',DATA:'%1'}, {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]")
+                           .arg(QString::fromLatin1(block.toHex())),
+                       [&] { drain.start(1); });
+    EXPECT_TRUE(WaitFor([&] { return received >= block.size(); }, 10000));
+    SpinFor(50);
+    received += peer->readAll().size();
+    EXPECT_EQ(received, block.size());
+    EXPECT_EQ(x.a->window->Memo2->text(), QStringLiteral("nested\nafter"));
+}
+
+TEST(ActionExecutorNesting, ANameLookupOfADatagramSendRunsNothingTwice)
+{
+    NestedRuns x;
+    QUdpSocket peer;
+    ASSERT_TRUE(peer.bind(QHostAddress::LocalHost, 0));
+    TMySocket *u = UdpEndpoints::CreateClient(x.wb(), QStringLiteral("localhost"), peer.localPort(), 0,
+                                              x.wb().FindKindRoot(Kind::UdpClient));
+    u->window->setName(QStringLiteral("u"));
+    x.runWithNestedRun(QStringLiteral("[{TYPE:'SEND',SOCKET:'u',DATA:'41'}, {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]"));
+    int datagrams = 0;
+    EXPECT_TRUE(WaitFor([&] {
+        while (peer.hasPendingDatagrams()) {
+            peer.receiveDatagram();
+            ++datagrams;
+        }
+        return datagrams > 0;
+    }));
+    SpinFor(50);
+    EXPECT_FALSE(peer.hasPendingDatagrams());
+    EXPECT_EQ(datagrams, 1);
+    EXPECT_EQ(x.a->window->Memo2->text(), QStringLiteral("nested\nafter"));
+}
+
+TEST(ActionExecutorNesting, WhatAnEditChangeQueuedDuringABoxWaitsForTheNextRun)
+{
+    NestedRuns x;
+    MessageRecorder boxes;
+    boxes.onMessage = [&](const QString &) {
+        // An edit change runs no executor: its action stays queued.
+        x.wb().EvalScript(QStringLiteral("actions.push({TYPE:'DISPLAY',SOCKET:'b',DATA:'edited'});"));
+    };
+    x.queue(QStringLiteral("[{TYPE:'ALERT',SOCKET:'a',TEXT:'one'}, {TYPE:'ALERT',SOCKET:'a',TEXT:'two'}]"));
+    x.wb().RunActions();
+    EXPECT_EQ(boxes.texts.size(), 2);
+    EXPECT_TRUE(x.b->window->Memo2->text().isEmpty());
+    EXPECT_EQ(x.pending(), QStringLiteral("[{\"TYPE\":\"DISPLAY\",\"SOCKET\":\"b\",\"DATA\":\"edited\"},"
+                                          "{\"TYPE\":\"DISPLAY\",\"SOCKET\":\"b\",\"DATA\":\"edited\"}]"));
+    x.wb().RunActions();
+    EXPECT_EQ(x.b->window->Memo2->text(), QStringLiteral("edited\nedited"));
+}

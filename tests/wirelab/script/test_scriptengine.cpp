@@ -2,6 +2,7 @@
 // the watchdog against runaway scripts, and the loading rules of the project
 // file.
 #include "common/errors.h"
+#include "common/scriptoutput.h"
 #include "script/scriptengine.h"
 
 #include <QDir>
@@ -129,7 +130,12 @@ TEST(ScriptEngineWatchdog, ADeadlinePassedAfterACallHasReturnedHitsNothing)
 class LoadScriptsTest : public ::testing::Test
 {
 protected:
-    void SetUp() override { ASSERT_TRUE(dir.isValid()); }
+    void SetUp() override
+    {
+        ASSERT_TRUE(dir.isValid());
+        QObject::connect(&ScriptOutput::instance(), &ScriptOutput::lineWritten, &context,
+                         [this](const QString &line) { reported << line; });
+    }
 
     QString write(const QString &name, const QByteArray &content)
     {
@@ -155,6 +161,8 @@ protected:
     }
 
     QTemporaryDir dir;
+    QObject context;
+    QStringList reported;  // what went to standard output and error
 };
 
 TEST_F(LoadScriptsTest, SkipsBlankAndCommentLinesAndEvaluatesInOrder)
@@ -186,6 +194,10 @@ TEST_F(LoadScriptsTest, AFileThatFailsIsSkippedAndLoadingGoesOn)
     // A syntax error stops the file before any of it runs; a throw after its
     // first statement keeps what ran.
     EXPECT_EQ(loaded(engine), QStringLiteral("a,throws,c"));
+    ASSERT_EQ(reported.size(), 2);
+    EXPECT_TRUE(reported[0].startsWith(dir.filePath(QStringLiteral("broken.js:1: SyntaxError: "))))
+        << reported[0].toStdString();
+    EXPECT_EQ(reported[1], dir.filePath(QStringLiteral("throws.js:1: at load")));
 }
 
 TEST_F(LoadScriptsTest, AFileThatCannotBeReadStopsTheLoading)
@@ -197,6 +209,8 @@ TEST_F(LoadScriptsTest, AFileThatCannotBeReadStopsTheLoading)
     ScriptEngine engine;
     engine.LoadScripts(file);
     EXPECT_EQ(loaded(engine), QStringLiteral("a"));
+    EXPECT_EQ(reported, QStringList{QStringLiteral("project.txt:2: %1 not found; loading stopped")
+                                        .arg(dir.filePath(QStringLiteral("missing.js")))});
 }
 
 TEST_F(LoadScriptsTest, AMissingOrEmptyProjectLoadsNothing)
@@ -204,6 +218,7 @@ TEST_F(LoadScriptsTest, AMissingOrEmptyProjectLoadsNothing)
     ScriptEngine engine;
     engine.LoadScripts(dir.filePath(QStringLiteral("no-project.txt")));
     EXPECT_EQ(loaded(engine), QString());
+    EXPECT_EQ(reported, QStringList{QStringLiteral("no-project.txt not found in %1; no scripts loaded").arg(dir.path())});
     engine.LoadScripts(project({QStringLiteral("// only a comment"), QStringLiteral("  ")}));
     EXPECT_EQ(loaded(engine), QString());
     const QString err = ErrorOf(engine, QStringLiteral("OnInit();json2str(sockets);"));
@@ -220,6 +235,15 @@ TEST_F(LoadScriptsTest, ScriptFilesWithAnyLineBreaksAndUtf8Text)
     ScriptEngine engine;
     engine.LoadScripts(project({QStringLiteral("@a.js"), QStringLiteral("@b.js"), QStringLiteral("@c.js")}));
     EXPECT_EQ(loaded(engine), QString::fromUtf8("cr,lf,中文"));
+}
+
+TEST_F(LoadScriptsTest, TheConsolePrintsWithFileAndLine)
+{
+    write(QStringLiteral("a.js"), "var n = 2;\nfunction f() { console.error('bad', n); }\nconsole.log('hi', n);\nf();\n");
+    ScriptEngine engine;
+    EXPECT_TRUE(engine.LoadScripts(project({QStringLiteral("@a.js")})));
+    const QString a = dir.filePath(QStringLiteral("a.js"));
+    EXPECT_EQ(reported, (QStringList{a + QStringLiteral(":3: hi 2"), a + QStringLiteral(":2: bad 2")}));
 }
 
 TEST_F(LoadScriptsTest, AScriptThatHangsAtLoadIsInterruptedAndTheRestLoads)

@@ -149,16 +149,28 @@ function OnInit() { actions.push({TYPE: "DISPLAY", SOCKET: "none", DATA: "x"}); 
 
 TEST(WorkspaceBuild, NoUsableOnInitLeavesTheTreeToTheUser)
 {
-    for (const char *script : {"var nothing = 1;",
-                               "function OnInit() { throw new Error('broken'); }",
-                               "function OnInit() {} function json2str(v) { return '{not json'; }",
-                               "function OnInit() {} function json2str(v) { return ''; }"}) {
-        SCOPED_TRACE(script);
-        ScriptFixture f(QString::fromLatin1(script));
+    // Each failure but an empty declaration text is told, without a box, in
+    // the script output pane (and on standard error).
+    const struct {
+        const char *script;
+        const char *reported;
+    } cases[] = {
+        {"var nothing = 1;", "OnInit threw: ReferenceError: OnInit is not defined"},
+        {"function OnInit() {\n throw new Error('broken'); }", "test.js:2: OnInit threw: Error: broken"},
+        {"function OnInit() {} function json2str(v) { return '{not json'; }",
+         "json2str(sockets) did not give JSON: {not json; no endpoints built"},
+        {"function OnInit() {} function json2str(v) { return ''; }", ""},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.script);
+        ScriptFixture f(QString::fromLatin1(c.script));
         ExpectReleased(f);
         EXPECT_EQ(f.wb().registry().count(), 0);
         EXPECT_TRUE(f.messages.texts.isEmpty());
         EXPECT_TRUE(f.wb().workspace().built());
+        const QString pane = f.form->ScriptOutputPane->text();
+        EXPECT_EQ(pane.endsWith(QString::fromLatin1(c.reported)), true) << pane.toStdString();
+        EXPECT_EQ(f.form->ScriptOutputPane->isVisible(), *c.reported != 0);
     }
 }
 
@@ -207,10 +219,38 @@ function OnInit() {
         ASSERT_NE(ok, nullptr);
         EXPECT_EQ(f.endpoint("after"), nullptr);
         EXPECT_TRUE(f.messages.texts.isEmpty());
+        EXPECT_TRUE(f.form->ScriptOutputPane->text().startsWith(QStringLiteral("sockets[1]: ")));
         // Rejected names leave no widget behind, and the executor still ran.
         EXPECT_EQ(ok->window->findChildren<QPushButton *>("1go").size(), 0);
         EXPECT_EQ(f.js("actions.length"), "0");
     }
+}
+
+TEST(WorkspaceBuild, OnInitsActionsRunOnceAfterTheBuildWhateverRunsBetweenTheDeclarations)
+{
+    // The box of the busy port runs an executor of its own in the middle of
+    // the build: it must neither take OnInit's actions before "late" exists
+    // nor leave them to be lost.
+    QTcpServer busy;
+    ASSERT_TRUE(busy.listen(QHostAddress::AnyIPv4, 0));
+    ScriptFixture f(QStringLiteral(R"JS(
+function OnInit() {
+  sockets = [{SOCKETTYPE: "TCP Server", PORT: "0", ID: "a"},
+             {SOCKETTYPE: "TCP Server", PORT: "%1", ID: "busy"},
+             {SOCKETTYPE: "TCP Server", PORT: "0", ID: "late"}];
+  actions.push({TYPE: "DISPLAY", SOCKET: "late", DATA: "init"});
+  actions.push({TYPE: "DISPLAY", SOCKET: "a", DATA: "init"});
+}
+)JS").arg(busy.serverPort()),
+                    [](ScriptFixture &f) {
+                        f.js("actions.push({TYPE: 'DISPLAY', SOCKET: 'a', DATA: 'nested'});");
+                        f.wb().RunActions();
+                    });
+    ExpectReleased(f);
+    ASSERT_NE(f.endpoint("late"), nullptr);
+    EXPECT_EQ(f.endpoint("late")->window->Memo2->text(), "init");
+    EXPECT_EQ(f.endpoint("a")->window->Memo2->text(), "nested\ninit");
+    EXPECT_EQ(f.js("actions.length"), "0");
 }
 
 TEST(WorkspaceBuild, RunsWithTheTreeHiddenAndTheWindowDisabledLettingEventsThroughBetweenElements)
@@ -383,6 +423,9 @@ TEST(WorkspacePanels, AClickWhoseCallFailsIsReportedAndRunsNoActions)
     go->click();
     ASSERT_EQ(f.messages.texts.size(), 1);
     EXPECT_TRUE(f.messages.texts[0].contains("click failed"));
+    // Told beside the box, with the script's file and line.
+    EXPECT_TRUE(f.form->ScriptOutputPane->text().contains(QRegularExpression("test\\.js:\\d+: .*click failed")))
+        << f.form->ScriptOutputPane->text().toStdString();
     EXPECT_EQ(go->text(), "Go");
     EXPECT_EQ(f.js("actions.length"), "1");
 }
