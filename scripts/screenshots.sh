@@ -52,14 +52,12 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# The simulated monitor the monitorcfg shots are taken against.
-"$sim" </dev/null >"$work/path" 2>"$work/sim.log" &
-sim_pid=$!
-for _ in $(seq 1 50); do
-  [ -s "$work/path" ] && break
-  sleep 0.1
-done
-port=$(head -n 1 "$work/path" 2>/dev/null || true)
+# The simulated monitor the monitorcfg shots are taken against; its first
+# line of output is its device path.
+coproc SIM { exec "$sim" </dev/null 2>"$work/sim.log"; }
+sim_pid=$SIM_PID
+port=
+read -r -t 5 port <&"${SIM[0]}" || true
 if [ -z "$port" ]; then
   echo "screenshots: the simulator did not start:" >&2
   cat "$work/sim.log" >&2
