@@ -5,7 +5,8 @@ BUILD_FUZZ ?= build-fuzz
 GENERATOR  := $(shell command -v ninja >/dev/null 2>&1 && echo Ninja || echo "Unix Makefiles")
 JOBS       ?= $(shell nproc)
 
-.PHONY: all deps build fuzz-build run test test-asan monitor-demo bench fuzz soak clean
+.PHONY: all deps build fuzz-build run test test-asan monitor-demo bench fuzz soak clean \
+        package-deps package package-check install screenshots
 
 all: build
 
@@ -51,7 +52,7 @@ monitor-demo: build
 	@bash scripts/monitor-demo.sh $(BUILD)
 
 clean:
-	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ)
+	rm -rf $(BUILD) $(BUILD_ASAN) $(BUILD_FUZZ) $(BUILD_PACKAGE)
 
 BUILD_BENCH ?= build-bench
 
@@ -59,3 +60,38 @@ bench: deps
 	cmake -S . -B $(BUILD_BENCH) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
 	cmake --build $(BUILD_BENCH) -j $(JOBS) --target wirelab-bench bench-loadgen bench-epoll-server
 	@bash bench/run-bench.sh $(BUILD_BENCH)
+
+# What is installed: the programs, the simulated monitor and the compressed
+# man pages and changelog (packaging/CMakeLists.txt has the install rules).
+INSTALL_TARGETS := wirelab monitorcfg monitor-sim packaging-files
+BUILD_PACKAGE   ?= build-package
+
+# make install [PREFIX=/usr/local] [DESTDIR=...]: CMake's install rules from
+# the build in $(BUILD); PREFIX, when given, replaces CMAKE_INSTALL_PREFIX.
+install: deps $(BUILD)/CMakeCache.txt
+	cmake --build $(BUILD) -j $(JOBS) --target $(INSTALL_TARGETS)
+	DESTDIR="$(DESTDIR)" cmake --install $(BUILD) $(if $(PREFIX),--prefix "$(PREFIX)")
+
+package-deps:
+	@bash scripts/install-deps.sh --packaging
+
+# The .deb, from a Release build of its own (prefix /usr) that builds only
+# what the package holds; cpack strips the binaries.
+package: deps package-deps
+	cmake -S . -B $(BUILD_PACKAGE) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release \
+	  -DCMAKE_INSTALL_PREFIX=/usr -DCMAKE_SKIP_INSTALL_ALL_DEPENDENCY=ON
+	cmake --build $(BUILD_PACKAGE) -j $(JOBS) --target $(INSTALL_TARGETS)
+	rm -f $(BUILD_PACKAGE)/wirelab_*.deb
+	cd $(BUILD_PACKAGE) && cpack -G DEB
+	@ls -l $(BUILD_PACKAGE)/wirelab_*.deb
+
+# Checks the .deb and installs it into a fresh Debian 12 root (needs the
+# network for debootstrap and the dependencies).
+package-check: package
+	@bash scripts/check-package.sh $(BUILD_PACKAGE)
+
+# The README's and the metainfo's screenshots, in Chinese and in English.
+screenshots: deps $(BUILD)/CMakeCache.txt
+	@bash scripts/install-deps.sh --screenshots
+	cmake --build $(BUILD) -j $(JOBS) --target wirelab monitorcfg monitor-sim wirelab-screenshot
+	@bash scripts/screenshots.sh $(BUILD)

@@ -1,6 +1,9 @@
 #!/usr/bin/env bash
 # Installs, with apt-get, only the Debian packages that are missing for building,
 # running and testing wirelab and monitorcfg. Safe to run again and again.
+# Usage: install-deps.sh [--packaging | --screenshots]
+#   --packaging    only what make package and make package-check need
+#   --screenshots  only what scripts/screenshots.sh needs besides the build
 set -euo pipefail
 
 PACKAGES=(
@@ -14,6 +17,20 @@ PACKAGES=(
   fonts-dejavu-core fonts-wqy-microhei fonts-freefont-ttf
   nodejs
 )
+# The .deb (CPack with dpkg-shlibdeps, which needs file) and its checks.
+PACKAGING_PACKAGES=(
+  dpkg-dev file lintian desktop-file-utils appstream debootstrap util-linux
+)
+SCREENSHOT_PACKAGES=(
+  xvfb xauth xdotool x11-apps netpbm
+)
+
+case "${1:-}" in
+  "") ;;
+  --packaging) PACKAGES=("${PACKAGING_PACKAGES[@]}") ;;
+  --screenshots) PACKAGES=("${SCREENSHOT_PACKAGES[@]}") ;;
+  *) echo "usage: $0 [--packaging | --screenshots]" >&2; exit 2 ;;
+esac
 
 missing=()
 for p in "${PACKAGES[@]}"; do
