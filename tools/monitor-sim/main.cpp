@@ -1,7 +1,7 @@
 // monitor-sim: a simulated grounding-resistance monitor on a pseudo-terminal.
 // Prints the device path on the first line of standard output, then answers
 // like the monitor. Lines on standard input change its behaviour at run
-// time: normal, silent, garbage, short [N], close, status, quit.
+// time: normal, silent, garbage, short [N], close, store-wrong, status, quit.
 
 #include "monitorsim.h"
 
@@ -36,7 +36,8 @@ void HandleControlLine(MonitorSim &sim, const QString &line)
     }
     MonitorSim::Behaviour behaviour;
     if (!MonitorSim::ParseBehaviour(words[0], &behaviour)) {
-        Err() << "monitor-sim: commands: normal, silent, garbage, short [N], close, status, quit" << Qt::endl;
+        Err() << "monitor-sim: commands: normal, silent, garbage, short [N], close, store-wrong, status, quit"
+              << Qt::endl;
         return;
     }
     if (words.size() > 1)
@@ -61,7 +62,9 @@ int main(int argc, char **argv)
                                       QStringLiteral("Answer only the first <n> bytes of each reply."),
                                       QStringLiteral("n"));
     const QCommandLineOption closeOpt(QStringLiteral("close"), QStringLiteral("Hang up on the first command."));
-    parser.addOptions({silent, garbage, shortOpt, closeOpt});
+    const QCommandLineOption storeWrong(QStringLiteral("store-wrong"),
+                                        QStringLiteral("Acknowledge configure commands but store another report port."));
+    parser.addOptions({silent, garbage, shortOpt, closeOpt, storeWrong});
     parser.process(app);
 
     MonitorSim sim;
@@ -75,6 +78,8 @@ int main(int argc, char **argv)
     }
     if (parser.isSet(closeOpt))
         sim.setBehaviour(MonitorSim::Behaviour::Close);
+    if (parser.isSet(storeWrong))
+        sim.setBehaviour(MonitorSim::Behaviour::StoreWrong);
 
     if (!sim.start()) {
         Err() << "monitor-sim: " << sim.errorText() << Qt::endl;
