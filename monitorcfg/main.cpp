@@ -8,6 +8,7 @@
 #include "form1.h"
 #include "messagebox.h"
 #include "monitorcommand.h"
+#include "uilanguage.h"
 
 #include <QApplication>
 #include <QTextStream>
@@ -18,6 +19,7 @@ int RunCommandLine(int argc, char **argv)
 {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("monitorcfg"));
+    InstallUiTranslation(QStringLiteral("monitorcfg"));
     CommandLine command;
     if (!command.parse(QCoreApplication::arguments())) {
         QTextStream(stderr) << command.errorText() << Qt::endl;
@@ -31,6 +33,7 @@ int RunWindow(int argc, char **argv)
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("monitorcfg"));
+    InstallUiTranslation(QStringLiteral("monitorcfg"));
     InstallMessageBox();
     Form1 form(qEnvironmentVariable("MONITORCFG_PORT"));
     form.show();

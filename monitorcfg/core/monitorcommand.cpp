@@ -50,13 +50,13 @@ MonitorCommand::MonitorCommand(QObject *parent) : QObject(parent)
     connect(&m_link, &MonitorLink::configAccepted, this, guard([this] { onConfigAccepted(); }));
     connect(&m_link, &MonitorLink::configFailed, this, guard([this] {
         if (m_stage == Stage::Configuring)
-            onFailed(kConfigFailureText);
+            onFailed(ConfigFailureText());
     }));
     connect(&m_link, &MonitorLink::queryAccepted, this,
             guard([this](const QByteArray &reply) { onQueryAccepted(reply); }));
     connect(&m_link, &MonitorLink::queryFailed, this, guard([this] {
         if (m_stage == Stage::Querying || m_stage == Stage::Verifying)
-            onFailed(kQueryFailureText);
+            onFailed(QueryFailureText());
     }));
 }
 
@@ -134,13 +134,13 @@ void MonitorCommand::onQueryAccepted(const QByteArray &reply)
         return;
     const QueryReplyResult result = ReadQueryReply(reply);
     if (!result.complete) {
-        Print(stderr, kQueryFailureText + u'\n' + tr("应答在所有设置之前就结束了：%1").arg(Quoted(reply)));
+        Print(stderr, QueryFailureText() + u'\n' + tr("应答在所有设置之前就结束了：%1").arg(Quoted(reply)));
         finish(CommandLine::MonitorFailed);
         return;
     }
     const std::optional<SettingValues> got = SettingValues::FromReplyFields(result.fields);
     if (!got) {
-        Print(stderr, kQueryFailureText + u'\n' + tr("应答中的设置不全是数字：%1").arg(Quoted(reply)));
+        Print(stderr, QueryFailureText() + u'\n' + tr("应答中的设置不全是数字：%1").arg(Quoted(reply)));
         finish(CommandLine::MonitorFailed);
         return;
     }
