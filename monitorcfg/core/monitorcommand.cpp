@@ -64,7 +64,7 @@ int MonitorCommand::run(const CommandLine &command)
 {
     switch (command.action()) {
     case CommandLine::Action::Help:
-        Print(stdout, command.helpText());
+        Print(stdout, command.helpText().trimmed());
         return CommandLine::Done;
     case CommandLine::Action::Version:
         Print(stdout, CommandLine::VersionText());
