@@ -1,5 +1,6 @@
 #include "frames.h"
 
+#include <QCoreApplication>
 #include <QList>
 
 namespace {
@@ -104,9 +105,20 @@ QByteArray BuildQueryFrame()
 QString ConfigReport(const ConfigFields &fields)
 {
     const QString crlf = QStringLiteral("\r\n");
-    return QStringLiteral("配置成功！") + crlf
+    return QCoreApplication::translate("Report", "配置成功！") + crlf
          + QStringLiteral("ID:") + fields.id1 + u'-' + fields.id2 + crlf
          + QStringLiteral("IP:") + fields.ip[0] + u'.' + fields.ip[1] + u'.' + fields.ip[2] + u'.' + fields.ip[3] + crlf
-         + QStringLiteral("端口号:") + fields.port + crlf
-         + QStringLiteral("在线时间:") + fields.onlineTime + QStringLiteral("秒(S)");
+         + QCoreApplication::translate("Report", "端口号:") + fields.port + crlf
+         + QCoreApplication::translate("Report", "在线时间:") + fields.onlineTime
+         + QCoreApplication::translate("Report", "秒(S)");
+}
+
+QString ConfigFailureText()
+{
+    return QCoreApplication::translate("Report", "配置失败！");
+}
+
+QString QueryFailureText()
+{
+    return QCoreApplication::translate("Report", "查询失败！");
 }

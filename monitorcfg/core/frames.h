@@ -18,8 +18,10 @@ QByteArray BuildConfigFrame(const ConfigFields &fields);
 QByteArray BuildQueryFrame();
 
 // The configure report: it echoes the form's values, lines ended by CR LF,
-// the last line without one.
+// the last line without one. Report texts are in the user-interface language;
+// the frames never are.
 QString ConfigReport(const ConfigFields &fields);
 
-inline const QString kConfigFailureText = QStringLiteral("配置失败！");
-inline const QString kQueryFailureText = QStringLiteral("查询失败！");
+// What the result box shows when a request fails.
+QString ConfigFailureText();
+QString QueryFailureText();

@@ -2,6 +2,8 @@
 
 #include "messageseam.h"
 
+#include <QCoreApplication>
+
 #include <exception>
 
 void ReportCurrentException()
@@ -12,7 +14,7 @@ void ReportCurrentException()
     } catch (const std::exception &e) {
         text = QString::fromLocal8Bit(e.what());
     } catch (...) {
-        text = QStringLiteral("Unknown error");
+        text = QCoreApplication::translate("ErrorReport", "未知错误");
     }
     // Reporting itself must never throw back into the event loop.
     try {

@@ -28,15 +28,20 @@ bool MonitorLink::openPort(const QString &name)
         m_port.close();
     m_settleTimer.stop();
     const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty())
+    if (trimmed.isEmpty()) {
+        m_openError = QStringLiteral("no port name");
         return false;
+    }
     m_port.setPortName(trimmed);
     m_port.setBaudRate(QSerialPort::Baud9600);
     m_port.setDataBits(QSerialPort::Data8);
     m_port.setParity(QSerialPort::NoParity);
     m_port.setStopBits(QSerialPort::OneStop);
     m_port.setFlowControl(QSerialPort::NoFlowControl);
+    m_lastErrorText.clear();
     const bool opened = m_port.open(QIODevice::ReadWrite);
+    // onPortError() has already cleared the error the failed open raised.
+    m_openError = opened ? QString() : m_lastErrorText;
     m_port.clearError();
     return opened;
 }
@@ -49,6 +54,11 @@ bool MonitorLink::isOpen() const
 QString MonitorLink::portName() const
 {
     return m_port.portName();
+}
+
+QByteArray MonitorLink::waitingBytes()
+{
+    return m_port.isOpen() ? m_port.peek(m_port.bytesAvailable()) : QByteArray();
 }
 
 void MonitorLink::sendRequest(Mode mode, const QByteArray &frame)
@@ -83,6 +93,7 @@ void MonitorLink::onReplySettled()
     m_port.clear(QSerialPort::Input);
     if (m_reply.isEmpty())
         return;
+    emit replyRead(m_reply);
 
     if (m_mode == Configure) {
         if (IsConfigReply(m_reply)) {
@@ -128,7 +139,10 @@ void MonitorLink::onPortError(QSerialPort::SerialPortError error)
 {
     if (error == QSerialPort::NoError)
         return;
-    if (error == QSerialPort::ResourceError) {
+    m_lastErrorText = m_port.errorString();
+    // A read that fails after the port said it was readable is a hang-up too:
+    // a pseudo-terminal whose other side closed reads end-of-file forever.
+    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
         // The device went away (a closed line, an unplugged adapter): close it
         // after this notification so it cannot keep firing. Requests then time
         // out until the user picks a port again.

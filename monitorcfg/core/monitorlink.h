@@ -29,6 +29,8 @@ public:
     bool openPort(const QString &name);
     bool isOpen() const;
     QString portName() const;
+    // Why the last openPort() failed (empty after a success).
+    QString openErrorText() const { return m_openError; }
 
     // Starts the mode's timer (its tick count is kept), writes the whole
     // frame and discards what was waiting to be read.
@@ -39,10 +41,14 @@ public:
     QByteArray replyBytes() const { return m_reply; }
     int configTicks() const { return m_configTicks; }
     int queryTicks() const { return m_queryTicks; }
+    // Bytes received but not yet taken as a reply (fewer than the threshold).
+    QByteArray waitingBytes();
     bool configWaiting() const { return m_configTimer.isActive(); }
     bool queryWaiting() const { return m_queryTimer.isActive(); }
 
 signals:
+    // Every read taken from the port, before it is judged.
+    void replyRead(const QByteArray &bytes);
     void configAccepted();
     void configFailed();
     void queryAccepted(const QByteArray &reply);
@@ -63,6 +69,8 @@ private:
     // Before any request every byte is read (and dropped) at once.
     int m_threshold = 1;
     QByteArray m_reply;
+    QString m_openError;
+    QString m_lastErrorText;
     int m_configTicks = 0;
     int m_queryTicks = 0;
 };

@@ -1,5 +1,7 @@
 #include "queryreply.h"
 
+#include <QCoreApplication>
+
 namespace {
 
 // Thrown internally when a read would run past the end of the reply.
@@ -90,7 +92,7 @@ QueryReplyResult ReadQueryReply(const QByteArray &reply)
     const QString crlf = QStringLiteral("\r\n");
     ReplyLayout layout;
     try {
-        QString line = QStringLiteral("查询成功！");
+        QString line = QCoreApplication::translate("Report", "查询成功！");
         result.report = line + crlf;
 
         line = QStringLiteral("ID:") + in.text(0, 3) + u'-' + in.text(4, 3);
@@ -104,10 +106,11 @@ QueryReplyResult ReadQueryReply(const QByteArray &reply)
              + layout.octets[2] + u'.' + layout.octets[3];
         result.report += line + crlf;
 
-        line = QStringLiteral("端口号:") + in.text(layout.portStart, 5);
+        line = QCoreApplication::translate("Report", "端口号:") + in.text(layout.portStart, 5);
         result.report += line + crlf;
 
-        line = QStringLiteral("在线时间:") + in.text(layout.portStart + 6, 5) + QStringLiteral("秒(S)");
+        line = QCoreApplication::translate("Report", "在线时间:") + in.text(layout.portStart + 6, 5)
+             + QCoreApplication::translate("Report", "秒(S)");
         result.report += line;
 
         // Refill: each field is emptied, then gets what the reply holds for it.

@@ -20,6 +20,9 @@
 
 namespace {
 
+// Room a button's frame takes from its caption.
+constexpr int kButtonPadding = 12;
+
 const std::array<QString, 8> kStartTexts{
     QStringLiteral("(0-255)"), QStringLiteral("(0-255)"), {}, {}, {}, {}, {}, QStringLiteral("(10-65535)")};
 
@@ -41,7 +44,7 @@ W *Place(QWidget *form, const QString &name, int index = -1)
 Form1::Form1(const QString &preferredPort, QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("接地电阻在线监测仪配置工具"));
+    setWindowTitle(tr("接地电阻在线监测仪配置工具"));
     resize(TwipsToPixels(kFormTwips.width(), logicalDpiX()), TwipsToPixels(kFormTwips.height(), logicalDpiY()));
 
     m_link = new MonitorLink(this);
@@ -63,7 +66,8 @@ void Form1::createControls()
     for (const ControlPlacement &p : FormPlacements()) {
         if (p.caption.isEmpty() || p.name.startsWith(QLatin1String("Command")))
             continue;
-        Place<QLabel>(this, p.name, p.index)->setText(p.caption);
+        QLabel *label = Place<QLabel>(this, p.name, p.index);
+        setCaption(label, p.caption, 0);
     }
 
     m_combo1 = Place<QComboBox>(this, QStringLiteral("Combo1"));
@@ -84,11 +88,20 @@ void Form1::createControls()
     m_text9->setTabChangesFocus(true);
 
     m_command1 = Place<QPushButton>(this, QStringLiteral("Command1"));
-    m_command1->setText(PlacementOf(QStringLiteral("Command1")).caption);
+    setCaption(m_command1, PlacementOf(QStringLiteral("Command1")).caption, kButtonPadding);
     m_command2 = Place<QPushButton>(this, QStringLiteral("Command2"));
-    m_command2->setText(PlacementOf(QStringLiteral("Command2")).caption);
+    setCaption(m_command2, PlacementOf(QStringLiteral("Command2")).caption, kButtonPadding);
     connect(m_command1, &QPushButton::clicked, this, guard([this] { command1Click(); }));
     connect(m_command2, &QPushButton::clicked, this, guard([this] { command2Click(); }));
+}
+
+template <class W>
+void Form1::setCaption(W *widget, const QString &source, int padding)
+{
+    const QString shown = tr(source.toUtf8().constData());
+    widget->setText(shown);
+    if (shown != source)
+        ShrinkFontToFit(widget, shown, padding);
 }
 
 void Form1::setTabOrderChain()
@@ -166,7 +179,7 @@ void Form1::showConfigSuccess()
 
 void Form1::showConfigFailure()
 {
-    setResultText(kConfigFailureText);
+    setResultText(ConfigFailureText());
 }
 
 void Form1::showQueryResult(const QByteArray &reply)
@@ -180,7 +193,7 @@ void Form1::showQueryResult(const QByteArray &reply)
 
 void Form1::showQueryFailure()
 {
-    setResultText(kQueryFailureText);
+    setResultText(QueryFailureText());
 }
 
 void Form1::setResultText(const QString &text)

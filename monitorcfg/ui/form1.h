@@ -32,6 +32,9 @@ protected:
 
 private:
     void createControls();
+    // Shows the translated caption, made to fit where a translation is longer.
+    template <class W>
+    void setCaption(W *widget, const QString &source, int padding);
     void setTabOrderChain();
     void formLoad(const QString &preferredPort);
     void openSelectedPort(const QString &entry);

@@ -2,6 +2,8 @@
 
 #include <QApplication>
 #include <QFontDatabase>
+#include <QFontMetrics>
+#include <QWidget>
 
 QString ResolveFontFamily(const QStringList &wanted)
 {
@@ -52,4 +54,12 @@ QFont FormFont(FormFontKind kind)
         break;
     }
     return font;
+}
+
+void ShrinkFontToFit(QWidget *widget, const QString &text, int padding)
+{
+    QFont font = widget->font();
+    while (font.pointSizeF() > 6 && QFontMetrics(font).horizontalAdvance(text) + padding > widget->width())
+        font.setPointSizeF(font.pointSizeF() - 0.5);
+    widget->setFont(font);
 }

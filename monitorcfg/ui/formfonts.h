@@ -13,3 +13,7 @@
 QString ResolveFontFamily(const QStringList &wanted);
 
 QFont FormFont(FormFontKind kind);
+
+// Makes widget's font smaller until text fits its width less padding: the
+// window's sizes were made for the Chinese captions, not for translations.
+void ShrinkFontToFit(QWidget *widget, const QString &text, int padding);

@@ -15,7 +15,7 @@ struct ControlPlacement
 {
     QString name;      // object name of the control
     int index;         // index within a control array, -1 for none
-    QString caption;   // caption of labels and buttons
+    QString caption;   // caption of labels and buttons, untranslated
     QRect twips;       // left, top, width, height
     FormFontKind font;
 };

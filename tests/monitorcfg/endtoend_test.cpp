@@ -92,14 +92,14 @@ TEST_F(EndToEnd, SilenceFailsBothRequestsAfterAboutOnePointThreeSeconds)
     sim.setBehaviour(MonitorSim::Behaviour::Silent);
     SetFields(*form, kExample);
     Click(*form, "Command1");
-    qint64 ms = MsUntilResult(*form, kConfigFailureText);
+    qint64 ms = MsUntilResult(*form, ConfigFailureText());
     EXPECT_GE(ms, kTimeoutMin);
     EXPECT_LE(ms, kTimeoutMax);
     EXPECT_FALSE(form->link()->configWaiting());
     EXPECT_EQ(form->link()->configTicks(), 0);
 
     Click(*form, "Command2");
-    ms = MsUntilResult(*form, kQueryFailureText);
+    ms = MsUntilResult(*form, QueryFailureText());
     EXPECT_GE(ms, kTimeoutMin);
     EXPECT_LE(ms, kTimeoutMax);
     EXPECT_FALSE(form->link()->queryWaiting());
@@ -109,14 +109,14 @@ TEST_F(EndToEnd, BadQueryReplyFailsAtOnceAndTheTimerStillReportsLater)
 {
     sim.setBehaviour(MonitorSim::Behaviour::Garbage);
     Click(*form, "Command2");
-    const qint64 ms = MsUntilResult(*form, kQueryFailureText);
+    const qint64 ms = MsUntilResult(*form, QueryFailureText());
     ASSERT_GE(ms, 0);
     EXPECT_LT(ms, 1200);
     // Shown by the reply, not by the timeout: the timer is still counting.
     EXPECT_TRUE(form->link()->queryWaiting());
     // The running timer shows the failure again on its 13th tick, then stops.
     ClearResult(*form);
-    EXPECT_GE(MsUntilResult(*form, kQueryFailureText), 0);
+    EXPECT_GE(MsUntilResult(*form, QueryFailureText()), 0);
     EXPECT_FALSE(form->link()->queryWaiting());
 }
 
@@ -128,7 +128,7 @@ TEST_F(EndToEnd, BadConfigureReplyShowsNothingUntilTheTimeout)
     SpinFor(700);
     EXPECT_EQ(ResultText(*form), QString());
     EXPECT_FALSE(form->link()->replyBytes().isEmpty());
-    EXPECT_GE(MsUntilResult(*form, kConfigFailureText), 0);
+    EXPECT_GE(MsUntilResult(*form, ConfigFailureText()), 0);
 }
 
 TEST_F(EndToEnd, RepliesBelowTheThresholdAreNotJudgedAndTimeOut)
@@ -137,7 +137,7 @@ TEST_F(EndToEnd, RepliesBelowTheThresholdAreNotJudgedAndTimeOut)
     sim.setShortLength(5);  // "SET O": one byte short of the configure reply
     SetFields(*form, kExample);
     Click(*form, "Command1");
-    const qint64 ms = MsUntilResult(*form, kConfigFailureText);
+    const qint64 ms = MsUntilResult(*form, ConfigFailureText());
     EXPECT_GE(ms, kTimeoutMin);
     EXPECT_TRUE(form->link()->replyBytes().isEmpty());
 }
@@ -188,7 +188,7 @@ TEST_F(EndToEnd, ASecondClickKeepsCountingFromTheFirst)
     ASSERT_EQ(ResultText(*form), QString());
     Click(*form, "Command1");
     EXPECT_GE(form->link()->configTicks(), 9);
-    const qint64 ms = MsUntilResult(*form, kConfigFailureText);
+    const qint64 ms = MsUntilResult(*form, ConfigFailureText());
     ASSERT_GE(ms, 0);
     EXPECT_LT(ms, 1000);  // about 0.3 s, not another 1.3 s
 }
@@ -201,9 +201,9 @@ TEST_F(EndToEnd, ClosedLineDoesNotCrashAndRequestsTimeOut)
     ASSERT_TRUE(WaitFor([&] { return !sim.isOpen(); }, 2000));
     // The hung-up device is let go rather than left firing notifications.
     EXPECT_TRUE(WaitFor([&] { return !form->link()->isOpen(); }, 1000));
-    EXPECT_GE(MsUntilResult(*form, kConfigFailureText), kTimeoutMin - 200);
+    EXPECT_GE(MsUntilResult(*form, ConfigFailureText()), kTimeoutMin - 200);
     Click(*form, "Command2");
-    EXPECT_GE(MsUntilResult(*form, kQueryFailureText), 0);
+    EXPECT_GE(MsUntilResult(*form, QueryFailureText()), 0);
 }
 
 TEST(EndToEndPortChoice, TypedDevicePathIsOpened)
@@ -230,5 +230,5 @@ TEST(EndToEndPortChoice, NoPortStillTimesOut)
     form.show();
     EXPECT_FALSE(form.link()->isOpen());
     Click(form, "Command1");
-    EXPECT_GE(MsUntilResult(form, kConfigFailureText), kTimeoutMin);
+    EXPECT_GE(MsUntilResult(form, ConfigFailureText()), kTimeoutMin);
 }

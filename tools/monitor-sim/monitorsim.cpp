@@ -70,6 +70,11 @@ bool MonitorSim::start()
         }
     }
     ::fcntl(m_master, F_SETFL, ::fcntl(m_master, F_GETFL) | O_NONBLOCK);
+    // A program started from here (the tool under test) must not inherit the
+    // line's descriptors, or it would keep the line up after a hang-up.
+    ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
+    if (m_slave >= 0)
+        ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &MonitorSim::onReadable);
     return true;
@@ -101,7 +106,7 @@ bool MonitorSim::ParseBehaviour(const QString &name, Behaviour *behaviour)
     static const QList<QPair<QString, Behaviour>> names{
         {QStringLiteral("normal"), Behaviour::Normal}, {QStringLiteral("silent"), Behaviour::Silent},
         {QStringLiteral("garbage"), Behaviour::Garbage}, {QStringLiteral("short"), Behaviour::Short},
-        {QStringLiteral("close"), Behaviour::Close}};
+        {QStringLiteral("close"), Behaviour::Close}, {QStringLiteral("store-wrong"), Behaviour::StoreWrong}};
     for (const auto &entry : names) {
         if (entry.first == name) {
             *behaviour = entry.second;
@@ -118,6 +123,7 @@ void MonitorSim::onReadable()
         const ssize_t n = ::read(m_master, buffer, sizeof buffer);
         if (n > 0) {
             m_pending.append(buffer, n);
+            m_bytesReceived += n;
             continue;
         }
         if (n < 0 && errno == EINTR)
@@ -166,6 +172,7 @@ void MonitorSim::handleCommand(const QByteArray &command)
         break;
     case Behaviour::Normal:
     case Behaviour::Close:
+    case Behaviour::StoreWrong:
         break;
     }
     if (!answer.isEmpty())
@@ -196,6 +203,8 @@ bool MonitorSim::storeConfiguration(const QByteArray &command)
         s.ip[i] = m.captured(3 + i).toLatin1();
     s.port = m.captured(7).toLatin1();
     s.onlineTime = m.captured(8).toLatin1();
+    if (m_behaviour == Behaviour::StoreWrong)
+        s.port = QByteArray::number((s.port.toInt() + 1) % 65536).rightJustified(5, '0');
     m_settings = s;
     return true;
 }

@@ -22,6 +22,7 @@ public:
         Garbage,  // answer every command with bytes that fit no reply rule
         Short,    // answer with only the first shortLength() bytes of the reply
         Close,    // hang up the line on the next command
+        StoreWrong, // acknowledge a configure command but store another report port
     };
 
     explicit MonitorSim(QObject *parent = nullptr);
@@ -37,6 +38,9 @@ public:
     Behaviour behaviour() const { return m_behaviour; }
     void setShortLength(int bytes) { m_shortLength = bytes; }
     int shortLength() const { return m_shortLength; }
+
+    // Every byte the tool has written to the line so far.
+    qint64 bytesReceived() const { return m_bytesReceived; }
 
     MonitorSettings settings() const { return m_settings; }
     void setSettings(const MonitorSettings &settings) { m_settings = settings; }
@@ -67,5 +71,6 @@ private:
     QByteArray m_pending;
     Behaviour m_behaviour = Behaviour::Normal;
     int m_shortLength = 5;
+    qint64 m_bytesReceived = 0;
     MonitorSettings m_settings;
 };

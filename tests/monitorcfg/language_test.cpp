@@ -1,0 +1,120 @@
+// The user-interface language. CTest runs this file twice: with LANG=C.UTF-8
+// every text is the window's Chinese, with LANGUAGE=en it is English. The
+// frames never change with the language.
+#include "form1.h"
+#include "formdriver.h"
+#include "frames.h"
+#include "guard.h"
+#include "messageseam.h"
+#include "testsupport.h"
+#include "uilanguage.h"
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+#include <QProcess>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QXmlStreamReader>
+#include <gtest/gtest.h>
+
+namespace {
+
+bool EnglishExpected()
+{
+    return qEnvironmentVariable("LANGUAGE").startsWith(QLatin1String("en"));
+}
+
+QString Expected(const char *chinese, const char *english)
+{
+    return EnglishExpected() ? QString::fromUtf8(english) : QString::fromUtf8(chinese);
+}
+
+class Language : public ::testing::Test
+{
+protected:
+    // As the program does right after its application object exists.
+    static void SetUpTestSuite() { ASSERT_EQ(InstallUiTranslation(QStringLiteral("monitorcfg")), EnglishExpected()); }
+};
+
+// "context\nsource" -> translation, of every message in a .ts file; an
+// unfinished or empty translation is stored as empty.
+QMap<QString, QString> ReadTs(const QString &path)
+{
+    QMap<QString, QString> entries;
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return entries;
+    QXmlStreamReader xml(&file);
+    QString context, source;
+    while (!xml.atEnd()) {
+        if (xml.readNext() != QXmlStreamReader::StartElement)
+            continue;
+        if (xml.name() == u"name") {
+            context = xml.readElementText();
+        } else if (xml.name() == u"source") {
+            source = xml.readElementText();
+        } else if (xml.name() == u"translation") {
+            const bool finished = xml.attributes().value(QLatin1String("type")).isEmpty();
+            const QString text = xml.readElementText();
+            entries.insert(context + u'\n' + source, finished ? text : QString());
+        }
+    }
+    return entries;
+}
+
+} // namespace
+
+TEST_F(Language, WindowMessageBoxAndResultBox)
+{
+    Form1 form(QStringLiteral("/nonexistent/monitor-port"));
+    form.show();
+    EXPECT_EQ(form.windowTitle(), Expected("接地电阻在线监测仪配置工具", "Grounding Resistance Online Monitor Configuration Tool"));
+    EXPECT_EQ(form.findChild<QPushButton *>("Command1")->text(), Expected("配置", "Configure"));
+
+    // The error report, the tool's one message box.
+    QString shown;
+    const MessageHandler previous = SetMessageHandler([&](const QString &text) { shown = text; });
+    Guarded([] { throw 42; });
+    SetMessageHandler(previous);
+    EXPECT_EQ(shown, Expected("未知错误", "Unknown error"));
+
+    SetFields(form, {"1", "2", "192", "168", "1", "100", "5000", "60"});
+    const QByteArray frame = BuildConfigFrame(form.fields());
+    EXPECT_TRUE(frame.startsWith("dst=001-002,192.168.1.100,05000,00060\r\n"));
+    Click(form, "Command1");  // no port: the request times out
+    EXPECT_GE(MsUntilResult(form, Expected("配置失败！", "Configuration failed!")), 0) << ResultText(form).toStdString();
+    EXPECT_EQ(ConfigReport(form.fields()).section(QStringLiteral("\r\n"), 3),
+              Expected("端口号:5000\r\n在线时间:60秒(S)", "Port:5000\r\nOnline time:60 s"));
+}
+
+TEST_F(Language, CommandLineMessages)
+{
+    QProcess tool;
+    tool.start(QStringLiteral(MONITORCFG_PATH), {"--port", "/nonexistent/monitor-port", "--query"});
+    ASSERT_TRUE(tool.waitForFinished(10000));
+    EXPECT_EQ(tool.exitCode(), 3);
+    EXPECT_TRUE(QString::fromUtf8(tool.readAllStandardError())
+                    .startsWith(Expected("无法打开串口 /nonexistent/monitor-port：", "Cannot open the serial port /nonexistent/monitor-port: ")));
+}
+
+// Every text the sources mark for translation has a finished English one.
+TEST(Translations, EveryTextIsTranslated)
+{
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString current = dir.filePath(QStringLiteral("current.ts"));
+    QProcess lupdate;
+    lupdate.start(QStringLiteral(LUPDATE_PATH), {"-silent", "-locations", "none", "-source-language", "zh_CN",
+                                                 QStringLiteral(MONITORCFG_SOURCE_DIR), "-ts", current});
+    ASSERT_TRUE(lupdate.waitForFinished(60000));
+    ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAllStandardError().toStdString();
+
+    const QMap<QString, QString> marked = ReadTs(current);
+    const QMap<QString, QString> shipped = ReadTs(QStringLiteral(MONITORCFG_SOURCE_DIR "/translations/monitorcfg_en.ts"));
+    ASSERT_FALSE(marked.isEmpty());
+    for (auto it = marked.cbegin(); it != marked.cend(); ++it)
+        EXPECT_FALSE(shipped.value(it.key()).isEmpty()) << "not translated: " << it.key().toStdString();
+    for (auto it = shipped.cbegin(); it != shipped.cend(); ++it)
+        EXPECT_FALSE(it.value().isEmpty()) << "unfinished: " << it.key().toStdString();
+}
