@@ -44,7 +44,8 @@ QString HelpText(const QCommandLineParser &parser)
     text.replace(QLatin1String("<executable_name>"), QLatin1String(ProgramName));
     text += QStringLiteral(
         "\nWithout options the workbench window opens; the scripts are those listed in\n"
-        "project.txt in the current directory.\n"
+        "project.txt in the current directory. The window is in Chinese, or in English\n"
+        "when the UI language is English (LANGUAGE=en or LANG=en_US.UTF-8).\n"
         "\nExit status:\n"
         "  0  normal end (also after --help and --version)\n"
         "  2  invalid command line\n");
