@@ -23,17 +23,17 @@
 
 namespace {
 
-const QString NotConnectedLine = QStringLiteral("发送失败，连接已断开");
+QString NotConnectedLine() { return TFrmData::tr("发送失败，连接已断开"); }
 
 // "hh:mm:ss 发送数据：{31 32 33 }123[10次]" (the hex form only in hex mode).
 QString SentLine(const QByteArray &block, bool hexMode, const QString &countText)
 {
     QString line = LogClockText()
-        + QStringLiteral(" 发送数据：");
+        + TFrmData::tr(" 发送数据：");
     if (hexMode)
         line += HexDisplayForm(block);
     line += BytesForDisplay(block);
-    line += QLatin1Char('[') + countText + QStringLiteral("次]");
+    line += TFrmData::tr("[%1次]").arg(countText);
     return line;
 }
 
@@ -56,7 +56,7 @@ void TFrmData::SendData(const QByteArray &block)
     if (!r)
         return;
     if (r->state == 0) {
-        AppendLine(NotConnectedLine);
+        AppendLine(NotConnectedLine());
         return;
     }
     const QString &kind = r->kind;
@@ -65,7 +65,7 @@ void TFrmData::SendData(const QByteArray &block)
         // (its disconnect notification not yet handled): nothing was sent.
         auto *socket = qobject_cast<QTcpSocket *>(r->component.data());
         if (!socket || socket->state() != QAbstractSocket::ConnectedState) {
-            AppendLine(NotConnectedLine);
+            AppendLine(NotConnectedLine());
             return;
         }
         // May process events: this window may be gone when it returns.

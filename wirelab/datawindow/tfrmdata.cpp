@@ -32,7 +32,7 @@ const QColor Cream(255, 251, 240);
 
 QString SendGroupCaption(bool hex)
 {
-    return hex ? QStringLiteral("数据发送窗口[HEX模式]") : QStringLiteral("数据发送窗口(文本模式)");
+    return hex ? TFrmData::tr("数据发送窗口[HEX模式]") : TFrmData::tr("数据发送窗口(文本模式)");
 }
 
 void Paint(QWidget *w, const QColor &color)
@@ -107,7 +107,7 @@ void TFrmData::buildUi()
     root->setSpacing(0);
 
     // Status area
-    GroupBox1 = Named(new QGroupBox(QStringLiteral("Socket状态"), this), "GroupBox1");
+    GroupBox1 = Named(new QGroupBox(tr("Socket状态"), this), "GroupBox1");
     GroupBox1->setFixedHeight(81);
     Paint(GroupBox1, Cream);
     auto *status = new QHBoxLayout(GroupBox1);
@@ -148,7 +148,7 @@ void TFrmData::buildUi()
     m_rowsLayout->setContentsMargins(0, 0, 0, 0);
     m_rowsLayout->setSpacing(0);
     panel4Layout->addLayout(m_rowsLayout);
-    GroupBox3 = Named(new QGroupBox(QStringLiteral("数据接收及提示窗口"), Panel4), "GroupBox3");
+    GroupBox3 = Named(new QGroupBox(tr("数据接收及提示窗口"), Panel4), "GroupBox3");
     Paint(GroupBox3, Cream);
     auto *recvLayout = new QVBoxLayout(GroupBox3);
     recvLayout->setContentsMargins(2, 2, 2, 2);
@@ -176,20 +176,20 @@ void TFrmData::buildUi()
     Paint(panel6, Cream);
     auto *col = new QVBoxLayout(panel6);
     col->setContentsMargins(2, 0, 2, 0);
-    Button_11 = Named(new QPushButton(QStringLiteral("发送数据"), panel6), "Button_11");
+    Button_11 = Named(new QPushButton(tr("发送数据"), panel6), "Button_11");
     col->addWidget(Button_11);
-    col->addWidget(Named(new QLabel(QStringLiteral("重复发送次数"), panel6), "Label7"));
+    col->addWidget(Named(new QLabel(tr("重复发送次数"), panel6), "Label7"));
     ComboBox2 = Named(new QComboBox(panel6), "ComboBox2");
     ComboBox2->setEditable(true);
     ComboBox2->addItems({QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("100"),
                          QStringLiteral("1000"), QStringLiteral("10000")});
     ComboBox2->setCurrentText(QStringLiteral("1"));
     col->addWidget(ComboBox2);
-    col->addWidget(Named(new QLabel(QStringLiteral("间隔(ms)"), panel6), "Label8"));
+    col->addWidget(Named(new QLabel(tr("间隔(ms)"), panel6), "Label8"));
     Edit_time = Named(new QLineEdit(QStringLiteral("100"), panel6), "Edit_time");
     col->addWidget(Edit_time);
-    suiButton1 = Named(new QPushButton(QStringLiteral("定时发送"), panel6), "suiButton1");
-    suiButton2 = Named(new QPushButton(QStringLiteral("停止定时发送"), panel6), "suiButton2");
+    suiButton1 = Named(new QPushButton(tr("定时发送"), panel6), "suiButton1");
+    suiButton2 = Named(new QPushButton(tr("停止定时发送"), panel6), "suiButton2");
     col->addWidget(suiButton1);
     col->addWidget(suiButton2);
     col->addStretch();
@@ -208,8 +208,8 @@ void TFrmData::buildUi()
     auto *groupBox8 = Named(new QWidget(GroupBox2), "GroupBox8");
     groupBox8->setFixedHeight(42);
     auto *bottom = new QHBoxLayout(groupBox8);
-    CheckBox2 = Named(new QCheckBox(QStringLiteral("十六进制格式"), groupBox8), "CheckBox2");
-    Button_2 = Named(new QPushButton(QStringLiteral("统计清零"), groupBox8), "Button_2");
+    CheckBox2 = Named(new QCheckBox(tr("十六进制格式"), groupBox8), "CheckBox2");
+    Button_2 = Named(new QPushButton(tr("统计清零"), groupBox8), "Button_2");
     bottom->addWidget(CheckBox2);
     bottom->addStretch();
     bottom->addWidget(Button_2);
@@ -282,9 +282,9 @@ void TFrmData::RefreshStatus()
             Label1->setText(off);
     };
     auto peerLabels = [&] {
-        Label3->setText(QStringLiteral("对方IP:") + r->remoteHost);
-        Label4->setText(QStringLiteral("对方端口:") + QString::number(r->remotePort));
-        Label6->setText(QStringLiteral("本地端口:") + QString::number(r->localPort));
+        Label3->setText(tr("对方IP:%1").arg(r->remoteHost));
+        Label4->setText(tr("对方端口:%1").arg(r->remotePort));
+        Label6->setText(tr("本地端口:%1").arg(r->localPort));
     };
     auto tcpButtons = [&] {
         Button_5->setEnabled(r->state != 1);
@@ -296,25 +296,25 @@ void TFrmData::RefreshStatus()
     };
 
     if (kind == Kind::TcpServer) {
-        stateText(QStringLiteral("已启动"), QStringLiteral("已停止"));
+        stateText(tr("已启动"), tr("已停止"));
         Label3->clear();
         Label4->clear();
-        Label6->setText(QStringLiteral("本地端口:") + QString::number(r->localPort));
-        Button_5->setText(QStringLiteral("启动监听"));
-        Button_6->setText(QStringLiteral("停止监听"));
+        Label6->setText(tr("本地端口:%1").arg(r->localPort));
+        Button_5->setText(tr("启动监听"));
+        Button_6->setText(tr("停止监听"));
         show5 = show6 = true;
         tcpButtons();
     } else if (kind == Kind::TcpServerClient) {
-        stateText(QStringLiteral("已连接"), QStringLiteral("已断开"));
+        stateText(tr("已连接"), tr("已断开"));
         peerLabels();
-        Button_6->setText(QStringLiteral("断开"));
+        Button_6->setText(tr("断开"));
         show6 = true;
         tcpButtons();
     } else if (kind == Kind::TcpClient) {
-        stateText(QStringLiteral("已连接"), QStringLiteral("已断开"));
+        stateText(tr("已连接"), tr("已断开"));
         peerLabels();
-        Button_5->setText(QStringLiteral("连接"));
-        Button_6->setText(QStringLiteral("断开"));
+        Button_5->setText(tr("连接"));
+        Button_6->setText(tr("断开"));
         show5 = show6 = true;
         tcpButtons();
     } else if (kind == Kind::UdpClient || kind == Kind::UdpServer) {
@@ -322,8 +322,8 @@ void TFrmData::RefreshStatus()
         peerLabels();
     } else if (kind == Kind::UdpGroup) {
         Label1->clear();
-        Label3->setText(QStringLiteral("组播地址:") + r->localAddress);
-        Label4->setText(QStringLiteral("组播端口:") + QString::number(r->localPort));
+        Label3->setText(tr("组播地址:%1").arg(r->localAddress));
+        Label4->setText(tr("组播端口:%1").arg(r->localPort));
         Label6->clear();
     }
     Button_5->setVisible(show5);
@@ -340,8 +340,7 @@ void TFrmData::AppendLine(const QString &line)
 
 void TFrmData::WriteCounterText()
 {
-    m_counterText = QStringLiteral("收：") + QString::number(RecvCount) + QStringLiteral("字节，发:")
-        + QString::number(SentCount) + QStringLiteral("字节");
+    m_counterText = tr("收：%1字节，发:%2字节").arg(QString::number(RecvCount), QString::number(SentCount));
     if (hasUi() && !m_counterTimer->isActive())
         m_counterTimer->start();
 }

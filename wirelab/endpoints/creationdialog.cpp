@@ -26,9 +26,9 @@ CreationDialog::CreationDialog(const QString &caption, QWidget *parent)
     outer->addSpacing(8);
 
     auto *buttons = new QHBoxLayout;
-    Button1 = new QPushButton(QStringLiteral("确定"), this);
+    Button1 = new QPushButton(tr("确定"), this);
     Button1->setObjectName(QStringLiteral("Button1"));
-    Button2 = new QPushButton(QStringLiteral("取消"), this);
+    Button2 = new QPushButton(tr("取消"), this);
     Button2->setObjectName(QStringLiteral("Button2"));
     buttons->addStretch();
     buttons->addWidget(Button1);

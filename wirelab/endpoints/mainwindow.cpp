@@ -1,5 +1,6 @@
 #include "mainwindow.h"
 
+#include "appversion.h"
 #include "common/guard.h"
 #include "common/scriptoutput.h"
 #include "datawindow/logpane.h"
@@ -48,7 +49,7 @@ TForm1::TForm1(const QString &projectFile, QWidget *parent)
     : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
-    setWindowTitle(QStringLiteral("TCP/UDP Socket 调试工具"));
+    setWindowTitle(tr("TCP/UDP Socket 调试工具"));
     setMinimumSize(125, 50);
     setMaximumSize(1024, 734);
     resize(930, 715);
@@ -95,11 +96,11 @@ void TForm1::buildUi()
         b->setObjectName(QLatin1String(name));
         return b;
     };
-    Button1 = makeButton("Button1", QStringLiteral("创建"));
-    Button2 = makeButton("Button2", QStringLiteral("删除"));
-    Button5 = makeButton("Button5", QStringLiteral("启动"));
-    Button6 = makeButton("Button6", QStringLiteral("停止 "));
-    Button8 = makeButton("Button8", QStringLiteral("退出"));
+    Button1 = makeButton("Button1", tr("创建"));
+    Button2 = makeButton("Button2", tr("删除"));
+    Button5 = makeButton("Button5", tr("启动"));
+    Button6 = makeButton("Button6", tr("停止 "));
+    Button8 = makeButton("Button8", tr("退出"));
     ScriptOutputButton = makeButton("ScriptOutputButton", tr("脚本输出"));
     ScriptOutputButton->setFocusPolicy(Qt::NoFocus);
     ScriptOutputButton->hide();  // until there is something to show
@@ -120,7 +121,7 @@ void TForm1::buildUi()
     Panel2->setObjectName(QStringLiteral("Panel2"));
     auto *left = new QVBoxLayout(Panel2);
     left->setContentsMargins(0, 0, 0, 0);
-    LoadingLabel = new QLabel(QStringLiteral("加载中..."), Panel2);
+    LoadingLabel = new QLabel(tr("加载中..."), Panel2);
     LoadingLabel->setObjectName(QStringLiteral("Panel2Caption"));
     LoadingLabel->setAlignment(Qt::AlignCenter);
     LoadingLabel->hide();
@@ -227,11 +228,11 @@ void TForm1::buildWelcomePanel()
     QFont slogan;
     slogan.setBold(true);
     slogan.setPixelSize(24);
-    auto *sloganLabel = new QLabel(QStringLiteral("看见每一个字节，脚本驱动每一个连接"), Panel3);
+    auto *sloganLabel = new QLabel(tr("看见每一个字节，脚本驱动每一个连接"), Panel3);
     sloganLabel->setFont(slogan);
     sloganLabel->setAlignment(Qt::AlignCenter);
     layout->addWidget(sloganLabel);
-    suiButton1 = new QPushButton(QStringLiteral("进入软件"), Panel3);
+    suiButton1 = new QPushButton(tr("进入软件"), Panel3);
     suiButton1->setObjectName(QStringLiteral("suiButton1"));
     suiButton1->setMinimumSize(160, 40);
     auto *enterRow = new QHBoxLayout;
@@ -240,9 +241,12 @@ void TForm1::buildWelcomePanel()
     enterRow->addStretch();
     layout->addLayout(enterRow);
     layout->addStretch();
-    auto *contact = new QLabel(QStringLiteral("wirelab — TCP/UDP 调试与脚本工作台"), Panel3);
+    auto *contact = new QLabel(tr("wirelab — TCP/UDP 调试与脚本工作台"), Panel3);
     contact->setAlignment(Qt::AlignCenter);
     layout->addWidget(contact);
+    auto *version = new QLabel(tr("版本 %1").arg(QLatin1String(APP_VERSION)), Panel3);
+    version->setAlignment(Qt::AlignCenter);
+    layout->addWidget(version);
 }
 
 bool TForm1::welcomeVisible() const

@@ -6,11 +6,11 @@
 #include <QLineEdit>
 
 TfrmNewClientSock::TfrmNewClientSock(QWidget *parent)
-    : CreationDialog(QStringLiteral("创建TCP Client"), parent)
+    : CreationDialog(tr("创建TCP Client"), parent)
 {
     setObjectName(QStringLiteral("frmNewClientSock"));
-    Edit1 = addBox("Label1", QStringLiteral("对方IP:    "), "Edit1", QStringLiteral("127.0.0.1"));
-    Edit2 = addBox("Label2", QStringLiteral("对方端口:  "), "Edit2", QStringLiteral("60000"));
+    Edit1 = addBox("Label1", tr("对方IP:    "), "Edit1", QStringLiteral("127.0.0.1"));
+    Edit2 = addBox("Label2", tr("对方端口:  "), "Edit2", QStringLiteral("60000"));
 }
 
 void TfrmNewClientSock::OkClick()

@@ -5,11 +5,11 @@
 #include <QLineEdit>
 
 TfrmNewGroupSock::TfrmNewGroupSock(QWidget *parent)
-    : CreationDialog(QStringLiteral("创建UDP组播"), parent)
+    : CreationDialog(tr("创建UDP组播"), parent)
 {
     setObjectName(QStringLiteral("frmNewGroupSock"));
-    Edit1 = addBox("Label1", QStringLiteral("组播地址:  "), "Edit1", QStringLiteral("224.1.1.1"));
-    Edit2 = addBox("Label2", QStringLiteral("组播端口: "), "Edit2", QStringLiteral("65000"));
+    Edit1 = addBox("Label1", tr("组播地址:  "), "Edit1", QStringLiteral("224.1.1.1"));
+    Edit2 = addBox("Label2", tr("组播端口: "), "Edit2", QStringLiteral("65000"));
 }
 
 void TfrmNewGroupSock::OkClick()

@@ -5,10 +5,10 @@
 #include <QLineEdit>
 
 TfrmNewServerSock::TfrmNewServerSock(QWidget *parent)
-    : CreationDialog(QStringLiteral("创建TCP Server"), parent)
+    : CreationDialog(tr("创建TCP Server"), parent)
 {
     setObjectName(QStringLiteral("frmNewServerSock"));
-    Edit1 = addBox("Label1", QStringLiteral("监听端口:  "), "Edit1", QStringLiteral("60000"));
+    Edit1 = addBox("Label1", tr("监听端口:  "), "Edit1", QStringLiteral("60000"));
 }
 
 void TfrmNewServerSock::OkClick()

@@ -7,17 +7,17 @@
 #include <QLineEdit>
 
 TfrmNewUDPServer::TfrmNewUDPServer(QWidget *parent)
-    : CreationDialog(QStringLiteral("创建UDP Server"), parent)
+    : CreationDialog(tr("创建UDP Server"), parent)
 {
     setObjectName(QStringLiteral("frmNewUDPServer"));
-    Edit1 = addBox("Label1", QStringLiteral("本地端口    "), "Edit1", QStringLiteral("60000"));
+    Edit1 = addBox("Label1", tr("本地端口    "), "Edit1", QStringLiteral("60000"));
 }
 
 void TfrmNewUDPServer::OkClick()
 {
     LocalPort = StrToInt(Edit1->text());
     if (!PortProbe(LocalPort)) {
-        UiSeam::showMessage(this, QStringLiteral("本地端口已被占用，请重新选择本地端口号"));
+        UiSeam::showMessage(this, tr("本地端口已被占用，请重新选择本地端口号"));
         return;
     }
     accept();

@@ -10,16 +10,16 @@
 #include <QPushButton>
 
 TfrmNewUdpSock::TfrmNewUdpSock(QWidget *parent)
-    : CreationDialog(QStringLiteral("创建UDP Client"), parent)
+    : CreationDialog(tr("创建UDP Client"), parent)
 {
     setObjectName(QStringLiteral("frmNewUdpSock"));
-    Edit1 = addBox("Label1", QStringLiteral("对方IP   "), "Edit1", QStringLiteral("127.0.0.1"));
-    Button3 = new QPushButton(QStringLiteral("广播地址"), this);
+    Edit1 = addBox("Label1", tr("对方IP   "), "Edit1", QStringLiteral("127.0.0.1"));
+    Button3 = new QPushButton(tr("广播地址"), this);
     Button3->setObjectName(QStringLiteral("Button3"));
     Button3->setAutoDefault(false);
     addBelow(Button3);
-    Edit2 = addBox("Label2", QStringLiteral("对方端口  "), "Edit2", QStringLiteral("60000"));
-    Edit3 = addBox("Label3", QStringLiteral("本地端口    "), "Edit3", QStringLiteral("10000"));
+    Edit2 = addBox("Label2", tr("对方端口  "), "Edit2", QStringLiteral("60000"));
+    Edit3 = addBox("Label3", tr("本地端口    "), "Edit3", QStringLiteral("10000"));
     connect(Button3, &QPushButton::clicked, this, guard([this] { Button3Click(); }));
 }
 
@@ -29,7 +29,7 @@ void TfrmNewUdpSock::OkClick()
     RemotePort = StrToInt(Edit2->text());
     LocalPort = StrToInt(Edit3->text());
     if (!PortProbe(LocalPort)) {
-        UiSeam::showMessage(this, QStringLiteral("本地端口已被占用，请重新选择本地端口号"));
+        UiSeam::showMessage(this, tr("本地端口已被占用，请重新选择本地端口号"));
         return;
     }
     accept();
@@ -45,6 +45,6 @@ void TfrmNewUdpSock::Button3Click()
     bool warn = false;
     const QString broadcast = BroadcastAddress(SystemAdapters(), &warn);
     if (warn)
-        UiSeam::showMessage(this, QStringLiteral("请检查本机网络连接是否正常"));
+        UiSeam::showMessage(this, tr("请检查本机网络连接是否正常"));
     Edit1->setText(broadcast);
 }

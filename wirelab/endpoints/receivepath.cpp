@@ -6,6 +6,7 @@
 #include "tmysocket.h"
 #include "workbench.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 namespace ReceivePath {
@@ -13,7 +14,7 @@ namespace ReceivePath {
 QString ReceivedLine(const QByteArray &data, bool hexMode)
 {
     QString line = LogClockText()
-        + QStringLiteral(" 收到数据：");
+        + QCoreApplication::translate("ReceivePath", " 收到数据：");
     if (hexMode)
         line += HexDisplayForm(data);
     line += BytesForDisplay(data);

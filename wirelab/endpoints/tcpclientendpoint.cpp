@@ -10,6 +10,7 @@
 #include "tmysocket.h"
 #include "workbench.h"
 
+#include <QCoreApplication>
 #include <QHostAddress>
 #include <QMetaObject>
 #include <QPointer>
@@ -181,13 +182,13 @@ void Open(Workbench &, TMySocket *record)
 {
     QTcpSocket *socket = SocketOf(record);
     if (!socket)
-        throw WireError(QStringLiteral("连接失败!"));
+        throw WireError(QCoreApplication::translate("TcpClientEndpoint", "连接失败!"));
     // Already connecting or connected: opening again changes nothing.
     if (socket->state() != QAbstractSocket::UnconnectedState)
         return;
     if (record->remoteHost.trimmed().isEmpty() || record->remotePort < 0
         || record->remotePort > 65535)
-        throw WireError(QStringLiteral("连接失败!"));
+        throw WireError(QCoreApplication::translate("TcpClientEndpoint", "连接失败!"));
     // IPv4 only, so peer addresses are always plain dotted IPv4; a host name
     // is resolved by Qt off the GUI thread and a failed lookup is just
     // another silent connect failure.
@@ -202,7 +203,7 @@ void ConnectButton(Workbench &wb, TMySocket *record)
     try {
         Open(wb, record);
     } catch (const WireError &) {
-        UiSeam::showMessage(wb.mainWindow(), QStringLiteral("连接失败!"));
+        UiSeam::showMessage(wb.mainWindow(), QCoreApplication::translate("TcpClientEndpoint", "连接失败!"));
         return;
     }
     if (QTcpSocket *socket = SocketOf(record))

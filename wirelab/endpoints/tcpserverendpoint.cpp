@@ -12,6 +12,7 @@
 #include "tmysocket.h"
 #include "workbench.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QHostAddress>
 #include <QPlainTextEdit>
@@ -199,8 +200,8 @@ void ClientError(Connection &c, QAbstractSocket::SocketError error)
     if (!c.server || !c.server->window)
         return;
     c.server->window->ensureUi();
-    c.server->window->Memo3->appendPlainText(CreationTimeText() + QStringLiteral("Client Socket异常,代码=")
-                                             + QString::number(int(error)));
+    c.server->window->Memo3->appendPlainText(CreationTimeText()
+        + QCoreApplication::translate("TcpServerEndpoint", "Client Socket异常,代码=%1").arg(int(error)));
 }
 
 void ReadAll(Workbench &wb, const std::shared_ptr<Connection> &c)
@@ -468,7 +469,8 @@ TMySocket *Create(Workbench &wb, int port, QTreeWidgetItem *root)
         r->state = 1;
         wb.SetStateImage(r, ImgListening);
     } else {
-        UiSeam::showMessage(wb.mainWindow(), QStringLiteral("该端口已被占用,监听未启动!"));
+        UiSeam::showMessage(wb.mainWindow(),
+                            QCoreApplication::translate("TcpServerEndpoint", "该端口已被占用,监听未启动!"));
     }
 
     TFrmData *window = wb.CreateDataWindow(r);
@@ -485,7 +487,8 @@ void StartListening(Workbench &wb, TMySocket *server)
         wb.SetStateImage(server, ImgListening);
         server->state = 1;
     } else {
-        UiSeam::showMessage(wb.mainWindow(), QStringLiteral("Socket端口已经被占用!"));
+        UiSeam::showMessage(wb.mainWindow(),
+                            QCoreApplication::translate("TcpServerEndpoint", "Socket端口已经被占用!"));
     }
     if (server->window)
         server->window->RefreshStatus();

@@ -9,6 +9,7 @@
 #include "udp/groupsocket.h"
 #include "workbench.h"
 
+#include <QCoreApplication>
 #include <QPointer>
 
 #include <cerrno>
@@ -22,26 +23,28 @@ namespace {
 struct FailureTexts
 {
     QString startUp;  // socket layer start-up (cannot fail on this platform)
-    QString socket;   // follows the error number directly
+    QString socket;   // %1 is the error number
     QString bind;
     QString join;
 };
 
-const FailureTexts &TextsFor(Path path)
+// Built on each use, in the language of the moment.
+FailureTexts TextsFor(Path path)
 {
-    static const FailureTexts dialog{
+    if (path == Path::Dialog) {
+        return {
+            QStringLiteral("StartUp Error!"),
+            QCoreApplication::translate("UdpGroupEndpoint", "%1  Socket创建失败"),
+            QStringLiteral("bind fail"),
+            QCoreApplication::translate("UdpGroupEndpoint", "无法进行UDP组播"),
+        };
+    }
+    return {
         QStringLiteral("StartUp Error!"),
-        QStringLiteral("  Socket创建失败"),
-        QStringLiteral("bind fail"),
-        QStringLiteral("无法进行UDP组播"),
-    };
-    static const FailureTexts paramLine{
-        QStringLiteral("StartUp Error!"),
-        QStringLiteral("Udp group Socket创建失败"),
+        QCoreApplication::translate("UdpGroupEndpoint", "%1Udp group Socket创建失败"),
         QStringLiteral("udp group bind fail"),
-        QStringLiteral("无法进行UDP组播"),
+        QCoreApplication::translate("UdpGroupEndpoint", "无法进行UDP组播"),
     };
-    return path == Path::Dialog ? dialog : paramLine;
 }
 
 const QString SendFail = QStringLiteral("send fail");
@@ -69,7 +72,7 @@ void GroupRead(Workbench &wb, GroupSocket *socket, TFrmData *window)
 TMySocket *Create(Workbench &wb, const QString &groupAddress, int port, QTreeWidgetItem *root,
                   Path path)
 {
-    const FailureTexts &texts = TextsFor(path);
+    const FailureTexts texts = TextsFor(path);
     auto record = std::make_unique<TMySocket>();
     record->kind = Kind::UdpGroup;
     record->created = CreationTimeText();
@@ -85,7 +88,7 @@ TMySocket *Create(Workbench &wb, const QString &groupAddress, int port, QTreeWid
     // Each failure is shown and creation goes on; a socket that could not be
     // made lets the later steps fail and show their messages too.
     if (const int error = socket->create())
-        Show(wb, QString::number(error) + texts.socket);
+        Show(wb, texts.socket.arg(error));
 
     record->groupPort = port;
     if (alive) {

@@ -1,0 +1,308 @@
+<?xml version="1.0" encoding="utf-8"?>
+<!DOCTYPE TS>
+<TS version="2.1" language="en_US">
+<context>
+    <name>CreationDialog</name>
+    <message>
+        <source>确定</source>
+        <translation>OK</translation>
+    </message>
+    <message>
+        <source>取消</source>
+        <translation>Cancel</translation>
+    </message>
+</context>
+<context>
+    <name>ReceivePath</name>
+    <message>
+        <source> 收到数据：</source>
+        <translation> Received: </translation>
+    </message>
+</context>
+<context>
+    <name>TForm1</name>
+    <message>
+        <source>TCP/UDP Socket 调试工具</source>
+        <translation>TCP/UDP Socket Debugging Tool</translation>
+    </message>
+    <message>
+        <source>创建</source>
+        <translation>Create</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>启动</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止 </source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>加载中...</source>
+        <translation>Loading...</translation>
+    </message>
+    <message>
+        <source>看见每一个字节，脚本驱动每一个连接</source>
+        <translation>See every byte, script every connection</translation>
+    </message>
+    <message>
+        <source>进入软件</source>
+        <translation>Enter</translation>
+    </message>
+    <message>
+        <source>wirelab — TCP/UDP 调试与脚本工作台</source>
+        <translation>wirelab — TCP/UDP debugging and scripting workbench</translation>
+    </message>
+    <message>
+        <source>版本 %1</source>
+        <translation>Version %1</translation>
+    </message>
+</context>
+<context>
+    <name>TFrmData</name>
+    <message>
+        <source>发送失败，连接已断开</source>
+        <translation>Send failed: not connected</translation>
+    </message>
+    <message>
+        <source> 发送数据：</source>
+        <translation> Sent: </translation>
+    </message>
+    <message>
+        <source>[%1次]</source>
+        <translation>[%1x]</translation>
+    </message>
+    <message>
+        <source>数据发送窗口[HEX模式]</source>
+        <translation>Send [HEX mode]</translation>
+    </message>
+    <message>
+        <source>数据发送窗口(文本模式)</source>
+        <translation>Send (text mode)</translation>
+    </message>
+    <message>
+        <source>Socket状态</source>
+        <translation>Socket state</translation>
+    </message>
+    <message>
+        <source>数据接收及提示窗口</source>
+        <translation>Received data and notices</translation>
+    </message>
+    <message>
+        <source>发送数据</source>
+        <translation>Send</translation>
+    </message>
+    <message>
+        <source>重复发送次数</source>
+        <translation>Repeat count</translation>
+    </message>
+    <message>
+        <source>间隔(ms)</source>
+        <translation>Interval (ms)</translation>
+    </message>
+    <message>
+        <source>定时发送</source>
+        <translation>Timed send</translation>
+    </message>
+    <message>
+        <source>停止定时发送</source>
+        <translation>Stop timed send</translation>
+    </message>
+    <message>
+        <source>十六进制格式</source>
+        <translation>Hexadecimal</translation>
+    </message>
+    <message>
+        <source>统计清零</source>
+        <translation>Reset counters</translation>
+    </message>
+    <message>
+        <source>对方IP:%1</source>
+        <translation>Peer IP: %1</translation>
+    </message>
+    <message>
+        <source>对方端口:%1</source>
+        <translation>Peer port: %1</translation>
+    </message>
+    <message>
+        <source>本地端口:%1</source>
+        <translation>Local port: %1</translation>
+    </message>
+    <message>
+        <source>已启动</source>
+        <translation>Listening</translation>
+    </message>
+    <message>
+        <source>已停止</source>
+        <translation>Stopped</translation>
+    </message>
+    <message>
+        <source>启动监听</source>
+        <translation>Start listening</translation>
+    </message>
+    <message>
+        <source>停止监听</source>
+        <translation>Stop listening</translation>
+    </message>
+    <message>
+        <source>已连接</source>
+        <translation>Connected</translation>
+    </message>
+    <message>
+        <source>已断开</source>
+        <translation>Disconnected</translation>
+    </message>
+    <message>
+        <source>断开</source>
+        <translation>Disconnect</translation>
+    </message>
+    <message>
+        <source>连接</source>
+        <translation>Connect</translation>
+    </message>
+    <message>
+        <source>组播地址:%1</source>
+        <translation>Group address: %1</translation>
+    </message>
+    <message>
+        <source>组播端口:%1</source>
+        <translation>Group port: %1</translation>
+    </message>
+    <message>
+        <source>收：%1字节，发:%2字节</source>
+        <translation>Rx %1 B, Tx %2 B</translation>
+    </message>
+</context>
+<context>
+    <name>TcpClientEndpoint</name>
+    <message>
+        <source>连接失败!</source>
+        <translation>Connection failed!</translation>
+    </message>
+</context>
+<context>
+    <name>TcpServerEndpoint</name>
+    <message>
+        <source>Client Socket异常,代码=%1</source>
+        <translation>Client socket error, code=%1</translation>
+    </message>
+    <message>
+        <source>该端口已被占用,监听未启动!</source>
+        <translation>The port is in use; listening has not started!</translation>
+    </message>
+    <message>
+        <source>Socket端口已经被占用!</source>
+        <translation>The socket port is already in use!</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmNewClientSock</name>
+    <message>
+        <source>创建TCP Client</source>
+        <translation>New TCP Client</translation>
+    </message>
+    <message>
+        <source>对方IP:    </source>
+        <translation>Peer IP:</translation>
+    </message>
+    <message>
+        <source>对方端口:  </source>
+        <translation>Peer port:</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmNewGroupSock</name>
+    <message>
+        <source>创建UDP组播</source>
+        <translation>New UDP Group</translation>
+    </message>
+    <message>
+        <source>组播地址:  </source>
+        <translation>Group address:</translation>
+    </message>
+    <message>
+        <source>组播端口: </source>
+        <translation>Group port:</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmNewServerSock</name>
+    <message>
+        <source>创建TCP Server</source>
+        <translation>New TCP Server</translation>
+    </message>
+    <message>
+        <source>监听端口:  </source>
+        <translation>Listening port:</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmNewUDPServer</name>
+    <message>
+        <source>创建UDP Server</source>
+        <translation>New UDP Server</translation>
+    </message>
+    <message>
+        <source>本地端口    </source>
+        <translation>Local port</translation>
+    </message>
+    <message>
+        <source>本地端口已被占用，请重新选择本地端口号</source>
+        <translation>The local port is in use; please choose another local port.</translation>
+    </message>
+</context>
+<context>
+    <name>TfrmNewUdpSock</name>
+    <message>
+        <source>创建UDP Client</source>
+        <translation>New UDP Client</translation>
+    </message>
+    <message>
+        <source>对方IP   </source>
+        <translation>Peer IP</translation>
+    </message>
+    <message>
+        <source>广播地址</source>
+        <translation>Broadcast address</translation>
+    </message>
+    <message>
+        <source>对方端口  </source>
+        <translation>Peer port</translation>
+    </message>
+    <message>
+        <source>本地端口    </source>
+        <translation>Local port</translation>
+    </message>
+    <message>
+        <source>本地端口已被占用，请重新选择本地端口号</source>
+        <translation>The local port is in use; please choose another local port.</translation>
+    </message>
+    <message>
+        <source>请检查本机网络连接是否正常</source>
+        <translation>Please check the network connection of this computer.</translation>
+    </message>
+</context>
+<context>
+    <name>UdpGroupEndpoint</name>
+    <message>
+        <source>%1  Socket创建失败</source>
+        <translation>%1  Socket creation failed</translation>
+    </message>
+    <message>
+        <source>无法进行UDP组播</source>
+        <translation>Cannot join the UDP multicast group</translation>
+    </message>
+    <message>
+        <source>%1Udp group Socket创建失败</source>
+        <translation>%1Udp group socket creation failed</translation>
+    </message>
+</context>
+</TS>
