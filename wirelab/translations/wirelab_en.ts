@@ -65,6 +65,10 @@
         <source>版本 %1</source>
         <translation>Version %1</translation>
     </message>
+    <message>
+        <source>脚本输出</source>
+        <translation>Script output</translation>
+    </message>
 </context>
 <context>
     <name>TFrmData</name>
