@@ -13,15 +13,21 @@ all: build
 deps:
 	@bash scripts/install-deps.sh
 
+# WERROR=ON treats compiler warnings as errors (CI builds so).
+WERROR     ?= OFF
+
 $(BUILD)/CMakeCache.txt:
-	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo
+	cmake -S . -B $(BUILD) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=RelWithDebInfo -DWIRELAB_WERROR=$(WERROR)
 
 build: deps $(BUILD)/CMakeCache.txt
 	cmake --build $(BUILD) -j $(JOBS)
 
+# Without a display the demo runs headless, its lines on the terminal
+# (Ctrl+C ends it).
 run: build
 	@if [ -z "$$DISPLAY" ] && [ -z "$$WAYLAND_DISPLAY" ] && [ -z "$$QT_QPA_PLATFORM" ]; then \
-	  echo "make run: no display found (DISPLAY is not set); try: xvfb-run -a make run"; exit 1; fi
+	  echo "make run: no display found; running the demo headless (Ctrl+C ends it)"; \
+	  cd examples/demo && exec ../../$(BUILD)/wirelab/wirelab --headless; fi
 	cd examples/demo && exec ../../$(BUILD)/wirelab/wirelab
 
 fuzz-build: deps
@@ -36,7 +42,7 @@ fuzz: fuzz-build
 	@FUZZ_BUILD=$(CURDIR)/$(BUILD_FUZZ) bash scripts/run-fuzz.sh 60
 
 test-asan: deps
-	cmake -S . -B $(BUILD_ASAN) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DWIRELAB_SANITIZE=ON
+	cmake -S . -B $(BUILD_ASAN) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Debug -DWIRELAB_SANITIZE=ON -DWIRELAB_WERROR=$(WERROR)
 	cmake --build $(BUILD_ASAN) -j $(JOBS)
 	@ASAN_OPTIONS=detect_leaks=1 \
 	  LSAN_OPTIONS=suppressions=$(CURDIR)/tests/lsan.supp:print_suppressions=0 \
@@ -58,7 +64,7 @@ BUILD_BENCH ?= build-bench
 
 bench: deps
 	cmake -S . -B $(BUILD_BENCH) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BUILD_BENCH) -j $(JOBS) --target wirelab-bench bench-loadgen bench-epoll-server
+	cmake --build $(BUILD_BENCH) -j $(JOBS) --target wirelab wirelab-bench bench-loadgen bench-epoll-server
 	@bash bench/run-bench.sh $(BUILD_BENCH)
 
 # What is installed: the programs, the simulated monitor and the compressed

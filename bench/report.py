@@ -66,6 +66,12 @@ for mode, label, need in (('split', 'split cores', 0.9), ('one', 'one core', 0.5
     for p in ('p50', 'p99'):
         row(f'1. TCP echo, {label}', f'{p} latency (us)', *(num(f'pp-{s}-{mode}', f'{p}_us') for s in ('wirelab', 'epoll', 'node')), digits=0)
 
+# 1. (headless) The program run headless, every line logged to a file.
+w, e, n = (num(f'pp-{s}-split', 'rt_per_s') for s in ('headless', 'epoll', 'node'))
+row('1. TCP echo, split cores, headless', 'round trips/s', w, e, n, '>= 0.9 x epoll', at_least(ratio(w, e), 0.9))
+row('1. TCP echo, split cores, headless', 'p99 latency (us)',
+    *(num(f'pp-{s}-split', 'p99_us') for s in ('headless', 'epoll', 'node')), digits=0)
+
 # 2. UDP receive
 sent = num('udp-wirelab', 'datagrams_sent')
 w = num('udp-wirelab', 'script_reads')
@@ -76,6 +82,10 @@ lost = lambda name, got: None if got is None or num(name, 'datagrams_sent') is N
 rows.append(['2. UDP receive', 'datagrams lost', fmt(lost('udp-wirelab', w)), fmt(lost('udp-epoll', e)), '',
              fmt(lost('udp-node', n)), '', '', ''])
 row('2. UDP receive', 'handled/s', num('udp-wirelab', 'handled_per_s'))
+hl = num('udp-headless', 'datagrams_logged')
+row('2. UDP receive, headless', 'datagrams handled (logged)', hl, e, n, '>= epoll, none lost',
+    hl is not None and e is not None and hl >= e and lost('udp-headless', hl) == 0)
+rows.append(['2. UDP receive, headless', 'datagrams lost', fmt(lost('udp-headless', hl)), '', '', '', '', '', ''])
 
 # 3. Bulk
 w, e, n = (num(f'bulk-{s}', 'mb_per_s') for s in ('wirelab', 'epoll', 'node'))
@@ -133,6 +143,10 @@ row('7. Start-up', 'to first activation (ms)', st, target='< 300', ok=st is not 
 idle = num('startup-wirelab', 'idle_rss_kb')
 idle = None if idle is None else idle / 1024
 row('7. Start-up', 'idle RSS (MiB)', idle, target='< 80', ok=idle is not None and idle < 80, digits=1)
+
+idle = num('pp-headless-split', 'idle_rss_kb')
+idle = None if idle is None else idle / 1024
+row('7. Start-up, headless', 'idle RSS (MiB)', idle, target='< 30', ok=idle is not None and idle < 30, digits=1)
 
 head = ['Scenario', 'Figure', 'wirelab', 'epoll', 'w/epoll', 'Node.js', 'w/Node', 'Target', 'Met']
 print('| ' + ' | '.join(head) + ' |')

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark scenario against the baselines (raw epoll server,
-# Node.js) and against wirelab (offscreen, through wirelab-bench) in one run,
+# Node.js) and against wirelab (offscreen, through wirelab-bench, and for
+# the TCP echo and UDP receive also `wirelab --headless`) in one run,
 # inside a private network namespace with only loopback, and prints one table.
 # Usage: bench/run-bench.sh BUILD_DIR   (BENCH_QUICK=1: smaller counts, for a smoke run;
 #        BENCH_ONLY="1 3": only those scenarios, the others' rows stay n/a)
@@ -75,6 +76,35 @@ wirelab() {  # name cpu project endpoint loadgen_cpu loadgen_args...
   say "$name" "$(grep -E '^(rt_per_s|mb_per_s|conns_per_s|script_reads|loop_p99_ms|error)=' "$f" | tr '\n' ' ')"
 }
 
+# wirelab --headless: the program itself on a bench project (its script and
+# JavaScript files copied into a directory of their own as project.txt),
+# every line written to a log file on disk, the load generator on its core.
+# Prints the load generator's figures, then the run's own: lines logged,
+# the datagrams it received (counted in its log) and its RSS.
+headless() {  # name cpu project port loadgen_cpu loadgen_args...
+  local name=$1 cpu=$2 project=$3 port=$4 lcpu=$5; shift 5
+  local f=$out/$name dir=$out/$name.project
+  mkdir -p "$dir"
+  cp "$here/projects/"*.js "$dir/"
+  cp "$here/projects/$project" "$dir/project.txt"
+  taskset -c "$cpu" "$B/wirelab/wirelab" --headless "$dir" --quiet --log "$f.log" > "$f.server" 2>&1 &
+  local pid=$!
+  for _ in $(seq 100); do [ -n "$(ss -Htuln "sport = :$port" 2>/dev/null)" ] && break; sleep 0.1; done
+  local rss_idle
+  rss_idle=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status" 2>/dev/null)
+  timeout 600 taskset -c "$lcpu" "$B/bench-loadgen" "$@" --timeout 500 > "$f" 2>&1
+  sleep 0.5
+  echo "rss_kb=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status" 2>/dev/null)" >> "$f"
+  echo "idle_rss_kb=$rss_idle" >> "$f"
+  kill -TERM "$pid" 2>/dev/null
+  for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$pid" 2>/dev/null
+  wait "$pid" 2>/dev/null
+  echo "lines_logged=$(wc -l < "$f.log")" >> "$f"
+  echo "datagrams_logged=$(grep -c ' srv  .*收到数据' "$f.log")" >> "$f"
+  say "$name" "$(grep -E '^(rt_per_s|datagrams_logged|idle_rss_kb)=' "$f" | tr '\n' ' ')"
+}
+
 EPOLL="$B/bench-epoll-server"
 NODE="$node $here/baselines/node-server.js"
 
@@ -85,6 +115,7 @@ want 1 && for mode in split one; do
   baseline pp-node-$mode 0 $NODE tcp-echo 7001 -- $lc pingpong --port 7001 --count $RT
   wirelab pp-wirelab-$mode 0 echo.txt srv $lc pingpong --port 7001 --count $RT
 done
+want 1 && headless pp-headless-split 0 echo.txt 7001 1 pingpong --port 7001 --count $RT
 
 if want 3; then
 echo "3. Bulk ($BULK bytes into one connection)"
@@ -98,6 +129,7 @@ echo "2. UDP receive ($DGRAMS datagrams of 64 bytes)"
 baseline udp-epoll 0 $EPOLL udp-count 7003 -- 1 udp --port 7003 --count $DGRAMS
 baseline udp-node 0 $NODE udp-count 7003 -- 1 udp --port 7003 --count $DGRAMS
 wirelab udp-wirelab 0 udp.txt srv 1 udp --port 7003 --count $DGRAMS
+headless udp-headless 0 udp.txt 7003 1 udp --port 7003 --count $DGRAMS
 fi
 
 if want 6; then

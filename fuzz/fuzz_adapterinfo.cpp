@@ -1,6 +1,6 @@
 // Dotted quads and adapter texts: any address and mask texts give a local
 // address, and a broadcast address that is empty or a valid dotted quad.
-#include "endpoints/adapterinfo.h"
+#include "core/net/adapterinfo.h"
 
 #include <cstdlib>
 

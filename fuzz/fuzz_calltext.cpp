@@ -1,6 +1,6 @@
 // Call-text escaping: evaluating the escaped literal in the engine gives back
 // exactly the input, whatever it holds, in both quote styles.
-#include "script/calltext.h"
+#include "core/script/calltext.h"
 
 #include <QCoreApplication>
 #include <QJSEngine>

@@ -1,6 +1,6 @@
 // Hex codec: typed hex text of any content never breaks the decoder, and the
 // compact and spaced forms always read back to the same bytes.
-#include "datawindow/hexcodec.h"
+#include "core/text/hexcodec.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // Lenient JSON: any text parses or fails cleanly; the typed getters answer for
 // every member; a parsed value written back as JSON parses to the same text.
-#include "script/jsondoc.h"
+#include "core/text/jsondoc.h"
 
 #include <cstdlib>
 

@@ -1,6 +1,6 @@
 // Parameter lines: any text either reads or raises the conversion error.
-#include "common/errors.h"
-#include "endpoints/paramline.h"
+#include "core/errors.h"
+#include "core/text/paramline.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -1,12 +1,17 @@
 // wirelab: a TCP/UDP socket workbench that hosts the user's JavaScript.
-// It reads ./project.txt (the list of script files) from the current directory.
+// It reads ./project.txt (the list of script files) from the current
+// directory, in its window or, with --headless, without one.
 //
 // The command line is read before any application object exists, so that
-// --help and --version answer without a display.
+// --help, --version and a run without a window need no display.
 #include "appversion.h"
-#include "common/application.h"
-#include "endpoints/mainwindow.h"
+#include "gui/application.h"
+#include "gui/mainwindow.h"
+#include "gui/messagebox.h"
+#include "headless/headlessrun.h"
 #include "uilanguage.h"
+
+#include <QCoreApplication>
 
 #include <QCommandLineOption>
 #include <QCommandLineParser>
@@ -14,6 +19,7 @@
 
 #include <cstdio>
 #include <optional>
+#include <variant>
 
 namespace {
 
@@ -29,12 +35,36 @@ struct Options
                             QStringLiteral("Show this help and exit.")};
     QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
                                QStringLiteral("Show the version and exit.")};
+    QCommandLineOption headless{QStringLiteral("headless"),
+                                QStringLiteral("Run DIR/project.txt (default: the current directory) without a "
+                                               "window; every receive-pane line goes to standard output.")};
+    QCommandLineOption log{QStringLiteral("log"), QStringLiteral("With --headless: also append the lines to FILE."),
+                           QStringLiteral("FILE")};
+    QCommandLineOption json{QStringLiteral("json"),
+                            QStringLiteral("With --headless: one JSON object per line (t, endpoint, event, text, hex).")};
+    QCommandLineOption quiet{QStringLiteral("quiet"), QStringLiteral("With --headless: print only errors.")};
+    QCommandLineOption duration{QStringLiteral("duration"),
+                                QStringLiteral("With --headless: end the run after SECONDS (status 0)."),
+                                QStringLiteral("SECONDS")};
 
     void addTo(QCommandLineParser &parser) const
     {
         parser.addOption(help);
         parser.addOption(version);
+        parser.addOption(headless);
+        parser.addOption(log);
+        parser.addOption(json);
+        parser.addOption(quiet);
+        parser.addOption(duration);
+        parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("With --headless: the project's directory."),
+                                     QStringLiteral("[DIR]"));
     }
+};
+
+// What the command line asks for when it does not end the program at once.
+struct Request
+{
+    std::optional<HeadlessRun::Options> headless;  // else: the window
 };
 
 QString HelpText(const QCommandLineParser &parser)
@@ -46,9 +76,16 @@ QString HelpText(const QCommandLineParser &parser)
         "\nWithout options the workbench window opens; the scripts are those listed in\n"
         "project.txt in the current directory. The window is in Chinese, or in English\n"
         "when the UI language is English (LANGUAGE=en or LANG=en_US.UTF-8).\n"
+        "\nWith --headless the project runs with the same script semantics and no display:\n"
+        "lines as 'HH:MM:SS.mmm <endpoint>  <line>', ALERT as 'ALERT <socket>: <text>' on\n"
+        "standard error, script errors on standard error; the action {TYPE: \"EXIT\", CODE: n}\n"
+        "ends the run with status n; SIGINT and SIGTERM end it with status 0.\n"
         "\nExit status:\n"
-        "  0  normal end (also after --help and --version)\n"
-        "  2  invalid command line\n");
+        "  0  normal end (also after --help and --version, --duration, SIGINT, SIGTERM)\n"
+        "  n  a script's EXIT action with CODE n (--headless)\n"
+        "  2  invalid command line; or project.txt or a listed script cannot be read or\n"
+        "     does not load (--headless)\n"
+        "  3  OnInit threw, or the declarations made no endpoint (--headless)\n");
     return text;
 }
 
@@ -58,9 +95,9 @@ void Print(FILE *stream, const QString &text)
     std::fflush(stream);
 }
 
-// Handles what ends the program before the window opens; returns the exit
-// status then, nothing when the window is to open.
-std::optional<int> ReadCommandLine(int argc, char **argv)
+// Handles what ends the program at once; returns the exit status then, or
+// what is to run.
+std::variant<int, Request> ReadCommandLine(int argc, char **argv)
 {
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
@@ -86,22 +123,57 @@ std::optional<int> ReadCommandLine(int argc, char **argv)
         Print(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(ProgramName), QLatin1String(APP_VERSION)));
         return int(ExitNormal);
     }
-    if (!parser.positionalArguments().isEmpty())
-        return usageError(QStringLiteral("Unexpected argument '%1'.").arg(parser.positionalArguments().first()));
-    return std::nullopt;
+    const QStringList positional = parser.positionalArguments();
+    if (!parser.isSet(options.headless)) {
+        for (const QCommandLineOption *o : {&options.log, &options.json, &options.quiet, &options.duration}) {
+            if (parser.isSet(*o))
+                return usageError(QStringLiteral("--%1 goes with --headless.").arg(o->names().constLast()));
+        }
+        if (!positional.isEmpty())
+            return usageError(QStringLiteral("Unexpected argument '%1'.").arg(positional.first()));
+        return Request{};
+    }
+    if (positional.size() > 1)
+        return usageError(QStringLiteral("Unexpected argument '%1'.").arg(positional.at(1)));
+    HeadlessRun::Options run;
+    run.dir = positional.value(0);
+    run.log.file = parser.value(options.log);
+    run.log.json = parser.isSet(options.json);
+    run.log.quiet = parser.isSet(options.quiet);
+    if (parser.isSet(options.duration)) {
+        bool ok = false;
+        run.durationSeconds = parser.value(options.duration).toDouble(&ok);
+        if (!ok || run.durationSeconds <= 0)
+            return usageError(QStringLiteral("--duration takes a number of seconds above 0."));
+    }
+    return Request{run};
+}
+
+int RunHeadless(int argc, char **argv, const HeadlessRun::Options &options)
+{
+    // No widget and no platform plugin: the core alone.
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QString::fromLatin1(ProgramName));
+    InstallUiTranslation(QString::fromLatin1(ProgramName));
+    HeadlessRun run(options);
+    return run.exec();
 }
 
 } // namespace
 
 int main(int argc, char **argv)
 {
-    if (const std::optional<int> status = ReadCommandLine(argc, argv))
+    const std::variant<int, Request> read = ReadCommandLine(argc, argv);
+    if (const int *status = std::get_if<int>(&read))
         return *status;
+    if (const auto &headless = std::get<Request>(read).headless)
+        return RunHeadless(argc, argv, *headless);
 
     GuardedApplication app(argc, argv);
     GuardedApplication::setApplicationName(QString::fromLatin1(ProgramName));
     InstallUiTranslation(QString::fromLatin1(ProgramName));
-    TForm1 form;
-    form.show();
+    InstallMessageBox();
+    MainWindow window;
+    window.show();
     return app.exec();
 }

@@ -4,7 +4,7 @@
 //   wirelab-bench timers  --project P [--expect 1000] [--duration 10]
 //   wirelab-bench logpane [--sizes 1000,100000,1000000]
 //   wirelab-bench startup --project P [--idle 2000]
-#include "common/application.h"
+#include "gui/application.h"
 #include "scenarios.h"
 
 #include <QTimer>

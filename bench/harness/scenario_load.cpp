@@ -7,12 +7,13 @@
 #include "scenarios.h"
 #include "support.h"
 
-#include "datawindow/logpane.h"
-#include "datawindow/tfrmdata.h"
-#include "endpoints/kinds.h"
-#include "endpoints/mainwindow.h"
-#include "endpoints/tmysocket.h"
-#include "endpoints/workbench.h"
+#include "core/endpoints/endpoint.h"
+#include "core/endpoints/endpointkind.h"
+#include "core/endpoints/registry.h"
+#include "gui/datawindow.h"
+#include "gui/endpointtree.h"
+#include "gui/logpane.h"
+#include "gui/mainwindow.h"
 
 #include <QElapsedTimer>
 
@@ -30,28 +31,30 @@ struct Totals
     int accepted = 0;  // accepted connections with their node and data window
 };
 
-Totals Count(Workbench &wb)
+Totals Count(MainWindow &form)
 {
     Totals t;
-    EndpointRegistry &reg = wb.registry();
+    EndpointRegistry &reg = form.registry();
     t.endpoints = reg.count();
     for (int i = 0; i < reg.count(); ++i) {
-        TMySocket *r = reg.at(i);
-        if (r->window)
-            t.recvBytes += r->window->RecvCount;
-        if (r->kind == Kind::TcpServerClient && r->node && r->window)
+        Endpoint *e = reg.at(i);
+        const bool hasWindow = form.dataWindow(e) != nullptr;
+        if (hasWindow)
+            t.recvBytes += e->receivedBytes();
+        if (e->kind() == EndpointKind::TcpConnection && form.tree().nodeOf(e) && hasWindow)
             ++t.accepted;
     }
     return t;
 }
 
-void FlushPanes(Workbench &wb)
+void FlushPanes(MainWindow &form)
 {
-    EndpointRegistry &reg = wb.registry();
+    EndpointRegistry &reg = form.registry();
     for (int i = 0; i < reg.count(); ++i) {
-        if (TFrmData *w = reg.at(i)->window)
-            if (w->Memo2)
-                w->Memo2->flush();
+        if (DataWindow *w = form.dataWindow(reg.at(i)))
+            // No pane yet: the window was never shown and holds no lines.
+            if (auto *pane = w->findChild<LogPane *>(QStringLiteral("Memo2")))
+                pane->flush();
     }
 }
 
@@ -59,17 +62,16 @@ void FlushPanes(Workbench &wb)
 
 int RunLoad(const Options &opts, const QStringList &command)
 {
-    TForm1 *form = nullptr;
+    MainWindow *form = nullptr;
     if (!StartForm(form, opts.value(QStringLiteral("project")))) {
         std::printf("error=no-activation\n");
         return 1;
     }
-    Workbench &wb = form->workbench();
     const QString endpoint = opts.value(QStringLiteral("endpoint"), QStringLiteral("srv"));
     if (!SpinUntil([&] {
-            TMySocket *r = wb.FindEndpointByName(endpoint);
+            Endpoint *r = form->registry().findByName(endpoint);
             // A UDP server stays inactive until its first datagram.
-            return r && (r->state > 0 || r->kind == Kind::UdpServer);
+            return r && (r->isActive() || r->kind() == EndpointKind::UdpServer);
         }, 10000)) {
         std::printf("error=endpoint-not-ready\n");
         return 1;
@@ -98,9 +100,9 @@ int RunLoad(const Options &opts, const QStringList &command)
         lastReadMs = clock.elapsed();
     }
     latency.stop();
-    FlushPanes(wb);
+    FlushPanes(*form);
     SpinFor(200);
-    const Totals t = Count(wb);
+    const Totals t = Count(*form);
     const long long rssAfter = ProcStatus::RssKb();
 
     Print(QStringLiteral("loop_p99_ms"), latency.percentileMs(0.99));

@@ -6,8 +6,8 @@
 #include "scenarios.h"
 #include "support.h"
 
-#include "datawindow/logpane.h"
-#include "endpoints/receivepath.h"
+#include "gui/logpane.h"
+#include "core/endpoints/endpoint.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -26,7 +26,7 @@ QString LineFor(long long i)
     QByteArray block(16, Qt::Uninitialized);
     for (int k = 0; k < 16; ++k)
         block[k] = char('A' + (i + k) % 26);
-    return ReceivePath::ReceivedLine(block, true);
+    return ReceivedLine(block, true);
 }
 
 } // namespace

@@ -5,7 +5,7 @@
 #include "scenarios.h"
 #include "support.h"
 
-#include "endpoints/mainwindow.h"
+#include "gui/mainwindow.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -25,7 +25,7 @@ qint64 RealtimeNs()
 int RunStartup(const Options &opts)
 {
     const qint64 t0 = qEnvironmentVariable("BENCH_T0_NS").toLongLong();
-    TForm1 *form = nullptr;
+    MainWindow *form = nullptr;
     qint64 inProcessNs = 0;
     if (!StartForm(form, opts.value(QStringLiteral("project")), &inProcessNs)) {
         std::printf("error=no-activation\n");

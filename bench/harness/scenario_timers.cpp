@@ -9,9 +9,9 @@
 #include "support.h"
 #include "tickprobe.h"
 
-#include "endpoints/mainwindow.h"
-#include "endpoints/tmysocket.h"
-#include "endpoints/workbench.h"
+#include "gui/mainwindow.h"
+#include "core/endpoints/endpoint.h"
+#include "core/endpoints/registry.h"
 
 #include <QTimer>
 
@@ -27,22 +27,22 @@ int RunTimers(const Options &opts)
 {
     const int expect = opts.value(QStringLiteral("expect"), QStringLiteral("1000")).toInt();
     const int seconds = opts.value(QStringLiteral("duration"), QStringLiteral("10")).toInt();
-    TForm1 *form = nullptr;
+    MainWindow *form = nullptr;
     if (!StartForm(form, opts.value(QStringLiteral("project")))) {
         std::printf("error=no-activation\n");
         return 1;
     }
-    Workbench &wb = form->workbench();
+    EndpointRegistry &reg = form->registry();
     int timed = 0;
-    for (int i = 0; i < wb.registry().count(); ++i)
-        timed += wb.registry().at(i)->timers.empty() ? 0 : 1;
+    for (int i = 0; i < reg.count(); ++i)
+        timed += reg.at(i)->timers().empty() ? 0 : 1;
     Print(QStringLiteral("timed_endpoints"), double(timed), 0);
     if (timed < expect) {
         std::printf("error=too-few-timed-endpoints\n");
         return 1;
     }
     SpinFor(500);
-    TickProbe probe(form->Timer1, [form] { return ScriptNumber(*form, QStringLiteral("benchFires")); });
+    TickProbe probe(form->findChild<QTimer *>(QStringLiteral("Timer1")), [form] { return ScriptNumber(*form, QStringLiteral("benchFires")); });
     probe.start();
     SpinFor(seconds * 1000 + 150);
     probe.stop();

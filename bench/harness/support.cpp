@@ -1,7 +1,8 @@
 #include "support.h"
 
-#include "endpoints/mainwindow.h"
-#include "endpoints/workbench.h"
+#include "core/script/scriptengine.h"
+#include "core/script/scripthost.h"
+#include "gui/mainwindow.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -65,31 +66,34 @@ QString RunChild(const QStringList &command, int timeoutMs, bool *ok)
     return QString::fromLocal8Bit(child.readAllStandardOutput());
 }
 
-long long ScriptNumber(TForm1 &form, const QString &global)
+long long ScriptNumber(MainWindow &form, const QString &global)
 {
     try {
-        return form.workbench().EvalScript(global).toLongLong();
+        return form.scriptHost().engine().EvalScript(global).toLongLong();
     } catch (...) {
         return 0;
     }
 }
 
-bool StartForm(TForm1 *&form, const QString &projectFile, qint64 *activationNs)
+bool StartForm(MainWindow *&form, const QString &projectFile, qint64 *activationNs)
 {
     const QFileInfo info(projectFile);
     QDir::setCurrent(info.absolutePath());
     QElapsedTimer t;
     t.start();
-    form = new TForm1(info.fileName());
+    form = new MainWindow(info.fileName());
     form->resize(1024, 700);
     bool activated = false;
-    QObject::connect(form, &TForm1::firstActivationDone, form, [&] { activated = true; });
+    QObject::connect(form, &MainWindow::firstActivationDone, form, [&] { activated = true; });
     form->show();
     if (!SpinUntil([&] { return activated; }, 120000))
         return false;
     if (activationNs)
         *activationNs = t.nsecsElapsed();
-    form->suiButton1->click();  // 进入软件
+    // The welcome panel's own button: data windows have a suiButton1 too.
+    if (auto *welcome = form->findChild<QWidget *>(QStringLiteral("Panel3")))
+        if (auto *enter = welcome->findChild<QPushButton *>(QStringLiteral("suiButton1")))
+            enter->click();  // 进入软件
     return true;
 }
 

@@ -7,7 +7,7 @@
 #include <QStringList>
 #include <functional>
 
-class TForm1;
+class MainWindow;
 
 namespace Bench {
 
@@ -21,11 +21,11 @@ void SpinFor(int ms);
 QString RunChild(const QStringList &command, int timeoutMs, bool *ok);
 
 // A global number of the bench script (0 if missing).
-long long ScriptNumber(TForm1 &form, const QString &global);
+long long ScriptNumber(MainWindow &form, const QString &global);
 
 // Builds the form on projectFile (chdir to its folder), shows it, waits for
 // the first activation and enters the workbench. Returns false on timeout.
-bool StartForm(TForm1 *&form, const QString &projectFile, qint64 *activationNs = nullptr);
+bool StartForm(MainWindow *&form, const QString &projectFile, qint64 *activationNs = nullptr);
 
 void Print(const QString &key, double value, int decimals = 1);
 void Print(const QString &key, const QString &value);

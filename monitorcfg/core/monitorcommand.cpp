@@ -81,12 +81,12 @@ int MonitorCommand::run(const CommandLine &command)
     }
     // An error report from a guarded handler ends the run instead of being
     // lost while the loop waits.
-    MessageHandler previous = SetMessageHandler([this](const QString &text) {
+    MessageSeam::Handler previous = MessageSeam::setHandler([this](const QString &text, const QString &) {
         Print(stderr, text);
         finish(CommandLine::MonitorFailed);
     });
     const int status = talkToMonitor(command);
-    SetMessageHandler(std::move(previous));
+    MessageSeam::setHandler(std::move(previous));
     return status;
 }
 

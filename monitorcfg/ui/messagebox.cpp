@@ -7,8 +7,9 @@
 
 void InstallMessageBox()
 {
-    SetMessageHandler([](const QString &text) {
-        QMessageBox box(QMessageBox::Critical, QApplication::applicationName(), text, QMessageBox::Ok,
+    MessageSeam::setHandler([](const QString &text, const QString &title) {
+        QMessageBox box(QMessageBox::Critical, title.isEmpty() ? QApplication::applicationName() : title,
+                        text, QMessageBox::Ok,
                         QApplication::activeWindow());
         box.exec();
     });

@@ -74,9 +74,9 @@ TEST_F(Language, WindowMessageBoxAndResultBox)
 
     // The error report, the tool's one message box.
     QString shown;
-    const MessageHandler previous = SetMessageHandler([&](const QString &text) { shown = text; });
+    const MessageSeam::Handler previous = MessageSeam::setHandler([&](const QString &text, const QString &) { shown = text; });
     Guarded([] { throw 42; });
-    SetMessageHandler(previous);
+    MessageSeam::setHandler(previous);
     EXPECT_EQ(shown, Expected("未知错误", "Unknown error"));
 
     SetFields(form, {"1", "2", "192", "168", "1", "100", "5000", "60"});

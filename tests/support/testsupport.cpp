@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QDeadlineTimer>
+#include <QTcpSocket>
 #include <QThread>
 
 bool WaitFor(const std::function<bool()> &pred, int timeoutMs)
@@ -25,3 +26,13 @@ void SpinFor(int ms)
     }
 }
 
+
+QByteArray ReadExactly(QTcpSocket *peer, qsizetype n, int timeoutMs)
+{
+    QByteArray got;
+    WaitFor([&] {
+        got += peer->readAll();
+        return got.size() >= n;
+    }, timeoutMs);
+    return got;
+}

@@ -10,3 +10,8 @@ bool WaitFor(const std::function<bool()> &pred, int timeoutMs = 5000);
 // Processes events for ms milliseconds (for "nothing happens" checks only).
 void SpinFor(int ms);
 
+class QByteArray;
+class QTcpSocket;
+// Reads from peer until n bytes arrived (or the timeout); what arrived.
+QByteArray ReadExactly(QTcpSocket *peer, qsizetype n, int timeoutMs = 5000);
+

@@ -2,12 +2,13 @@
 // (the current directory's project.txt) under any platform, enters the
 // workbench, lets the demo run for a moment and saves a grab of the window.
 // Usage: wirelab-screenshot <output.png> [milliseconds]
-#include "common/application.h"
-#include "datawindow/tfrmdata.h"
-#include "endpoints/endpointnode.h"
-#include "endpoints/mainwindow.h"
-#include "endpoints/tmysocket.h"
-#include "endpoints/workbench.h"
+#include "core/endpoints/endpoint.h"
+#include "core/endpoints/registry.h"
+#include "gui/application.h"
+#include "gui/datawindow.h"
+#include "gui/mainwindow.h"
+#include "gui/messagebox.h"
+#include "uilanguage.h"
 
 #include <QPushButton>
 #include <QTimer>
@@ -16,30 +17,38 @@ int main(int argc, char **argv)
 {
     GuardedApplication app(argc, argv);
     GuardedApplication::setApplicationName(QStringLiteral("wirelab"));
+    // As the program does: an English environment gets English screenshots.
+    InstallUiTranslation(QStringLiteral("wirelab"));
+    InstallMessageBox();
     if (argc < 2)
         return 2;
     const QString output = QString::fromLocal8Bit(argv[1]);
     const int settle = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1500;
 
-    TForm1 form;
+    MainWindow form;
     form.show();
     // Clicks a panel button of the demo's endpoint, if the project has it.
     auto click = [&form](const QString &endpoint, const QString &button) {
-        if (TMySocket *r = form.workbench().FindEndpointByName(endpoint)) {
-            if (r->window)
-                if (auto *b = r->window->findChild<QPushButton *>(button))
+        if (Endpoint *e = form.registry().findByName(endpoint)) {
+            if (DataWindow *w = form.dataWindow(e)) {
+                // Panel rows live in the window's controls: build them first.
+                w->ensureUi();
+                if (auto *b = w->findChild<QPushButton *>(button))
                     b->click();
+            }
         }
     };
-    QObject::connect(&form, &TForm1::firstActivationDone, &form, [&] {
-        form.suiButton1->click();  // 进入软件
+    QObject::connect(&form, &MainWindow::firstActivationDone, &form, [&] {
+        // The welcome panel's own button: data windows have a suiButton1 too.
+        if (auto *welcome = form.findChild<QWidget *>(QStringLiteral("Panel3")))
+            if (auto *enter = welcome->findChild<QPushButton *>(QStringLiteral("suiButton1")))
+                enter->click();  // 进入软件
         click(QStringLiteral("client"), QStringLiteral("connect"));
         QTimer::singleShot(settle / 3, &form, [&] {
             click(QStringLiteral("client"), QStringLiteral("send"));
             click(QStringLiteral("client"), QStringLiteral("send"));
-            if (TMySocket *r = form.workbench().FindEndpointByName(QStringLiteral("client")))
-                if (r->node)
-                    form.TreeView1->setCurrentItem(r->node);
+            if (Endpoint *e = form.registry().findByName(QStringLiteral("client")))
+                form.selectEndpoint(e);
         });
         QTimer::singleShot(settle, &form, [&] {
             const bool ok = form.grab().save(output);

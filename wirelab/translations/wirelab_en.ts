@@ -13,77 +13,7 @@
     </message>
 </context>
 <context>
-    <name>ReceivePath</name>
-    <message>
-        <source> 收到数据：</source>
-        <translation> Received: </translation>
-    </message>
-</context>
-<context>
-    <name>TForm1</name>
-    <message>
-        <source>TCP/UDP Socket 调试工具</source>
-        <translation>TCP/UDP Socket Debugging Tool</translation>
-    </message>
-    <message>
-        <source>创建</source>
-        <translation>Create</translation>
-    </message>
-    <message>
-        <source>删除</source>
-        <translation>Delete</translation>
-    </message>
-    <message>
-        <source>启动</source>
-        <translation>Start</translation>
-    </message>
-    <message>
-        <source>停止 </source>
-        <translation>Stop</translation>
-    </message>
-    <message>
-        <source>退出</source>
-        <translation>Exit</translation>
-    </message>
-    <message>
-        <source>加载中...</source>
-        <translation>Loading...</translation>
-    </message>
-    <message>
-        <source>看见每一个字节，脚本驱动每一个连接</source>
-        <translation>See every byte, script every connection</translation>
-    </message>
-    <message>
-        <source>进入软件</source>
-        <translation>Enter</translation>
-    </message>
-    <message>
-        <source>wirelab — TCP/UDP 调试与脚本工作台</source>
-        <translation>wirelab — TCP/UDP debugging and scripting workbench</translation>
-    </message>
-    <message>
-        <source>版本 %1</source>
-        <translation>Version %1</translation>
-    </message>
-    <message>
-        <source>脚本输出</source>
-        <translation>Script output</translation>
-    </message>
-</context>
-<context>
-    <name>TFrmData</name>
-    <message>
-        <source>发送失败，连接已断开</source>
-        <translation>Send failed: not connected</translation>
-    </message>
-    <message>
-        <source> 发送数据：</source>
-        <translation> Sent: </translation>
-    </message>
-    <message>
-        <source>[%1次]</source>
-        <translation>[%1x]</translation>
-    </message>
+    <name>DataWindow</name>
     <message>
         <source>数据发送窗口[HEX模式]</source>
         <translation>Send [HEX mode]</translation>
@@ -184,31 +114,75 @@
         <source>收：%1字节，发:%2字节</source>
         <translation>Rx %1 B, Tx %2 B</translation>
     </message>
-</context>
-<context>
-    <name>TcpClientEndpoint</name>
     <message>
-        <source>连接失败!</source>
-        <translation>Connection failed!</translation>
+        <source> 发送数据：</source>
+        <translation> Sent: </translation>
+    </message>
+    <message>
+        <source>[%1次]</source>
+        <translation>[%1x]</translation>
     </message>
 </context>
 <context>
-    <name>TcpServerEndpoint</name>
+    <name>ErrorReport</name>
     <message>
-        <source>Client Socket异常,代码=%1</source>
-        <translation>Client socket error, code=%1</translation>
-    </message>
-    <message>
-        <source>该端口已被占用,监听未启动!</source>
-        <translation>The port is in use; listening has not started!</translation>
-    </message>
-    <message>
-        <source>Socket端口已经被占用!</source>
-        <translation>The socket port is already in use!</translation>
+        <source>未知错误</source>
+        <translation>Unknown error</translation>
     </message>
 </context>
 <context>
-    <name>TfrmNewClientSock</name>
+    <name>MainWindow</name>
+    <message>
+        <source>TCP/UDP Socket 调试工具</source>
+        <translation>TCP/UDP Socket Debugging Tool</translation>
+    </message>
+    <message>
+        <source>创建</source>
+        <translation>Create</translation>
+    </message>
+    <message>
+        <source>删除</source>
+        <translation>Delete</translation>
+    </message>
+    <message>
+        <source>启动</source>
+        <translation>Start</translation>
+    </message>
+    <message>
+        <source>停止 </source>
+        <translation>Stop</translation>
+    </message>
+    <message>
+        <source>退出</source>
+        <translation>Exit</translation>
+    </message>
+    <message>
+        <source>脚本输出</source>
+        <translation>Script output</translation>
+    </message>
+    <message>
+        <source>加载中...</source>
+        <translation>Loading...</translation>
+    </message>
+    <message>
+        <source>看见每一个字节，脚本驱动每一个连接</source>
+        <translation>See every byte, script every connection</translation>
+    </message>
+    <message>
+        <source>进入软件</source>
+        <translation>Enter</translation>
+    </message>
+    <message>
+        <source>wirelab — TCP/UDP 调试与脚本工作台</source>
+        <translation>wirelab — TCP/UDP debugging and scripting workbench</translation>
+    </message>
+    <message>
+        <source>版本 %1</source>
+        <translation>Version %1</translation>
+    </message>
+</context>
+<context>
+    <name>NewClientDialog</name>
     <message>
         <source>创建TCP Client</source>
         <translation>New TCP Client</translation>
@@ -223,7 +197,7 @@
     </message>
 </context>
 <context>
-    <name>TfrmNewGroupSock</name>
+    <name>NewGroupDialog</name>
     <message>
         <source>创建UDP组播</source>
         <translation>New UDP Group</translation>
@@ -238,7 +212,7 @@
     </message>
 </context>
 <context>
-    <name>TfrmNewServerSock</name>
+    <name>NewServerDialog</name>
     <message>
         <source>创建TCP Server</source>
         <translation>New TCP Server</translation>
@@ -249,22 +223,7 @@
     </message>
 </context>
 <context>
-    <name>TfrmNewUDPServer</name>
-    <message>
-        <source>创建UDP Server</source>
-        <translation>New UDP Server</translation>
-    </message>
-    <message>
-        <source>本地端口    </source>
-        <translation>Local port</translation>
-    </message>
-    <message>
-        <source>本地端口已被占用，请重新选择本地端口号</source>
-        <translation>The local port is in use; please choose another local port.</translation>
-    </message>
-</context>
-<context>
-    <name>TfrmNewUdpSock</name>
+    <name>NewUdpClientDialog</name>
     <message>
         <source>创建UDP Client</source>
         <translation>New UDP Client</translation>
@@ -295,6 +254,72 @@
     </message>
 </context>
 <context>
+    <name>NewUdpServerDialog</name>
+    <message>
+        <source>创建UDP Server</source>
+        <translation>New UDP Server</translation>
+    </message>
+    <message>
+        <source>本地端口    </source>
+        <translation>Local port</translation>
+    </message>
+    <message>
+        <source>本地端口已被占用，请重新选择本地端口号</source>
+        <translation>The local port is in use; please choose another local port.</translation>
+    </message>
+</context>
+<context>
+    <name>ReceivePath</name>
+    <message>
+        <source> 收到数据：</source>
+        <translation> Received: </translation>
+    </message>
+</context>
+<context>
+    <name>TcpClientEndpoint</name>
+    <message>
+        <source>连接失败!</source>
+        <translation>Connection failed!</translation>
+    </message>
+    <message>
+        <source>发送失败，连接已断开</source>
+        <translation>Send failed: not connected</translation>
+    </message>
+</context>
+<context>
+    <name>TcpConnectionEndpoint</name>
+    <message>
+        <source>发送失败，连接已断开</source>
+        <translation>Send failed: not connected</translation>
+    </message>
+</context>
+<context>
+    <name>TcpServerEndpoint</name>
+    <message>
+        <source>Client Socket异常,代码=%1</source>
+        <translation>Client socket error, code=%1</translation>
+    </message>
+    <message>
+        <source>该端口已被占用,监听未启动!</source>
+        <translation>The port is in use; listening has not started!</translation>
+    </message>
+    <message>
+        <source>Socket端口已经被占用!</source>
+        <translation>The socket port is already in use!</translation>
+    </message>
+    <message>
+        <source>发送失败，连接已断开</source>
+        <translation>Send failed: not connected</translation>
+    </message>
+</context>
+<context>
+    <name>UdpEndpoint</name>
+    <message>
+        <source>发送失败，连接已断开</source>
+        <translation>Send failed: not connected</translation>
+    </message>
+</context>
+<context>
     <name>UdpGroupEndpoint</name>
     <message>
         <source>%1  Socket创建失败</source>
@@ -307,6 +332,10 @@
     <message>
         <source>%1Udp group Socket创建失败</source>
         <translation>%1Udp group socket creation failed</translation>
+    </message>
+    <message>
+        <source>发送失败，连接已断开</source>
+        <translation>Send failed: not connected</translation>
     </message>
 </context>
 </TS>

@@ -2,6 +2,8 @@
 // Helpers for the fault and integrity tests: the long (soak) counts, process
 // resource readings, resets, and a script that counts and echoes.
 
+#include "testsupport.h"
+
 #include <QByteArray>
 #include <QDir>
 #include <QFile>
@@ -64,6 +66,7 @@ inline void ResetConnection(QTcpSocket &socket)
     ::setsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     socket.abort();
 }
+
 
 // Counts socket events in `counts`, echoes every received block back with a
 // SEND action while `echo` is set, and spins forever in the next read handler

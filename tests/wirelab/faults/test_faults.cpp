@@ -1,34 +1,27 @@
 // Faults end to end on loopback: peers that reset in the middle of a large
 // send, many connect/disconnect cycles against a server, a UDP flood,
 // hostile json2str results, a script that throws in every kind of call or
-// never returns, and deleting a connection whose disconnect went elsewhere.
-// WIRELAB_SOAK=1 selects the long counts.
-#include "../endpoints/scriptedform.h"
-#include "../endpoints/tcpbench.h"
-#include "../script/scriptfixture.h"
+// never returns, and deleting a connection that was marked closed while its
+// socket stayed open. WIRELAB_SOAK=1 selects the long counts.
 #include "faultsupport.h"
+#include "scriptedcore.h"
 
-#include "datawindow/logpane.h"
-#include "datawindow/tcpsend.h"
-#include "datawindow/tfrmdata.h"
-#include "endpoints/endpointnode.h"
-#include "endpoints/kinds.h"
-#include "endpoints/tcpclientendpoint.h"
-#include "endpoints/tcpserverendpoint.h"
-#include "endpoints/tmysocket.h"
-#include "endpoints/udpendpoints.h"
-#include "common/guard.h"
-#include "script/scripttimers.h"
-#include "seamrecorder.h"
+#include "core/endpoints/endpoint.h"
+#include "core/endpoints/tcpclientendpoint.h"
+#include "core/endpoints/tcpconnectionendpoint.h"
+#include "core/endpoints/tcpserverendpoint.h"
+#include "core/endpoints/udpserverendpoint.h"
+#include "core/net/tcpsend.h"
+#include "core/script/panelbuilder.h"
+#include "core/script/scriptengine.h"
+#include "guard.h"
 
 #include <QElapsedTimer>
-#include <QLineEdit>
-#include <QMdiArea>
-#include <QPushButton>
+#include <QPointer>
 #include <QRegularExpression>
 #include <QSet>
+#include <QTcpServer>
 #include <QTcpSocket>
-#include <QTest>
 #include <QTimer>
 #include <QUdpSocket>
 #include <gtest/gtest.h>
@@ -45,6 +38,15 @@
 
 namespace {
 
+QTcpSocket *SocketOf(Endpoint *e)
+{
+    if (auto *c = qobject_cast<TcpConnectionEndpoint *>(e))
+        return c->socket();
+    if (auto *c = qobject_cast<TcpClientEndpoint *>(e))
+        return c->socket();
+    return nullptr;
+}
+
 class FaultTest : public ::testing::Test
 {
 protected:
@@ -52,37 +54,36 @@ protected:
 
     int count(const char *event)
     {
-        return f.wb().EvalScript(QStringLiteral("counts.%1").arg(QLatin1String(event))).toInt();
+        return f.js(QStringLiteral("counts.%1").arg(QLatin1String(event))).toInt();
     }
 
-    TMySocket *Server(const QString &name)
+    TcpServerEndpoint *Server(const QString &name)
     {
-        TMySocket *r = TcpServerEndpoint::Create(f.wb(), FreeTcpPort(), f.root(Kind::TcpServer));
-        r->window->setName(name);
-        r->window->setHexMode(false);
+        TcpServerEndpoint *r = TcpServerEndpoint::create(f.registry(), FreeTcpPort());
+        r->setName(name);
+        r->setHexMode(false);
         return r;
     }
-    static int PortOf(TMySocket *server)
+    static int PortOf(TcpServerEndpoint *server)
     {
-        auto *s = qobject_cast<QTcpServer *>(server->component.data());
-        return s ? s->serverPort() : 0;
+        return server->listener() ? server->listener()->serverPort() : 0;
     }
-    TMySocket *ConnectionOf(int peerPort)
+    Endpoint *ConnectionOf(int peerPort)
     {
         if (peerPort == 0)
             return nullptr;
-        for (int i = 0; i < f.wb().registry().count(); ++i) {
-            TMySocket *r = f.wb().registry().at(i);
-            if (r->kind == Kind::TcpServerClient && r->remotePort == peerPort)
+        for (int i = 0; i < f.registry().count(); ++i) {
+            Endpoint *r = f.registry().at(i);
+            if (r->kind() == EndpointKind::TcpConnection && r->remotePort() == peerPort)
                 return r;
         }
         return nullptr;
     }
-    // A peer connected to the server endpoint, with the accepted record.
-    TMySocket *Accepted(QTcpSocket &peer, TMySocket *server)
+    // A peer connected to the server endpoint, with the accepted endpoint.
+    Endpoint *Accepted(QTcpSocket &peer, TcpServerEndpoint *server)
     {
         peer.connectToHost(QHostAddress(QHostAddress::LocalHost), quint16(PortOf(server)));
-        TMySocket *r = nullptr;
+        Endpoint *r = nullptr;
         WaitFor([&] { return (r = ConnectionOf(peer.localPort())) != nullptr; });
         return r;
     }
@@ -90,10 +91,10 @@ protected:
     // Makes the endpoint echo a big block at a peer that does not read, so
     // the echo's send waits; resets the peer during that wait. The endpoint
     // must end up disconnected once, its socket freed, no box shown.
-    void ResetDuringEcho(QTcpSocket &peer, TMySocket *endpoint)
+    void ResetDuringEcho(QTcpSocket &peer, Endpoint *endpoint)
     {
-        QPointer<TMySocket> record(endpoint);
-        QPointer<QTcpSocket> socket(qobject_cast<QTcpSocket *>(endpoint->component.data()));
+        QPointer<Endpoint> record(endpoint);
+        QPointer<QTcpSocket> socket(SocketOf(endpoint));
         ASSERT_FALSE(socket.isNull());
         peer.setReadBufferSize(4096);
         bool wasReset = false;
@@ -109,27 +110,26 @@ protected:
         for (int i = 0; i < block.size(); ++i)
             block[i] = char(i * 31 + i / 4096);
         peer.write(block);
-        ASSERT_TRUE(WaitFor([&] { return wasReset && record && record->state == 0; }, 30000));
+        ASSERT_TRUE(WaitFor([&] { return wasReset && record && !record->isActive(); }, 30000));
         SpinFor(100);
-        EXPECT_GT(record->window->RecvCount, 0);
+        EXPECT_GT(record->receivedBytes(), 0);
         EXPECT_EQ(count("OnDisConnect"), 1);
-        EXPECT_EQ(StateImageOf(record->node), int(ImgDisconnected));
-        EXPECT_TRUE(messages.texts.isEmpty()) << messages.texts.join(u'|').toStdString();
-        if (endpoint->kind == Kind::TcpServerClient) {
+        EXPECT_EQ(record->image(), StateImage::Disconnected);
+        EXPECT_TRUE(f.messages.texts.isEmpty()) << f.messages.texts.join(u'|').toStdString();
+        if (endpoint->kind() == EndpointKind::TcpConnection) {
             EXPECT_TRUE(WaitFor([&] { return socket.isNull(); }));
         }
     }
 
-    MessageRecorder messages;
-    ScriptedForm f;
+    ScriptedCore f;
 };
 
 TEST_F(FaultTest, APeerResettingDuringALargeEchoEndsOnlyThatConnection)
 {
     // Accepted connection.
-    TMySocket *server = Server(QStringLiteral("srv"));
+    TcpServerEndpoint *server = Server(QStringLiteral("srv"));
     QTcpSocket peer;
-    TMySocket *c = Accepted(peer, server);
+    Endpoint *c = Accepted(peer, server);
     ASSERT_NE(c, nullptr);
     ResetDuringEcho(peer, c);
 
@@ -144,31 +144,27 @@ TEST_F(FaultTest, AServerResettingDuringALargeEchoDisconnectsTheClientEndpoint)
 {
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost, 0));
-    TMySocket *r = TcpClientEndpoint::Create(f.wb(), QStringLiteral("127.0.0.1"), listener.serverPort(),
-                                             f.root(Kind::TcpClient));
-    r->window->setName(QStringLiteral("cli"));
-    r->window->setHexMode(false);
-    r->window->Button_5->click();  // "连接"
-    ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections() && r->state == 1; }));
+    TcpClientEndpoint *r = f.tcpClient(QStringLiteral("cli"), listener.serverPort());
+    r->start();  // "连接"
+    ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections() && r->isActive(); }));
     std::unique_ptr<QTcpSocket> peer(listener.nextPendingConnection());
     ResetDuringEcho(*peer, r);
 
     // The client connects again and echoes.
-    r->window->Button_5->click();
-    ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections() && r->state == 1; }));
+    r->start();
+    ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections() && r->isActive(); }));
     std::unique_ptr<QTcpSocket> again(listener.nextPendingConnection());
     again->write("pong");
     EXPECT_EQ(ReadExactly(again.get(), 4), "pong");
 }
 
-TEST_F(FaultTest, ConnectDisconnectCyclesKeepOneRecordEachAndFreeEverySocket)
+TEST_F(FaultTest, ConnectDisconnectCyclesKeepOneEndpointEachAndFreeEverySocket)
 {
     const int cycles = Scaled(1000, 10000);
-    f.wb().EvalScript(QStringLiteral("echo = false;"));
-    TMySocket *server = Server(QStringLiteral("srv"));
+    f.js(QStringLiteral("echo = false;"));
+    TcpServerEndpoint *server = Server(QStringLiteral("srv"));
     const int port = PortOf(server);
-    const int registered = f.wb().registry().count();
-    const int windows = int(f.wb().windowArea()->count());
+    const int registered = f.registry().count();
     const int fds = OpenFds();
     const int warm = cycles / 10;
     long rssWarm = 0;
@@ -185,28 +181,27 @@ TEST_F(FaultTest, ConnectDisconnectCyclesKeepOneRecordEachAndFreeEverySocket)
     }
     const qint64 ms = clock.elapsed();
 
-    // Each connection stays as a record with its node and window until the
-    // user deletes it; its socket is gone.
-    EXPECT_EQ(f.wb().registry().count(), registered + cycles);
-    EXPECT_EQ(server->node->childCount(), cycles);
-    EXPECT_EQ(f.wb().windowArea()->count(), windows + cycles);
+    // Each connection stays as an endpoint under its server until the user
+    // deletes it; its socket is gone.
+    EXPECT_EQ(f.registry().count(), registered + cycles);
+    EXPECT_EQ(f.registry().connectionsOf(server).size(), cycles);
     QSet<QString> names;
-    QList<QPointer<QObject>> sockets;
-    for (int i = registered; i < f.wb().registry().count(); ++i) {
-        TMySocket *r = f.wb().registry().at(i);
-        EXPECT_EQ(r->state, 0);
+    QList<QPointer<QTcpSocket>> sockets;
+    for (int i = registered; i < f.registry().count(); ++i) {
+        Endpoint *r = f.registry().at(i);
+        EXPECT_FALSE(r->isActive());
         names.insert(r->name());
-        sockets << r->component;
+        sockets << SocketOf(r);
     }
     EXPECT_EQ(names.size(), cycles);
     EXPECT_TRUE(WaitFor([&] {
-        for (const QPointer<QObject> &s : sockets) {
+        for (const QPointer<QTcpSocket> &s : sockets) {
             if (s)
                 return false;
         }
         return true;
     }));
-    EXPECT_EQ(TcpServerEndpoint::LiveConnections(server), 0);
+    EXPECT_EQ(server->liveConnections(), 0);
     EXPECT_LE(OpenFds(), fds + 4);
 
     const long rssEnd = RssKb();
@@ -214,13 +209,13 @@ TEST_F(FaultTest, ConnectDisconnectCyclesKeepOneRecordEachAndFreeEverySocket)
     std::cout << cycles << " cycles in " << ms << " ms, RSS " << rssWarm << " -> " << rssEnd
               << " kB, " << perCycle << " kB per kept connection\n";
 #if !defined(__SANITIZE_ADDRESS__)
-    // A record, a node and a data window per connection; freed sockets add
+    // An endpoint and its receive lines per connection; freed sockets add
     // nothing. (Under AddressSanitizer freed memory sits in quarantine.)
     EXPECT_LT(perCycle, 400.0);
 #endif
 
     // The server still serves.
-    f.wb().EvalScript(QStringLiteral("echo = true;"));
+    f.js(QStringLiteral("echo = true;"));
     QTcpSocket last;
     ASSERT_NE(Accepted(last, server), nullptr);
     last.write("ok");
@@ -230,15 +225,15 @@ TEST_F(FaultTest, ConnectDisconnectCyclesKeepOneRecordEachAndFreeEverySocket)
 TEST_F(FaultTest, AUdpFloodLosesNothingTheProgramReadAndLeavesItResponsive)
 {
     const int datagrams = Scaled(20000, 100000);
-    f.wb().EvalScript(QStringLiteral("echo = false;"));
+    f.js(QStringLiteral("echo = false;"));
     QUdpSocket probe;
     ASSERT_TRUE(probe.bind(QHostAddress::AnyIPv4, 0));
     const int port = probe.localPort();
     probe.close();
-    TMySocket *r = UdpEndpoints::CreateServer(f.wb(), port, f.root(Kind::UdpServer));
-    ASSERT_NE(r, nullptr);
-    r->window->setName(QStringLiteral("udp"));
-    r->window->setHexMode(false);
+    QPointer<Endpoint> r = UdpServerEndpoint::create(f.registry(), port);
+    ASSERT_FALSE(r.isNull());
+    r->setName(QStringLiteral("udp"));
+    r->setHexMode(false);
     const qint64 dropsBefore = UdpDrops(port);
     ASSERT_GE(dropsBefore, 0);
 
@@ -284,7 +279,7 @@ TEST_F(FaultTest, AUdpFloodLosesNothingTheProgramReadAndLeavesItResponsive)
     });
     // Every datagram sent was either read by the program or dropped by the
     // kernel at the program's socket.
-    auto readCount = [&] { return r->window ? r->window->RecvCount / 64 : 0; };
+    auto readCount = [&] { return r ? r->receivedBytes() / 64 : 0; };
     const bool accounted = WaitFor([&] {
         return done && readCount() + (UdpDrops(port) - dropsBefore) >= sent;
     }, Scaled(120000, 600000));
@@ -297,13 +292,13 @@ TEST_F(FaultTest, AUdpFloodLosesNothingTheProgramReadAndLeavesItResponsive)
               << "in " << floodMs.load() << " ms; " << ticks << " ticks, longest gap " << longestGap
               << " ms\n";
     EXPECT_EQ(readCount() + dropped, qint64(sent.load()));
-    EXPECT_EQ(r->window->RecvCount % 64, 0);
+    EXPECT_EQ(r->receivedBytes() % 64, 0);
     EXPECT_EQ(count("OnRead"), readCount());
     EXPECT_GT(ticks, 0);
     EXPECT_LT(longestGap, 1000);
 
     // Every datagram read has its own line, in the order sent, none twice.
-    const QStringList lines = r->window->Memo2->text().split(u'\n', Qt::SkipEmptyParts);
+    const QStringList lines = f.lineList(r);
     EXPECT_EQ(lines.size(), readCount());
     const QRegularExpression seq(QStringLiteral("收到数据：(\\d{8})\\|x{55}$"));
     int previous = -1;
@@ -318,10 +313,10 @@ TEST_F(FaultTest, AUdpFloodLosesNothingTheProgramReadAndLeavesItResponsive)
     EXPECT_EQ(ordered, lines.size());
 
     // Still serving: one more datagram is read at once.
-    const qint64 before = r->window->RecvCount;
+    const qint64 before = r->receivedBytes();
     QUdpSocket late;
     late.writeDatagram(QByteArray(64, 'y'), QHostAddress(QHostAddress::LocalHost), quint16(port));
-    EXPECT_TRUE(WaitFor([&] { return r->window->RecvCount == before + 64; }));
+    EXPECT_TRUE(WaitFor([&] { return r->receivedBytes() == before + 64; }));
 }
 
 class HostileJsonTest : public FaultTest
@@ -359,9 +354,9 @@ function json2str(v) {
 
 TEST_F(HostileJsonTest, WhateverJson2strReturnsTheBatchIsDroppedAndTheProgramGoesOn)
 {
-    TMySocket *server = Server(QStringLiteral("srv"));
+    TcpServerEndpoint *server = Server(QStringLiteral("srv"));
     QTcpSocket peer;
-    TMySocket *c = Accepted(peer, server);
+    Endpoint *c = Accepted(peer, server);
     ASSERT_NE(c, nullptr);
     const QStringList modes{QStringLiteral("random"), QStringLiteral("bytes"), QStringLiteral("10MB"),
                             QStringLiteral("nested"), QStringLiteral("unclosed"),
@@ -369,73 +364,70 @@ TEST_F(HostileJsonTest, WhateverJson2strReturnsTheBatchIsDroppedAndTheProgramGoe
     int reads = 0;
     for (const QString &mode : modes) {
         SCOPED_TRACE(mode.toStdString());
-        f.wb().EvalScript(QStringLiteral("hostile = '%1';").arg(mode));
+        f.js(QStringLiteral("hostile = '%1';").arg(mode));
         peer.write("z");
         ++reads;
         ASSERT_TRUE(WaitFor([&] { return count("OnRead") == reads; }, 30000));
-        EXPECT_EQ(f.wb().EvalScript(QStringLiteral("hostile")), QString());
-        EXPECT_EQ(f.wb().EvalScript(QStringLiteral("actions.length")), QStringLiteral("0"));
-        EXPECT_TRUE(messages.texts.isEmpty());
+        EXPECT_EQ(f.js(QStringLiteral("hostile")), QString());
+        EXPECT_EQ(f.js(QStringLiteral("actions.length")), QStringLiteral("0"));
+        EXPECT_TRUE(f.messages.texts.isEmpty());
     }
     // None of those batches' echoes went out; the next one does.
     peer.write("ok");
     EXPECT_EQ(ReadExactly(&peer, 2), "ok");
-    EXPECT_EQ(c->window->RecvCount, modes.size() + 2);
+    EXPECT_EQ(c->receivedBytes(), modes.size() + 2);
 }
 
 TEST_F(FaultTest, ARunawayReadHandlerIsInterruptedReportedAndTheProgramGoesOn)
 {
-    f.wb().script().setTimeoutMs(500);
-    TMySocket *server = Server(QStringLiteral("srv"));
+    f.host().engine().setTimeoutMs(500);
+    TcpServerEndpoint *server = Server(QStringLiteral("srv"));
     QTcpSocket peer;
-    TMySocket *c = Accepted(peer, server);
+    Endpoint *c = Accepted(peer, server);
     ASSERT_NE(c, nullptr);
-    f.wb().EvalScript(QStringLiteral("spin = true;"));
+    f.js(QStringLiteral("spin = true;"));
     QElapsedTimer clock;
     clock.start();
     peer.write("a");
-    ASSERT_TRUE(WaitFor([&] { return !messages.texts.isEmpty(); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return !f.messages.texts.isEmpty(); }, 10000));
     EXPECT_GE(clock.elapsed(), 400);
-    EXPECT_TRUE(messages.texts.first().contains(QStringLiteral("interrupted"), Qt::CaseInsensitive))
-        << messages.texts.first().toStdString();
-    EXPECT_EQ(c->state, 1);
+    EXPECT_TRUE(f.messages.texts.first().contains(QStringLiteral("interrupted"), Qt::CaseInsensitive))
+        << f.messages.texts.first().toStdString();
+    EXPECT_TRUE(c->isActive());
     // The interrupted call queued nothing; the next read is echoed.
     peer.write("b");
     EXPECT_EQ(ReadExactly(&peer, 1), "b");
-    EXPECT_EQ(messages.texts.size(), 1);
+    EXPECT_EQ(f.messages.texts.size(), 1);
 }
 
-TEST_F(FaultTest, DeletingAConnectionWhoseDisconnectWentElsewhereStillClosesIt)
+TEST_F(FaultTest, DeletingAConnectionMarkedClosedWithItsSocketOpenStillClosesIt)
 {
-    f.wb().EvalScript(QStringLiteral("echo = false;"));
-    TMySocket *server = Server(QStringLiteral("srv"));
+    f.js(QStringLiteral("echo = false;"));
+    TcpServerEndpoint *server = Server(QStringLiteral("srv"));
     QTcpSocket a;
     QTcpSocket b;
-    TMySocket *ca = Accepted(a, server);
-    TMySocket *cb = Accepted(b, server);
+    Endpoint *ca = Accepted(a, server);
+    Endpoint *cb = Accepted(b, server);
     ASSERT_TRUE(ca && cb);
 
-    // "断开" in a's window while b's node is selected: the stop command acts
-    // on b; a is only marked 0, its socket stays open.
-    f.select(cb->node);
-    ca->window->Button_6MouseUp();
-    EXPECT_EQ(ca->state, 0);
+    // A stop command that went to another connection (b) leaves a marked 0
+    // with its socket still open.
+    cb->stop();
+    ca->setState(EndpointState::Inactive);
     EXPECT_TRUE(WaitFor([&] { return b.state() == QAbstractSocket::UnconnectedState; }));
     SpinFor(50);
     ASSERT_EQ(a.state(), QAbstractSocket::ConnectedState);
 
     // Deleting a closes it, so nothing keeps the server from going.
-    QPointer<TMySocket> gone(ca);
-    f.select(ca->node);
-    f.form().Button2->click();  // "删除"
+    QPointer<Endpoint> gone(ca);
+    f.registry().deleteEndpoint(ca);  // "删除"
     EXPECT_TRUE(gone.isNull());
     EXPECT_TRUE(WaitFor([&] { return a.state() == QAbstractSocket::UnconnectedState; }));
-    EXPECT_TRUE(WaitFor([&] { return TcpServerEndpoint::LiveConnections(server) == 0; }));
-    QPointer<TMySocket> serverGone(server);
-    f.select(server->node);
-    f.form().Button2->click();
+    EXPECT_TRUE(WaitFor([&] { return server->liveConnections() == 0; }));
+    QPointer<Endpoint> serverGone(server);
+    f.registry().deleteEndpoint(server);
     EXPECT_TRUE(serverGone.isNull());
-    EXPECT_TRUE(messages.texts.isEmpty());
+    EXPECT_TRUE(f.messages.texts.isEmpty());
 }
 
 // Every kind of call into the script, each made to throw once.
@@ -461,13 +453,23 @@ function json2str(v) {
 }
 )JS";
 
+// Panels that show nothing, so that the host reads `sockets` for every
+// refresh as it does under a window.
+struct BlankPanels : PanelBuilder
+{
+    void buildRows(Endpoint &, const JsonNode &) override {}
+    void refresh(const JsonNode &) override {}
+};
+
 TEST(ScriptFaults, AThrowInEveryKindOfCallIsReportedOrSwallowedAndTheProgramGoesOn)
 {
-    ScriptFixture f(QString::fromLatin1(ThrowingScript));
-    TMySocket *srv = f.endpoint(QStringLiteral("srv"));
+    ScriptedCore f(QString::fromLatin1(ThrowingScript));
+    BlankPanels panels;
+    f.host().setPanelBuilder(&panels);
+    auto *srv = qobject_cast<TcpServerEndpoint *>(f.endpoint(QStringLiteral("srv")));
     ASSERT_NE(srv, nullptr);
-    auto *server = qobject_cast<QTcpServer *>(srv->component.data());
-    ASSERT_NE(server, nullptr);
+    ASSERT_NE(srv->listener(), nullptr);
+    const quint16 port = srv->listener()->serverPort();
     QStringList &boxes = f.messages.texts;
     auto failNext = [&](const char *what) {
         boxes.clear();
@@ -481,74 +483,72 @@ TEST(ScriptFaults, AThrowInEveryKindOfCallIsReportedOrSwallowedAndTheProgramGoes
     // OnConnect of an accepted connection: reported; the connection stays.
     failNext("OnConnect");
     QTcpSocket peer;
-    peer.connectToHost(QHostAddress(QHostAddress::LocalHost), server->serverPort());
+    peer.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
     EXPECT_TRUE(reported("OnConnect")) << boxes.join(u'|').toStdString();
-    TMySocket *c = f.endpoint(QStringLiteral("srv_") + f.js(QStringLiteral(
-        "calls.filter(function(c){return c.indexOf('OnConnect|')==0;}).pop().split('|')[3]")));
+    ASSERT_FALSE(f.callsOf(QStringLiteral("OnConnect")).isEmpty());
+    Endpoint *c = f.endpoint(f.callsOf(QStringLiteral("OnConnect")).last().section(u'|', 1, 1));
     ASSERT_NE(c, nullptr);
-    EXPECT_EQ(c->state, 1);
+    EXPECT_TRUE(c->isActive());
 
     // OnRead: reported, counted, its actions not carried out.
     failNext("OnRead");
     peer.write("ab");
     EXPECT_TRUE(reported("OnRead"));
-    EXPECT_EQ(c->window->RecvCount, 2);
+    EXPECT_EQ(c->receivedBytes(), 2);
 
     // json2str(actions): swallowed, the batch dropped and the list cleared.
     failNext("actions");
     peer.write("c");
-    ASSERT_TRUE(WaitFor([&] { return c->window->RecvCount == 3; }));
+    ASSERT_TRUE(WaitFor([&] { return c->receivedBytes() == 3; }));
     SpinFor(50);
     EXPECT_TRUE(boxes.isEmpty());
     EXPECT_EQ(f.js(QStringLiteral("actions.length")), QStringLiteral("0"));
 
-    // OnTimerEvent.
+    // OnTimerEvent, on the window's guarded tick.
     f.js(QStringLiteral("actions.push({TYPE: 'ADDTIMER', SOCKET: 'srv', TIMERNAME: 't', INTERVAL: 1});"));
-    f.wb().RunActions();
+    f.host().runActions();
     failNext("OnTimerEvent");
     for (int i = 0; i < 5 && boxes.isEmpty(); ++i)
-        Guarded([&] { f.wb().timers().Timer1Timer(); });  // as the main window's tick
+        Guarded([&] { f.host().tick(); });
     EXPECT_TRUE(reported("OnTimerEvent"));
     f.js(QStringLiteral("actions.push({TYPE: 'DELTIMER', SOCKET: 'srv', TIMERNAME: 't'});"));
-    f.wb().RunActions();
+    f.host().runActions();
 
-    // OnButtonClick, then the panel refresh's json2str(sockets), OnEditChange.
-    auto *go = srv->window->findChild<QPushButton *>(QStringLiteral("btnGo"));
-    auto *edit = srv->window->findChild<QLineEdit *>(QStringLiteral("edAddr"));
-    ASSERT_TRUE(go && edit);
+    // OnButtonClick, then the panel refresh's json2str(sockets), OnEditChange,
+    // each as the window's guarded handlers call them.
     failNext("OnButtonClick");
-    go->click();
+    Guarded([&] { f.host().buttonClicked(*srv, QStringLiteral("btnGo")); });
     EXPECT_TRUE(reported("OnButtonClick"));
     failNext("sockets");
-    go->click();
+    Guarded([&] { f.host().buttonClicked(*srv, QStringLiteral("btnGo")); });
     EXPECT_TRUE(reported("sockets"));
     failNext("OnEditChange");
-    QTest::keyClicks(edit, "d");
+    Guarded([&] { f.host().editChanged(*srv, QStringLiteral("edAddr"), QStringLiteral("abcd")); });
     EXPECT_TRUE(reported("OnEditChange"));
 
     // DeleteSocket: reported, and the endpoint stays.
     failNext("DeleteSocket");
-    f.form->TreeView1->setCurrentItem(c->node);
-    f.form->Button2->click();
+    Guarded([&] { f.registry().deleteEndpoint(c); });
     EXPECT_TRUE(reported("DeleteSocket"));
     EXPECT_EQ(f.endpoint(c->name()), c);
 
     // OnDisConnect: reported; the connection is closed and its socket freed.
-    QPointer<QObject> socket(c->component);
+    QPointer<QTcpSocket> socket(SocketOf(c));
     failNext("OnDisConnect");
     peer.disconnectFromHost();
     EXPECT_TRUE(reported("OnDisConnect"));
-    EXPECT_EQ(c->state, 0);
+    EXPECT_FALSE(c->isActive());
     EXPECT_TRUE(WaitFor([&] { return socket.isNull(); }));
 
     // With nothing failing any more, everything works again.
     boxes.clear();
     QTcpSocket next;
-    next.connectToHost(QHostAddress(QHostAddress::LocalHost), server->serverPort());
+    next.connectToHost(QHostAddress(QHostAddress::LocalHost), port);
     ASSERT_TRUE(next.waitForConnected(5000));
     next.write("fine");
     EXPECT_EQ(ReadExactly(&next, 4), "fine");
     EXPECT_TRUE(boxes.isEmpty()) << boxes.join(u'|').toStdString();
+    f.host().setPanelBuilder(nullptr);
 }
 
 } // namespace

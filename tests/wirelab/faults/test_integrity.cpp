@@ -1,19 +1,16 @@
 // Random bytes echoed by the script (OnRead -> SEND of the same data) through
 // a TCP server endpoint and through a TCP client endpoint come back whole:
 // same length, same SHA-256. 10 MB each; 100 MB with WIRELAB_SOAK=1.
-#include "../endpoints/scriptedform.h"
 #include "faultsupport.h"
+#include "scriptedcore.h"
 
-#include "datawindow/tfrmdata.h"
-#include "endpoints/kinds.h"
-#include "endpoints/tcpclientendpoint.h"
-#include "endpoints/tcpserverendpoint.h"
-#include "endpoints/tmysocket.h"
-#include "seamrecorder.h"
+#include "core/endpoints/endpoint.h"
+#include "core/endpoints/tcpclientendpoint.h"
+#include "core/endpoints/tcpserverendpoint.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
-#include <QPushButton>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <gtest/gtest.h>
 
@@ -85,30 +82,28 @@ protected:
 
     const qint64 size = qint64(Scaled(10, 100)) * 1024 * 1024;
     const int timeoutMs = Scaled(120000, 1500000);
-    MessageRecorder messages;
-    ScriptedForm f;
+    ScriptedCore f;
 };
 
 TEST_F(IntegrityTest, RandomBytesEchoedThroughAServerEndpointArriveUnchanged)
 {
     const QByteArray data = RandomBytes(size, 1);
-    TMySocket *server = TcpServerEndpoint::Create(f.wb(), FreeTcpPort(), f.root(Kind::TcpServer));
-    server->window->setName(QStringLiteral("srv"));
-    server->window->setHexMode(false);
-    auto *listener = qobject_cast<QTcpServer *>(server->component.data());
-    ASSERT_NE(listener, nullptr);
+    TcpServerEndpoint *server = TcpServerEndpoint::create(f.registry(), FreeTcpPort());
+    server->setName(QStringLiteral("srv"));
+    server->setHexMode(false);
+    ASSERT_NE(server->listener(), nullptr);
     QTcpSocket peer;
-    peer.connectToHost(QHostAddress(QHostAddress::LocalHost), listener->serverPort());
-    ASSERT_TRUE(WaitFor([&] { return f.wb().EvalScript(QStringLiteral("counts.OnConnect")) == u'1'; }));
+    peer.connectToHost(QHostAddress(QHostAddress::LocalHost), server->listener()->serverPort());
+    ASSERT_TRUE(WaitFor([&] { return f.js(QStringLiteral("counts.OnConnect")) == u'1'; }));
 
     const Echoed back = RoundTrip(peer, data, timeoutMs);
     EXPECT_TRUE(back.complete);
     EXPECT_EQ(back.bytes, data.size());
     EXPECT_EQ(back.sha256.toHex(), QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
-    TMySocket *c = f.wb().registry().at(f.wb().registry().count() - 1);
-    ASSERT_EQ(c->kind, Kind::TcpServerClient);
-    EXPECT_EQ(c->window->RecvCount, data.size());
-    EXPECT_TRUE(messages.texts.isEmpty());
+    const QList<Endpoint *> connections = f.registry().connectionsOf(server);
+    ASSERT_EQ(connections.size(), 1);
+    EXPECT_EQ(connections[0]->receivedBytes(), data.size());
+    EXPECT_TRUE(f.messages.texts.isEmpty());
 }
 
 TEST_F(IntegrityTest, RandomBytesEchoedThroughAClientEndpointArriveUnchanged)
@@ -116,20 +111,17 @@ TEST_F(IntegrityTest, RandomBytesEchoedThroughAClientEndpointArriveUnchanged)
     const QByteArray data = RandomBytes(size, 2);
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost, 0));
-    TMySocket *r = TcpClientEndpoint::Create(f.wb(), QStringLiteral("127.0.0.1"), listener.serverPort(),
-                                             f.root(Kind::TcpClient));
-    r->window->setName(QStringLiteral("cli"));
-    r->window->setHexMode(false);
-    r->window->Button_5->click();  // "连接"
-    ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections() && r->state == 1; }));
+    TcpClientEndpoint *r = f.tcpClient(QStringLiteral("cli"), listener.serverPort());
+    r->start();  // "连接"
+    ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections() && r->isActive(); }));
     std::unique_ptr<QTcpSocket> peer(listener.nextPendingConnection());
 
     const Echoed back = RoundTrip(*peer, data, timeoutMs);
     EXPECT_TRUE(back.complete);
     EXPECT_EQ(back.bytes, data.size());
     EXPECT_EQ(back.sha256.toHex(), QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
-    EXPECT_EQ(r->window->RecvCount, data.size());
-    EXPECT_TRUE(messages.texts.isEmpty());
+    EXPECT_EQ(r->receivedBytes(), data.size());
+    EXPECT_TRUE(f.messages.texts.isEmpty());
 }
 
 } // namespace

@@ -1,10 +1,10 @@
 #include "seamrecorder.h"
 
-#include "common/uiseam.h"
+#include "messageseam.h"
 
 MessageRecorder::MessageRecorder()
 {
-    UiSeam::setMessageHook([this](QWidget *, const QString &text, const QString &title) {
+    MessageSeam::setHandler([this](const QString &text, const QString &title) {
         texts << text;
         titles << title;
         if (onMessage)
@@ -12,11 +12,4 @@ MessageRecorder::MessageRecorder()
     });
 }
 
-MessageRecorder::~MessageRecorder() { UiSeam::setMessageHook({}); }
-
-DialogDriver::DialogDriver(std::function<int(QDialog *)> handler)
-{
-    UiSeam::setDialogHook(std::move(handler));
-}
-
-DialogDriver::~DialogDriver() { UiSeam::setDialogHook({}); }
+MessageRecorder::~MessageRecorder() { MessageSeam::setHandler({}); }

@@ -1,0 +1,11 @@
+// Test entry point for the core: a QCoreApplication around GoogleTest, so
+// nothing can reach for a display or a platform plugin.
+#include <QCoreApplication>
+#include <gtest/gtest.h>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}

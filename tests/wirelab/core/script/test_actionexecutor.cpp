@@ -1,0 +1,305 @@
+// The action executor: one batch of the script's `actions`, its lookups,
+// its error guard, the boxes of ALERT with nested runs, and the lenient
+// JSON it reads.
+#include "scriptedcore.h"
+#include "testsupport.h"
+
+#include "core/endpoints/endpoint.h"
+#include "core/endpoints/scripttimer.h"
+#include "core/endpoints/tcpclientendpoint.h"
+#include "core/endpoints/udpclientendpoint.h"
+#include "core/net/tcpsend.h"
+#include "core/script/scripttimers.h"
+
+#include <QNetworkDatagram>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+#include <QUdpSocket>
+#include <gtest/gtest.h>
+
+#include <functional>
+
+namespace {
+
+
+// Two disconnected TCP clients "a" and "b" (DISPLAY targets) and a TCP peer.
+struct Executor : ScriptedCore
+{
+    Endpoint *a = tcpClient(QStringLiteral("a"), 9);
+    Endpoint *b = tcpClient(QStringLiteral("b"), 9);
+    QTcpServer server;
+
+    void queue(const QString &list) { js(QStringLiteral("actions = ") + list + u';'); }
+    QString pending() { return js(QStringLiteral("JSON.stringify(actions)")); }
+    QString last(const Endpoint *r) { return lineList(r).value(lineList(r).size() - 1); }
+    quint16 listen()
+    {
+        server.listen(QHostAddress::LocalHost, 0);
+        return server.serverPort();
+    }
+    // Connects r ("连接") to the peer; returns the peer's side.
+    QTcpSocket *connected(Endpoint *r)
+    {
+        const qsizetype before = callsOf(QStringLiteral("OnConnect")).size();
+        r->start();
+        if (!WaitFor([&] { return server.hasPendingConnections(); }))
+            return nullptr;
+        QTcpSocket *peer = server.nextPendingConnection();
+        WaitFor([&] { return callsOf(QStringLiteral("OnConnect")).size() > before; });
+        return peer;
+    }
+};
+
+TEST(ActionExecutor, CarriesOutInOrderSkippingUnknownEndpointsAndTypes)
+{
+    Executor x;
+    x.queue(QStringLiteral(
+        "[{TYPE:'DISPLAY',SOCKET:'a',DATA:'one'},"
+        " {TYPE:'DISPLAY',SOCKET:'nobody',DATA:'lost'},"
+        " {TYPE:'display',SOCKET:'b',DATA:'lower'},"
+        " {TYPE:'DISPLAY',SOCKET:'b',DATA:'three'},"
+        " {TYPE:'DISPLAY',SOCKET:'a',DATA:12}]"));
+    x.host().runActions();
+    EXPECT_EQ(x.lines(x.a), QStringLiteral("one\n12"));
+    EXPECT_EQ(x.lines(x.b), QStringLiteral("three"));
+    EXPECT_EQ(x.pending(), QStringLiteral("[]"));
+
+    // An empty list is simply cleared.
+    x.queue(QStringLiteral("[]"));
+    x.host().runActions();
+    EXPECT_EQ(x.lines(x.a), QStringLiteral("one\n12"));
+}
+
+TEST(ActionExecutor, ASharedNameActsOnTheEndpointHigherInTheTree)
+{
+    Executor x;
+    x.b->setName(QStringLiteral("a"));
+    x.queue(QStringLiteral("[{TYPE:'DISPLAY',SOCKET:'a',DATA:'first'}]"));
+    x.host().runActions();
+    EXPECT_EQ(x.lines(x.a), QStringLiteral("first"));
+    EXPECT_TRUE(x.lines(x.b).isEmpty());
+}
+
+TEST(ActionExecutor, AnErrorDropsTheRestOfTheBatchAndClearsTheList)
+{
+    Executor x;
+    x.queue(QStringLiteral("[{TYPE:'DISPLAY',SOCKET:'a',DATA:'1'}, 5, {TYPE:'DISPLAY',SOCKET:'a',DATA:'2'}]"));
+    x.host().runActions();
+    EXPECT_EQ(x.lines(x.a), QStringLiteral("1"));
+    EXPECT_EQ(x.pending(), QStringLiteral("[]"));
+
+    // A CONNECT that cannot start is such an error too.
+    Endpoint *hostless = x.tcpClient(QStringLiteral("h"), 7, QString());
+    x.queue(QStringLiteral("[{TYPE:'CONNECT',SOCKET:'h'}, {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]"));
+    x.host().runActions();
+    EXPECT_EQ(x.last(x.a), QStringLiteral("1"));
+    EXPECT_FALSE(hostless->isActive());
+    EXPECT_EQ(x.pending(), QStringLiteral("[]"));
+
+    // json2str failing, or giving no JSON: nothing runs, the list is cleared.
+    x.js(QStringLiteral("var real = json2str; json2str = function(v) { throw 'no'; };"));
+    x.queue(QStringLiteral("[{TYPE:'DISPLAY',SOCKET:'a',DATA:'x'}]"));
+    x.host().runActions();
+    EXPECT_EQ(x.pending(), QStringLiteral("[]"));
+    x.js(QStringLiteral("json2str = function(v) { return v === actions ? '[{' : real(v); };"));
+    x.queue(QStringLiteral("[{TYPE:'DISPLAY',SOCKET:'a',DATA:'x'}]"));
+    x.host().runActions();
+    EXPECT_EQ(x.pending(), QStringLiteral("[]"));
+    EXPECT_EQ(x.last(x.a), QStringLiteral("1"));
+
+    // An empty value leaves the list alone.
+    x.js(QStringLiteral("json2str = function(v) { return v === actions ? '' : real(v); };"));
+    x.queue(QStringLiteral("[{TYPE:'DISPLAY',SOCKET:'a',DATA:'x'}]"));
+    x.host().runActions();
+    EXPECT_EQ(x.pending(), QStringLiteral("[{\"TYPE\":\"DISPLAY\",\"SOCKET\":\"a\",\"DATA\":\"x\"}]"));
+}
+
+TEST(ActionExecutor, ReadsTheLenientJsonForms)
+{
+    Executor x;
+    x.js(QStringLiteral(
+        "var real = json2str;\n"
+        "json2str = function(v) { return v === actions ? lenient : real(v); };\n"
+        "var lenient = \"/* from the script */ [ {TYPE:'DISPLAY', SOCKET:'a', DATA:'single',},\\n"
+        " // a comment\\n {\\\"TYPE\\\":\\\"DISPLAY\\\",'SOCKET':\\\"a\\\",DATA:\\\"double\\\"}, ]\";"));
+    x.queue(QStringLiteral("[1]"));
+    x.host().runActions();
+    EXPECT_EQ(x.lines(x.a), QStringLiteral("single\ndouble"));
+}
+
+TEST(ActionExecutor, AlertsShowOneAfterTheOtherWithNestedRunsInBetween)
+{
+    Executor x;
+    QStringList seenInsideFirst;
+    x.messages.onMessage = [&](const QString &text) {
+        if (text != QStringLiteral("one"))
+            return;
+        // The list is already empty while the box is open; what the script
+        // queues now is carried out by the run that happens meanwhile.
+        seenInsideFirst << x.pending();
+        x.queue(QStringLiteral("[{TYPE:'DISPLAY',SOCKET:'b',DATA:'nested'}]"));
+        x.host().runActions();
+        seenInsideFirst << x.last(x.b);
+    };
+    x.queue(QStringLiteral(
+        "[{TYPE:'ALERT',SOCKET:'a',TEXT:'one'}, {TYPE:'ALERT',SOCKET:'b',TEXT:'two'},"
+        " {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]"));
+    x.host().runActions();
+    EXPECT_EQ(x.messages.texts, (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
+    EXPECT_EQ(x.messages.titles, (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(seenInsideFirst, (QStringList{QStringLiteral("[]"), QStringLiteral("nested")}));
+    EXPECT_EQ(x.last(x.a), QStringLiteral("after"));
+}
+
+TEST(ActionExecutor, TimerActionsManageTheEndpointsTimers)
+{
+    Executor x;
+    x.queue(QStringLiteral(
+        "[{TYPE:'ADDTIMER',SOCKET:'a',TIMERNAME:'t',INTERVAL:5},"
+        " {TYPE:'ADDTIMER',SOCKET:'a',TIMERNAME:'t',INTERVAL:9},"
+        " {TYPE:'ADDTIMER',SOCKET:'a',TIMERNAME:'u',INTERVAL:'7'},"
+        " {TYPE:'SETTIMER',SOCKET:'a',TIMERNAME:'u',INTERVAL:3},"
+        " {TYPE:'DELTIMER',SOCKET:'a',TIMERNAME:'t'}]"));
+    x.host().runActions();
+    EXPECT_EQ(ScriptTimers::findTimer(x.a, QStringLiteral("t")), nullptr);
+    ScriptTimer *u = ScriptTimers::findTimer(x.a, QStringLiteral("u"));
+    ASSERT_NE(u, nullptr);
+    EXPECT_EQ(u->interval, 3);
+    EXPECT_TRUE(x.b->timers().empty());
+}
+
+TEST(ActionExecutor, SendConnectAndDisconnectOnARealPeer)
+{
+    Executor x;
+    const quint16 port = x.listen();
+    Endpoint *c = x.tcpClient(QStringLiteral("c"), port);
+    x.queue(QStringLiteral("[{TYPE:'CONNECT',SOCKET:'c'}, {TYPE:'DISCONNECT',SOCKET:'a'}]"));
+    x.host().runActions();
+    ASSERT_TRUE(WaitFor([&] { return x.server.hasPendingConnections(); }));
+    QTcpSocket *peer = x.server.nextPendingConnection();
+    ASSERT_TRUE(WaitFor([&] { return c->isActive(); }));
+
+    x.queue(QStringLiteral(
+        "[{TYPE:'SEND',SOCKET:'c',DATA:'48656C6C6F'}, {TYPE:'SEND',SOCKET:'c',DATA:'414'},"
+        " {TYPE:'SEND',SOCKET:'c',DATA:'4'}, {TYPE:'SEND',SOCKET:'c',DATA:''},"
+        " {TYPE:'send',SOCKET:'c',DATA:'5A'}, {TYPE:'SEND',SOCKET:'c',DATA:4243}]"));
+    x.host().runActions();
+    EXPECT_EQ(ReadExactly(peer, 8), QByteArray("HelloABC"));
+    SpinFor(50);
+    EXPECT_EQ(peer->bytesAvailable(), 0);
+
+    x.queue(QStringLiteral("[{TYPE:'DISCONNECT',SOCKET:'c'}, {TYPE:'DISCONNECT',SOCKET:'c'}]"));
+    x.host().runActions();
+    EXPECT_FALSE(c->isActive());
+    EXPECT_TRUE(WaitFor([&] { return peer->state() == QAbstractSocket::UnconnectedState; }));
+    EXPECT_EQ(x.callsOf(QStringLiteral("OnDisConnect")).size(), 1);
+}
+
+// Every action is carried out once, whatever runs inside it: a batch is out
+// of the script's list before its first action, so a run nested in one of
+// its actions carries out only what was queued meanwhile, and does so
+// before the rest of the batch.
+struct NestedRuns : Executor
+{
+    // Runs batch; the first event loop entered inside it queues a DISPLAY
+    // "nested" for a and runs the executor, after first calling before().
+    void runWithNestedRun(const QString &batch, std::function<void()> before = {})
+    {
+        queue(batch);
+        QTimer::singleShot(0, [this, before] {
+            if (before)
+                before();
+            js(QStringLiteral("actions.push({TYPE:'DISPLAY',SOCKET:'a',DATA:'nested'});"));
+            host().runActions();
+        });
+        host().runActions();
+    }
+};
+
+TEST(ActionExecutorNesting, ACloseReportedInsideTheBatchDoesNotRepeatIt)
+{
+    NestedRuns x;
+    x.listen();
+    Endpoint *c = x.tcpClient(QStringLiteral("c"), x.server.serverPort());
+    Endpoint *cli = x.tcpClient(QStringLiteral("cli"), x.server.serverPort());
+    QTcpSocket *peer = x.connected(c);
+    ASSERT_NE(peer, nullptr);
+    ASSERT_NE(x.connected(cli), nullptr);
+    x.js(QStringLiteral(
+        "onSocket = function(n, e) { if (n == 'cli' && e == 'OnDisConnect')"
+        " actions.push({TYPE:'DISPLAY',SOCKET:'a',DATA:'nested'}); };"));
+    x.queue(QStringLiteral("[{TYPE:'DISCONNECT',SOCKET:'cli'}, {TYPE:'SEND',SOCKET:'c',DATA:'4F4B0A'},"
+                           " {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]"));
+    x.host().runActions();
+    EXPECT_EQ(ReadExactly(peer, 3), QByteArray("OK\n"));
+    SpinFor(50);
+    EXPECT_EQ(peer->bytesAvailable(), 0) << "sent twice";
+    EXPECT_EQ(x.lines(x.a), QStringLiteral("nested\nafter"));
+    EXPECT_EQ(x.pending(), QStringLiteral("[]"));
+}
+
+TEST(ActionExecutorNesting, ASendThatWaitsForThePeerRunsNothingTwice)
+{
+    NestedRuns x;
+    x.listen();
+    TcpClientEndpoint *c = x.tcpClient(QStringLiteral("c"), x.server.serverPort());
+    QTcpSocket *peer = x.connected(c);
+    ASSERT_NE(peer, nullptr);
+    // A small send buffer, so the block waits for the peer to read.
+    c->socket()->setSocketOption(QAbstractSocket::SendBufferSizeSocketOption, 4096);
+    const QByteArray block(2 * TcpSend::PendingLimit, 'x');
+    qint64 received = 0;
+    QTimer drain;
+    QObject::connect(&drain, &QTimer::timeout, [&] { received += peer->readAll().size(); });
+    x.runWithNestedRun(QStringLiteral("[{TYPE:'SEND',SOCKET:'c',DATA:'%1'}, {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]")
+                           .arg(QString::fromLatin1(block.toHex())),
+                       [&] { drain.start(1); });
+    EXPECT_TRUE(WaitFor([&] { return received >= block.size(); }, 10000));
+    SpinFor(50);
+    received += peer->readAll().size();
+    EXPECT_EQ(received, block.size());
+    EXPECT_EQ(x.lines(x.a), QStringLiteral("nested\nafter"));
+}
+
+TEST(ActionExecutorNesting, ANameLookupOfADatagramSendRunsNothingTwice)
+{
+    NestedRuns x;
+    QUdpSocket peer;
+    ASSERT_TRUE(peer.bind(QHostAddress::LocalHost, 0));
+    Endpoint *u = UdpClientEndpoint::create(x.registry(), QStringLiteral("localhost"), peer.localPort(), 0);
+    u->setName(QStringLiteral("u"));
+    x.runWithNestedRun(QStringLiteral("[{TYPE:'SEND',SOCKET:'u',DATA:'41'}, {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]"));
+    int datagrams = 0;
+    EXPECT_TRUE(WaitFor([&] {
+        while (peer.hasPendingDatagrams()) {
+            peer.receiveDatagram();
+            ++datagrams;
+        }
+        return datagrams > 0;
+    }));
+    SpinFor(50);
+    EXPECT_FALSE(peer.hasPendingDatagrams());
+    EXPECT_EQ(datagrams, 1);
+    EXPECT_EQ(x.lines(x.a), QStringLiteral("nested\nafter"));
+}
+
+TEST(ActionExecutorNesting, WhatAnEditChangeQueuedDuringABoxWaitsForTheNextRun)
+{
+    NestedRuns x;
+    x.js(QStringLiteral("onEdit = function(n) { actions.push({TYPE:'DISPLAY',SOCKET:n,DATA:'edited'}); };"));
+    x.messages.onMessage = [&](const QString &) {
+        // An edit change runs no executor: its action stays queued.
+        x.host().editChanged(*x.b, QStringLiteral("ed"), QStringLiteral("t"));
+    };
+    x.queue(QStringLiteral("[{TYPE:'ALERT',SOCKET:'a',TEXT:'one'}, {TYPE:'ALERT',SOCKET:'a',TEXT:'two'}]"));
+    x.host().runActions();
+    EXPECT_EQ(x.messages.texts.size(), 2);
+    EXPECT_TRUE(x.lines(x.b).isEmpty());
+    EXPECT_EQ(x.pending(), QStringLiteral("[{\"TYPE\":\"DISPLAY\",\"SOCKET\":\"b\",\"DATA\":\"edited\"},"
+                                          "{\"TYPE\":\"DISPLAY\",\"SOCKET\":\"b\",\"DATA\":\"edited\"}]"));
+    x.host().runActions();
+    EXPECT_EQ(x.lines(x.b), QStringLiteral("edited\nedited"));
+}
+
+} // namespace

@@ -1,0 +1,238 @@
+// The five creation dialogs driven through the dialog seam: texts and
+// defaults, the conversion error that keeps a dialog open, the port probe
+// of the UDP dialogs, the host refill of the client dialogs and results.
+#include "core/net/adapterinfo.h"
+#include "gui/newclientdialog.h"
+#include "gui/newgroupdialog.h"
+#include "gui/newserverdialog.h"
+#include "gui/newudpserverdialog.h"
+#include "gui/newudpclientdialog.h"
+#include "dialogdriver.h"
+#include "seamrecorder.h"
+#include "testsupport.h"
+
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QUdpSocket>
+#include <gtest/gtest.h>
+
+#include <stdexcept>
+
+namespace {
+
+// Shows the dialog as a modal run would, lets steps type and press buttons,
+// and ends the run with whatever result the dialog reached.
+int Drive(CreationDialog &dialog, const std::function<void()> &steps)
+{
+    DialogDriver driver([&](QDialog *d) {
+        d->show();
+        WaitFor([&] { return d->isActiveWindow(); }, 2000);
+        steps();
+        const int result = d->result();
+        d->hide();
+        return result;
+    });
+    return dialog.run();
+}
+
+QString LabelText(QWidget &w, const char *name)
+{
+    auto *label = w.findChild<QLabel *>(QLatin1String(name));
+    return label ? label->text() : QStringLiteral("<missing>");
+}
+
+QString BoxText(QWidget &w, const char *name)
+{
+    auto *box = w.findChild<QLineEdit *>(QLatin1String(name));
+    return box ? box->text() : QStringLiteral("<missing>");
+}
+
+// A control by object name; a missing one fails the test at once.
+template <class T = QLineEdit>
+T &Find(QWidget &w, const char *name)
+{
+    T *child = w.findChild<T *>(QLatin1String(name));
+    if (!child)
+        throw std::runtime_error(std::string("no control ") + name);
+    return *child;
+}
+
+QPushButton &Button(QWidget &w, const char *name) { return Find<QPushButton>(w, name); }
+
+// A UDP port held by another socket for the life of the object.
+struct HeldUdpPort
+{
+    HeldUdpPort() { socket.bind(QHostAddress::AnyIPv4, 0); }
+    int port() const { return socket.localPort(); }
+    QUdpSocket socket;
+};
+
+TEST(CreationDialogs, CaptionsLabelsDefaultsAndButtons)
+{
+    NewServerDialog server;
+    NewClientDialog client;
+    NewUdpClientDialog udp;
+    NewGroupDialog group;
+    NewUdpServerDialog udpServer;
+
+    EXPECT_EQ(server.windowTitle(), QStringLiteral("创建TCP Server"));
+    EXPECT_EQ(LabelText(server, "Label1"), QStringLiteral("监听端口:  "));
+    EXPECT_EQ(BoxText(server, "Edit1"), QStringLiteral("60000"));
+
+    EXPECT_EQ(client.windowTitle(), QStringLiteral("创建TCP Client"));
+    EXPECT_EQ(LabelText(client, "Label1"), QStringLiteral("对方IP:    "));
+    EXPECT_EQ(BoxText(client, "Edit1"), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(LabelText(client, "Label2"), QStringLiteral("对方端口:  "));
+    EXPECT_EQ(BoxText(client, "Edit2"), QStringLiteral("60000"));
+
+    EXPECT_EQ(udp.windowTitle(), QStringLiteral("创建UDP Client"));
+    EXPECT_EQ(LabelText(udp, "Label1"), QStringLiteral("对方IP   "));
+    EXPECT_EQ(BoxText(udp, "Edit1"), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(LabelText(udp, "Label2"), QStringLiteral("对方端口  "));
+    EXPECT_EQ(BoxText(udp, "Edit2"), QStringLiteral("60000"));
+    EXPECT_EQ(LabelText(udp, "Label3"), QStringLiteral("本地端口    "));
+    EXPECT_EQ(BoxText(udp, "Edit3"), QStringLiteral("10000"));
+    EXPECT_EQ(Button(udp, "Button3").text(), QStringLiteral("广播地址"));
+
+    EXPECT_EQ(group.windowTitle(), QStringLiteral("创建UDP组播"));
+    EXPECT_EQ(LabelText(group, "Label1"), QStringLiteral("组播地址:  "));
+    EXPECT_EQ(BoxText(group, "Edit1"), QStringLiteral("224.1.1.1"));
+    EXPECT_EQ(LabelText(group, "Label2"), QStringLiteral("组播端口: "));
+    EXPECT_EQ(BoxText(group, "Edit2"), QStringLiteral("65000"));
+
+    EXPECT_EQ(udpServer.windowTitle(), QStringLiteral("创建UDP Server"));
+    EXPECT_EQ(LabelText(udpServer, "Label1"), QStringLiteral("本地端口    "));
+    EXPECT_EQ(BoxText(udpServer, "Edit1"), QStringLiteral("60000"));
+
+    for (CreationDialog *d : std::initializer_list<CreationDialog *>{&server, &client, &udp, &group, &udpServer}) {
+        EXPECT_EQ(d->findChild<QPushButton *>(QStringLiteral("Button1"))->text(), QStringLiteral("确定"));
+        EXPECT_EQ(d->findChild<QPushButton *>(QStringLiteral("Button2"))->text(), QStringLiteral("取消"));
+    }
+}
+
+TEST(CreationDialogs, NonNumericPortIsReportedAndTheDialogStaysOpen)
+{
+    MessageRecorder messages;
+    NewServerDialog server;
+    const int result = Drive(server, [&] {
+        Find(server, "Edit1").setText(QStringLiteral("6a"));
+        Button(server, "Button1").click();
+        EXPECT_EQ(messages.texts, QStringList{QStringLiteral("'6a' is not a valid integer value")});
+        EXPECT_TRUE(server.isVisible());
+        EXPECT_NE(server.result(), int(QDialog::Accepted));
+        // No range check: the socket layer takes the low 16 bits.
+        Find(server, "Edit1").setText(QStringLiteral("70000"));
+        Button(server, "Button1").click();
+    });
+    EXPECT_EQ(result, int(QDialog::Accepted));
+    EXPECT_EQ(server.port(), 70000);
+    EXPECT_EQ(messages.texts.size(), 1);
+}
+
+TEST(CreationDialogs, CancelAndCloseBoxRejectAfterAnEarlierOk)
+{
+    NewGroupDialog group;
+    EXPECT_EQ(Drive(group, [&] { Button(group, "Button1").click(); }), int(QDialog::Accepted));
+    EXPECT_EQ(group.groupAddress(), QStringLiteral("224.1.1.1"));
+    EXPECT_EQ(group.port(), 65000);
+    EXPECT_EQ(Drive(group, [&] { Button(group, "Button2").click(); }), int(QDialog::Rejected));
+    EXPECT_EQ(Drive(group, [&] { group.close(); }), int(QDialog::Rejected));
+    // A run that ends without any button does not report the old OK.
+    EXPECT_EQ(Drive(group, [] {}), int(QDialog::Rejected));
+}
+
+TEST(CreationDialogs, ValuesAreKeptExactlyAsTypedAndStayForTheNextUse)
+{
+    NewGroupDialog group;
+    // Not a group address: only the creation reports that.
+    ASSERT_EQ(Drive(group, [&] {
+                  Find(group, "Edit1").setText(QStringLiteral(" 10.1.1.1 "));
+                  Find(group, "Edit2").setText(QStringLiteral(" 7000 "));
+                  Button(group, "Button1").click();
+              }),
+              int(QDialog::Accepted));
+    EXPECT_EQ(group.groupAddress(), QStringLiteral(" 10.1.1.1 "));
+    EXPECT_EQ(group.port(), 7000);
+    EXPECT_EQ(Drive(group, [&] { Button(group, "Button1").click(); }), int(QDialog::Accepted));
+    EXPECT_EQ(group.groupAddress(), QStringLiteral(" 10.1.1.1 "));
+}
+
+TEST(CreationDialogs, ClientDialogsRefillTheHostOnEveryShowing)
+{
+    const QString local = LocalAddress();
+    NewClientDialog client;
+    NewUdpClientDialog udp;
+    for (int round = 0; round < 2; ++round) {
+        SCOPED_TRACE(round);
+        ASSERT_EQ(Drive(client, [&] {
+                      EXPECT_EQ(Find(client, "Edit1").text(), local);
+                      Find(client, "Edit1").setText(QStringLiteral("10.9.9.9 "));
+                      Find(client, "Edit2").setText(QStringLiteral("7"));
+                      Button(client, "Button1").click();
+                  }),
+                  int(QDialog::Accepted));
+        EXPECT_EQ(client.host(), QStringLiteral("10.9.9.9 "));
+        EXPECT_EQ(client.port(), 7);
+        EXPECT_EQ(Drive(udp, [&] {
+                      EXPECT_EQ(Find(udp, "Edit1").text(), local);
+                      Find(udp, "Edit1").setText(QStringLiteral("10.9.9.9"));
+                      Button(udp, "Button2").click();
+                  }),
+                  int(QDialog::Rejected));
+    }
+}
+
+TEST(CreationDialogs, UdpDialogsKeepTheDialogOpenWhileTheLocalPortIsBound)
+{
+    MessageRecorder messages;
+    HeldUdpPort held;
+    const QString busy = QStringLiteral("本地端口已被占用，请重新选择本地端口号");
+
+    NewUdpClientDialog udp;
+    const int udpResult = Drive(udp, [&] {
+        Find(udp, "Edit1").setText(QStringLiteral("127.0.0.1"));
+        Find(udp, "Edit2").setText(QStringLiteral("9"));
+        Find(udp, "Edit3").setText(QString::number(held.port()));
+        Button(udp, "Button1").click();
+        EXPECT_EQ(messages.texts, QStringList{busy});
+        EXPECT_TRUE(udp.isVisible());
+        EXPECT_EQ(Find(udp, "Edit3").text(), QString::number(held.port()));
+        Find(udp, "Edit3").setText(QStringLiteral("0"));
+        Button(udp, "Button1").click();
+    });
+    EXPECT_EQ(udpResult, int(QDialog::Accepted));
+    EXPECT_EQ(udp.host(), QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(udp.remotePort(), 9);
+    EXPECT_EQ(udp.localPort(), 0);
+
+    messages.texts.clear();
+    NewUdpServerDialog server;
+    const int serverResult = Drive(server, [&] {
+        Find(server, "Edit1").setText(QString::number(held.port()));
+        Button(server, "Button1").click();
+        EXPECT_EQ(messages.texts, QStringList{busy});
+        EXPECT_TRUE(server.isVisible());
+        Find(server, "Edit1").setText(QStringLiteral("0"));
+        Button(server, "Button1").click();
+    });
+    EXPECT_EQ(serverResult, int(QDialog::Accepted));
+    EXPECT_EQ(server.localPort(), 0);
+}
+
+TEST(CreationDialogs, BroadcastButtonPutsTheBroadcastAddressInTheHostBox)
+{
+    MessageRecorder messages;
+    bool warn = false;
+    const QString expected = BroadcastAddress(SystemAdapters(), &warn);
+    NewUdpClientDialog udp;
+    Drive(udp, [&] {
+        Button(udp, "Button3").click();
+        EXPECT_EQ(Find(udp, "Edit1").text(), expected);
+        EXPECT_TRUE(udp.isVisible());
+        Button(udp, "Button2").click();
+    });
+    EXPECT_EQ(messages.texts.size(), warn ? 1 : 0);
+}
+
+} // namespace

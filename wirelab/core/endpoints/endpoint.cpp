@@ -1,0 +1,107 @@
+#include "core/endpoints/endpoint.h"
+
+#include "core/endpoints/registry.h"
+#include "core/text/displaytext.h"
+#include "core/text/hexcodec.h"
+
+#include <QCoreApplication>
+#include <QDateTime>
+#include <QLocale>
+#include <QPointer>
+
+Endpoint::Endpoint(EndpointKind kind, EndpointRegistry &registry)
+    : m_kind(kind),
+      m_registry(registry),
+      // The name scripts see until the endpoint is named: never translated.
+      m_name(QStringLiteral("数据收发窗口")),
+      m_created(CreationTimeText())
+{
+}
+
+Endpoint::~Endpoint() = default;
+
+void Endpoint::setName(const QString &name)
+{
+    if (name == m_name)
+        return;
+    const QString from = std::exchange(m_name, name);
+    Q_EMIT nameChanged(from, m_name);
+}
+
+void Endpoint::setImage(StateImage image)
+{
+    m_image = image;
+    Q_EMIT imageChanged(image);
+}
+
+void Endpoint::setHexMode(bool on)
+{
+    if (on == m_hexMode)
+        return;
+    m_hexMode = on;
+    Q_EMIT hexModeChanged(on);
+}
+
+void Endpoint::countSent(qint64 bytes)
+{
+    // The sender writes the counter text itself, once before its
+    // repetitions: the total shows with the next write.
+    m_sent += bytes;
+}
+
+void Endpoint::resetCounters()
+{
+    m_sent = 0;
+    m_received = 0;
+    Q_EMIT countersChanged();
+}
+
+void Endpoint::appendLine(const QString &line, LineKind kind, const QByteArray &bytes)
+{
+    if (!m_linesTaken)
+        m_lines.append(line);
+    Q_EMIT lineAppended(line);
+    Q_EMIT lineLogged(line, kind, bytes);
+}
+
+QStringList Endpoint::takeLines()
+{
+    m_linesTaken = true;
+    return std::exchange(m_lines, {});
+}
+
+void Endpoint::receive(const QByteArray &data, const QString &a, int b, CounterOrder order)
+{
+    QPointer<Endpoint> self(this);
+    appendLine(ReceivedLine(data, m_hexMode), LineKind::Received, data);
+    m_received += data.size();
+    if (order == CounterOrder::BeforeScript)
+        Q_EMIT countersChanged();
+    // A script error leaves here: the rest of the sequence is skipped.
+    socketEvent(QStringLiteral("OnRead"), a, b);
+    if (order == CounterOrder::AfterScript && self)
+        Q_EMIT countersChanged();
+}
+
+void Endpoint::socketEvent(const QString &event, const QString &a, int b)
+{
+    if (EndpointEvents *events = m_registry.events())
+        events->socketEvent(*this, event, a, b);
+}
+
+QString ReceivedLine(const QByteArray &data, bool hexMode)
+{
+    QString line = LogClockText() + QCoreApplication::translate("ReceivePath", " 收到数据：");
+    if (hexMode)
+        line += HexDisplayForm(data);
+    line += BytesForDisplay(data);
+    return line;
+}
+
+QString CreationTimeText()
+{
+    const QLocale locale;
+    const QDateTime now = QDateTime::currentDateTime();
+    return locale.toString(now.date(), QLocale::ShortFormat) + u' '
+        + locale.toString(now.time(), QLocale::LongFormat);
+}

@@ -1,0 +1,178 @@
+#pragma once
+// Endpoint: what one endpoint is, whatever shows it. Its kind and state,
+// name, addresses and ports, creation time, hex mode, byte counters, script
+// timers and the lines of its receive pane. Views (a data window, the
+// headless log) draw from its signals and ask it to act through the
+// commands below; it knows none of them.
+//
+// One subclass per kind carries the traffic (TcpServerEndpoint,
+// TcpConnectionEndpoint, TcpClientEndpoint, UdpServerEndpoint,
+// UdpClientEndpoint, UdpGroupEndpoint). The registry owns every endpoint.
+
+#include "core/endpoints/endpointkind.h"
+#include "core/endpoints/scripttimer.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <vector>
+
+class EndpointRegistry;
+
+// What a line of the receive pane tells.
+enum class LineKind {
+    Received,  // data received (the line carries its bytes)
+    Sent,      // data sent from the data window (the line carries its bytes)
+    Displayed, // a DISPLAY action's text
+    Notice,    // something the endpoint says itself ("发送失败，连接已断开")
+};
+
+class Endpoint : public QObject
+{
+    Q_OBJECT
+public:
+    ~Endpoint() override;
+
+    EndpointKind kind() const { return m_kind; }
+    EndpointRegistry &registry() const { return m_registry; }
+
+    // The name the scripts address it by; "数据收发窗口" until it is named.
+    const QString &name() const { return m_name; }
+    void setName(const QString &name);
+    // The text of its tree node ("127.0.0.1[60000]"), fixed at creation.
+    const QString &caption() const { return m_caption; }
+    // Local short date and long time of creation.
+    const QString &created() const { return m_created; }
+
+    EndpointState state() const { return m_state; }
+    bool isActive() const { return m_state == EndpointState::Active; }
+    // The views see a new state with the next refreshStatus().
+    void setState(EndpointState state) { m_state = state; }
+
+    QString localAddress() const { return m_localAddress; }
+    int localPort() const { return m_localPort; }
+    QString remoteHost() const { return m_remoteHost; }
+    int remotePort() const { return m_remotePort; }
+
+    StateImage image() const { return m_image; }
+    void setImage(StateImage image);
+
+    // Received and sent data are shown (and typed) in hexadecimal as well.
+    bool hexMode() const { return m_hexMode; }
+    void setHexMode(bool on);
+
+    // Bytes received, and bytes handed to the send routine, since creation
+    // or the last reset.
+    qint64 receivedBytes() const { return m_received; }
+    qint64 sentBytes() const { return m_sent; }
+    void countSent(qint64 bytes);
+    void resetCounters();
+    // Tells the views that the counters changed: the receive sequence and
+    // the data window's send decide when (countSent() alone does not).
+    void announceCounters() { Q_EMIT countersChanged(); }
+
+    // The receive pane's lines. Until a view takes them, they are kept here
+    // (a data window is built only when first shown); once taken, every
+    // new line is only signalled, so no line is stored twice.
+    void appendLine(const QString &line, LineKind kind = LineKind::Displayed, const QByteArray &bytes = {});
+    QStringList takeLines();
+    bool linesTaken() const { return m_linesTaken; }
+
+    // A notice about the endpoint that its view puts into the send pane
+    // ("Client Socket异常,代码=10053").
+    void notice(const QString &text) { Q_EMIT noticed(text); }
+
+    std::vector<std::unique_ptr<ScriptTimer>> &timers() { return m_timers; }
+    const std::vector<std::unique_ptr<ScriptTimer>> &timers() const { return m_timers; }
+
+    // The commands. Each kind does what applies to it; the rest do nothing.
+    // "启动监听" / "连接": shows its failure in a message box.
+    virtual void start() {}
+    // The stop command ("停止监听" / "断开").
+    virtual void stop() {}
+    // The CONNECT action: throws WireError when the connect cannot start.
+    virtual void open() {}
+    // The DISCONNECT action: closes a connected TCP client or connection.
+    virtual void closeConnection() {}
+    // Sends one block (the SEND action and the data window's send): a
+    // notice line instead when the endpoint cannot send. Events may be
+    // handled while it waits; the endpoint may be gone afterwards.
+    virtual void send(const QByteArray &block) = 0;
+    // Whether the endpoint may be deleted now (a server holding live
+    // connections may not).
+    virtual bool mayDelete() const { return true; }
+    // Closes and frees the endpoint's socket before it is deleted; events
+    // may be handled (an OnDisConnect), so the endpoint may be gone after.
+    virtual void closeForDeletion() {}
+
+    // Tells the views to redraw the status area from the endpoint now.
+    void refreshStatus() { Q_EMIT statusChanged(); }
+
+Q_SIGNALS:
+    void lineAppended(const QString &line);
+    // The same line with what it tells and, for data, the bytes.
+    void lineLogged(const QString &line, LineKind kind, const QByteArray &bytes);
+    void countersChanged();
+    void statusChanged();
+    void hexModeChanged(bool on);
+    void imageChanged(StateImage image);
+    void nameChanged(const QString &from, const QString &to);
+    void noticed(const QString &text);
+
+protected:
+    Endpoint(EndpointKind kind, EndpointRegistry &registry);
+
+    void setCaption(const QString &caption) { m_caption = caption; }
+    void setLocal(const QString &address, int port)
+    {
+        m_localAddress = address;
+        m_localPort = port;
+    }
+    void setLocalPort(int port) { m_localPort = port; }
+    void setRemote(const QString &host, int port)
+    {
+        m_remoteHost = host;
+        m_remotePort = port;
+    }
+
+    // Where the counter text is written in the receive sequence.
+    enum class CounterOrder {
+        BeforeScript,  // TCP kinds, UDP client
+        AfterScript,   // UDP server, group
+    };
+    // The receive sequence of every receiving kind: the log line (time,
+    // " 收到数据：", hex form in hex mode, the bytes), the received counter,
+    // then OnRead(a, b) and the actions. A script error leaves here.
+    void receive(const QByteArray &data, const QString &a, int b, CounterOrder order);
+    // OnSocketEvent(name, event, a, b) and the actions, through the
+    // registry's event handler; a script error leaves here.
+    void socketEvent(const QString &event, const QString &a, int b);
+
+private:
+    const EndpointKind m_kind;
+    EndpointRegistry &m_registry;
+    QString m_name;
+    QString m_caption;
+    QString m_created;
+    EndpointState m_state = EndpointState::Inactive;
+    QString m_localAddress;
+    int m_localPort = 0;
+    QString m_remoteHost;
+    int m_remotePort = 0;
+    StateImage m_image = StateImage::None;
+    bool m_hexMode = true;  // the data window's hex box starts checked
+    qint64 m_received = 0;
+    qint64 m_sent = 0;
+    QStringList m_lines;
+    bool m_linesTaken = false;
+    std::vector<std::unique_ptr<ScriptTimer>> m_timers;
+};
+
+// The receive-pane line of received data: time + " 收到数据：" + (hex form)
+// + the bytes as text.
+QString ReceivedLine(const QByteArray &data, bool hexMode);
+// Current local date and time as an endpoint's creation text.
+QString CreationTimeText();

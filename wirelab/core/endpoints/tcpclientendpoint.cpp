@@ -1,0 +1,194 @@
+#include "core/endpoints/tcpclientendpoint.h"
+
+#include "core/endpoints/registry.h"
+#include "core/endpoints/tcpsockethandlers.h"
+#include "core/errors.h"
+#include "core/text/hexcodec.h"
+#include "guard.h"
+#include "messageseam.h"
+
+#include <QHostAddress>
+#include <QMetaObject>
+#include <QPointer>
+#include <QTcpSocket>
+
+namespace {
+QString DottedIPv4(const QHostAddress &address)
+{
+    return QHostAddress(address.toIPv4Address()).toString();
+}
+} // namespace
+
+TcpClientEndpoint *TcpClientEndpoint::create(EndpointRegistry &registry, const QString &host, int port)
+{
+    auto *client = static_cast<TcpClientEndpoint *>(
+        registry.add(std::unique_ptr<Endpoint>(new TcpClientEndpoint(registry, host, port))));
+    client->refreshStatus();
+    return client;
+}
+
+TcpClientEndpoint::TcpClientEndpoint(EndpointRegistry &registry, const QString &host, int port)
+    : Endpoint(EndpointKind::TcpClient, registry)
+{
+    setRemote(host, port);
+    setCaption(host + u'[' + QString::number(port) + u']');
+    setImage(StateImage::Disconnected);
+
+    // The socket outlives the endpoint while a handler of it is still on
+    // the stack; the registry frees what is left at exit.
+    auto *socket = new QTcpSocket(&registry);
+    // One read takes at most this much: a fast sender would otherwise hand
+    // one handler everything the kernel holds.
+    socket->setReadBufferSize(TcpSocketHandlers::ReadChunkBytes);
+    m_handlers = std::make_shared<TcpSocketHandlers>(socket);
+    const auto h = m_handlers;
+
+    // The endpoint is the context of every connection: once it is gone, a
+    // late signal of the socket reaches nothing.
+    connect(socket, &QTcpSocket::connected, this, guard([this, h] {
+        TcpSocketHandlers::Busy busy(*h);
+        onConnected();
+    }));
+    connect(socket, &QTcpSocket::disconnected, this, guard([this, h] {
+        TcpSocketHandlers::Busy busy(*h);
+        onDisconnected();
+    }));
+    connect(socket, &QTcpSocket::readyRead, this, [this, h] {
+        QPointer<TcpClientEndpoint> alive(this);
+        TcpSocketHandlers::Busy busy(*h);
+        // The box of a failed read is shown inside this notification, and
+        // Qt signals nothing for bytes that arrive meanwhile: read on until
+        // none is left.
+        do {
+            Guarded([&] { alive->onReadyRead(); });
+        } while (alive && h->socket() && h->socket()->bytesAvailable() > 0);
+    });
+    // Errors (refused, unreachable, unknown host, reset) are silent: the
+    // endpoint simply is, or stays, disconnected.
+}
+
+TcpClientEndpoint::~TcpClientEndpoint()
+{
+    if (m_handlers)
+        m_handlers->dispose();
+}
+
+QTcpSocket *TcpClientEndpoint::socket() const
+{
+    return m_handlers ? m_handlers->socket() : nullptr;
+}
+
+void TcpClientEndpoint::onConnected()
+{
+    QTcpSocket *s = socket();
+    m_peerAddress = DottedIPv4(s->peerAddress());
+    m_peerPort = s->peerPort();
+    // Blocks go out as they are handed over: a request/reply conversation
+    // must not wait for Nagle's algorithm.
+    s->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    setState(EndpointState::Active);
+    setLocalPort(s->localPort());
+    refreshStatus();
+    setImage(StateImage::Connected);
+    socketEvent(QStringLiteral("OnConnect"), m_peerAddress, m_peerPort);
+}
+
+void TcpClientEndpoint::onDisconnected()
+{
+    setState(EndpointState::Inactive);
+    refreshStatus();
+    setImage(StateImage::Disconnected);
+    // Copies: a nested connect may overwrite the peer while the script runs.
+    const QString address = m_peerAddress;
+    const int port = m_peerPort;
+    socketEvent(QStringLiteral("OnDisConnect"), address, port);
+}
+
+void TcpClientEndpoint::onReadyRead()
+{
+    QPointer<TcpClientEndpoint> alive(this);
+    QPointer<QTcpSocket> s(socket());
+    if (!s)
+        return;
+    const QByteArray data = s->readAll();
+    if (data.isEmpty())
+        return;
+    receive(data, StrToHexCompact(data), 0, CounterOrder::BeforeScript);
+    // Bytes that came in while the script and its actions let events
+    // through were buffered without a new readyRead (Qt does not emit it
+    // recursively); pick them up from the event loop so none is left lying.
+    if (alive && s && s->bytesAvailable() > 0) {
+        const auto h = m_handlers;
+        QMetaObject::invokeMethod(
+            this,
+            [alive, s, h] {
+                TcpSocketHandlers::Busy busy(*h);
+                Guarded([&] {
+                    if (alive && s && s->bytesAvailable() > 0)
+                        alive->onReadyRead();
+                });
+            },
+            Qt::QueuedConnection);
+    }
+}
+
+void TcpClientEndpoint::open()
+{
+    QTcpSocket *s = socket();
+    if (!s)
+        throw WireError(tr("连接失败!"));
+    // Already connecting or connected: opening again changes nothing.
+    if (s->state() != QAbstractSocket::UnconnectedState)
+        return;
+    if (remoteHost().trimmed().isEmpty() || remotePort() < 0 || remotePort() > 65535)
+        throw WireError(tr("连接失败!"));
+    // IPv4 only, so peer addresses are always plain dotted IPv4; a host
+    // name is resolved by Qt off the GUI thread and a failed lookup is just
+    // another silent connect failure.
+    s->connectToHost(remoteHost(), quint16(remotePort()), QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
+}
+
+void TcpClientEndpoint::start()
+{
+    try {
+        open();
+    } catch (const WireError &) {
+        MessageSeam::show(tr("连接失败!"));
+        return;
+    }
+    if (QTcpSocket *s = socket())
+        setLocalPort(s->localPort());
+    refreshStatus();
+}
+
+void TcpClientEndpoint::closeConnection()
+{
+    if (m_handlers)
+        m_handlers->closeNow();
+}
+
+void TcpClientEndpoint::stop()
+{
+    QPointer<TcpClientEndpoint> alive(this);
+    closeConnection();
+    if (alive) {
+        setState(EndpointState::Inactive);
+        refreshStatus();
+    }
+}
+
+void TcpClientEndpoint::send(const QByteArray &block)
+{
+    if (!isActive() || !m_handlers->send(block))
+        appendLine(tr("发送失败，连接已断开"), LineKind::Notice);
+}
+
+void TcpClientEndpoint::closeForDeletion()
+{
+    QPointer<TcpClientEndpoint> alive(this);
+    const auto h = m_handlers;
+    closeConnection();
+    h->dispose();
+    if (alive)
+        alive->m_handlers.reset();
+}

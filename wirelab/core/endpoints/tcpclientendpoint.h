@@ -1,0 +1,48 @@
+#pragma once
+// The "TCP Client" endpoint on QTcpSocket: created disconnected, connected
+// by "连接" or the CONNECT action, closed by "断开" (the stop command) or the
+// DISCONNECT action. Every connect and disconnect is told to the script.
+
+#include "core/endpoints/endpoint.h"
+
+#include <memory>
+
+class QTcpSocket;
+class TcpSocketHandlers;
+
+class TcpClientEndpoint : public Endpoint
+{
+    Q_OBJECT
+public:
+    // Creates and registers the client, disconnected.
+    static TcpClientEndpoint *create(EndpointRegistry &registry, const QString &host, int port);
+    ~TcpClientEndpoint() override;
+
+    QTcpSocket *socket() const;
+
+    // "连接": open(), showing "连接失败!" when it cannot start; then the local
+    // port is read and the status refreshed.
+    void start() override;
+    // "断开": closes the connection and sets the state to 0.
+    void stop() override;
+    // Starts a non-blocking connect (IPv4); throws WireError "连接失败!" when
+    // it cannot start. Already connecting or connected: nothing changes.
+    void open() override;
+    // Hands the kernel what it takes of the pending output, then closes at
+    // once (OnDisConnect comes from inside this call).
+    void closeConnection() override;
+    void send(const QByteArray &block) override;
+    void closeForDeletion() override;
+
+private:
+    TcpClientEndpoint(EndpointRegistry &registry, const QString &host, int port);
+    void onConnected();
+    void onDisconnected();
+    void onReadyRead();
+
+    std::shared_ptr<TcpSocketHandlers> m_handlers;
+    // The peer of the current connection: Qt forgets it once the socket is
+    // unconnected, and OnDisConnect still names it.
+    QString m_peerAddress;
+    int m_peerPort = 0;
+};

@@ -1,0 +1,477 @@
+#include "core/endpoints/tcpserverendpoint.h"
+
+#include "core/endpoints/registry.h"
+#include "core/endpoints/tcpconnectionendpoint.h"
+#include "core/endpoints/tcpsockethandlers.h"
+#include "core/net/adapterinfo.h"
+#include "guard.h"
+#include "messageseam.h"
+
+#include <QElapsedTimer>
+#include <QHostAddress>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QTimer>
+
+#include <deque>
+#include <exception>
+
+namespace {
+
+// Time spent setting up waiting connections, or handling waiting closes,
+// in one pass of the event loop.
+constexpr qint64 PassBudgetMs = 8;
+// Connections the kernel may hold for the server before it takes them.
+constexpr int ListenBacklog = 4096;
+// During a long burst of connections, how often the newest one is shown.
+constexpr qint64 PresentEveryMs = 100;
+
+// Runs work in a later pass of the event loop (after ms), once however
+// often it is asked meanwhile: scheduled is set until then, and work clears
+// it. Nothing runs if context is gone by then.
+template <class F>
+void RunLater(bool &scheduled, QObject *context, int ms, F work)
+{
+    if (scheduled || !context)
+        return;
+    scheduled = true;
+    QTimer::singleShot(ms, context, guard(std::move(work)));
+}
+
+// Keeps the first exception of a series of steps that must all run.
+template <class F>
+void RunKeepingFirstError(std::exception_ptr &first, F &&step)
+{
+    try {
+        step();
+    } catch (...) {
+        if (!first)
+            first = std::current_exception();
+    }
+}
+
+QString DottedPeer(const QTcpSocket *socket)
+{
+    const QHostAddress peer = socket->peerAddress();
+    bool isV4 = false;
+    const quint32 v4 = peer.toIPv4Address(&isV4);
+    return isV4 ? QHostAddress(v4).toString() : peer.toString();
+}
+
+} // namespace
+
+// One accepted connection as its handlers see it: they outlive the
+// endpoint (deleted inside a nested event loop of a handler), and go on
+// draining and freeing the socket without it.
+struct TcpServerEndpoint::Link
+{
+    QPointer<TcpConnectionEndpoint> endpoint;
+    std::shared_ptr<TcpSocketHandlers> handlers;
+};
+
+namespace {
+using Link = TcpServerEndpoint::Link;
+
+void ReadAvailable(const Link &c)
+{
+    if (c.endpoint) {
+        c.endpoint->readAvailable();
+        return;
+    }
+    TcpSocketHandlers::Busy busy(*c.handlers);
+    while (c.handlers->socket() && c.handlers->socket()->bytesAvailable() > 0)
+        c.handlers->socket()->readAll();  // nobody reads these bytes any more
+}
+
+void PeerGone(const Link &c)
+{
+    if (c.endpoint) {
+        c.endpoint->peerGone();
+        return;
+    }
+    TcpSocketHandlers::Busy busy(*c.handlers);
+    c.handlers->dispose();
+    if (c.handlers->socket())
+        c.handlers->socket()->setParent(nullptr);
+}
+
+void ReadAll(const Link &c)
+{
+    TcpSocketHandlers::Busy busy(*c.handlers);
+    // The box of a failed read is shown inside this notification, and Qt
+    // signals nothing for bytes that arrive meanwhile: read on until none
+    // is left.
+    do {
+        Guarded([&] { ReadAvailable(c); });
+    } while (c.endpoint && c.handlers->socket() && c.handlers->socket()->bytesAvailable() > 0);
+}
+
+} // namespace
+
+// A connection taken from the server and waiting to be set up, with its
+// addresses as they were when it was taken (a socket whose peer has closed
+// meanwhile has forgotten them).
+struct TcpServerEndpoint::Taken
+{
+    QPointer<QTcpSocket> socket;
+    QString peerAddress;
+    int peerPort = 0;
+    int localPort = 0;
+};
+
+// The connections a server has taken and not yet set up, and the closes by
+// peers not yet handled.
+//
+// When a client program ends, its thousands of connections close at once,
+// and Qt reports every one of them in the same pass of the event loop; each
+// close is a script call and a node update, so they are handled a few
+// milliseconds' worth per pass instead, in order. A close of our own (stop,
+// disconnect, deletion) is handled at once, as the commands that cause it
+// expect.
+struct TcpServerEndpoint::Queues
+{
+    std::deque<Taken> taken;
+    bool setUpScheduled = false;
+    std::deque<Link> closes;
+    bool closesScheduled = false;
+    QElapsedTimer sincePresented;  // the last presentation of a burst
+    bool presentationScheduled = false;
+};
+
+namespace {
+
+void ScheduleCloses(QTcpServer *context, const std::shared_ptr<TcpServerEndpoint::Queues> &q);
+
+void HandleCloses(QTcpServer *context, const std::shared_ptr<TcpServerEndpoint::Queues> &q)
+{
+    q->closesScheduled = false;
+    QElapsedTimer clock;
+    clock.start();
+    while (!q->closes.empty()) {
+        const Link c = q->closes.front();
+        q->closes.pop_front();
+        if (!q->closes.empty())
+            ScheduleCloses(context, q);
+        // A script error leaves here; the rest follow in the next pass.
+        PeerGone(c);
+        if (clock.elapsed() >= PassBudgetMs)
+            break;
+    }
+}
+
+void ScheduleCloses(QTcpServer *context, const std::shared_ptr<TcpServerEndpoint::Queues> &q)
+{
+    const QPointer<QTcpServer> listener(context);
+    RunLater(q->closesScheduled, context, 0, [listener, q] { HandleCloses(listener, q); });
+}
+
+} // namespace
+
+TcpServerEndpoint *TcpServerEndpoint::create(EndpointRegistry &registry, int port)
+{
+    auto *server = static_cast<TcpServerEndpoint *>(
+        registry.add(std::unique_ptr<Endpoint>(new TcpServerEndpoint(registry, port))));
+    QPointer<TcpServerEndpoint> alive(server);
+    if (server->listen()) {
+        server->setState(EndpointState::Active);
+        server->setImage(StateImage::Listening);
+    } else {
+        MessageSeam::show(tr("该端口已被占用,监听未启动!"));
+    }
+    if (alive)
+        alive->refreshStatus();
+    return alive;
+}
+
+TcpServerEndpoint::TcpServerEndpoint(EndpointRegistry &registry, int port)
+    : Endpoint(EndpointKind::TcpServer, registry),
+      // Freed later than the endpoint when deleted inside one of its own
+      // handlers; the registry frees what is left at exit.
+      m_server(new QTcpServer(&registry)),
+      m_queues(std::make_shared<Queues>())
+{
+    setLocal(LocalAddress(), port);
+    setCaption(localAddress() + u'[' + QString::number(port) + u']');
+    setImage(StateImage::NotListening);
+    connect(m_server, &QTcpServer::newConnection, this, guard([this] { acceptWaiting(); }));
+    // Errors of the listening socket (acceptError) are deliberately silent.
+}
+
+TcpServerEndpoint::~TcpServerEndpoint()
+{
+    if (m_server) {
+        m_server->close();
+        m_server->deleteLater();
+    }
+}
+
+QTcpServer *TcpServerEndpoint::listener() const
+{
+    return m_server;
+}
+
+bool TcpServerEndpoint::listen()
+{
+    if (!m_server)
+        return false;
+    if (m_server->isListening())
+        return true;
+    // A burst of clients waits in the kernel's queue rather than being
+    // refused or left to retry a second later (Qt's default is 50; the
+    // system caps it).
+    m_server->setListenBacklogSize(ListenBacklog);
+    // The low 16 bits of the port, on the IPv4 any-address so that peers are
+    // plain dotted IPv4 addresses.
+    return m_server->listen(QHostAddress::AnyIPv4, quint16(localPort()));
+}
+
+void TcpServerEndpoint::start()
+{
+    if (listen()) {
+        setImage(StateImage::Listening);
+        setState(EndpointState::Active);
+    } else {
+        QPointer<TcpServerEndpoint> alive(this);
+        MessageSeam::show(tr("Socket端口已经被占用!"));
+        if (!alive)
+            return;
+    }
+    refreshStatus();
+}
+
+QList<QTcpSocket *> TcpServerEndpoint::heldConnections() const
+{
+    QList<QTcpSocket *> held;
+    if (!m_server)
+        return held;
+    // Accepted (or still waiting to be set up) and not closed.
+    const auto children = m_server->findChildren<QTcpSocket *>(QString(), Qt::FindDirectChildrenOnly);
+    for (QTcpSocket *s : children) {
+        if (s->state() != QAbstractSocket::UnconnectedState)
+            held << s;
+    }
+    return held;
+}
+
+int TcpServerEndpoint::liveConnections() const
+{
+    return int(heldConnections().size());
+}
+
+bool TcpServerEndpoint::mayDelete() const
+{
+    return liveConnections() == 0;
+}
+
+void TcpServerEndpoint::stop()
+{
+    QPointer<TcpServerEndpoint> alive(this);
+    std::exception_ptr failure;
+    {
+        // A snapshot: closing one connection takes it off the server's
+        // list, and every one of them must be closed.
+        QList<QPointer<QTcpSocket>> held;
+        for (QTcpSocket *s : heldConnections())
+            held << s;
+        for (const QPointer<QTcpSocket> &s : held) {
+            if (s)
+                RunKeepingFirstError(failure, [&] { s->close(); });
+        }
+    }
+    if (alive) {
+        if (alive->m_server)
+            alive->m_server->close();
+        alive->setState(EndpointState::Inactive);
+        alive->refreshStatus();
+        alive->setImage(StateImage::NotListening);
+    }
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+void TcpServerEndpoint::send(const QByteArray &)
+{
+    if (!isActive())
+        appendLine(tr("发送失败，连接已断开"), LineKind::Notice);
+}
+
+void TcpServerEndpoint::closeListener()
+{
+    if (m_server)
+        m_server->close();
+}
+
+void TcpServerEndpoint::closeForDeletion()
+{
+    if (m_server) {
+        m_server->close();
+        m_server->deleteLater();
+        m_server = nullptr;
+    }
+}
+
+void TcpServerEndpoint::acceptWaiting()
+{
+    QPointer<QTcpServer> listener(m_server);
+    while (listener && listener->hasPendingConnections()) {
+        QTcpSocket *socket = listener->nextPendingConnection();
+        if (socket->state() != QAbstractSocket::ConnectedState) {
+            // Closed before it could be taken (a stop ran in between).
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
+        m_queues->taken.push_back({socket, DottedPeer(socket), socket->peerPort(), socket->localPort()});
+    }
+    scheduleSetUp();
+}
+
+// Setting a connection up (its endpoint, views, script calls) takes
+// milliseconds, and QTcpServer takes a whole backlog in one notification:
+// done at once, a burst of connections held every other event back for
+// seconds. Connections are taken at once (their sockets keep what arrives)
+// and set up a few milliseconds' worth per pass of the event loop, in order.
+void TcpServerEndpoint::scheduleSetUp()
+{
+    const QPointer<TcpServerEndpoint> self(this);
+    RunLater(m_queues->setUpScheduled, m_server, 0, [self] {
+        if (self)
+            self->setUpWaiting();
+    });
+}
+
+// Sets up waiting connections, in order, for at most PassBudgetMs, as one
+// batch of the registry: only the last one is shown, at once after a quiet
+// spell, and during a burst at most every PresentEveryMs. An error ends the
+// pass after its connection is complete.
+void TcpServerEndpoint::setUpWaiting()
+{
+    const std::shared_ptr<Queues> q = m_queues;
+    q->setUpScheduled = false;
+    if (q->taken.empty())
+        return;
+    QPointer<TcpServerEndpoint> self(this);
+    EndpointRegistry &reg = registry();
+    QElapsedTimer clock;
+    clock.start();
+    EndpointBatch batch(reg);
+    do {
+        if (q->taken.size() > 1)
+            self->scheduleSetUp();
+        self->setUpOne();
+    } while (self && !q->taken.empty() && clock.elapsed() < PassBudgetMs);
+    if (!q->sincePresented.isValid() || q->sincePresented.elapsed() >= PresentEveryMs) {
+        q->sincePresented.start();
+    } else if (self) {
+        batch.keepPending();
+        // What the last batches left pending is shown PresentEveryMs after
+        // the last presentation.
+        const qint64 wait = qMax<qint64>(0, PresentEveryMs - q->sincePresented.elapsed());
+        EndpointRegistry *r = &reg;
+        RunLater(q->presentationScheduled, m_server, int(wait), [q, r] {
+            q->presentationScheduled = false;
+            q->sincePresented.start();
+            EndpointBatch present(*r);
+        });
+    }
+}
+
+void TcpServerEndpoint::setUpOne()
+{
+    const Taken taken = m_queues->taken.front();
+    m_queues->taken.pop_front();
+    QTcpSocket *socket = taken.socket;
+    if (!socket)
+        return;
+    if (!m_server || !m_server->isListening()) {
+        // The server stopped before this connection's turn.
+        socket->abort();
+        socket->deleteLater();
+        return;
+    }
+    std::exception_ptr failure;
+    const Link c = acceptOne(taken, failure);
+    // What came before the connection was set up, down to the peer's close,
+    // was kept by the socket and has not been signalled to anyone.
+    QTcpSocket *s = c.handlers->socket();
+    if (c.endpoint && s && s->bytesAvailable() > 0)
+        ReadAll(c);
+    s = c.handlers->socket();
+    if (c.endpoint && s && s->state() == QAbstractSocket::UnconnectedState && !c.handlers->disposing())
+        Guarded([&] { PeerGone(c); });
+    if (failure)
+        std::rethrow_exception(failure);
+}
+
+// A script error of the setup is handed back in failure, after the setup
+// is complete.
+TcpServerEndpoint::Link TcpServerEndpoint::acceptOne(const Taken &taken, std::exception_ptr &failure)
+{
+    QTcpSocket *socket = taken.socket;
+    QPointer<TcpServerEndpoint> self(this);
+    auto *endpoint = new TcpConnectionEndpoint(registry(), this, socket, taken.peerAddress, taken.peerPort,
+                                               taken.localPort);
+    const Link c{endpoint, endpoint->handlers()};
+    attach(c);
+
+    refreshStatus();
+    registry().add(std::unique_ptr<Endpoint>(endpoint), this);
+    if (c.endpoint)
+        c.endpoint->setState(EndpointState::Active);
+
+    // The connection is complete whatever the script does: its error is
+    // reported after the setup.
+    RunKeepingFirstError(failure, [&] {
+        if (c.endpoint)
+            c.endpoint->socketEvent(QStringLiteral("OnConnect"), taken.peerAddress, c.endpoint->number());
+    });
+
+    if (c.endpoint) {
+        if (self)
+            c.endpoint->setHexMode(self->hexMode());
+        c.endpoint->takeAddresses();
+        c.endpoint->refreshStatus();
+    }
+    if (!failure && c.endpoint) {
+        RunKeepingFirstError(failure, [&] {
+            if (EndpointEvents *events = registry().events())
+                events->connectionAccepted(*c.endpoint);
+        });
+    }
+    return c;
+}
+
+void TcpServerEndpoint::attach(const Link &c)
+{
+    QTcpSocket *socket = c.handlers->socket();
+    socket->setReadBufferSize(TcpSocketHandlers::ReadChunkBytes);
+    // Replies go out as they are handed over: a request/reply conversation
+    // must not wait for Nagle's algorithm.
+    socket->setSocketOption(QAbstractSocket::LowDelayOption, 1);
+    // The registry is the context: the handlers go on after the endpoint
+    // (and its server) are deleted, to drain and free the socket.
+    QObject *context = &registry();
+    const std::shared_ptr<Queues> q = m_queues;
+    const QPointer<TcpServerEndpoint> server(this);
+    QObject::connect(socket, &QTcpSocket::readyRead, context, [c] { ReadAll(c); });
+    QObject::connect(socket, &QTcpSocket::disconnected, context, guard([c, q, server] {
+        QTcpSocket *s = c.handlers->socket();
+        QTcpServer *listener = server ? server->listener() : nullptr;
+        if (!s || s->error() != QAbstractSocket::RemoteHostClosedError || !listener) {
+            PeerGone(c);
+            return;
+        }
+        // The socket stays with its server until its close is handled:
+        // deleted with the server meanwhile, it has nothing left to tell.
+        q->closes.push_back(c);
+        ScheduleCloses(listener, q);
+    }));
+    QObject::connect(socket, &QTcpSocket::errorOccurred, context,
+                     guard([server](QAbstractSocket::SocketError error) {
+                         // A peer that closes or resets is an ordinary disconnect.
+                         if (error == QAbstractSocket::RemoteHostClosedError || !server)
+                             return;
+                         server->notice(CreationTimeText() + tr("Client Socket异常,代码=%1").arg(int(error)));
+                     }));
+}

@@ -1,0 +1,56 @@
+#include "core/endpoints/udpendpoint.h"
+
+#include "core/endpoints/registry.h"
+#include "core/net/datagramsocket.h"
+#include "guard.h"
+
+#include <memory>
+
+UdpEndpoint::UdpEndpoint(EndpointKind kind, EndpointRegistry &registry, int localPort)
+    : Endpoint(kind, registry)
+{
+    // Freed at exit with the registry, or on deletion; binding errors leave
+    // here with nothing behind.
+    std::unique_ptr<DatagramSocket> socket(new DatagramSocket(&registry));
+    socket->setLocalPort(localPort);
+    m_socket = socket.release();
+    setLocalPort(m_socket->LocalPort());
+
+    const QPointer<UdpEndpoint> self(this);
+    connect(m_socket, &DatagramSocket::dataReceived, m_socket,
+            [self](int byteCount, const QString &fromIP, int port) {
+                Guarded([&] {
+                    if (byteCount < 0 || !self || !self->m_socket)
+                        return;  // a failed read, or nobody to tell
+                    // Exactly byteCount bytes of the datagram being reported.
+                    QByteArray data;
+                    self->m_socket->ReadStream(data);
+                    data.truncate(byteCount);
+                    self->datagram(data, fromIP, port);
+                });
+            });
+}
+
+UdpEndpoint::~UdpEndpoint()
+{
+    closeForDeletion();
+}
+
+void UdpEndpoint::send(const QByteArray &block)
+{
+    if (!isActive()) {
+        appendLine(tr("发送失败，连接已断开"), LineKind::Notice);
+        return;
+    }
+    if (m_socket)
+        m_socket->SendStream(block);
+}
+
+void UdpEndpoint::closeForDeletion()
+{
+    if (m_socket) {
+        m_socket->CloseSocket();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+}

@@ -1,0 +1,125 @@
+#include "core/endpoints/udpgroupendpoint.h"
+
+#include "core/endpoints/registry.h"
+#include "core/net/groupsocket.h"
+#include "guard.h"
+#include "messageseam.h"
+
+#include <cerrno>
+
+namespace {
+
+// The failure texts of the two creation paths, side by side.
+struct FailureTexts
+{
+    QString startUp;  // socket layer start-up (cannot fail on this platform)
+    QString socket;   // %1 is the error number
+    QString bind;
+    QString join;
+};
+
+// Built on each use, in the language of the moment.
+FailureTexts TextsFor(UdpGroupEndpoint::Path path)
+{
+    if (path == UdpGroupEndpoint::Path::Dialog) {
+        return {
+            QStringLiteral("StartUp Error!"),
+            UdpGroupEndpoint::tr("%1  Socket创建失败"),
+            QStringLiteral("bind fail"),
+            UdpGroupEndpoint::tr("无法进行UDP组播"),
+        };
+    }
+    return {
+        QStringLiteral("StartUp Error!"),
+        UdpGroupEndpoint::tr("%1Udp group Socket创建失败"),
+        QStringLiteral("udp group bind fail"),
+        UdpGroupEndpoint::tr("无法进行UDP组播"),
+    };
+}
+
+} // namespace
+
+UdpGroupEndpoint *UdpGroupEndpoint::create(EndpointRegistry &registry, const QString &groupAddress, int port,
+                                           Path path)
+{
+    auto *group = static_cast<UdpGroupEndpoint *>(
+        registry.add(std::unique_ptr<Endpoint>(new UdpGroupEndpoint(registry, groupAddress, port))));
+    QPointer<UdpGroupEndpoint> alive(group);
+    group->setUp(path);  // may show boxes, and so let events through
+    if (alive) {
+        alive->refreshStatus();
+        alive->setState(EndpointState::Active);
+    }
+    return alive;
+}
+
+UdpGroupEndpoint::UdpGroupEndpoint(EndpointRegistry &registry, const QString &groupAddress, int port)
+    : Endpoint(EndpointKind::UdpGroup, registry)
+{
+    setLocal(groupAddress, port);
+    setCaption(groupAddress + u'[' + QString::number(port) + u']');
+    setImage(StateImage::Group);
+}
+
+UdpGroupEndpoint::~UdpGroupEndpoint()
+{
+    closeForDeletion();
+}
+
+void UdpGroupEndpoint::setUp(Path path)
+{
+    const FailureTexts texts = TextsFor(path);
+    // No socket layer start-up is needed here, so texts.startUp is never
+    // shown. Each failure is shown and creation goes on; a socket that
+    // could not be made lets the later steps fail and show theirs too.
+    QPointer<UdpGroupEndpoint> self(this);
+    m_socket = new GroupSocket(&registry());
+    const QPointer<GroupSocket> socket(m_socket);
+    if (const int error = socket->create())
+        MessageSeam::show(texts.socket.arg(error));
+    if (socket && self && socket->bindAny(self->groupPort()) != 0)
+        MessageSeam::show(texts.bind);
+    if (socket && self && socket->join(self->groupAddress()) != 0)
+        MessageSeam::show(texts.join);
+    if (!socket)
+        return;
+    socket->enableReadNotification();
+    // One datagram per notification; it is read even when the endpoint is
+    // gone, so a readable socket cannot keep firing. Group datagrams carry
+    // no sender for the script.
+    connect(socket.data(), &GroupSocket::readyRead, socket.data(), [s = socket.data(), self] {
+        Guarded([&] {
+            const QByteArray data = s->readDatagram();
+            if (self)
+                self->receive(data, QString(), 0, CounterOrder::AfterScript);
+        });
+    });
+}
+
+void UdpGroupEndpoint::send(const QByteArray &block)
+{
+    if (!isActive()) {
+        appendLine(tr("发送失败，连接已断开"), LineKind::Notice);
+        return;
+    }
+    int error = EBADF;
+    qint64 sent = -1;
+    // The target is the group address and port every time, whoever sent last.
+    if (m_socket)
+        sent = m_socket->sendTo(block, groupAddress(), groupPort(), &error);
+    if (error != 0 && error != EAGAIN && error != EWOULDBLOCK)
+        MessageSeam::show(QString::number(error));
+    if (sent < 0)
+        MessageSeam::show(QStringLiteral("send fail"));
+    if (sent != block.size())
+        MessageSeam::show(QStringLiteral("Not Send all"));
+}
+
+void UdpGroupEndpoint::closeForDeletion()
+{
+    if (m_socket) {
+        m_socket->close();
+        m_socket->deleteLater();
+        m_socket = nullptr;
+    }
+}

@@ -1,0 +1,41 @@
+#include "core/endpoints/udpserverendpoint.h"
+
+#include "core/endpoints/registry.h"
+#include "core/net/adapterinfo.h"
+#include "core/net/datagramsocket.h"
+
+#include <QPointer>
+
+UdpServerEndpoint *UdpServerEndpoint::create(EndpointRegistry &registry, int localPort)
+{
+    auto *server = static_cast<UdpServerEndpoint *>(
+        registry.add(std::unique_ptr<Endpoint>(new UdpServerEndpoint(registry, localPort))));
+    server->refreshStatus();
+    return server;
+}
+
+UdpServerEndpoint::UdpServerEndpoint(EndpointRegistry &registry, int localPort)
+    : UdpEndpoint(EndpointKind::UdpServer, registry, localPort)
+{
+    socket()->RemoteHost.clear();
+    setRemote(QString(), 0);
+    setCaption(LocalAddress() + u'[' + QString::number(this->localPort()) + u']');
+    setImage(StateImage::Udp);
+    setState(EndpointState::Inactive);  // nobody to answer yet
+}
+
+void UdpServerEndpoint::datagram(const QByteArray &data, const QString &fromIP, int port)
+{
+    // The sender becomes the peer before the script hears of the datagram,
+    // so a SEND from its OnRead answers this datagram's sender (taken after
+    // the script, the first answer would be refused and every later one
+    // would go to the previous sender).
+    if (DatagramSocket *s = socket()) {
+        s->RemoteHost = fromIP;
+        s->RemotePort = port;
+    }
+    setRemote(fromIP, port);
+    setState(EndpointState::Active);
+    refreshStatus();
+    receive(data, fromIP, port, CounterOrder::AfterScript);
+}

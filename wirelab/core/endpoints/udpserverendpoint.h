@@ -1,0 +1,20 @@
+#pragma once
+// The "UDP Server" endpoint: bound to a local port, it answers the sender
+// of the latest datagram; until one arrives it has nobody to send to.
+
+#include "core/endpoints/udpendpoint.h"
+
+class UdpServerEndpoint : public UdpEndpoint
+{
+    Q_OBJECT
+public:
+    // Creates and registers the server; a binding error leaves here with
+    // nothing registered.
+    static UdpServerEndpoint *create(EndpointRegistry &registry, int localPort);
+
+protected:
+    void datagram(const QByteArray &data, const QString &fromIP, int port) override;
+
+private:
+    UdpServerEndpoint(EndpointRegistry &registry, int localPort);
+};

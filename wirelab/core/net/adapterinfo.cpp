@@ -1,0 +1,115 @@
+#include "core/net/adapterinfo.h"
+
+#include "core/text/intconv.h"
+
+#include <QNetworkInterface>
+
+namespace {
+
+const QString kNoAddress = QStringLiteral("0.0.0.0");
+
+QString AddressListText(const AdapterInfo &adapter)
+{
+    QString text;
+    for (const AdapterAddress &a : adapter.addresses)
+        text += QLatin1String("A: ") + a.address + QLatin1String(" M: ") + a.mask + u'\r';
+    return text;
+}
+
+// Text between the end of the first `from` and the first `to` after it,
+// trimmed; empty when either marker is missing.
+QString Between(const QString &text, const QString &from, const QString &to)
+{
+    const qsizetype a = text.indexOf(from);
+    if (a < 0)
+        return QString();
+    const qsizetype start = a + from.size();
+    const qsizetype b = text.indexOf(to, start);
+    if (b < 0)
+        return QString();
+    return text.mid(start, b - start).trimmed();
+}
+
+} // namespace
+
+AdapterList SystemAdapters()
+{
+    AdapterList list;
+    const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
+    for (const QNetworkInterface &iface : interfaces) {
+        const auto flags = iface.flags();
+        if (!flags.testFlag(QNetworkInterface::IsUp) || !flags.testFlag(QNetworkInterface::IsRunning)
+            || flags.testFlag(QNetworkInterface::IsLoopBack))
+            continue;
+        AdapterInfo info;
+        const QList<QNetworkAddressEntry> entries = iface.addressEntries();
+        for (const QNetworkAddressEntry &e : entries) {
+            if (e.ip().protocol() != QAbstractSocket::IPv4Protocol)
+                continue;
+            info.addresses.append({e.ip().toString(), e.netmask().toString()});
+        }
+        if (info.addresses.isEmpty())
+            info.addresses.append({kNoAddress, kNoAddress});
+        list.append(info);
+    }
+    return list;
+}
+
+QString AdapterText(const AdapterList &adapters)
+{
+    for (const AdapterInfo &adapter : adapters) {
+        // An adapter always reports at least one entry; an empty list is
+        // treated like one without an address.
+        if (adapter.addresses.isEmpty())
+            continue;
+        const QString text = AddressListText(adapter);
+        if (!text.contains(kNoAddress))
+            return text;
+    }
+    return QStringLiteral("A:127.0.0.1M:127.0.0.1\r");
+}
+
+QString LocalAddress(const AdapterList &adapters)
+{
+    const QString text = AdapterText(adapters);
+    if (text.isEmpty())
+        return QStringLiteral("127.0.0.1");
+    return Between(text, QStringLiteral("A:"), QStringLiteral("M:"));
+}
+
+QString BroadcastAddress(const AdapterList &adapters, bool *warn)
+{
+    const QString text = AdapterText(adapters);
+    const QString address = Between(text, QStringLiteral("A:"), QStringLiteral("M:"));
+    if (warn)
+        *warn = text.isEmpty() || address == kNoAddress;
+    const QString mask = Between(text, QStringLiteral("M:"), QStringLiteral("\r"));
+    const QByteArray a = DottedToBytes(address);
+    const QByteArray m = DottedToBytes(mask);
+    if (a.size() != 4 || m.size() != 4)
+        return QString();
+    QStringList parts;
+    for (int i = 0; i < 4; ++i)
+        parts << QString::number(quint8(a[i]) | quint8(~quint8(m[i])));
+    return parts.join(u'.');
+}
+
+QByteArray DottedToBytes(const QString &text)
+{
+    QByteArray bytes;
+    qsizetype start = 0;
+    for (int i = 0; i < 4; ++i) {
+        qsizetype stop = text.size();
+        if (i < 3) {
+            stop = text.indexOf(u'.', start);
+            if (stop < 0)
+                return QByteArray();
+        }
+        int value = 0;
+        if (!TryStrToInt(text.mid(start, stop - start), value) || value < 0 || value > 255)
+            return QByteArray();
+        bytes.append(char(value));
+        start = stop + 1;
+    }
+    return bytes;
+}

@@ -1,0 +1,81 @@
+#pragma once
+// DatagramSocket: a non-visual datagram component on the GUI thread. It owns one IPv4
+// datagram socket; setting LocalPort (re)binds it to any address and that
+// port (a port in use leaves it unbound, silently); every datagram that
+// arrives is reported once through dataReceived(byteCount, fromIP, port),
+// inside which ReadStream() hands out its bytes; SendStream() sends a block
+// as one datagram to RemoteHost:RemotePort, looking host names up without
+// blocking the event loop.
+//
+// Datagrams are received whole up to the largest UDP payload (65,507 bytes).
+// A block larger than one datagram can carry is refused with an error.
+//
+// Datagrams go through a DatagramInbox: read as they arrive, reported a
+// batch per pass of the event loop.
+
+#include "core/net/datagraminbox.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <QPointer>
+#include <QString>
+#include <functional>
+
+class QUdpSocket;
+
+class DatagramSocket : public QObject
+{
+    Q_OBJECT
+public:
+    static constexpr int MaxDatagram = 65507;
+
+    explicit DatagramSocket(QObject *parent = nullptr);
+    ~DatagramSocket() override;
+
+    int LocalPort() const { return m_localPort; }
+    void setLocalPort(int port);  // closes any socket, opens and binds a new one
+    bool isBound() const;
+
+    QString RemoteHost;
+    int RemotePort = 0;
+
+    // Copies the datagram being reported into data (replacing its content).
+    // Meant for use inside dataReceived.
+    void ReadStream(QByteArray &data) const;
+
+    // Sends block as one datagram. Throws WireError "Invalid stream" for an
+    // empty block (unless OnStreamInvalid sets handled and the block is then
+    // not empty), UDPSockError "Null Remote Address" for an empty or 0.0.0.0
+    // destination, UDPSockError "Host Lookup Canceled" when the name does not
+    // resolve (OnInvalidHost may ask for one retry), and WireError for a block
+    // over MaxDatagram bytes. A failing send itself is not reported.
+    void SendStream(const QByteArray &block);
+
+    // Closes the socket; nothing is received afterwards.
+    void CloseSocket();
+
+    // Datagrams read from the socket and not reported yet.
+    int queuedCount() const { return m_inbox ? m_inbox->queuedCount() : 0; }
+
+    std::function<void(bool &handled)> OnInvalidHost;
+    std::function<void(bool &handled, QByteArray &block)> OnStreamInvalid;
+
+Q_SIGNALS:
+    // One per datagram; byteCount -1 for a failed read (receivers ignore it).
+    void dataReceived(int byteCount, const QString &fromIP, int port);
+    void dataSent();
+
+private:
+    void watchSocket();
+    bool readOne(int fd, Datagram &d);  // DatagramInbox::ReadOne
+    quint32 resolveRemoteHost();  // IPv4 address in host order; throws
+    void openSocket();
+    void dropSocket();
+
+    QUdpSocket *m_socket = nullptr;
+    QPointer<DatagramInbox> m_inbox;
+    int m_localPort = 0;
+    QByteArray m_last;
+    quint32 m_lastFromAddress = 0;  // sender of the last datagram read
+    QString m_lastFromText;
+};

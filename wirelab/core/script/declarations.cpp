@@ -1,0 +1,167 @@
+#include "core/script/declarations.h"
+
+#include "core/endpoints/endpoint.h"
+#include "core/endpoints/endpointfactory.h"
+#include "core/errors.h"
+#include "core/script/calltext.h"
+#include "core/script/panelbuilder.h"
+#include "core/script/scriptengine.h"
+#include "core/script/scripthost.h"
+#include "core/script/scriptoutput.h"
+#include "core/text/jsondoc.h"
+
+#include <QCoreApplication>
+#include <QJSValue>
+#include <QPointer>
+
+namespace {
+
+const std::vector<JsonNode> &ItemsOf(const JsonNode *array)
+{
+    static const std::vector<JsonNode> none;
+    return array && array->isArray() ? array->items : none;
+}
+
+} // namespace
+
+Declarations::Declarations(ScriptHost &host) : m_host(host) {}
+
+QString Declarations::paramLineOf(const JsonNode &element)
+{
+    // The declaration goes through the parameter-line reader as the
+    // creation dialogs' lines do, so its values are read by the same rules
+    // (a value ends at its first comma; a key is found as a bare word).
+    const QString kindName = JsonText(element, QStringLiteral("SOCKETTYPE"));
+    const std::optional<EndpointKind> kind = KindFromName(kindName);
+    if (!kind)
+        return QString();
+    auto v = [&](const char *key) { return JsonText(element, QLatin1String(key)); };
+    switch (*kind) {
+    case EndpointKind::TcpServer:
+        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HEX=%3").arg(kindName, v("PORT"), v("HEX"));
+    case EndpointKind::TcpClient:
+        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HOST=%3,HEX=%4").arg(kindName, v("PORT"), v("HOST"), v("HEX"));
+    case EndpointKind::UdpClient:
+        return QStringLiteral("SOCKETTYPE=%1,REMOTEPORT=%2,LOCALPORT=%3,HOST=%4,HEX=%5")
+            .arg(kindName, v("REMOTEPORT"), v("LOCALPORT"), v("HOST"), v("HEX"));
+    // A UDP server declares its local port as PORT, a group its address as GROUPADDR.
+    case EndpointKind::UdpServer:
+        return QStringLiteral("SOCKETTYPE=%1,LOCALPORT=%2,HOST=%3,HEX=%4").arg(kindName, v("PORT"), v("HOST"), v("HEX"));
+    case EndpointKind::UdpGroup:
+        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HOST=%3,HEX=%4").arg(kindName, v("PORT"), v("GROUPADDR"), v("HEX"));
+    case EndpointKind::TcpConnection:
+        break;
+    }
+    return QString();
+}
+
+std::shared_ptr<const JsonNode> Declarations::readSockets()
+{
+    const QString text = m_host.engine().JsonOfGlobal(QStringLiteral("sockets"));
+    if (m_lastDoc && text == m_lastText)
+        return m_lastDoc;
+    auto doc = std::make_shared<JsonNode>();
+    if (!ParseLenientJson(text, *doc))
+        throw ScriptError(QStringLiteral("json2str(sockets) did not give valid JSON: %1").arg(text.left(200)));
+    // Shared, so a refresh still walking a document keeps it when a nested
+    // one replaces it here.
+    m_lastText = text;
+    m_lastDoc = doc;
+    return m_lastDoc;
+}
+
+void Declarations::buildRows(Endpoint &endpoint, const JsonNode *ui)
+{
+    if (PanelBuilder *panels = m_host.panelBuilder()) {
+        if (ui && ui->isArray())
+            panels->buildRows(endpoint, *ui);
+    }
+}
+
+void Declarations::build()
+{
+    if (m_built)
+        return;
+    m_built = true;  // also a failed build is not repeated
+
+    ScriptEngine &engine = m_host.engine();
+    ScriptOutput &out = ScriptOutput::instance();
+    JsonNode doc;
+    bool parsed = false;
+    try {
+        const QString text = engine.EvalScript(CallText::OnInit());
+        parsed = !text.isEmpty() && ParseLenientJson(text, doc);
+        if (!text.isEmpty() && !parsed)
+            out.error(QStringLiteral("json2str(sockets) did not give JSON: %1; no endpoints built").arg(text.left(200)),
+                      ScriptOutput::Kind::StartupError);
+    } catch (const ScriptError &e) {
+        // No OnInit, no script, a script error: there is no workspace.
+        out.scriptError(e, QStringLiteral("OnInit threw: "), ScriptOutput::Kind::StartupError);
+    } catch (...) {
+    }
+    m_outcome = Outcome::Failed;
+    if (!parsed)
+        return;  // the user can still create endpoints by hand
+
+    // What OnInit queued runs once, after the build, when every declared
+    // endpoint exists: an event handled between the declarations runs only
+    // what its own call queues.
+    const QJSValue initActions = engine.TakeGlobalArray(QStringLiteral("actions"));
+
+    bool created = false;
+    int index = 0;
+    try {
+        for (const JsonNode &element : ItemsOf(&doc)) {
+            // Events of endpoints made so far, and timer ticks, run in between.
+            QCoreApplication::processEvents();
+            ++index;
+            const QString line = paramLineOf(element);
+            if (line.isEmpty())
+                continue;  // an unknown kind names nothing: no earlier endpoint is renamed
+            QPointer<Endpoint> current(CreateFromLine(m_host.registry(), line));
+            if (!current)
+                continue;
+            created = true;
+            current->setName(JsonText(element, QStringLiteral("ID")));
+            buildRows(*current, JsonArray(element, QStringLiteral("UI")));
+        }
+    } catch (const WireError &e) {
+        // A bad declaration ends the build; what was made so far stays.
+        out.error(QStringLiteral("sockets[%1]: %2; the build stopped there").arg(index - 1).arg(e.message()),
+                  ScriptOutput::Kind::StartupError);
+    } catch (...) {
+    }
+
+    engine.RestoreGlobalArray(QStringLiteral("actions"), initActions);
+    m_outcome = created ? Outcome::Created : Outcome::NothingCreated;
+    if (created) {
+        try {
+            m_host.runActions();
+        } catch (...) {
+        }
+    }
+}
+
+void Declarations::connectionAccepted(Endpoint &connection)
+{
+    if (!m_host.panelBuilder())
+        return;  // without panels nothing is read
+    const QPointer<Endpoint> e(&connection);
+    const std::shared_ptr<const JsonNode> doc = readSockets();
+    for (const JsonNode &element : ItemsOf(doc.get())) {
+        if (!e)
+            return;
+        if (JsonText(element, QStringLiteral("ID")) == e->name())
+            buildRows(*e, JsonArray(element, QStringLiteral("UI")));
+    }
+    refresh();
+}
+
+void Declarations::refresh()
+{
+    PanelBuilder *panels = m_host.panelBuilder();
+    if (!panels)
+        return;
+    const std::shared_ptr<const JsonNode> doc = readSockets();
+    panels->refresh(*doc);
+}

@@ -1,0 +1,90 @@
+#include "core/script/scripthost.h"
+
+#include "core/endpoints/endpoint.h"
+#include "core/script/actionexecutor.h"
+#include "core/script/calltext.h"
+#include "core/script/declarations.h"
+#include "core/script/scriptengine.h"
+#include "core/script/scripttimers.h"
+
+ScriptHost::ScriptHost(EndpointRegistry &registry, QObject *parent)
+    : QObject(parent),
+      m_registry(registry),
+      m_engine(std::make_unique<ScriptEngine>()),
+      m_executor(std::make_unique<ActionExecutor>(*m_engine, registry)),
+      m_declarations(std::make_unique<Declarations>(*this)),
+      m_timers(std::make_unique<ScriptTimers>(*this))
+{
+    registry.setEvents(this);
+}
+
+ScriptHost::~ScriptHost()
+{
+    if (m_registry.events() == this)
+        m_registry.setEvents(nullptr);
+}
+
+bool ScriptHost::loadScripts(const QString &projectFile)
+{
+    return m_engine->LoadScripts(projectFile);
+}
+
+void ScriptHost::buildWorkspace()
+{
+    if (m_declarations->built())
+        return;
+    Q_EMIT buildStarted();
+    m_declarations->build();  // swallows and reports its own errors
+    Q_EMIT buildFinished();
+}
+
+bool ScriptHost::built() const
+{
+    return m_declarations->built();
+}
+
+void ScriptHost::runActions()
+{
+    m_executor->runActions();
+}
+
+void ScriptHost::tick()
+{
+    m_timers->tick();
+}
+
+void ScriptHost::buttonClicked(Endpoint &endpoint, const QString &buttonId)
+{
+    m_engine->EvalScript(CallText::OnButtonClick(endpoint.name(), buttonId));
+    refreshPanels();
+    runActions();
+}
+
+void ScriptHost::editChanged(Endpoint &endpoint, const QString &editId, const QString &text)
+{
+    // Actions queued here wait for the next executor run, whatever starts it.
+    m_engine->EvalScript(CallText::OnEditChange(endpoint.name(), editId, text));
+}
+
+void ScriptHost::refreshPanels()
+{
+    m_declarations->refresh();
+}
+
+void ScriptHost::socketEvent(Endpoint &endpoint, const QString &event, const QString &a, int b)
+{
+    // Same as evaluating the OnSocketEvent call text, without parsing a
+    // text that can be twice the size of the received block.
+    m_engine->CallGlobal(QStringLiteral("OnSocketEvent"), {endpoint.name(), event, a, QString::number(b)});
+    runActions();
+}
+
+void ScriptHost::connectionAccepted(Endpoint &connection)
+{
+    m_declarations->connectionAccepted(connection);
+}
+
+void ScriptHost::deleting(Endpoint &endpoint)
+{
+    m_engine->EvalScript(CallText::DeleteSocket(endpoint.name()));
+}

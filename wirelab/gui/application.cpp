@@ -1,0 +1,14 @@
+#include "gui/application.h"
+#include "guard.h"
+
+GuardedApplication::GuardedApplication(int &argc, char **argv)
+    : QApplication(argc, argv)
+{
+}
+
+bool GuardedApplication::notify(QObject *receiver, QEvent *event)
+{
+    bool result = false;
+    Guarded([&] { result = QApplication::notify(receiver, event); });
+    return result;
+}

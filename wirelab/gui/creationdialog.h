@@ -1,0 +1,48 @@
+#pragma once
+// Common frame of the five creation dialogs: a cream form with labelled edit
+// boxes, "确定" (Button1) and "取消" (Button2). The dialogs are created once
+// and reused, so whatever the user typed stays for the next use.
+//
+// Button1's handler (confirm) runs guarded: a conversion error it raises is
+// reported by the default error report and the dialog stays open. Cancel and
+// the close box reject.
+
+#include <QDialog>
+
+class QGridLayout;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+class CreationDialog : public QDialog
+{
+    Q_OBJECT
+public:
+    // Shows the dialog modally through the dialog seam; Accepted or Rejected.
+    int run();
+
+protected:
+    explicit CreationDialog(const QString &caption, QWidget *parent);
+
+    // Adds a row "label  [box]"; label and box get the given object names.
+    QLineEdit *addBox(const char *labelName, const QString &label, const char *boxName,
+                      const QString &text);
+    // Adds a widget spanning the box column below the rows so far.
+    void addBelow(QWidget *widget);
+
+    // The OK handler; close with accept() when the values are good.
+    virtual void confirm() = 0;
+    // Runs the first time the dialog becomes active after each showing.
+    virtual void prepare() {}
+
+    void showEvent(QShowEvent *event) override;
+    void changeEvent(QEvent *event) override;
+
+private:
+    void activated();
+
+    QGridLayout *m_grid;
+    QPushButton *m_okButton;      // Button1, 确定
+    QPushButton *m_cancelButton;  // Button2, 取消
+    bool m_activatePending = false;
+};

@@ -1,0 +1,432 @@
+#include "gui/datawindow.h"
+
+#include "core/endpoints/endpoint.h"
+#include "guard.h"
+#include "gui/logpane.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QEvent>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMouseEvent>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QStatusBar>
+#include <QTimer>
+#include <QVBoxLayout>
+
+#include <utility>
+
+namespace {
+const QColor Cream(255, 251, 240);
+
+QString SendGroupCaption(bool hex)
+{
+    return hex ? DataWindow::tr("数据发送窗口[HEX模式]") : DataWindow::tr("数据发送窗口(文本模式)");
+}
+
+void Paint(QWidget *w, const QColor &color)
+{
+    w->setAutoFillBackground(true);
+    QPalette pal = w->palette();
+    pal.setColor(QPalette::Window, color);
+    w->setPalette(pal);
+}
+
+template <class T>
+T *Named(T *w, const char *name)
+{
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+} // namespace
+
+DataWindow::DataWindow(Endpoint &endpoint, Build build, QWidget *parent)
+    : QWidget(parent), m_endpoint(&endpoint)
+{
+    setObjectName(QStringLiteral("FrmData"));
+    setWindowTitle(endpoint.name());
+    resize(630, 680);
+
+    m_sendTimer = Named(new QTimer(this), "Timer1");
+    m_sendTimer->setInterval(500);
+    connect(m_sendTimer, &QTimer::timeout, this, guard([this] { sendTimed(); }));
+    m_counterTimer = new QTimer(this);
+    m_counterTimer->setSingleShot(true);
+    m_counterTimer->setInterval(CounterDelayMs);
+    connect(m_counterTimer, &QTimer::timeout, this, guard([this] { showCounter(); }));
+    writeCounterText();
+    followEndpoint();
+
+    if (build == Build::Now)
+        buildUi();
+}
+
+DataWindow::~DataWindow() = default;
+
+Endpoint *DataWindow::endpoint() const
+{
+    return m_endpoint;
+}
+
+void DataWindow::followEndpoint()
+{
+    Endpoint *e = m_endpoint;
+    connect(e, &Endpoint::nameChanged, this,
+            guard([this](const QString &, const QString &to) { setWindowTitle(to); }));
+    connect(e, &Endpoint::statusChanged, this, guard([this] { refreshStatus(); }));
+    connect(e, &Endpoint::hexModeChanged, this, guard([this](bool on) { showHexMode(on); }));
+    connect(e, &Endpoint::countersChanged, this, guard([this] { writeCounterText(); }));
+    connect(e, &Endpoint::noticed, this, guard([this](const QString &text) { showNotice(text); }));
+}
+
+void DataWindow::ensureUi()
+{
+    if (!hasUi())
+        buildUi();
+}
+
+// A window shown by any way builds its controls first.
+void DataWindow::showEvent(QShowEvent *event)
+{
+    Guarded([this] { ensureUi(); });
+    QWidget::showEvent(event);
+}
+
+void DataWindow::buildUi()
+{
+    auto *root = new QVBoxLayout(this);
+    root->setContentsMargins(0, 0, 0, 0);
+    root->setSpacing(0);
+
+    // Status area
+    m_statusBox = Named(new QGroupBox(tr("Socket状态"), this), "GroupBox1");
+    m_statusBox->setFixedHeight(81);
+    Paint(m_statusBox, Cream);
+    auto *status = new QHBoxLayout(m_statusBox);
+    auto *left = new QVBoxLayout;
+    m_stateLabel = Named(new QLabel(m_statusBox), "Label1");
+    auto *buttons = new QHBoxLayout;
+    m_startButton = Named(new QPushButton(m_statusBox), "Button_5");
+    m_stopButton = Named(new QPushButton(m_statusBox), "Button_6");
+    m_startButton->hide();
+    m_stopButton->hide();
+    buttons->addWidget(m_startButton);
+    buttons->addWidget(m_stopButton);
+    buttons->addStretch();
+    left->addWidget(m_stateLabel);
+    left->addLayout(buttons);
+    auto *right = new QGridLayout;
+    m_peerAddressLabel = Named(new QLabel(m_statusBox), "Label3");
+    m_peerPortLabel = Named(new QLabel(m_statusBox), "Label4");
+    m_localPortLabel = Named(new QLabel(m_statusBox), "Label6");
+    right->addWidget(m_peerAddressLabel, 0, 0);
+    right->addWidget(m_peerPortLabel, 0, 1);
+    right->addWidget(m_localPortLabel, 1, 1);
+    status->addLayout(left, 1);
+    status->addLayout(right, 2);
+    root->addWidget(m_statusBox);
+
+    // Upper pane: script rows on top, then the receive pane.
+    auto *panel2 = Named(new QWidget(this), "Panel2");
+    auto *panel2Layout = new QVBoxLayout(panel2);
+    panel2Layout->setContentsMargins(0, 0, 0, 0);
+    panel2Layout->setSpacing(0);
+    m_panelHost = Named(new QWidget(panel2), "Panel4");
+    m_panelHost->setMinimumHeight(280);
+    auto *panel4Layout = new QVBoxLayout(m_panelHost);
+    panel4Layout->setContentsMargins(0, 0, 0, 0);
+    panel4Layout->setSpacing(0);
+    m_rowsLayout = new QVBoxLayout;
+    m_rowsLayout->setContentsMargins(0, 0, 0, 0);
+    m_rowsLayout->setSpacing(0);
+    panel4Layout->addLayout(m_rowsLayout);
+    auto *receiveBox = Named(new QGroupBox(tr("数据接收及提示窗口"), m_panelHost), "GroupBox3");
+    Paint(receiveBox, Cream);
+    auto *recvLayout = new QVBoxLayout(receiveBox);
+    recvLayout->setContentsMargins(2, 2, 2, 2);
+    m_receivePane = Named(new LogPane(receiveBox), "Memo2");
+    {
+        QPalette pal = m_receivePane->palette();
+        pal.setColor(QPalette::Base, QColor(247, 249, 253));
+        m_receivePane->setPalette(pal);
+    }
+    recvLayout->addWidget(m_receivePane);
+    panel4Layout->addWidget(receiveBox, 1);
+    panel2Layout->addWidget(m_panelHost, 3);
+
+    // Send area
+    m_sendBox = Named(new QGroupBox(SendGroupCaption(false), panel2), "GroupBox2");
+    Paint(m_sendBox, Cream);
+    auto *sendOuter = new QVBoxLayout(m_sendBox);
+    sendOuter->setContentsMargins(2, 2, 2, 2);
+    auto *sendRow = new QHBoxLayout;
+    m_sendPane = Named(new QPlainTextEdit(m_sendBox), "Memo3");
+    m_sendPane->installEventFilter(this);
+    sendRow->addWidget(m_sendPane, 1);
+    auto *panel6 = Named(new QWidget(m_sendBox), "Panel6");
+    panel6->setFixedWidth(157);
+    Paint(panel6, Cream);
+    auto *col = new QVBoxLayout(panel6);
+    col->setContentsMargins(2, 0, 2, 0);
+    m_sendButton = Named(new QPushButton(tr("发送数据"), panel6), "Button_11");
+    col->addWidget(m_sendButton);
+    col->addWidget(Named(new QLabel(tr("重复发送次数"), panel6), "Label7"));
+    m_repeatBox = Named(new QComboBox(panel6), "ComboBox2");
+    m_repeatBox->setEditable(true);
+    m_repeatBox->addItems({QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("100"),
+                           QStringLiteral("1000"), QStringLiteral("10000")});
+    m_repeatBox->setCurrentText(QStringLiteral("1"));
+    col->addWidget(m_repeatBox);
+    col->addWidget(Named(new QLabel(tr("间隔(ms)"), panel6), "Label8"));
+    m_intervalBox = Named(new QLineEdit(QStringLiteral("100"), panel6), "Edit_time");
+    col->addWidget(m_intervalBox);
+    m_timedSendButton = Named(new QPushButton(tr("定时发送"), panel6), "suiButton1");
+    m_stopTimedSendButton = Named(new QPushButton(tr("停止定时发送"), panel6), "suiButton2");
+    col->addWidget(m_timedSendButton);
+    col->addWidget(m_stopTimedSendButton);
+    col->addStretch();
+    auto *counterBar = Named(new QStatusBar(panel6), "StatusBar2");
+    counterBar->setSizeGripEnabled(false);
+    m_counterLabel = Named(new QLabel(counterBar), "StatusBar2Panel0");
+    // A fixed size: new digits then repaint the label alone instead of
+    // re-laying out the whole window. Longer texts are clipped, as they were
+    // by the fixed-width column anyway.
+    m_counterLabel->setFixedSize(145, m_counterLabel->fontMetrics().height() + 2);
+    counterBar->addWidget(m_counterLabel, 1);
+    col->addWidget(counterBar);
+    sendRow->addWidget(panel6);
+    sendOuter->addLayout(sendRow, 1);
+
+    auto *groupBox8 = Named(new QWidget(m_sendBox), "GroupBox8");
+    groupBox8->setFixedHeight(42);
+    auto *bottom = new QHBoxLayout(groupBox8);
+    m_hexBox = Named(new QCheckBox(tr("十六进制格式"), groupBox8), "CheckBox2");
+    m_resetButton = Named(new QPushButton(tr("统计清零"), groupBox8), "Button_2");
+    bottom->addWidget(m_hexBox);
+    bottom->addStretch();
+    bottom->addWidget(m_resetButton);
+    sendOuter->addWidget(groupBox8);
+    panel2Layout->addWidget(m_sendBox, 2);
+    root->addWidget(panel2, 1);
+
+    // The caption always names the mode.
+    showHexMode(hexMode());
+
+    connect(m_hexBox, &QCheckBox::toggled, this, guard([this](bool on) { toggleHexMode(on); }));
+    connect(m_startButton, &QPushButton::clicked, this, guard([this] { start(); }));
+    // Button_6 acts when a mouse button is released over it (see eventFilter);
+    // a keyboard press still clicks it.
+    m_stopButton->installEventFilter(this);
+    connect(m_resetButton, &QPushButton::clicked, this, guard([this] { resetCounters(); }));
+    connect(m_sendButton, &QPushButton::clicked, this, guard([this] { sendTyped(); }));
+    connect(m_timedSendButton, &QPushButton::clicked, this, guard([this] { startTimedSend(); }));
+    connect(m_stopTimedSendButton, &QPushButton::clicked, this, guard([this] { stopTimedSend(); }));
+
+    showCounter();
+    // The lines received before the controls existed, then every new one.
+    if (m_endpoint) {
+        for (const QString &line : m_endpoint->takeLines())
+            m_receivePane->appendLine(line);
+        connect(m_endpoint, &Endpoint::lineAppended, this,
+                guard([this](const QString &line) { appendLine(line); }));
+    }
+    if (std::exchange(m_statusPending, false))
+        refreshStatus();
+}
+
+bool DataWindow::hexMode() const
+{
+    return m_endpoint ? m_endpoint->hexMode() : (m_hexBox && m_hexBox->isChecked());
+}
+
+void DataWindow::showHexMode(bool on)
+{
+    if (!hasUi())
+        return;
+    m_hexBox->setChecked(on);
+    m_sendBox->setTitle(SendGroupCaption(on));
+}
+
+void DataWindow::toggleHexMode(bool on)
+{
+    m_sendBox->setTitle(SendGroupCaption(on));
+    if (m_endpoint)
+        m_endpoint->setHexMode(on);
+}
+
+void DataWindow::refreshStatus()
+{
+    if (!hasUi()) {
+        m_statusPending = true;
+        return;
+    }
+    // Each button is shown or hidden once, not hidden and shown again: a
+    // server's window is refreshed on every accepted connection, and each
+    // change of visibility lays the window out again.
+    bool showStart = false;
+    bool showStop = false;
+    const Endpoint *e = m_endpoint;
+    if (!e) {
+        m_startButton->setVisible(false);
+        m_stopButton->setVisible(false);
+        return;
+    }
+    const bool active = e->isActive();
+    auto stateText = [&](const QString &on, const QString &off) {
+        m_stateLabel->setText(active ? on : off);
+    };
+    auto peerLabels = [&] {
+        m_peerAddressLabel->setText(tr("对方IP:%1").arg(e->remoteHost()));
+        m_peerPortLabel->setText(tr("对方端口:%1").arg(e->remotePort()));
+        m_localPortLabel->setText(tr("本地端口:%1").arg(e->localPort()));
+    };
+    auto tcpButtons = [&] {
+        m_startButton->setEnabled(!active);
+        m_stopButton->setEnabled(active);
+    };
+
+    switch (e->kind()) {
+    case EndpointKind::TcpServer:
+        stateText(tr("已启动"), tr("已停止"));
+        m_peerAddressLabel->clear();
+        m_peerPortLabel->clear();
+        m_localPortLabel->setText(tr("本地端口:%1").arg(e->localPort()));
+        m_startButton->setText(tr("启动监听"));
+        m_stopButton->setText(tr("停止监听"));
+        showStart = showStop = true;
+        tcpButtons();
+        break;
+    case EndpointKind::TcpConnection:
+        stateText(tr("已连接"), tr("已断开"));
+        peerLabels();
+        m_stopButton->setText(tr("断开"));
+        showStop = true;
+        tcpButtons();
+        break;
+    case EndpointKind::TcpClient:
+        stateText(tr("已连接"), tr("已断开"));
+        peerLabels();
+        m_startButton->setText(tr("连接"));
+        m_stopButton->setText(tr("断开"));
+        showStart = showStop = true;
+        tcpButtons();
+        break;
+    case EndpointKind::UdpClient:
+    case EndpointKind::UdpServer:
+        m_stateLabel->clear();
+        peerLabels();
+        break;
+    case EndpointKind::UdpGroup:
+        m_stateLabel->clear();
+        m_peerAddressLabel->setText(tr("组播地址:%1").arg(e->localAddress()));
+        m_peerPortLabel->setText(tr("组播端口:%1").arg(e->localPort()));
+        m_localPortLabel->clear();
+        break;
+    }
+    m_startButton->setVisible(showStart);
+    m_stopButton->setVisible(showStop);
+}
+
+void DataWindow::appendLine(const QString &line)
+{
+    if (m_receivePane)
+        m_receivePane->appendLine(line);
+}
+
+void DataWindow::showNotice(const QString &text)
+{
+    ensureUi();
+    m_sendPane->appendPlainText(text);
+}
+
+void DataWindow::writeCounterText()
+{
+    const qint64 received = m_endpoint ? m_endpoint->receivedBytes() : 0;
+    const qint64 sent = m_endpoint ? m_endpoint->sentBytes() : 0;
+    m_counterText = tr("收：%1字节，发:%2字节").arg(QString::number(received), QString::number(sent));
+    if (hasUi() && !m_counterTimer->isActive())
+        m_counterTimer->start();
+}
+
+void DataWindow::showCounter()
+{
+    m_counterTimer->stop();
+    if (m_counterLabel && m_counterLabel->text() != m_counterText)
+        m_counterLabel->setText(m_counterText);
+}
+
+void DataWindow::resetCounters()
+{
+    if (m_endpoint)
+        m_endpoint->resetCounters();
+}
+
+void DataWindow::start()
+{
+    if (m_endpoint)
+        m_endpoint->start();
+}
+
+void DataWindow::stop()
+{
+    Endpoint *e = m_endpoint;
+    if (!e)
+        return;
+    switch (e->kind()) {
+    case EndpointKind::TcpServer:
+        e->stop();
+        break;
+    case EndpointKind::TcpClient:
+    case EndpointKind::TcpConnection:
+        e->setState(EndpointState::Inactive);
+        Q_EMIT stopRequested(m_stopButton);
+        break;
+    default:
+        break;
+    }
+}
+
+QWidget *DataWindow::panelHost()
+{
+    ensureUi();
+    return m_panelHost;
+}
+
+QVBoxLayout *DataWindow::panelRowsLayout()
+{
+    ensureUi();
+    return m_rowsLayout;
+}
+
+bool DataWindow::eventFilter(QObject *watched, QEvent *event)
+{
+    bool eat = false;
+    Guarded([&] {
+        if (watched == m_sendPane && event->type() == QEvent::KeyPress && hexMode()) {
+            auto *key = static_cast<QKeyEvent *>(event);
+            if (key->key() == Qt::Key_Backspace)
+                return;
+            const QString text = key->text();
+            if (text.isEmpty() || (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+                return;  // navigation and shortcuts are not typed characters
+            static const QString allowed = QStringLiteral("0123456789ABCDEFabcdef");
+            for (QChar c : text) {
+                if (!allowed.contains(c)) {
+                    eat = true;
+                    return;
+                }
+            }
+        } else if (watched == m_stopButton && event->type() == QEvent::MouseButtonRelease) {
+            auto *mouse = static_cast<QMouseEvent *>(event);
+            if (m_stopButton->isEnabled() && m_stopButton->rect().contains(mouse->position().toPoint()))
+                stop();
+        }
+    });
+    return eat || QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,26 @@
+#include "gui/newclientdialog.h"
+
+#include "core/net/adapterinfo.h"
+#include "core/text/intconv.h"
+
+#include <QLineEdit>
+
+NewClientDialog::NewClientDialog(QWidget *parent)
+    : CreationDialog(tr("创建TCP Client"), parent)
+{
+    setObjectName(QStringLiteral("frmNewClientSock"));
+    m_hostBox = addBox("Label1", tr("对方IP:    "), "Edit1", QStringLiteral("127.0.0.1"));
+    m_portBox = addBox("Label2", tr("对方端口:  "), "Edit2", QStringLiteral("60000"));
+}
+
+void NewClientDialog::confirm()
+{
+    m_host = m_hostBox->text();
+    m_port = StrToInt(m_portBox->text());
+    accept();
+}
+
+void NewClientDialog::prepare()
+{
+    m_hostBox->setText(LocalAddress());
+}

@@ -1,0 +1,18 @@
+#include "gui/newserverdialog.h"
+
+#include "core/text/intconv.h"
+
+#include <QLineEdit>
+
+NewServerDialog::NewServerDialog(QWidget *parent)
+    : CreationDialog(tr("创建TCP Server"), parent)
+{
+    setObjectName(QStringLiteral("frmNewServerSock"));
+    m_portBox = addBox("Label1", tr("监听端口:  "), "Edit1", QStringLiteral("60000"));
+}
+
+void NewServerDialog::confirm()
+{
+    m_port = StrToInt(m_portBox->text());
+    accept();
+}

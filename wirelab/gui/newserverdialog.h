@@ -1,0 +1,23 @@
+#pragma once
+// "创建TCP Server": the listening port.
+// Objects: Label1 "监听端口:  ", Edit1 (default "60000"), Button1 "确定",
+// Button2 "取消".
+
+#include "gui/creationdialog.h"
+
+class NewServerDialog : public CreationDialog
+{
+    Q_OBJECT
+public:
+    explicit NewServerDialog(QWidget *parent = nullptr);
+
+    // Valid after OK.
+    int port() const { return m_port; }
+
+protected:
+    void confirm() override;
+
+private:
+    QLineEdit *m_portBox;  // Edit1
+    int m_port = 0;
+};

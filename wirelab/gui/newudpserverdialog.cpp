@@ -1,0 +1,24 @@
+#include "gui/newudpserverdialog.h"
+
+#include "core/net/portprobe.h"
+#include "core/text/intconv.h"
+#include "messageseam.h"
+
+#include <QLineEdit>
+
+NewUdpServerDialog::NewUdpServerDialog(QWidget *parent)
+    : CreationDialog(tr("创建UDP Server"), parent)
+{
+    setObjectName(QStringLiteral("frmNewUDPServer"));
+    m_localPortBox = addBox("Label1", tr("本地端口    "), "Edit1", QStringLiteral("60000"));
+}
+
+void NewUdpServerDialog::confirm()
+{
+    m_localPort = StrToInt(m_localPortBox->text());
+    if (!PortProbe(m_localPort)) {
+        MessageSeam::show(tr("本地端口已被占用，请重新选择本地端口号"));
+        return;
+    }
+    accept();
+}

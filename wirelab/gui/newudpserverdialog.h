@@ -1,0 +1,24 @@
+#pragma once
+// "创建UDP Server": the local port. OK keeps the dialog open while the port
+// cannot be bound.
+// Objects: Label1 "本地端口    ", Edit1 (default "60000"), Button1 "确定",
+// Button2 "取消".
+
+#include "gui/creationdialog.h"
+
+class NewUdpServerDialog : public CreationDialog
+{
+    Q_OBJECT
+public:
+    explicit NewUdpServerDialog(QWidget *parent = nullptr);
+
+    // Valid after OK.
+    int localPort() const { return m_localPort; }
+
+protected:
+    void confirm() override;
+
+private:
+    QLineEdit *m_localPortBox;  // Edit1
+    int m_localPort = 0;
+};

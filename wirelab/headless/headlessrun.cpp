@@ -1,0 +1,112 @@
+#include "headless/headlessrun.h"
+
+#include "core/endpoints/registry.h"
+#include "core/script/actionexecutor.h"
+#include "core/script/declarations.h"
+#include "core/script/scripthost.h"
+#include "core/script/scriptoutput.h"
+#include "guard.h"
+#include "headless/stopsignals.h"
+#include "messageseam.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFileInfo>
+
+#include <cstdio>
+
+HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
+    : QObject(parent),
+      m_options(options),
+      m_registry(std::make_unique<EndpointRegistry>()),
+      m_log(std::make_unique<LineLog>(options.log))
+{
+    m_log->follow(*m_registry);
+    m_host = std::make_unique<ScriptHost>(*m_registry);
+    // No panels here: declared rows are accepted and ignored.
+    m_host->executor().setExitHandler([this](int code) { finish(code); });
+
+    // There is no box to show: an ALERT (titled with its socket) and every
+    // other message go to standard error, and the run goes on.
+    MessageSeam::setHandler([this](const QString &text, const QString &title) {
+        m_log->flush();
+        const QString line = title.isEmpty() ? ScriptOutput::programName() + QStringLiteral(": ") + text
+                                             : QStringLiteral("ALERT %1: %2").arg(title, text);
+        const QByteArray bytes = line.toLocal8Bit() + '\n';
+        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+        std::fflush(stderr);
+    });
+
+    m_tick.setInterval(100);
+    connect(&m_tick, &QTimer::timeout, this, guard([this] { m_host->tick(); }));
+    m_duration.setSingleShot(true);
+    connect(&m_duration, &QTimer::timeout, this, [this] { finish(Done); });
+}
+
+HeadlessRun::~HeadlessRun()
+{
+    MessageSeam::setHandler({});
+    m_registry->clear();
+}
+
+int HeadlessRun::start()
+{
+    if (!m_log->isOpen()) {
+        ScriptOutput::instance().error(
+            QStringLiteral("%1: %2").arg(m_options.log.file, m_log->fileError()));
+        return ScriptsUnreadable;
+    }
+    if (!m_options.dir.isEmpty() && !QDir::setCurrent(m_options.dir)) {
+        ScriptOutput::instance().error(QStringLiteral("%1: no such directory").arg(m_options.dir));
+        return ScriptsUnreadable;
+    }
+    // Script paths in project.txt are relative to its directory, as when
+    // the window is started there.
+    if (!m_host->loadScripts(QStringLiteral("project.txt")))
+        return ScriptsUnreadable;
+    m_host->buildWorkspace();
+    if (m_host->declarations().outcome() != Declarations::Outcome::Created) {
+        if (m_host->declarations().outcome() == Declarations::Outcome::NothingCreated)
+            ScriptOutput::instance().error(QStringLiteral("the declarations made no endpoint"));
+        return NoWorkspace;
+    }
+    m_tick.start();
+    if (m_options.durationSeconds > 0)
+        m_duration.start(int(m_options.durationSeconds * 1000));
+    m_stopSignals = new StopSignals(this);
+    connect(m_stopSignals, &StopSignals::stopRequested, this, [this] { finish(Done); });
+    return Done;
+}
+
+int HeadlessRun::exec()
+{
+    const int early = start();
+    if (early != Done || m_ending) {
+        m_log->flush();
+        return m_ending ? m_code : early;
+    }
+    QEventLoop loop;
+    connect(this, &HeadlessRun::finished, &loop, [&loop](int code) { loop.exit(code); });
+    const int code = loop.exec();
+    return code;
+}
+
+void HeadlessRun::finish(int code)
+{
+    if (m_ending)
+        return;
+    m_ending = true;
+    m_code = code;
+    // From the event loop, after the batch (or handler) that asked.
+    QMetaObject::invokeMethod(this, [this] { end(); }, Qt::QueuedConnection);
+}
+
+void HeadlessRun::end()
+{
+    m_tick.stop();
+    m_duration.stop();
+    // Endpoints closed (their sockets with them), then the log flushed.
+    m_registry->clear();
+    m_log->flush();
+    Q_EMIT finished(m_code);
+}
