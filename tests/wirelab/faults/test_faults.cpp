@@ -4,6 +4,7 @@
 // never returns, and deleting a connection that was marked closed while its
 // socket stayed open. WIRELAB_SOAK=1 selects the long counts.
 #include "faultsupport.h"
+#include "frontends.h"
 #include "scriptedcore.h"
 
 #include "core/endpoints/endpoint.h"
@@ -47,10 +48,11 @@ QTcpSocket *SocketOf(Endpoint *e)
     return nullptr;
 }
 
-class FaultTest : public ::testing::Test
+// Both front ends: the main window and a headless run.
+class FaultTest : public ::testing::TestWithParam<FrontEnd::Kind>
 {
 protected:
-    explicit FaultTest(const QString &extra = EchoScript) : f(extra) {}
+    explicit FaultTest(const QString &extra = EchoScript) : front(FrontEnd::start(GetParam(), extra)), f(*front) {}
 
     int count(const char *event)
     {
@@ -115,16 +117,17 @@ protected:
         EXPECT_GT(record->receivedBytes(), 0);
         EXPECT_EQ(count("OnDisConnect"), 1);
         EXPECT_EQ(record->image(), StateImage::Disconnected);
-        EXPECT_TRUE(f.messages.texts.isEmpty()) << f.messages.texts.join(u'|').toStdString();
+        EXPECT_TRUE(f.messages().texts.isEmpty()) << f.messages().texts.join(u'|').toStdString();
         if (endpoint->kind() == EndpointKind::TcpConnection) {
             EXPECT_TRUE(WaitFor([&] { return socket.isNull(); }));
         }
     }
 
-    ScriptedCore f;
+    std::unique_ptr<FrontEnd> front;
+    FrontEnd &f;
 };
 
-TEST_F(FaultTest, APeerResettingDuringALargeEchoEndsOnlyThatConnection)
+TEST_P(FaultTest, APeerResettingDuringALargeEchoEndsOnlyThatConnection)
 {
     // Accepted connection.
     TcpServerEndpoint *server = Server(QStringLiteral("srv"));
@@ -140,7 +143,7 @@ TEST_F(FaultTest, APeerResettingDuringALargeEchoEndsOnlyThatConnection)
     EXPECT_EQ(ReadExactly(&next, 4), "ping");
 }
 
-TEST_F(FaultTest, AServerResettingDuringALargeEchoDisconnectsTheClientEndpoint)
+TEST_P(FaultTest, AServerResettingDuringALargeEchoDisconnectsTheClientEndpoint)
 {
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost, 0));
@@ -158,7 +161,7 @@ TEST_F(FaultTest, AServerResettingDuringALargeEchoDisconnectsTheClientEndpoint)
     EXPECT_EQ(ReadExactly(again.get(), 4), "pong");
 }
 
-TEST_F(FaultTest, ConnectDisconnectCyclesKeepOneEndpointEachAndFreeEverySocket)
+TEST_P(FaultTest, ConnectDisconnectCyclesKeepOneEndpointEachAndFreeEverySocket)
 {
     const int cycles = Scaled(1000, 10000);
     f.js(QStringLiteral("echo = false;"));
@@ -222,7 +225,7 @@ TEST_F(FaultTest, ConnectDisconnectCyclesKeepOneEndpointEachAndFreeEverySocket)
     EXPECT_EQ(ReadExactly(&last, 2), "ok");
 }
 
-TEST_F(FaultTest, AUdpFloodLosesNothingTheProgramReadAndLeavesItResponsive)
+TEST_P(FaultTest, AUdpFloodLosesNothingTheProgramReadAndLeavesItResponsive)
 {
     const int datagrams = Scaled(20000, 100000);
     f.js(QStringLiteral("echo = false;"));
@@ -352,7 +355,7 @@ function json2str(v) {
     }
 };
 
-TEST_F(HostileJsonTest, WhateverJson2strReturnsTheBatchIsDroppedAndTheProgramGoesOn)
+TEST_P(HostileJsonTest, WhateverJson2strReturnsTheBatchIsDroppedAndTheProgramGoesOn)
 {
     TcpServerEndpoint *server = Server(QStringLiteral("srv"));
     QTcpSocket peer;
@@ -370,7 +373,7 @@ TEST_F(HostileJsonTest, WhateverJson2strReturnsTheBatchIsDroppedAndTheProgramGoe
         ASSERT_TRUE(WaitFor([&] { return count("OnRead") == reads; }, 30000));
         EXPECT_EQ(f.js(QStringLiteral("hostile")), QString());
         EXPECT_EQ(f.js(QStringLiteral("actions.length")), QStringLiteral("0"));
-        EXPECT_TRUE(f.messages.texts.isEmpty());
+        EXPECT_TRUE(f.messages().texts.isEmpty());
     }
     // None of those batches' echoes went out; the next one does.
     peer.write("ok");
@@ -378,7 +381,7 @@ TEST_F(HostileJsonTest, WhateverJson2strReturnsTheBatchIsDroppedAndTheProgramGoe
     EXPECT_EQ(c->receivedBytes(), modes.size() + 2);
 }
 
-TEST_F(FaultTest, ARunawayReadHandlerIsInterruptedReportedAndTheProgramGoesOn)
+TEST_P(FaultTest, ARunawayReadHandlerIsInterruptedReportedAndTheProgramGoesOn)
 {
     f.host().engine().setTimeoutMs(500);
     TcpServerEndpoint *server = Server(QStringLiteral("srv"));
@@ -389,18 +392,18 @@ TEST_F(FaultTest, ARunawayReadHandlerIsInterruptedReportedAndTheProgramGoesOn)
     QElapsedTimer clock;
     clock.start();
     peer.write("a");
-    ASSERT_TRUE(WaitFor([&] { return !f.messages.texts.isEmpty(); }, 10000));
+    ASSERT_TRUE(WaitFor([&] { return !f.messages().texts.isEmpty(); }, 10000));
     EXPECT_GE(clock.elapsed(), 400);
-    EXPECT_TRUE(f.messages.texts.first().contains(QStringLiteral("interrupted"), Qt::CaseInsensitive))
-        << f.messages.texts.first().toStdString();
+    EXPECT_TRUE(f.messages().texts.first().contains(QStringLiteral("interrupted"), Qt::CaseInsensitive))
+        << f.messages().texts.first().toStdString();
     EXPECT_TRUE(c->isActive());
     // The interrupted call queued nothing; the next read is echoed.
     peer.write("b");
     EXPECT_EQ(ReadExactly(&peer, 1), "b");
-    EXPECT_EQ(f.messages.texts.size(), 1);
+    EXPECT_EQ(f.messages().texts.size(), 1);
 }
 
-TEST_F(FaultTest, DeletingAConnectionMarkedClosedWithItsSocketOpenStillClosesIt)
+TEST_P(FaultTest, DeletingAConnectionMarkedClosedWithItsSocketOpenStillClosesIt)
 {
     f.js(QStringLiteral("echo = false;"));
     TcpServerEndpoint *server = Server(QStringLiteral("srv"));
@@ -427,7 +430,7 @@ TEST_F(FaultTest, DeletingAConnectionMarkedClosedWithItsSocketOpenStillClosesIt)
     QPointer<Endpoint> serverGone(server);
     f.registry().deleteEndpoint(server);
     EXPECT_TRUE(serverGone.isNull());
-    EXPECT_TRUE(f.messages.texts.isEmpty());
+    EXPECT_TRUE(f.messages().texts.isEmpty());
 }
 
 // Every kind of call into the script, each made to throw once.
@@ -455,6 +458,13 @@ function json2str(v) {
 
 // Panels that show nothing, so that the host reads `sockets` for every
 // refresh as it does under a window.
+INSTANTIATE_TEST_SUITE_P(BothFrontEnds, FaultTest,
+                         ::testing::Values(FrontEnd::Kind::Window, FrontEnd::Kind::Headless),
+                         [](const auto &test) { return FrontEndName(test.param); });
+INSTANTIATE_TEST_SUITE_P(BothFrontEnds, HostileJsonTest,
+                         ::testing::Values(FrontEnd::Kind::Window, FrontEnd::Kind::Headless),
+                         [](const auto &test) { return FrontEndName(test.param); });
+
 struct BlankPanels : PanelBuilder
 {
     void buildRows(Endpoint &, const JsonNode &) override {}

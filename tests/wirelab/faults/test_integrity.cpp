@@ -1,7 +1,9 @@
 // Random bytes echoed by the script (OnRead -> SEND of the same data) through
 // a TCP server endpoint and through a TCP client endpoint come back whole:
-// same length, same SHA-256. 10 MB each; 100 MB with WIRELAB_SOAK=1.
+// same length, same SHA-256. 10 MB each; 100 MB with WIRELAB_SOAK=1. Both
+// front ends: the main window and a headless run.
 #include "faultsupport.h"
+#include "frontends.h"
 #include "scriptedcore.h"
 
 #include "core/endpoints/endpoint.h"
@@ -75,17 +77,18 @@ Echoed RoundTrip(QTcpSocket &peer, const QByteArray &data, int timeoutMs)
     return back;
 }
 
-class IntegrityTest : public ::testing::Test
+class IntegrityTest : public ::testing::TestWithParam<FrontEnd::Kind>
 {
 protected:
-    IntegrityTest() : f(EchoScript) {}
+    IntegrityTest() : front(FrontEnd::start(GetParam(), EchoScript)), f(*front) {}
 
     const qint64 size = qint64(Scaled(10, 100)) * 1024 * 1024;
     const int timeoutMs = Scaled(120000, 1500000);
-    ScriptedCore f;
+    std::unique_ptr<FrontEnd> front;
+    FrontEnd &f;
 };
 
-TEST_F(IntegrityTest, RandomBytesEchoedThroughAServerEndpointArriveUnchanged)
+TEST_P(IntegrityTest, RandomBytesEchoedThroughAServerEndpointArriveUnchanged)
 {
     const QByteArray data = RandomBytes(size, 1);
     TcpServerEndpoint *server = TcpServerEndpoint::create(f.registry(), FreeTcpPort());
@@ -103,15 +106,17 @@ TEST_F(IntegrityTest, RandomBytesEchoedThroughAServerEndpointArriveUnchanged)
     const QList<Endpoint *> connections = f.registry().connectionsOf(server);
     ASSERT_EQ(connections.size(), 1);
     EXPECT_EQ(connections[0]->receivedBytes(), data.size());
-    EXPECT_TRUE(f.messages.texts.isEmpty());
+    EXPECT_TRUE(f.messages().texts.isEmpty());
 }
 
-TEST_F(IntegrityTest, RandomBytesEchoedThroughAClientEndpointArriveUnchanged)
+TEST_P(IntegrityTest, RandomBytesEchoedThroughAClientEndpointArriveUnchanged)
 {
     const QByteArray data = RandomBytes(size, 2);
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost, 0));
-    TcpClientEndpoint *r = f.tcpClient(QStringLiteral("cli"), listener.serverPort());
+    TcpClientEndpoint *r = TcpClientEndpoint::create(f.registry(), QStringLiteral("127.0.0.1"), listener.serverPort());
+    r->setName(QStringLiteral("cli"));
+    r->setHexMode(false);
     r->start();  // "连接"
     ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections() && r->isActive(); }));
     std::unique_ptr<QTcpSocket> peer(listener.nextPendingConnection());
@@ -121,7 +126,11 @@ TEST_F(IntegrityTest, RandomBytesEchoedThroughAClientEndpointArriveUnchanged)
     EXPECT_EQ(back.bytes, data.size());
     EXPECT_EQ(back.sha256.toHex(), QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
     EXPECT_EQ(r->receivedBytes(), data.size());
-    EXPECT_TRUE(f.messages.texts.isEmpty());
+    EXPECT_TRUE(f.messages().texts.isEmpty());
 }
+
+INSTANTIATE_TEST_SUITE_P(BothFrontEnds, IntegrityTest,
+                         ::testing::Values(FrontEnd::Kind::Window, FrontEnd::Kind::Headless),
+                         [](const auto &test) { return FrontEndName(test.param); });
 
 } // namespace

@@ -1,0 +1,100 @@
+#include "frontends.h"
+
+#include "core/endpoints/endpoint.h"
+#include "core/endpoints/tcpclientendpoint.h"
+#include "core/script/scriptengine.h"
+#include "headless/headlessrun.h"
+#include "scriptedcore.h"
+#include "scriptedwindow.h"
+
+#include <QTemporaryDir>
+
+namespace {
+
+class WindowFrontEnd : public FrontEnd
+{
+public:
+    explicit WindowFrontEnd(const QString &script) : m_window(script) { collectLines(); }
+    EndpointRegistry &registry() override { return m_window.registry(); }
+    ScriptHost &host() override { return m_window.host(); }
+    MessageRecorder &messages() override { return m_window.messages; }
+
+private:
+    ScriptedWindow m_window;
+};
+
+class HeadlessFrontEnd : public FrontEnd
+{
+public:
+    explicit HeadlessFrontEnd(const QString &script)
+    {
+        WriteContractProject(m_dir.path(), script);
+        HeadlessRun::Options options;
+        options.dir = m_dir.path();
+        options.log.quiet = true;
+        m_run = std::make_unique<HeadlessRun>(options);
+        // Recorded instead of printed; the run's own handler goes with it.
+        m_messages = std::make_unique<MessageRecorder>();
+        // The status says whether the script declared endpoints; tests that
+        // make theirs by hand go on either way.
+        m_run->start();
+        collectLines();
+    }
+    ~HeadlessFrontEnd() override
+    {
+        m_run.reset();
+        m_messages.reset();
+    }
+    EndpointRegistry &registry() override { return m_run->registry(); }
+    ScriptHost &host() override { return m_run->host(); }
+    MessageRecorder &messages() override { return *m_messages; }
+
+private:
+    QTemporaryDir m_dir;
+    std::unique_ptr<HeadlessRun> m_run;
+    std::unique_ptr<MessageRecorder> m_messages;
+};
+
+} // namespace
+
+std::unique_ptr<FrontEnd> FrontEnd::start(Kind kind, const QString &script)
+{
+    if (kind == Kind::Window)
+        return std::make_unique<WindowFrontEnd>(script);
+    return std::make_unique<HeadlessFrontEnd>(script);
+}
+
+QString FrontEnd::js(const QString &text)
+{
+    return host().engine().EvalScript(text);
+}
+
+void FrontEnd::collectLines()
+{
+    QObject::connect(&registry(), &EndpointRegistry::added, &registry(), [this](Endpoint *e) {
+        QObject::connect(e, &Endpoint::lineAppended, e, [this, e](const QString &line) { m_lines[e] << line; });
+    });
+}
+
+QStringList FrontEnd::callsOf(const QString &event)
+{
+    QStringList found;
+    for (const QString &c : js(QStringLiteral("calls.join('\\n')")).split(u'\n', Qt::SkipEmptyParts)) {
+        if (c.section(u'|', 0, 0) == event)
+            found << c;
+    }
+    return found;
+}
+
+TcpClientEndpoint *FrontEnd::tcpClient(const QString &name, int port)
+{
+    TcpClientEndpoint *c = TcpClientEndpoint::create(registry(), QStringLiteral("127.0.0.1"), port);
+    c->setName(name);
+    c->setHexMode(false);
+    return c;
+}
+
+std::string FrontEndName(FrontEnd::Kind kind)
+{
+    return kind == FrontEnd::Kind::Window ? "Window" : "Headless";
+}

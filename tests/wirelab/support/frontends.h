@@ -1,0 +1,52 @@
+#pragma once
+// A project started by either front end, for the end-to-end tests that do
+// not involve panels: they run once against the main window and once
+// against a headless run (TEST_P over FrontEnd::Kind).
+
+#include "core/endpoints/registry.h"
+#include "core/script/scripthost.h"
+#include "seamrecorder.h"
+
+#include <QHash>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <string>
+
+class Endpoint;
+class TcpClientEndpoint;
+
+class FrontEnd
+{
+public:
+    enum class Kind { Window, Headless };
+
+    // The contract script plus script, loaded and built by that front end.
+    static std::unique_ptr<FrontEnd> start(Kind kind, const QString &script);
+    virtual ~FrontEnd() = default;
+
+    virtual EndpointRegistry &registry() = 0;
+    virtual ScriptHost &host() = 0;
+    QString js(const QString &text);
+    // The contract's recorded calls, those whose first field is event.
+    QStringList callsOf(const QString &event);
+    Endpoint *endpoint(const QString &name) { return registry().findByName(name); }
+    // A TCP client made by hand (disconnected), named, in text mode.
+    TcpClientEndpoint *tcpClient(const QString &name, int port);
+    // Every receive-pane line of an endpoint added after the start.
+    QStringList lineList(const Endpoint *endpoint) const { return m_lines.value(endpoint); }
+
+    // Boxes (the window's) or messages to standard error (headless), recorded.
+    virtual MessageRecorder &messages() = 0;
+
+protected:
+    // Keeps the lines of every endpoint the registry gets from now on.
+    void collectLines();
+
+private:
+    QHash<const Endpoint *, QStringList> m_lines;
+};
+
+// For INSTANTIATE_TEST_SUITE_P: both kinds, named.
+std::string FrontEndName(FrontEnd::Kind kind);
