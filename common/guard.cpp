@@ -10,12 +10,9 @@ ErrorObserver &observer()
     static ErrorObserver o;
     return o;
 }
-} // namespace
+}  // namespace
 
-void SetErrorObserver(ErrorObserver o)
-{
-    observer() = std::move(o);
-}
+void SetErrorObserver(ErrorObserver o) { observer() = std::move(o); }
 
 QString ErrorText(std::exception_ptr error)
 {
@@ -36,6 +33,5 @@ void ReportCurrentException()
         if (observer())
             observer()(error);
         MessageSeam::show(ErrorText(error));
-    } catch (...) {
-    }
+    } catch (...) {}
 }

@@ -11,13 +11,13 @@
 #include <utility>
 
 // Runs f; an escaping exception is reported. Returns false if one escaped.
-template <class F>
+template<class F>
 bool Guarded(F &&f);
 
 // Wraps a callable for connect(): the returned functor runs it guarded. A
 // callable that takes no arguments ignores the signal's (timers pass a
 // private tag).
-template <class F>
+template<class F>
 auto guard(F f)
 {
     // The return type is spelled out so that Qt, counting the arguments the
@@ -46,7 +46,7 @@ QString ErrorText(std::exception_ptr error);
 using ErrorObserver = std::function<void(std::exception_ptr error)>;
 void SetErrorObserver(ErrorObserver observer);
 
-template <class F>
+template<class F>
 bool Guarded(F &&f)
 {
     try {

@@ -12,7 +12,7 @@ Handler &current()
     static Handler handler;
     return handler;
 }
-} // namespace
+}  // namespace
 
 Handler setHandler(Handler handler)
 {
@@ -40,4 +40,4 @@ void show(const QString &text, const QString &title)
     std::fflush(stderr);
 }
 
-} // namespace MessageSeam
+}  // namespace MessageSeam

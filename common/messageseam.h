@@ -18,4 +18,4 @@ Handler setHandler(Handler handler);
 // Without a handler: "<program>: [<title>: ]<text>" on standard error.
 void show(const QString &text, const QString &title = QString());
 
-} // namespace MessageSeam
+}  // namespace MessageSeam

@@ -18,10 +18,12 @@ bool InstallUiTranslation(const QString &program)
         return false;
     const QString file = program + QStringLiteral("_en");
     // Installed: <prefix>/bin/<program> and <prefix>/<translations dir>.
-    const QStringList dirs{
-        QDir(QCoreApplication::applicationDirPath() + QStringLiteral("/..")).filePath(QStringLiteral(APP_INSTALL_TRANSLATIONS_DIR)),
-        QStringLiteral(APP_BUILD_TRANSLATIONS_DIR),
-    };
+    const QStringList dirs {
+        QDir(QCoreApplication::applicationDirPath()
+             + QStringLiteral("/.."))
+                 .filePath(QStringLiteral(APP_INSTALL_TRANSLATIONS_DIR)),
+                           QStringLiteral(APP_BUILD_TRANSLATIONS_DIR),
+                 };
     auto *translator = new QTranslator(QCoreApplication::instance());
     for (const QString &dir : dirs) {
         if (translator->load(file, dir)) {

@@ -22,7 +22,7 @@ void Walk(const JsonNode &node, int depth)
             Walk(item, depth + 1);
     }
 }
-} // namespace
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {

@@ -8,8 +8,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     try {
         const ParamLine p = ReadParamLine(line);
         (void)p;
-    } catch (const ConvertError &) {
-    }
+    } catch (const ConvertError &) {}
     for (const char *key : {"SOCKETTYPE", "PORT", "HEX", "HOST", "LOCALPORT", "REMOTEPORT"}) {
         bool found = false;
         (void)ParamValue(line, QString::fromLatin1(key), &found);

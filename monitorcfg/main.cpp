@@ -40,7 +40,7 @@ int RunWindow(int argc, char **argv)
     return app.exec();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

@@ -25,27 +25,29 @@ namespace {
 
 const char ProgramName[] = "wirelab";
 
-enum ExitStatus { ExitNormal = 0, ExitUsage = 2 };
+enum ExitStatus {
+    ExitNormal = 0,
+    ExitUsage = 2
+};
 
 // The options the program understands; new ones are added here and read in
 // ReadCommandLine.
 struct Options
 {
-    QCommandLineOption help{{QStringLiteral("h"), QStringLiteral("help")},
-                            QStringLiteral("Show this help and exit.")};
-    QCommandLineOption version{{QStringLiteral("v"), QStringLiteral("version")},
-                               QStringLiteral("Show the version and exit.")};
-    QCommandLineOption headless{QStringLiteral("headless"),
-                                QStringLiteral("Run DIR/project.txt (default: the current directory) without a "
+    QCommandLineOption help {{QStringLiteral("h"), QStringLiteral("help")},
+                              QStringLiteral("Show this help and exit.")};
+    QCommandLineOption version {{QStringLiteral("v"), QStringLiteral("version")},
+                                 QStringLiteral("Show the version and exit.")};
+    QCommandLineOption headless {
+        QStringLiteral("headless"),
+                       QStringLiteral("Run DIR/project.txt (default: the current directory) without a "
                                                "window; every receive-pane line goes to standard output.")};
-    QCommandLineOption log{QStringLiteral("log"), QStringLiteral("With --headless: also append the lines to FILE."),
-                           QStringLiteral("FILE")};
-    QCommandLineOption json{QStringLiteral("json"),
-                            QStringLiteral("With --headless: one JSON object per line (t, endpoint, event, text, hex).")};
-    QCommandLineOption quiet{QStringLiteral("quiet"), QStringLiteral("With --headless: print only errors.")};
-    QCommandLineOption duration{QStringLiteral("duration"),
-                                QStringLiteral("With --headless: end the run after SECONDS (status 0)."),
-                                QStringLiteral("SECONDS")};
+    QCommandLineOption log {QStringLiteral("log"), QStringLiteral("With --headless: also append the lines to FILE."), QStringLiteral("FILE")};
+    QCommandLineOption json {QStringLiteral("json"),
+        QStringLiteral("With --headless: one JSON object per line (t, endpoint, event, text, hex).")};
+    QCommandLineOption quiet {QStringLiteral("quiet"), QStringLiteral("With --headless: print only errors.")};
+    QCommandLineOption duration {QStringLiteral("duration"),
+        QStringLiteral("With --headless: end the run after SECONDS (status 0)."), QStringLiteral("SECONDS")};
 
     void addTo(QCommandLineParser &parser) const
     {
@@ -56,8 +58,7 @@ struct Options
         parser.addOption(json);
         parser.addOption(quiet);
         parser.addOption(duration);
-        parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("With --headless: the project's directory."),
-                                     QStringLiteral("[DIR]"));
+        parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("With --headless: the project's directory."), QStringLiteral("[DIR]"));
     }
 };
 
@@ -109,8 +110,9 @@ std::variant<int, Request> ReadCommandLine(int argc, char **argv)
     options.addTo(parser);
 
     const auto usageError = [](const QString &message) {
-        Print(stderr, QStringLiteral("%1: %2\nTry '%1 --help' for more information.\n")
-                          .arg(QLatin1String(ProgramName), message));
+        Print(stderr,
+              QStringLiteral("%1: %2\nTry '%1 --help' for more information.\n") .arg(
+                  QLatin1String(ProgramName), message));
         return int(ExitUsage);
     };
     if (!parser.parse(arguments))
@@ -131,7 +133,7 @@ std::variant<int, Request> ReadCommandLine(int argc, char **argv)
         }
         if (!positional.isEmpty())
             return usageError(QStringLiteral("Unexpected argument '%1'.").arg(positional.first()));
-        return Request{};
+        return Request {};
     }
     if (positional.size() > 1)
         return usageError(QStringLiteral("Unexpected argument '%1'.").arg(positional.at(1)));
@@ -146,7 +148,7 @@ std::variant<int, Request> ReadCommandLine(int argc, char **argv)
         if (!ok || run.durationSeconds <= 0)
             return usageError(QStringLiteral("--duration takes a number of seconds above 0."));
     }
-    return Request{run};
+    return Request {run};
 }
 
 int RunHeadless(int argc, char **argv, const HeadlessRun::Options &options)
@@ -159,7 +161,7 @@ int RunHeadless(int argc, char **argv, const HeadlessRun::Options &options)
     return run.exec();
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {

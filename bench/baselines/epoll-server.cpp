@@ -33,7 +33,7 @@ int Listener(int type, int port)
     const int fd = socket(AF_INET, type | SOCK_NONBLOCK, 0);
     const int one = 1;
     setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a{};
+    sockaddr_in a {};
     a.sin_family = AF_INET;
     a.sin_port = htons(uint16_t(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -48,7 +48,7 @@ int Listener(int type, int port)
     return fd;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -66,7 +66,7 @@ int main(int argc, char **argv)
     const bool echo = mode == "tcp-echo";
     const int lfd = Listener(udp ? SOCK_DGRAM : SOCK_STREAM, port);
     const int ep = epoll_create1(0);
-    epoll_event e{};
+    epoll_event e {};
     e.events = EPOLLIN;
     e.data.fd = lfd;
     epoll_ctl(ep, EPOLL_CTL_ADD, lfd, &e);
@@ -96,7 +96,7 @@ int main(int argc, char **argv)
                     if (c < 0)
                         break;
                     ++accepted;
-                    epoll_event ce{};
+                    epoll_event ce {};
                     ce.events = EPOLLIN;
                     ce.data.fd = c;
                     epoll_ctl(ep, EPOLL_CTL_ADD, c, &ce);
@@ -109,7 +109,7 @@ int main(int argc, char **argv)
                     if (w > 0)
                         p.erase(0, size_t(w));
                     if (p.empty()) {
-                        epoll_event ce{};
+                        epoll_event ce {};
                         ce.events = EPOLLIN;
                         ce.data.fd = fd;
                         epoll_ctl(ep, EPOLL_CTL_MOD, fd, &ce);
@@ -128,7 +128,7 @@ int main(int argc, char **argv)
                                 w = 0;
                             if (w < r) {
                                 p.append(buf + w, size_t(r - w));
-                                epoll_event ce{};
+                                epoll_event ce {};
                                 ce.events = EPOLLIN | EPOLLOUT;
                                 ce.data.fd = fd;
                                 epoll_ctl(ep, EPOLL_CTL_MOD, fd, &ce);

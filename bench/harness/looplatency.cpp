@@ -21,10 +21,7 @@ void LoopLatency::start()
     m_timer.start();
 }
 
-void LoopLatency::stop()
-{
-    m_timer.stop();
-}
+void LoopLatency::stop() { m_timer.stop(); }
 
 void LoopLatency::fired()
 {

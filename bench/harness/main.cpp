@@ -18,7 +18,8 @@ int main(int argc, char **argv)
     GuardedApplication::setApplicationName(QStringLiteral("wirelab"));
     const QStringList args = QCoreApplication::arguments();
     if (args.size() < 2) {
-        std::fprintf(stderr, "usage: wirelab-bench load|timers|logpane|startup [--key value]... [-- command]\n");
+        std::fprintf(stderr,
+                     "usage: wirelab-bench load|timers|logpane|startup [--key value]... [-- command]\n");
         return 2;
     }
     Bench::Options opts;

@@ -25,4 +25,4 @@ void ResetPeak()
         f.write("5");
 }
 
-} // namespace ProcStatus
+}  // namespace ProcStatus

@@ -10,4 +10,4 @@ inline long long RssKb() { return FieldKb("VmRSS"); }
 inline long long PeakRssKb() { return FieldKb("VmHWM"); }
 // Clears the peak (VmHWM) so a scenario's own peak can be read.
 void ResetPeak();
-} // namespace ProcStatus
+}  // namespace ProcStatus

@@ -58,7 +58,7 @@ void FlushPanes(MainWindow &form)
     }
 }
 
-} // namespace
+}  // namespace
 
 int RunLoad(const Options &opts, const QStringList &command)
 {
@@ -68,11 +68,13 @@ int RunLoad(const Options &opts, const QStringList &command)
         return 1;
     }
     const QString endpoint = opts.value(QStringLiteral("endpoint"), QStringLiteral("srv"));
-    if (!SpinUntil([&] {
-            Endpoint *r = form->registry().findByName(endpoint);
-            // A UDP server stays inactive until its first datagram.
-            return r && (r->isActive() || r->kind() == EndpointKind::UdpServer);
-        }, 10000)) {
+    if (!SpinUntil(
+            [&] {
+                Endpoint *r = form->registry().findByName(endpoint);
+                // A UDP server stays inactive until its first datagram.
+                return r && (r->isActive() || r->kind() == EndpointKind::UdpServer);
+            },
+            10000)) {
         std::printf("error=endpoint-not-ready\n");
         return 1;
     }
@@ -85,7 +87,8 @@ int RunLoad(const Options &opts, const QStringList &command)
     bool ok = false;
     QElapsedTimer clock;
     clock.start();
-    const QString out = RunChild(command, opts.value(QStringLiteral("timeout"), QStringLiteral("300")).toInt() * 1000, &ok);
+    const QString out =
+        RunChild(command, opts.value(QStringLiteral("timeout"), QStringLiteral("300")).toInt() * 1000, &ok);
     std::fputs(qPrintable(out), stdout);
 
     // Datagrams may still be queued: wait until the script's count stands still.
@@ -118,11 +121,12 @@ int RunLoad(const Options &opts, const QStringList &command)
     Print(QStringLiteral("handled_per_s"), double(reads) * 1000.0 / double(qMax<qint64>(1, lastReadMs)), 0);
     Print(QStringLiteral("script_connects"), double(ScriptNumber(*form, QStringLiteral("benchConnects"))), 0);
     if (t.recvBytes > 0)
-        Print(QStringLiteral("mem_per_logged_byte"), double(rssAfter - rssBefore) * 1024.0 / double(t.recvBytes), 3);
+        Print(QStringLiteral("mem_per_logged_byte"),
+                             double(rssAfter - rssBefore) * 1024.0 / double(t.recvBytes), 3);
     Print(QStringLiteral("loadgen_ok"), ok ? QStringLiteral("1") : QStringLiteral("0"));
     std::fflush(stdout);
     // Exit without tearing down thousands of windows: the figures are out.
     std::_Exit(ok ? 0 : 1);
 }
 
-} // namespace Bench
+}  // namespace Bench

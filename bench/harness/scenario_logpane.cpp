@@ -6,8 +6,8 @@
 #include "scenarios.h"
 #include "support.h"
 
-#include "gui/logpane.h"
 #include "core/endpoints/endpoint.h"
+#include "gui/logpane.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -29,12 +29,12 @@ QString LineFor(long long i)
     return ReceivedLine(block, true);
 }
 
-} // namespace
+}  // namespace
 
 int RunLogPane(const Options &opts)
 {
-    const QList<QString> sizes = opts.value(QStringLiteral("sizes"), QStringLiteral("1000,100000,1000000"))
-                                     .split(u',');
+    const QList<QString> sizes =
+        opts.value(QStringLiteral("sizes"), QStringLiteral("1000,100000,1000000")).split(u',');
     const long long rssBefore = ProcStatus::RssKb();
     LogPane pane;
     pane.resize(800, 600);
@@ -80,4 +80,4 @@ int RunLogPane(const Options &opts)
     std::_Exit(0);
 }
 
-} // namespace Bench
+}  // namespace Bench

@@ -16,11 +16,11 @@ namespace Bench {
 namespace {
 qint64 RealtimeNs()
 {
-    timespec ts{};
+    timespec ts {};
     clock_gettime(CLOCK_REALTIME, &ts);
     return qint64(ts.tv_sec) * 1'000'000'000 + ts.tv_nsec;
 }
-} // namespace
+}  // namespace
 
 int RunStartup(const Options &opts)
 {
@@ -41,4 +41,4 @@ int RunStartup(const Options &opts)
     std::_Exit(0);
 }
 
-} // namespace Bench
+}  // namespace Bench

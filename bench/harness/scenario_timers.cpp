@@ -9,9 +9,9 @@
 #include "support.h"
 #include "tickprobe.h"
 
-#include "gui/mainwindow.h"
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/registry.h"
+#include "gui/mainwindow.h"
 
 #include <QTimer>
 
@@ -42,7 +42,9 @@ int RunTimers(const Options &opts)
         return 1;
     }
     SpinFor(500);
-    TickProbe probe(form->findChild<QTimer *>(QStringLiteral("Timer1")), [form] { return ScriptNumber(*form, QStringLiteral("benchFires")); });
+    TickProbe probe(form->findChild<QTimer *>(QStringLiteral("Timer1")), [form] {
+        return ScriptNumber(*form, QStringLiteral("benchFires"));
+    });
     probe.start();
     SpinFor(seconds * 1000 + 150);
     probe.stop();
@@ -69,7 +71,9 @@ int RunTimers(const Options &opts)
     }
     std::sort(handleMs.begin(), handleMs.end());
     const auto pct = [&](double p) {
-        return handleMs.empty() ? 0.0 : handleMs[std::min(handleMs.size() - 1, size_t(p * double(handleMs.size() - 1) + 0.5))];
+        return handleMs.empty()
+            ? 0.0
+            : handleMs[std::min(handleMs.size() - 1, size_t(p * double(handleMs.size() - 1) + 0.5))];
     };
     Print(QStringLiteral("ticks_expected"), double(slotCount), 0);
     Print(QStringLiteral("ticks_seen"), double(ticks.size()), 0);
@@ -83,4 +87,4 @@ int RunTimers(const Options &opts)
     std::_Exit(0);
 }
 
-} // namespace Bench
+}  // namespace Bench

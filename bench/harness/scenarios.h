@@ -17,4 +17,4 @@ int RunTimers(const Options &opts);
 int RunLogPane(const Options &opts);
 // Start-up to the first activation and idle memory.
 int RunStartup(const Options &opts);
-} // namespace Bench
+}  // namespace Bench

@@ -109,4 +109,4 @@ void Print(const QString &key, const QString &value)
     std::fflush(stdout);
 }
 
-} // namespace Bench
+}  // namespace Bench

@@ -30,4 +30,4 @@ bool StartForm(MainWindow *&form, const QString &projectFile, qint64 *activation
 void Print(const QString &key, double value, int decimals = 1);
 void Print(const QString &key, const QString &value);
 
-} // namespace Bench
+}  // namespace Bench

@@ -62,7 +62,8 @@ Clock::time_point g_start;
 
 int MsLeft()
 {
-    const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(g_deadline - Clock::now()).count();
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(g_deadline - Clock::now()).count();
     if (left <= 0)
         Fail("deadline");
     return int(std::min<long long>(left, 1000));
@@ -75,7 +76,7 @@ double Seconds(Clock::time_point a, Clock::time_point b)
 
 sockaddr_in Loopback(int port)
 {
-    sockaddr_in a{};
+    sockaddr_in a {};
     a.sin_family = AF_INET;
     a.sin_port = htons(uint16_t(port));
     a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -107,9 +108,8 @@ int ConnectBlocking(int port)
 // Waits for fd to become ready for events, within the deadline.
 void WaitFd(int fd, short events)
 {
-    pollfd p{fd, events, 0};
-    while (poll(&p, 1, MsLeft()) == 0) {
-    }
+    pollfd p {fd, events, 0};
+    while (poll(&p, 1, MsLeft()) == 0) {}
 }
 
 void WriteAll(int fd, const char *data, size_t n)
@@ -275,7 +275,7 @@ int Accept(const Options &o)
         if (connect(fd, reinterpret_cast<const sockaddr *>(&a), sizeof a) < 0 && errno != EINPROGRESS)
             Fail("connect");
         all[size_t(i)].fd = fd;
-        epoll_event e{};
+        epoll_event e {};
         e.events = EPOLLOUT | EPOLLIN;
         e.data.u64 = uint64_t(i);
         epoll_ctl(ep, EPOLL_CTL_ADD, fd, &e);
@@ -295,7 +295,7 @@ int Accept(const Options &o)
                 // Refused or reset (the server's queue overflowed): try again.
                 epoll_ctl(ep, EPOLL_CTL_DEL, c.fd, nullptr);
                 close(c.fd);
-                c = Conn{};
+                c = Conn {};
                 --inFlight;
                 ++retries;
                 open(index);
@@ -305,7 +305,7 @@ int Accept(const Options &o)
                 if (send(c.fd, msg.data(), size, MSG_NOSIGNAL) != ssize_t(size))
                     Fail("send");
                 c.sent = true;
-                epoll_event e{};
+                epoll_event e {};
                 e.events = EPOLLIN;
                 e.data.u64 = uint64_t(index);
                 epoll_ctl(ep, EPOLL_CTL_MOD, c.fd, &e);
@@ -337,7 +337,7 @@ int Accept(const Options &o)
     return 0;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -350,14 +350,22 @@ int main(int argc, char **argv)
     for (int i = 2; i + 1 < argc; i += 2) {
         const std::string k = argv[i];
         const long long v = std::atoll(argv[i + 1]);
-        if (k == "--port") o.port = int(v);
-        else if (k == "--count") o.count = v;
-        else if (k == "--size") o.size = v;
-        else if (k == "--bytes") o.bytes = v;
-        else if (k == "--chunk") o.chunk = v;
-        else if (k == "--conns") o.conns = v;
-        else if (k == "--window") o.window = int(v);
-        else if (k == "--timeout") o.timeoutS = int(v);
+        if (k == "--port")
+            o.port = int(v);
+        else if (k == "--count")
+            o.count = v;
+        else if (k == "--size")
+            o.size = v;
+        else if (k == "--bytes")
+            o.bytes = v;
+        else if (k == "--chunk")
+            o.chunk = v;
+        else if (k == "--conns")
+            o.conns = v;
+        else if (k == "--window")
+            o.window = int(v);
+        else if (k == "--timeout")
+            o.timeoutS = int(v);
         else {
             std::fprintf(stderr, "loadgen: unknown option %s\n", k.c_str());
             return 2;
@@ -366,10 +374,14 @@ int main(int argc, char **argv)
     if (o.port <= 0)
         return 2;
     g_deadline = Clock::now() + std::chrono::seconds(o.timeoutS);
-    if (o.mode == "pingpong") return PingPong(o);
-    if (o.mode == "bulk") return Bulk(o);
-    if (o.mode == "udp") return Udp(o);
-    if (o.mode == "accept") return Accept(o);
+    if (o.mode == "pingpong")
+        return PingPong(o);
+    if (o.mode == "bulk")
+        return Bulk(o);
+    if (o.mode == "udp")
+        return Udp(o);
+    if (o.mode == "accept")
+        return Accept(o);
     std::fprintf(stderr, "loadgen: unknown mode %s\n", o.mode.c_str());
     return 2;
 }

@@ -9,7 +9,13 @@
 namespace {
 
 // Where each setting's range comes from: the form field that holds it.
-enum FieldIndex { Id1Field = 0, Id2Field = 1, FirstOctetField = 2, PortField = 6, OnlineField = 7 };
+enum FieldIndex {
+    Id1Field = 0,
+    Id2Field = 1,
+    FirstOctetField = 2,
+    PortField = 6,
+    OnlineField = 7
+};
 
 std::optional<int> InRange(const QString &text, FieldLimit limit)
 {
@@ -25,18 +31,18 @@ QString HelpText(const QList<QCommandLineOption> &options)
 {
     const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
     QString text = CommandLine::tr("用法：") + u'\n';
-    const QStringList forms{
+    const QStringList forms {
         QString(),
         QStringLiteral("--list"),
-        QStringLiteral("--port <device> --query [--json]"),
-        QStringLiteral("--port <device> --configure --id1 <n> --id2 <n> --ip <a.b.c.d> --report-port <n> "
+            QStringLiteral("--port <device> --query [--json]"),
+                QStringLiteral("--port <device> --configure --id1 <n> --id2 <n> --ip <a.b.c.d> --report-port <n> "
                        "--online <s> [--verify]"),
-        QStringLiteral("--help | --version"),
-    };
+                    QStringLiteral("--help | --version"),
+                };
     for (const QString &form : forms)
         text += QStringLiteral("  ") + program + (form.isEmpty() ? QString() : u' ' + form) + u'\n';
-    text += u'\n' + CommandLine::tr("配置或查询接地电阻在线监测仪；不带参数时打开窗口。") + QStringLiteral("\n\n")
-          + CommandLine::tr("选项：") + u'\n';
+    text += u'\n' + CommandLine::tr("配置或查询接地电阻在线监测仪；不带参数时打开窗口。")
+        + QStringLiteral("\n\n") + CommandLine::tr("选项：") + u'\n';
     for (const QCommandLineOption &o : options) {
         QStringList names;
         for (const QString &name : o.names())
@@ -47,18 +53,15 @@ QString HelpText(const QList<QCommandLineOption> &options)
         text += QStringLiteral("  %1  %2\n").arg(left, -20).arg(o.description());
     }
     return text + u'\n' + CommandLine::tr("退出状态：") + u'\n'
-         + CommandLine::tr("  0  完成\n"
-                           "  1  监测仪没有应答、应答失败，或 --verify 发现不同\n"
-                           "  2  用法或取值错误\n"
-                           "  3  串口无法打开\n");
+        + CommandLine::tr("  0  完成\n"
+                          "  1  监测仪没有应答、应答失败，或 --verify 发现不同\n"
+                          "  2  用法或取值错误\n"
+                          "  3  串口无法打开\n");
 }
 
-QString RangeText(FieldLimit limit)
-{
-    return QStringLiteral("%1-%2").arg(limit.lo).arg(limit.hi);
-}
+QString RangeText(FieldLimit limit) { return QStringLiteral("%1-%2").arg(limit.lo).arg(limit.hi); }
 
-} // namespace
+}  // namespace
 
 bool CommandLine::IsRequested(int argc, char **argv)
 {
@@ -89,28 +92,24 @@ bool CommandLine::parse(const QStringList &arguments)
     const FieldLimit onlineLimit = kFieldLimits[OnlineField];
 
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("?"), QStringLiteral("help")},
-                                  tr("显示帮助并退出"));
+                                                  tr("显示帮助并退出"));
     const QCommandLineOption version({QStringLiteral("v"), QStringLiteral("version")}, tr("显示版本并退出"));
     const QCommandLineOption list(QStringLiteral("list"), tr("列出能打开的串口，每行一个"));
     const QCommandLineOption port(QStringLiteral("port"), tr("串口名或设备路径"), QStringLiteral("device"));
     const QCommandLineOption query(QStringLiteral("query"), tr("读取监测仪的设置并打印"));
     const QCommandLineOption json(QStringLiteral("json"), tr("与 --query 一起：打印为一个 JSON 对象"));
-    const QCommandLineOption configure(QStringLiteral("configure"),
-                                       tr("把 --id1、--id2、--ip、--report-port、--online 写入监测仪"));
+    const QCommandLineOption configure(
+        QStringLiteral("configure"), tr("把 --id1、--id2、--ip、--report-port、--online 写入监测仪"));
     const QCommandLineOption id1(QStringLiteral("id1"), tr("ID 第一部分（%1）").arg(RangeText(idLimit)),
-                                 QStringLiteral("n"));
-    const QCommandLineOption id2(QStringLiteral("id2"), tr("ID 第二部分（%1）").arg(RangeText(kFieldLimits[Id2Field])),
-                                 QStringLiteral("n"));
-    const QCommandLineOption ip(QStringLiteral("ip"), tr("上报的 IP 地址，每段 %1").arg(RangeText(octetLimit)),
-                                QStringLiteral("a.b.c.d"));
-    const QCommandLineOption reportPort(QStringLiteral("report-port"),
-                                        tr("上报的端口号（%1）").arg(RangeText(portLimit)), QStringLiteral("n"));
-    const QCommandLineOption online(QStringLiteral("online"), tr("在线时间，单位秒（%1）").arg(RangeText(onlineLimit)),
-                                    QStringLiteral("s"));
+                                                QStringLiteral("n"));
+    const QCommandLineOption id2(QStringLiteral("id2"), tr("ID 第二部分（%1）").arg(RangeText(kFieldLimits[Id2Field])), QStringLiteral("n"));
+    const QCommandLineOption ip(QStringLiteral("ip"), tr("上报的 IP 地址，每段 %1").arg(RangeText(octetLimit)), QStringLiteral("a.b.c.d"));
+    const QCommandLineOption reportPort(QStringLiteral("report-port"), tr("上报的端口号（%1）").arg(RangeText(portLimit)), QStringLiteral("n"));
+    const QCommandLineOption online(QStringLiteral("online"), tr("在线时间，单位秒（%1）").arg(RangeText(onlineLimit)), QStringLiteral("s"));
     const QCommandLineOption verify(QStringLiteral("verify"), tr("与 --configure 一起：写入后查询并核对"));
 
-    const QList<QCommandLineOption> options{help, version, list, port, query, json, configure,
-                                           id1, id2, ip, reportPort, online, verify};
+    const QList<QCommandLineOption> options {help, version, list, port,       query,  json,  configure,
+                                             id1,  id2,     ip,   reportPort, online, verify};
     QCommandLineParser parser;
     parser.addOptions(options);
     m_help = HelpText(options);
@@ -140,19 +139,21 @@ bool CommandLine::parse(const QStringList &arguments)
         return fail(tr("%1 只能与 --query 或 --configure 一起使用").arg(QStringLiteral("--port")));
     if (m_action != Action::Query && parser.isSet(json))
         return fail(tr("%1 只能与 --query 一起使用").arg(QStringLiteral("--json")));
-    const QList<const QCommandLineOption *> settingOptions{&id1, &id2, &ip, &reportPort, &online, &verify};
+    const QList<const QCommandLineOption *> settingOptions {&id1, &id2, &ip, &reportPort, &online, &verify};
     if (m_action != Action::Configure) {
         for (const QCommandLineOption *o : settingOptions)
             if (parser.isSet(*o))
-                return fail(tr("%1 只能与 --configure 一起使用").arg(QStringLiteral("--") + o->names().constFirst()));
+                return fail(
+                    tr("%1 只能与 --configure 一起使用").arg(QStringLiteral("--") + o->names().constFirst()));
     }
     if (m_action == Action::List)
         return true;
 
     m_port = parser.value(port).trimmed();
     if (m_port.isEmpty())
-        return fail(tr("%1 需要 --port").arg(m_action == Action::Query ? QStringLiteral("--query")
-                                                                      : QStringLiteral("--configure")));
+        return fail(
+            tr("%1 需要 --port")
+                .arg(m_action == Action::Query ? QStringLiteral("--query") : QStringLiteral("--configure")));
     m_json = parser.isSet(json);
     m_verify = parser.isSet(verify);
     if (m_action == Action::Query)
@@ -171,11 +172,10 @@ bool CommandLine::parse(const QStringList &arguments)
         const QString text = parser.value(o);
         const std::optional<int> value = InRange(text, limit);
         if (!value)
-            return fail(tr("%1 须为 %2 到 %3 之间的整数，不能是“%4”")
-                            .arg(QStringLiteral("--") + o.names().constFirst())
-                            .arg(limit.lo)
-                            .arg(limit.hi)
-                            .arg(text));
+            return fail(
+                tr("%1 须为 %2 到 %3 之间的整数，不能是“%4”")
+                    .arg(
+                        QStringLiteral("--") + o.names().constFirst()).arg(limit.lo).arg(limit.hi).arg(text));
         *out = *value;
         return true;
     };
@@ -195,9 +195,6 @@ bool CommandLine::parse(const QStringList &arguments)
     }
     if (!ipOk)
         return fail(tr("%1 须为以点分隔的四个 %2 到 %3 之间的整数（a.b.c.d），不能是“%4”")
-                        .arg(QStringLiteral("--ip"))
-                        .arg(octetLimit.lo)
-                        .arg(octetLimit.hi)
-                        .arg(ipText));
+                        .arg(QStringLiteral("--ip")).arg(octetLimit.lo).arg(octetLimit.hi).arg(ipText));
     return true;
 }

@@ -14,8 +14,19 @@ class CommandLine
     Q_DECLARE_TR_FUNCTIONS(CommandLine)
 
 public:
-    enum Status { Done = 0, MonitorFailed = 1, BadUsage = 2, PortUnavailable = 3 };
-    enum class Action { Help, Version, List, Query, Configure };
+    enum Status {
+        Done = 0,
+        MonitorFailed = 1,
+        BadUsage = 2,
+        PortUnavailable = 3
+    };
+    enum class Action {
+        Help,
+        Version,
+        List,
+        Query,
+        Configure
+    };
 
     // Whether the arguments ask for a command-line run (any option of ours)
     // rather than the window. Decided before any application object exists.

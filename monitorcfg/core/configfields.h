@@ -6,11 +6,11 @@
 
 struct ConfigFields
 {
-    QString id1;                  // Text1
-    QString id2;                  // Text2
-    std::array<QString, 4> ip;    // Text3 .. Text6
-    QString port;                 // Text7
-    QString onlineTime;           // Text8
+    QString id1;  // Text1
+    QString id2;  // Text2
+    std::array<QString, 4> ip;  // Text3 .. Text6
+    QString port;  // Text7
+    QString onlineTime;  // Text8
 
     // The eight texts in field order (Text1 .. Text8).
     static ConfigFields fromTexts(const std::array<QString, 8> &texts)

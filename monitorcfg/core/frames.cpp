@@ -32,10 +32,7 @@ private:
 
 // The single-byte code of a character in the Chinese ANSI code page: only
 // ASCII fits one byte there, anything else leaves 0x00.
-char ByteOf(char32_t c)
-{
-    return c < 0x80 ? char(c) : '\0';
-}
+char ByteOf(char32_t c) { return c < 0x80 ? char(c) : '\0'; }
 
 // Fixed width W: a shorter non-empty text is padded on the left with "0",
 // anything else gives its first W characters (an empty text leaves W zeros).
@@ -72,7 +69,7 @@ void PutOctet(FrameWriter &out, const QString &text)
     }
 }
 
-} // namespace
+}  // namespace
 
 QByteArray BuildConfigFrame(const ConfigFields &fields)
 {
@@ -106,19 +103,13 @@ QString ConfigReport(const ConfigFields &fields)
 {
     const QString crlf = QStringLiteral("\r\n");
     return QCoreApplication::translate("Report", "配置成功！") + crlf
-         + QStringLiteral("ID:") + fields.id1 + u'-' + fields.id2 + crlf
-         + QStringLiteral("IP:") + fields.ip[0] + u'.' + fields.ip[1] + u'.' + fields.ip[2] + u'.' + fields.ip[3] + crlf
-         + QCoreApplication::translate("Report", "端口号:") + fields.port + crlf
-         + QCoreApplication::translate("Report", "在线时间:") + fields.onlineTime
-         + QCoreApplication::translate("Report", "秒(S)");
+        + QStringLiteral("ID:") + fields.id1 + u'-' + fields.id2 + crlf
+               + QStringLiteral("IP:") + fields.ip[0] + u'.' + fields.ip[1] + u'.' + fields.ip[2] + u'.'
+                                + fields.ip[3] + crlf + QCoreApplication::translate("Report", "端口号:")
+                                + fields.port + crlf + QCoreApplication::translate("Report", "在线时间:")
+                                + fields.onlineTime + QCoreApplication::translate("Report", "秒(S)");
 }
 
-QString ConfigFailureText()
-{
-    return QCoreApplication::translate("Report", "配置失败！");
-}
+QString ConfigFailureText() { return QCoreApplication::translate("Report", "配置失败！"); }
 
-QString QueryFailureText()
-{
-    return QCoreApplication::translate("Report", "查询失败！");
-}
+QString QueryFailureText() { return QCoreApplication::translate("Report", "查询失败！"); }

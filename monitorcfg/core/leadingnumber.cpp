@@ -5,15 +5,9 @@
 
 namespace {
 
-bool IsBlank(QChar c)
-{
-    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
-}
+bool IsBlank(QChar c) { return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n'; }
 
-bool IsAsciiDigit(QChar c)
-{
-    return c >= u'0' && c <= u'9';
-}
+bool IsAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
 // Walks the text, stepping over blanks before every character it looks at.
 class BlankSkippingReader
@@ -47,7 +41,7 @@ int AppendDigits(BlankSkippingReader &in, QByteArray &out)
     return count;
 }
 
-} // namespace
+}  // namespace
 
 double ReadLeadingNumber(const QString &text)
 {

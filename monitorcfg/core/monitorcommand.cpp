@@ -37,16 +37,14 @@ QString Quoted(const QByteArray &bytes)
 }
 
 // The reports end their lines with CR LF; a terminal wants line feeds.
-QString PlainLines(QString text)
-{
-    return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
-}
+QString PlainLines(QString text) { return text.replace(QStringLiteral("\r\n"), QStringLiteral("\n")); }
 
-} // namespace
+}  // namespace
 
 MonitorCommand::MonitorCommand(QObject *parent) : QObject(parent)
 {
-    connect(&m_link, &MonitorLink::replyRead, this, guard([this](const QByteArray &bytes) { m_lastReply = bytes; }));
+    connect(&m_link, &MonitorLink::replyRead, this,
+            guard([this](const QByteArray &bytes) { m_lastReply = bytes; }));
     connect(&m_link, &MonitorLink::configAccepted, this, guard([this] { onConfigAccepted(); }));
     connect(&m_link, &MonitorLink::configFailed, this, guard([this] {
         if (m_stage == Stage::Configuring)
@@ -155,8 +153,9 @@ void MonitorCommand::onQueryAccepted(const QByteArray &reply)
         finish(CommandLine::Done);
         return;
     }
-    Print(stderr, tr("核对不符（%1）：写入 %2，监测仪报告 %3")
-                      .arg(differ.join(QStringLiteral(", ")), m_sent.toText(), got->toText()));
+    Print(stderr,
+          tr("核对不符（%1）：写入 %2，监测仪报告 %3")
+              .arg(differ.join(QStringLiteral(", ")), m_sent.toText(), got->toText()));
     finish(CommandLine::MonitorFailed);
 }
 

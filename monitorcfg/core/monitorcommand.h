@@ -23,7 +23,12 @@ public:
     int run(const CommandLine &command);
 
 private:
-    enum class Stage { Idle, Configuring, Verifying, Querying };
+    enum class Stage {
+        Idle,
+        Configuring,
+        Verifying,
+        Querying
+    };
 
     int talkToMonitor(const CommandLine &command);
     void sendQuery(Stage stage);

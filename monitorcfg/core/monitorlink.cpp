@@ -46,15 +46,9 @@ bool MonitorLink::openPort(const QString &name)
     return opened;
 }
 
-bool MonitorLink::isOpen() const
-{
-    return m_port.isOpen();
-}
+bool MonitorLink::isOpen() const { return m_port.isOpen(); }
 
-QString MonitorLink::portName() const
-{
-    return m_port.portName();
-}
+QString MonitorLink::portName() const { return m_port.portName(); }
 
 QByteArray MonitorLink::waitingBytes()
 {
@@ -147,9 +141,10 @@ void MonitorLink::onPortError(QSerialPort::SerialPortError error)
         // after this notification so it cannot keep firing. Requests then time
         // out until the user picks a port again.
         QMetaObject::invokeMethod(this, guard([this] {
-            if (m_port.isOpen())
-                m_port.close();
-        }), Qt::QueuedConnection);
+                                      if (m_port.isOpen())
+                                          m_port.close();
+                                  }),
+                                  Qt::QueuedConnection);
         return;
     }
     // Ioctls a pseudo-terminal cannot do, a failed write, a missing port: the

@@ -13,7 +13,11 @@ class MonitorLink : public QObject
     Q_OBJECT
 
 public:
-    enum Mode : int { NoRequest = 0, Configure = 1, Query = 2 };
+    enum Mode : int {
+        NoRequest = 0,
+        Configure = 1,
+        Query = 2
+    };
 
     static constexpr int kTickMs = 100;
     static constexpr int kTicksBeforeFailure = 12;

@@ -26,7 +26,7 @@ NameKey KeyOf(const QString &name)
     return key;
 }
 
-} // namespace
+}  // namespace
 
 QStringList SortPortNames(QStringList names)
 {

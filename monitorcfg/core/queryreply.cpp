@@ -6,8 +6,7 @@ namespace {
 
 // Thrown internally when a read would run past the end of the reply.
 struct ReplyEnded
-{
-};
+{};
 
 class ReplyReader
 {
@@ -17,7 +16,7 @@ public:
     unsigned char at(qsizetype index) const
     {
         if (index < 0 || index >= m_bytes.size())
-            throw ReplyEnded{};
+            throw ReplyEnded {};
         return static_cast<unsigned char>(m_bytes[index]);
     }
     // count bytes from start, each as the character it stands for.
@@ -38,10 +37,7 @@ private:
     const QByteArray &m_bytes;
 };
 
-bool IsDigit(unsigned char b)
-{
-    return b >= '0' && b <= '9';
-}
+bool IsDigit(unsigned char b) { return b >= '0' && b <= '9'; }
 
 // The positions the report reads: four octets, then the two 5-byte fields.
 struct ReplyLayout
@@ -83,7 +79,7 @@ QString DigitsOf(const ReplyReader &in, qsizetype start, int count)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 QueryReplyResult ReadQueryReply(const QByteArray &reply)
 {
@@ -102,15 +98,15 @@ QueryReplyResult ReadQueryReply(const QByteArray &reply)
         for (QString &octet : layout.octets)
             octet = ScanOctet(in, pos);
         layout.portStart = pos;
-        line = QStringLiteral("IP:") + layout.octets[0] + u'.' + layout.octets[1] + u'.'
-             + layout.octets[2] + u'.' + layout.octets[3];
+        line = QStringLiteral("IP:") + layout.octets[0] + u'.' + layout.octets[1] + u'.' + layout.octets[2]
+                              + u'.' + layout.octets[3];
         result.report += line + crlf;
 
         line = QCoreApplication::translate("Report", "端口号:") + in.text(layout.portStart, 5);
         result.report += line + crlf;
 
         line = QCoreApplication::translate("Report", "在线时间:") + in.text(layout.portStart + 6, 5)
-             + QCoreApplication::translate("Report", "秒(S)");
+            + QCoreApplication::translate("Report", "秒(S)");
         result.report += line;
 
         // Refill: each field is emptied, then gets what the reply holds for it.

@@ -29,9 +29,10 @@ ConfigFields SettingValues::toFields() const
     return f;
 }
 
-std::optional<SettingValues> SettingValues::FromReplyFields(const std::array<std::optional<QString>, 8> &fields)
+std::optional<SettingValues>
+SettingValues::FromReplyFields(const std::array<std::optional<QString>, 8> &fields)
 {
-    std::array<int, 8> numbers{};
+    std::array<int, 8> numbers {};
     for (int i = 0; i < 8; ++i) {
         const std::optional<int> n = fields[i] ? ReadDecimal(*fields[i]) : std::nullopt;
         if (!n)
@@ -55,11 +56,11 @@ QString SettingValues::ipText() const
 QString SettingValues::toText() const
 {
     return QStringLiteral("id1=%1 id2=%2 ip=%3 report-port=%4 online=%5")
-        .arg(id1)
-        .arg(id2)
-        .arg(ipText())
-        .arg(reportPort)
-        .arg(onlineTime);
+                              .arg(id1)
+                              .arg(id2)
+                              .arg(ipText())
+                              .arg(reportPort)
+                              .arg(onlineTime);
 }
 
 QByteArray SettingValues::toJson() const

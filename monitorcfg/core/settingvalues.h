@@ -14,7 +14,7 @@ struct SettingValues
 {
     int id1 = 0;
     int id2 = 0;
-    std::array<int, 4> ip{};
+    std::array<int, 4> ip {};
     int reportPort = 0;
     int onlineTime = 0;
 

@@ -23,10 +23,10 @@ namespace {
 // Room a button's frame takes from its caption.
 constexpr int kButtonPadding = 12;
 
-const std::array<QString, 8> kStartTexts{
+const std::array<QString, 8> kStartTexts {
     QStringLiteral("(0-255)"), QStringLiteral("(0-255)"), {}, {}, {}, {}, {}, QStringLiteral("(10-65535)")};
 
-template <class W>
+template<class W>
 W *Place(QWidget *form, const QString &name, int index = -1)
 {
     const ControlPlacement &p = PlacementOf(name, index);
@@ -39,13 +39,14 @@ W *Place(QWidget *form, const QString &name, int index = -1)
     return w;
 }
 
-} // namespace
+}  // namespace
 
 Form1::Form1(const QString &preferredPort, QWidget *parent) : QWidget(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr("接地电阻在线监测仪配置工具"));
-    resize(TwipsToPixels(kFormTwips.width(), logicalDpiX()), TwipsToPixels(kFormTwips.height(), logicalDpiY()));
+    resize(TwipsToPixels(kFormTwips.width(), logicalDpiX()),
+           TwipsToPixels(kFormTwips.height(), logicalDpiY()));
 
     m_link = new MonitorLink(this);
     createControls();
@@ -95,7 +96,7 @@ void Form1::createControls()
     connect(m_command2, &QPushButton::clicked, this, guard([this] { command2Click(); }));
 }
 
-template <class W>
+template<class W>
 void Form1::setCaption(W *widget, const QString &source, int padding)
 {
     const QString shown = tr(source.toUtf8().constData());
@@ -126,10 +127,7 @@ void Form1::formLoad(const QString &preferredPort)
     openSelectedPort(m_combo1->itemText(0));
 }
 
-void Form1::openSelectedPort(const QString &entry)
-{
-    m_link->openPort(entry);
-}
+void Form1::openSelectedPort(const QString &entry) { m_link->openPort(entry); }
 
 ConfigFields Form1::fields() const
 {
@@ -162,25 +160,13 @@ void Form1::textLostFocus(int field)
         edit->setText(checked);
 }
 
-void Form1::command1Click()
-{
-    m_link->sendRequest(MonitorLink::Configure, BuildConfigFrame(fields()));
-}
+void Form1::command1Click() { m_link->sendRequest(MonitorLink::Configure, BuildConfigFrame(fields())); }
 
-void Form1::command2Click()
-{
-    m_link->sendRequest(MonitorLink::Query, BuildQueryFrame());
-}
+void Form1::command2Click() { m_link->sendRequest(MonitorLink::Query, BuildQueryFrame()); }
 
-void Form1::showConfigSuccess()
-{
-    setResultText(ConfigReport(fields()));
-}
+void Form1::showConfigSuccess() { setResultText(ConfigReport(fields())); }
 
-void Form1::showConfigFailure()
-{
-    setResultText(ConfigFailureText());
-}
+void Form1::showConfigFailure() { setResultText(ConfigFailureText()); }
 
 void Form1::showQueryResult(const QByteArray &reply)
 {
@@ -191,10 +177,7 @@ void Form1::showQueryResult(const QByteArray &reply)
             m_fields[i]->setText(*result.fields[i]);
 }
 
-void Form1::showQueryFailure()
-{
-    setResultText(QueryFailureText());
-}
+void Form1::showQueryFailure() { setResultText(QueryFailureText()); }
 
 void Form1::setResultText(const QString &text)
 {

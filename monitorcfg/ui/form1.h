@@ -33,7 +33,7 @@ protected:
 private:
     void createControls();
     // Shows the translated caption, made to fit where a translation is longer.
-    template <class W>
+    template<class W>
     void setCaption(W *widget, const QString &source, int padding);
     void setTabOrderChain();
     void formLoad(const QString &preferredPort);
@@ -48,7 +48,7 @@ private:
     void setResultText(const QString &text);
 
     QComboBox *m_combo1 = nullptr;
-    std::array<QLineEdit *, 8> m_fields{};
+    std::array<QLineEdit *, 8> m_fields {};
     QPlainTextEdit *m_text9 = nullptr;
     QPushButton *m_command1 = nullptr;
     QPushButton *m_command2 = nullptr;

@@ -11,10 +11,12 @@ QString ResolveFontFamily(const QStringList &wanted)
         if (QFontDatabase::hasFamily(family))
             return family;
     // Prefer well-known CJK families, then anything that writes Chinese.
-    static const QStringList knownCjk{
-        QStringLiteral("Noto Sans CJK SC"), QStringLiteral("Noto Serif CJK SC"),
-        QStringLiteral("WenQuanYi Micro Hei"), QStringLiteral("WenQuanYi Zen Hei"),
-        QStringLiteral("AR PL UMing CN"), QStringLiteral("Microsoft YaHei")};
+    static const QStringList knownCjk {QStringLiteral("Noto Sans CJK SC"),
+                                                      QStringLiteral("Noto Serif CJK SC"),
+                                                                     QStringLiteral("WenQuanYi Micro Hei"),
+                                                                                    QStringLiteral("WenQuanYi Zen Hei"),
+                                                                                                   QStringLiteral("AR PL UMing CN"),
+                                                                                                                  QStringLiteral("Microsoft YaHei")};
     for (const QString &family : knownCjk)
         if (QFontDatabase::hasFamily(family))
             return family;

@@ -9,14 +9,20 @@
 
 #include <vector>
 
-enum class FormFontKind { Label, Field, Separator, Result, Button };
+enum class FormFontKind {
+    Label,
+    Field,
+    Separator,
+    Result,
+    Button
+};
 
 struct ControlPlacement
 {
-    QString name;      // object name of the control
-    int index;         // index within a control array, -1 for none
-    QString caption;   // caption of labels and buttons, untranslated
-    QRect twips;       // left, top, width, height
+    QString name;  // object name of the control
+    int index;  // index within a control array, -1 for none
+    QString caption;  // caption of labels and buttons, untranslated
+    QRect twips;  // left, top, width, height
     FormFontKind font;
 };
 

@@ -9,8 +9,7 @@ void InstallMessageBox()
 {
     MessageSeam::setHandler([](const QString &text, const QString &title) {
         QMessageBox box(QMessageBox::Critical, title.isEmpty() ? QApplication::applicationName() : title,
-                        text, QMessageBox::Ok,
-                        QApplication::activeWindow());
+                        text, QMessageBox::Ok, QApplication::activeWindow());
         box.exec();
     });
 }

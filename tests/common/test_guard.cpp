@@ -69,12 +69,12 @@ struct Case
 const Case Cases[] = {
     {"utf8 what()", [] { throw BytesError(Chinese.toUtf8()); }, Chinese},
     {"runtime_error", [] { throw std::runtime_error("send fail"); }, QStringLiteral("send fail")},
-    {"utf8 runtime_error", [] { throw std::runtime_error(QString::fromUtf8("连接失败!").toStdString()); },
-     QString::fromUtf8("连接失败!")},
-    {"empty what()", [] { throw BytesError(QByteArray()); }, QString()},
-    {"bad_alloc", [] { throw std::bad_alloc(); }, QString::fromUtf8(std::bad_alloc().what())},
-    {"int", [] { throw 42; }, Unknown},
-    {"QString", [] { throw QStringLiteral("not a std::exception"); }, Unknown},
+     {"utf8 runtime_error", [] { throw std::runtime_error(QString::fromUtf8("连接失败!").toStdString()); },
+      QString::fromUtf8("连接失败!")},
+     {"empty what()", [] { throw BytesError(QByteArray()); }, QString()},
+     {"bad_alloc", [] { throw std::bad_alloc(); }, QString::fromUtf8(std::bad_alloc().what())},
+     {"int", [] { throw 42; }, Unknown},
+     {"QString", [] { throw QStringLiteral("not a std::exception"); }, Unknown},
 };
 
 TEST(Guard, ErrorTextIsWhatInUtf8OrUnknownError)
@@ -121,16 +121,16 @@ TEST(Guard, TheObserverSeesEveryReportedExceptionBeforeItsBox)
             std::rethrow_exception(error);
         } catch (const std::out_of_range &) {
             order << QStringLiteral("out_of_range");
-        } catch (...) {
-        }
+        } catch (...) {}
     });
 
     EXPECT_TRUE(Guarded([] {}));
     EXPECT_FALSE(Guarded([] { throw std::out_of_range("index"); }));
     EXPECT_FALSE(Guarded([] { throw 42; }));
-    EXPECT_EQ(order, (QStringList{QStringLiteral("observer: index"), QStringLiteral("out_of_range"),
-                                  QStringLiteral("box"), QStringLiteral("observer: ") + Unknown,
-                                  QStringLiteral("box")}));
+    EXPECT_EQ(order,
+              (QStringList {QStringLiteral("observer: index"),
+                  QStringLiteral("out_of_range"),
+                      QStringLiteral("box"), QStringLiteral("observer: ") + Unknown, QStringLiteral("box")}));
 
     // A new observer replaces the previous one.
     int second = 0;
@@ -138,7 +138,7 @@ TEST(Guard, TheObserverSeesEveryReportedExceptionBeforeItsBox)
     order.clear();
     EXPECT_FALSE(Guarded([] { throw std::runtime_error("again"); }));
     EXPECT_EQ(second, 1);
-    EXPECT_EQ(order, QStringList{QStringLiteral("box")});
+    EXPECT_EQ(order, QStringList {QStringLiteral("box")});
     EXPECT_EQ(boxes.texts.last(), QStringLiteral("again"));
 }
 
@@ -148,7 +148,7 @@ TEST(Guard, ReportingItselfNeverThrows)
         BoxRecorder boxes;
         boxes.inBox = [] { throw std::runtime_error("the box failed"); };
         EXPECT_FALSE(Guarded([] { throw std::runtime_error("first"); }));
-        EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("first")});
+        EXPECT_EQ(boxes.texts, QStringList {QStringLiteral("first")});
     }
     {
         BoxRecorder boxes;
@@ -164,16 +164,16 @@ TEST(Guard, ASlotThatThrowsEndsAndTheEventLoopGoesOn)
     int ran = 0, after = 0, ticks = 0;
     failing.setSingleShot(true);
     QObject::connect(&failing, &QTimer::timeout, &failing, guard([&] {
-                         ++ran;
-                         throw BytesError(QString::fromUtf8("连接失败!").toUtf8());
-                         ++after;
-                     }));
+        ++ran;
+        throw BytesError(QString::fromUtf8("连接失败!").toUtf8());
+        ++after;
+    }));
     QObject::connect(&counting, &QTimer::timeout, &counting, guard([&] { ++ticks; }));
     failing.start(0);
     counting.start(5);
     EXPECT_TRUE(WaitFor([&] { return ran == 1 && ticks >= 3; }, 5000));
     EXPECT_EQ(after, 0);
-    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8("连接失败!")});
+    EXPECT_EQ(boxes.texts, QStringList {QString::fromUtf8("连接失败!")});
 
     // A handler that takes the signal's argument gets it through the guard.
     int value = 0;
@@ -182,4 +182,4 @@ TEST(Guard, ASlotThatThrowsEndsAndTheEventLoopGoesOn)
     EXPECT_EQ(value, 7);
 }
 
-} // namespace
+}  // namespace

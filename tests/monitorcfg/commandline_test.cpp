@@ -21,7 +21,8 @@ struct Outcome
     qint64 ms = 0;
 };
 
-const QStringList kSettings{"--id1", "12", "--id2", "34", "--ip", "192.168.1.20", "--report-port", "6000", "--online", "60"};
+const QStringList kSettings {"--id1",         "12",   "--id2",    "34", "--ip", "192.168.1.20",
+                             "--report-port", "6000", "--online", "60"};
 
 class CommandLineRun : public ::testing::Test
 {
@@ -53,16 +54,16 @@ protected:
         o.err = QString::fromUtf8(process.readAllStandardError());
         return o;
     }
-    QStringList on(const QStringList &args) const { return QStringList{"--port", sim.devicePath()} + args; }
+    QStringList on(const QStringList &args) const { return QStringList {"--port", sim.devicePath()} + args; }
 
     MonitorSim sim;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(CommandLineRun, ConfigureVerifyThenQueryReadsBackWhatWasWritten)
 {
-    Outcome o = run(on(QStringList{"--configure"} + kSettings + QStringList{"--verify"}));
+    Outcome o = run(on(QStringList {"--configure"} + kSettings + QStringList {"--verify"}));
     ASSERT_EQ(o.status, 0) << o.err.toStdString();
     EXPECT_TRUE(o.err.startsWith(QStringLiteral("配置成功！\nID:12-34\n"))) << o.err.toStdString();
     EXPECT_EQ(sim.settings().queryReply(), "012-034,192.168.1.20,06000,00060\r\n");
@@ -74,12 +75,14 @@ TEST_F(CommandLineRun, ConfigureVerifyThenQueryReadsBackWhatWasWritten)
     o = run(on({"--query", "--json"}));
     EXPECT_EQ(o.status, 0) << o.err.toStdString();
     const QJsonObject json = QJsonDocument::fromJson(o.out.toUtf8()).object();
-    EXPECT_EQ(json, (QJsonObject{{"id1", 12}, {"id2", 34}, {"ip", "192.168.1.20"}, {"report-port", 6000}, {"online", 60}}));
+    EXPECT_EQ(json,
+              (QJsonObject {
+                  {"id1", 12}, {"id2", 34}, {"ip", "192.168.1.20"}, {"report-port", 6000}, {"online", 60}}));
 }
 
 TEST_F(CommandLineRun, MonitorFailuresEndWithStatusOneAndSayWhy)
 {
-    const QStringList configure = QStringList{"--configure"} + kSettings + QStringList{"--verify"};
+    const QStringList configure = QStringList {"--configure"} + kSettings + QStringList {"--verify"};
     struct Case
     {
         const char *what;
@@ -90,12 +93,28 @@ TEST_F(CommandLineRun, MonitorFailuresEndWithStatusOneAndSayWhy)
         qint64 minMs;  // the 13th tick of 100 ms, or at once
         qint64 maxMs;
     } cases[] = {
-        {"silence", MonitorSim::Behaviour::Silent, 0, configure, "配置失败！\n监测仪在 1.3 秒内没有应答", 1150, 4000},
-        {"stored something else", MonitorSim::Behaviour::StoreWrong, 0, configure, "核对不符（report-port）", 0, 3000},
-        {"garbage to configure", MonitorSim::Behaviour::Garbage, 0, configure, "配置失败！\n监测仪的应答不符合规则：\"garbage!", 1150, 4000},
-        {"garbage to query", MonitorSim::Behaviour::Garbage, 0, {"--query"}, "查询失败！\n监测仪的应答不符合规则", 0, 1000},
-        {"short reply", MonitorSim::Behaviour::Short, 5, configure, "配置失败！\n只收到不完整的应答：\"SET O\"", 1150, 4000},
-        {"query reply cut short", MonitorSim::Behaviour::Short, 28, {"--query"}, "查询失败！\n应答在所有设置之前就结束了", 0, 1000},
+        {"silence", MonitorSim::Behaviour::Silent, 0, configure, "配置失败！\n监测仪在 1.3 秒内没有应答",
+         1150, 4000},
+        {"stored something else", MonitorSim::Behaviour::StoreWrong, 0, configure, "核对不符（report-port）",
+         0, 3000},
+        {"garbage to configure", MonitorSim::Behaviour::Garbage, 0, configure,
+         "配置失败！\n监测仪的应答不符合规则：\"garbage!", 1150, 4000},
+        {"garbage to query",
+         MonitorSim::Behaviour::Garbage,
+         0,
+         {"--query"},
+         "查询失败！\n监测仪的应答不符合规则",
+         0,
+         1000},
+        {"short reply", MonitorSim::Behaviour::Short, 5, configure,
+         "配置失败！\n只收到不完整的应答：\"SET O\"", 1150, 4000},
+        {"query reply cut short",
+         MonitorSim::Behaviour::Short,
+         28,
+         {"--query"},
+         "查询失败！\n应答在所有设置之前就结束了",
+         0,
+         1000},
         // Last: it hangs the simulator up for good.
         {"line closed", MonitorSim::Behaviour::Close, 0, configure, "配置失败！\n线路已断开", 1150, 4000},
     };
@@ -115,7 +134,7 @@ TEST_F(CommandLineRun, MonitorFailuresEndWithStatusOneAndSayWhy)
 TEST_F(CommandLineRun, BadUsageAndValuesAreRefusedBeforeAnythingIsSent)
 {
     const auto with = [](const char *option, const char *value) {
-        QStringList args = QStringList{"--configure"} + kSettings;
+        QStringList args = QStringList {"--configure"} + kSettings;
         const qsizetype at = args.indexOf(option);
         if (value)
             args[at + 1] = value;
@@ -166,6 +185,7 @@ TEST_F(CommandLineRun, HelpVersionAndListNeedNoDisplay)
     EXPECT_EQ(o.out, QStringLiteral("monitorcfg " APP_VERSION "\n"));
     o = run({"--help"});
     EXPECT_EQ(o.status, 0);
-    EXPECT_TRUE(o.out.contains("--verify") && o.out.contains(QStringLiteral("  3  串口无法打开"))) << o.out.toStdString();
+    EXPECT_TRUE(o.out.contains("--verify") && o.out.contains(QStringLiteral("  3  串口无法打开")))
+                << o.out.toStdString();
     EXPECT_EQ(run({"--list"}).status, 0);
 }

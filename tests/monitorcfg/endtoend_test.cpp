@@ -15,7 +15,7 @@
 
 namespace {
 
-const std::array<QString, 8> kExample{"1", "2", "192", "168", "1", "100", "5000", "60"};
+const std::array<QString, 8> kExample {"1", "2", "192", "168", "1", "100", "5000", "60"};
 const QString kExampleReport =
     QStringLiteral("配置成功！\r\nID:1-2\r\nIP:192.168.1.100\r\n端口号:5000\r\n在线时间:60秒(S)");
 
@@ -38,7 +38,7 @@ protected:
     std::unique_ptr<Form1> form;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(EndToEnd, ConfigureIsStoredAndReported)
 {
@@ -71,7 +71,7 @@ TEST_F(EndToEnd, QueryReportsAndRefillsTheFieldsWithLeadingZeros)
     const QString report =
         QStringLiteral("查询成功！\r\nID:000-255\r\nIP:10.20.30.40\r\n端口号:08080\r\n在线时间:00120秒(S)");
     ASSERT_GE(MsUntilResult(*form, report), 0) << ResultText(*form).toStdString();
-    const std::array<QString, 8> refilled{"000", "255", "10", "20", "30", "40", "08080", "00120"};
+    const std::array<QString, 8> refilled {"000", "255", "10", "20", "30", "40", "08080", "00120"};
     EXPECT_EQ(FieldTexts(*form), refilled);
     EXPECT_FALSE(form->link()->queryWaiting());
 }
@@ -83,7 +83,7 @@ TEST_F(EndToEnd, ConfigureThenQueryReadsBackWhatWasWritten)
     ASSERT_TRUE(WaitFor([&] { return ResultText(*form).startsWith(QStringLiteral("配置成功！")); }, 2000));
     Click(*form, "Command2");
     ASSERT_TRUE(WaitFor([&] { return ResultText(*form).startsWith(QStringLiteral("查询成功！")); }, 2000));
-    const std::array<QString, 8> refilled{"007", "008", "1", "1", "1", "1", "00080", "00010"};
+    const std::array<QString, 8> refilled {"007", "008", "1", "1", "1", "1", "00080", "00010"};
     EXPECT_EQ(FieldTexts(*form), refilled);
 }
 

@@ -38,7 +38,7 @@ protected:
     Form1 form;
 };
 
-} // namespace
+}  // namespace
 
 TEST(FormLayout, TwipsBecomePixelsAtTheScreenResolution)
 {
@@ -50,7 +50,7 @@ TEST(FormLayout, TwipsBecomePixelsAtTheScreenResolution)
 TEST_F(FormTest, CaptionControlsAndStartTexts)
 {
     EXPECT_EQ(form.windowTitle(), QStringLiteral("接地电阻在线监测仪配置工具"));
-    const std::array<QString, 8> start{"(0-255)", "(0-255)", "", "", "", "", "", "(10-65535)"};
+    const std::array<QString, 8> start {"(0-255)", "(0-255)", "", "", "", "", "", "(10-65535)"};
     for (int n = 1; n <= 8; ++n) {
         ASSERT_NE(text(n), nullptr) << n;
         EXPECT_EQ(text(n)->text(), start[n - 1]) << n;
@@ -100,8 +100,8 @@ TEST_F(FormTest, FontsAreSizedAndCanShowChinese)
 
 TEST_F(FormTest, TabWalksTheFocusOrder)
 {
-    const QStringList order{"Text1", "Text2", "Text3", "Text4", "Text5", "Text6", "Text7", "Text8",
-                            "Command1", "Command2", "Text9", "Combo1", "Text1"};
+    const QStringList order {"Text1", "Text2",    "Text3",    "Text4", "Text5",  "Text6", "Text7",
+                             "Text8", "Command1", "Command2", "Text9", "Combo1", "Text1"};
     text(1)->setFocus();
     ASSERT_TRUE(WaitFor([&] { return QApplication::focusWidget() == text(1); }, 2000));
     for (int i = 1; i < order.size(); ++i) {

@@ -8,10 +8,7 @@
 #include <QPushButton>
 #include <QTest>
 
-QLineEdit *Field(Form1 &form, int n)
-{
-    return form.findChild<QLineEdit *>(QStringLiteral("Text%1").arg(n));
-}
+QLineEdit *Field(Form1 &form, int n) { return form.findChild<QLineEdit *>(QStringLiteral("Text%1").arg(n)); }
 
 void SetFields(Form1 &form, const std::array<QString, 8> &texts)
 {
@@ -34,14 +31,11 @@ void Click(Form1 &form, const char *button)
 
 QString ResultText(Form1 &form)
 {
-    return form.findChild<QPlainTextEdit *>("Text9")->toPlainText().replace(QStringLiteral("\n"),
-                                                                             QStringLiteral("\r\n"));
+    return form.findChild<QPlainTextEdit *>("Text9")->toPlainText().replace(
+        QStringLiteral("\n"), QStringLiteral("\r\n"));
 }
 
-void ClearResult(Form1 &form)
-{
-    form.findChild<QPlainTextEdit *>("Text9")->clear();
-}
+void ClearResult(Form1 &form) { form.findChild<QPlainTextEdit *>("Text9")->clear(); }
 
 qint64 MsUntilResult(Form1 &form, const QString &text, int timeoutMs)
 {

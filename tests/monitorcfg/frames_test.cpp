@@ -4,18 +4,15 @@
 
 namespace {
 
-ConfigFields Fields(const QString &id1, const QString &id2, const std::array<QString, 4> &ip, const QString &port,
-                    const QString &time)
+ConfigFields Fields(const QString &id1, const QString &id2, const std::array<QString, 4> &ip,
+                    const QString &port, const QString &time)
 {
-    return ConfigFields{id1, id2, ip, port, time};
+    return ConfigFields {id1, id2, ip, port, time};
 }
 
-ConfigFields WorkedExample()
-{
-    return Fields("1", "2", {"192", "168", "1", "100"}, "5000", "60");
-}
+ConfigFields WorkedExample() { return Fields("1", "2", {"192", "168", "1", "100"}, "5000", "60"); }
 
-} // namespace
+}  // namespace
 
 TEST(ConfigFrame, WorkedExampleByteForByte)
 {
@@ -30,7 +27,8 @@ TEST(ConfigFrame, ShortestAndLongestAddress)
     EXPECT_EQ(n7.left(33), QByteArray("dst=001-002,1.1.1.1,00080,00060\r\n"));
     EXPECT_EQ(n7.mid(33), QByteArray(8, '\0'));
 
-    const QByteArray n15 = BuildConfigFrame(Fields("255", "255", {"255", "255", "255", "255"}, "65535", "65535"));
+    const QByteArray n15 =
+        BuildConfigFrame(Fields("255", "255", {"255", "255", "255", "255"}, "65535", "65535"));
     EXPECT_EQ(n15, QByteArray("dst=255-255,255.255.255.255,65535,65535\r\n"));
 }
 

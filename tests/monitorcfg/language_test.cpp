@@ -20,10 +20,7 @@
 
 namespace {
 
-bool EnglishExpected()
-{
-    return qEnvironmentVariable("LANGUAGE").startsWith(QLatin1String("en"));
-}
+bool EnglishExpected() { return qEnvironmentVariable("LANGUAGE").startsWith(QLatin1String("en")); }
 
 QString Expected(const char *chinese, const char *english)
 {
@@ -34,7 +31,10 @@ class Language : public ::testing::Test
 {
 protected:
     // As the program does right after its application object exists.
-    static void SetUpTestSuite() { ASSERT_EQ(InstallUiTranslation(QStringLiteral("monitorcfg")), EnglishExpected()); }
+    static void SetUpTestSuite()
+    {
+        ASSERT_EQ(InstallUiTranslation(QStringLiteral("monitorcfg")), EnglishExpected());
+    }
 };
 
 // "context\nsource" -> translation, of every message in a .ts file; an
@@ -63,18 +63,21 @@ QMap<QString, QString> ReadTs(const QString &path)
     return entries;
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(Language, WindowMessageBoxAndResultBox)
 {
     Form1 form(QStringLiteral("/nonexistent/monitor-port"));
     form.show();
-    EXPECT_EQ(form.windowTitle(), Expected("接地电阻在线监测仪配置工具", "Grounding Resistance Online Monitor Configuration Tool"));
+    EXPECT_EQ(
+        form.windowTitle(),
+        Expected("接地电阻在线监测仪配置工具", "Grounding Resistance Online Monitor Configuration Tool"));
     EXPECT_EQ(form.findChild<QPushButton *>("Command1")->text(), Expected("配置", "Configure"));
 
     // The error report, the tool's one message box.
     QString shown;
-    const MessageSeam::Handler previous = MessageSeam::setHandler([&](const QString &text, const QString &) { shown = text; });
+    const MessageSeam::Handler previous =
+        MessageSeam::setHandler([&](const QString &text, const QString &) { shown = text; });
     Guarded([] { throw 42; });
     MessageSeam::setHandler(previous);
     EXPECT_EQ(shown, Expected("未知错误", "Unknown error"));
@@ -83,9 +86,11 @@ TEST_F(Language, WindowMessageBoxAndResultBox)
     const QByteArray frame = BuildConfigFrame(form.fields());
     EXPECT_TRUE(frame.startsWith("dst=001-002,192.168.1.100,05000,00060\r\n"));
     Click(form, "Command1");  // no port: the request times out
-    EXPECT_GE(MsUntilResult(form, Expected("配置失败！", "Configuration failed!")), 0) << ResultText(form).toStdString();
-    EXPECT_EQ(ConfigReport(form.fields()).section(QStringLiteral("\r\n"), 3),
-              Expected("端口号:5000\r\n在线时间:60秒(S)", "Port:5000\r\nOnline time:60 s"));
+    EXPECT_GE(MsUntilResult(form, Expected("配置失败！", "Configuration failed!")), 0)
+        << ResultText(form).toStdString();
+    EXPECT_EQ(ConfigReport(form.fields())
+                  .section(QStringLiteral("\r\n"), 3),
+                           Expected("端口号:5000\r\n在线时间:60秒(S)", "Port:5000\r\nOnline time:60 s"));
 }
 
 TEST_F(Language, CommandLineMessages)
@@ -95,7 +100,8 @@ TEST_F(Language, CommandLineMessages)
     ASSERT_TRUE(tool.waitForFinished(10000));
     EXPECT_EQ(tool.exitCode(), 3);
     EXPECT_TRUE(QString::fromUtf8(tool.readAllStandardError())
-                    .startsWith(Expected("无法打开串口 /nonexistent/monitor-port：", "Cannot open the serial port /nonexistent/monitor-port: ")));
+                    .startsWith(Expected("无法打开串口 /nonexistent/monitor-port：",
+                                         "Cannot open the serial port /nonexistent/monitor-port: ")));
 }
 
 // Every text the sources mark for translation has a finished English one.
@@ -105,13 +111,15 @@ TEST(Translations, EveryTextIsTranslated)
     ASSERT_TRUE(dir.isValid());
     const QString current = dir.filePath(QStringLiteral("current.ts"));
     QProcess lupdate;
-    lupdate.start(QStringLiteral(LUPDATE_PATH), {"-silent", "-locations", "none", "-source-language", "zh_CN",
-                                                 QStringLiteral(MONITORCFG_SOURCE_DIR), "-ts", current});
+    lupdate.start(QStringLiteral(LUPDATE_PATH),
+                                 {"-silent", "-locations", "none", "-source-language", "zh_CN",
+                                  QStringLiteral(MONITORCFG_SOURCE_DIR), "-ts", current});
     ASSERT_TRUE(lupdate.waitForFinished(60000));
     ASSERT_EQ(lupdate.exitCode(), 0) << lupdate.readAllStandardError().toStdString();
 
     const QMap<QString, QString> marked = ReadTs(current);
-    const QMap<QString, QString> shipped = ReadTs(QStringLiteral(MONITORCFG_SOURCE_DIR "/translations/monitorcfg_en.ts"));
+    const QMap<QString, QString> shipped =
+        ReadTs(QStringLiteral(MONITORCFG_SOURCE_DIR "/translations/monitorcfg_en.ts"));
     ASSERT_FALSE(marked.isEmpty());
     for (auto it = marked.cbegin(); it != marked.cend(); ++it)
         EXPECT_FALSE(shipped.value(it.key()).isEmpty()) << "not translated: " << it.key().toStdString();

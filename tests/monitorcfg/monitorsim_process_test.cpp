@@ -23,14 +23,16 @@ QByteArray Exchange(QSerialPort &port, const QByteArray &frame, int expected)
 {
     QByteArray got;
     port.write(frame);
-    WaitFor([&] {
-        got += port.readAll();
-        return got.size() >= expected;
-    }, 3000);
+    WaitFor(
+        [&] {
+            got += port.readAll();
+            return got.size() >= expected;
+        },
+        3000);
     return got;
 }
 
-} // namespace
+}  // namespace
 
 TEST(MonitorSimProcess, AnswersQueriesAndConfigureCommands)
 {
@@ -42,7 +44,7 @@ TEST(MonitorSimProcess, AnswersQueriesAndConfigureCommands)
     port.setBaudRate(9600);
     ASSERT_TRUE(port.open(QIODevice::ReadWrite));
     EXPECT_EQ(Exchange(port, BuildQueryFrame(), 35), QByteArray("001-001,192.168.1.100,05000,00060\r\n"));
-    ConfigFields f{"9", "10", {"1", "2", "3", "4"}, "80", "30"};
+    ConfigFields f {"9", "10", {"1", "2", "3", "4"}, "80", "30"};
     EXPECT_EQ(Exchange(port, BuildConfigFrame(f), 6), QByteArray("SET OK"));
     EXPECT_EQ(Exchange(port, BuildQueryFrame(), 29), QByteArray("009-010,1.2.3.4,00080,00030\r\n"));
     // A configure command with an empty field is not stored.

@@ -14,7 +14,7 @@ TEST(ConfigReplyRule, ByteThreeIsNotExamined)
 TEST(ConfigReplyRule, RejectsOtherContentAndShortReplies)
 {
     EXPECT_FALSE(IsConfigReply("SETOK"));
-    EXPECT_FALSE(IsConfigReply("SETOK!"));   // byte 4 is K, not O
+    EXPECT_FALSE(IsConfigReply("SETOK!"));  // byte 4 is K, not O
     EXPECT_FALSE(IsConfigReply("set ok"));
     EXPECT_FALSE(IsConfigReply("SET NO"));
     EXPECT_FALSE(IsConfigReply(" SET OK"));
@@ -36,14 +36,14 @@ QString Crlf(const char *lines)
 {
     return QString::fromUtf8(lines).replace(QStringLiteral("\n"), QStringLiteral("\r\n"));
 }
-} // namespace
+}  // namespace
 
 TEST(QueryReplyScan, WellFormedReplyGivesTheReportAndZeroPaddedFields)
 {
     const QueryReplyResult r = ReadQueryReply("000-255,192.168.1.100,05000,00060\r\n");
     EXPECT_TRUE(r.complete);
     EXPECT_EQ(r.report, Crlf("查询成功！\nID:000-255\nIP:192.168.1.100\n端口号:05000\n在线时间:00060秒(S)"));
-    const std::array<QString, 8> expected{"000", "255", "192", "168", "1", "100", "05000", "00060"};
+    const std::array<QString, 8> expected {"000", "255", "192", "168", "1", "100", "05000", "00060"};
     for (int i = 0; i < 8; ++i) {
         ASSERT_TRUE(r.fields[i].has_value()) << i;
         EXPECT_EQ(*r.fields[i], expected[i]) << i;
@@ -102,7 +102,8 @@ TEST(QueryReplyScan, ShortReplyStopsWhereItsBytesEnd)
 
 TEST(QueryReplyScan, BytesBeyondSevenBitsShowAsReplacementCharacters)
 {
-    const QueryReplyResult r = ReadQueryReply("0\xB0" "1-002,1.1.1.1,00080,00060");
+    const QueryReplyResult r = ReadQueryReply("0\xB0"
+                                              "1-002,1.1.1.1,00080,00060");
     EXPECT_TRUE(r.complete);
     EXPECT_TRUE(r.report.contains(QStringLiteral("ID:0\uFFFD1-002")));
     EXPECT_EQ(*r.fields[0], "01");

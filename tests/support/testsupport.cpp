@@ -26,13 +26,14 @@ void SpinFor(int ms)
     }
 }
 
-
 QByteArray ReadExactly(QTcpSocket *peer, qsizetype n, int timeoutMs)
 {
     QByteArray got;
-    WaitFor([&] {
-        got += peer->readAll();
-        return got.size() >= n;
-    }, timeoutMs);
+    WaitFor(
+        [&] {
+            got += peer->readAll();
+            return got.size() >= n;
+        },
+        timeoutMs);
     return got;
 }

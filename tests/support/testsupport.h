@@ -14,4 +14,3 @@ class QByteArray;
 class QTcpSocket;
 // Reads from peer until n bytes arrived (or the timeout); what arrived.
 QByteArray ReadExactly(QTcpSocket *peer, qsizetype n, int timeoutMs = 5000);
-

@@ -39,8 +39,7 @@ void HandleControlLine(MonitorSim &sim, const QString &line)
     }
     MonitorSim::Behaviour behaviour;
     if (!MonitorSim::ParseBehaviour(words[0], &behaviour)) {
-        Say() << "commands: normal, silent, garbage, short [N], close, store-wrong, status, quit"
-              << Qt::endl;
+        Say() << "commands: normal, silent, garbage, short [N], close, store-wrong, status, quit" << Qt::endl;
         return;
     }
     if (words.size() > 1)
@@ -49,7 +48,7 @@ void HandleControlLine(MonitorSim &sim, const QString &line)
     Say() << "now " << words[0] << Qt::endl;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char **argv)
 {
@@ -59,8 +58,7 @@ int main(int argc, char **argv)
     QCoreApplication::setApplicationVersion(QStringLiteral(APP_VERSION));
 
     QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("A simulated grounding-resistance monitor on a pseudo-terminal, for trying and testing\n"
+    parser.setApplicationDescription(QStringLiteral("A simulated grounding-resistance monitor on a pseudo-terminal, for trying and testing\n"
                        "monitorcfg without hardware. Prints the device path on the first line of standard\n"
                        "output, then answers like the monitor until it is ended or reads \"quit\".\n"
                        "Lines on standard input change how it answers: normal, silent, garbage, short [N],\n"
@@ -69,13 +67,12 @@ int main(int argc, char **argv)
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never answer."));
-    const QCommandLineOption garbage(QStringLiteral("garbage"), QStringLiteral("Answer bytes that fit no reply."));
-    const QCommandLineOption shortOpt(QStringLiteral("short"),
-                                      QStringLiteral("Answer only the first <n> bytes of each reply."),
-                                      QStringLiteral("n"));
-    const QCommandLineOption closeOpt(QStringLiteral("close"), QStringLiteral("Hang up on the first command."));
-    const QCommandLineOption storeWrong(QStringLiteral("store-wrong"),
-                                        QStringLiteral("Acknowledge configure commands but store another report port."));
+    const QCommandLineOption garbage(QStringLiteral("garbage"),
+                                                    QStringLiteral("Answer bytes that fit no reply."));
+    const QCommandLineOption shortOpt(QStringLiteral("short"), QStringLiteral("Answer only the first <n> bytes of each reply."), QStringLiteral("n"));
+    const QCommandLineOption closeOpt(QStringLiteral("close"),
+                                                     QStringLiteral("Hang up on the first command."));
+    const QCommandLineOption storeWrong(QStringLiteral("store-wrong"), QStringLiteral("Acknowledge configure commands but store another report port."));
     parser.addOptions({silent, garbage, shortOpt, closeOpt, storeWrong});
     parser.process(app);
 
@@ -100,12 +97,13 @@ int main(int argc, char **argv)
     std::printf("%s\n", qPrintable(sim.devicePath()));
     std::fflush(stdout);
 
-    QObject::connect(&sim, &MonitorSim::commandHandled, [](const QByteArray &command, const QByteArray &answer) {
-        Say() << "got \"" << QString::fromLatin1(command) << "\", answered "
-              << (answer.isEmpty() ? QStringLiteral("nothing")
-                                   : QStringLiteral("\"%1\"").arg(QString::fromLatin1(answer.trimmed())))
-              << Qt::endl;
-    });
+    QObject::connect(
+        &sim, &MonitorSim::commandHandled, [](const QByteArray &command, const QByteArray &answer) {
+            Say() << "got \"" << QString::fromLatin1(command) << "\", answered "
+                  << (answer.isEmpty() ? QStringLiteral("nothing")
+                                       : QStringLiteral("\"%1\"").arg(QString::fromLatin1(answer.trimmed())))
+                      << Qt::endl;
+        });
     QObject::connect(&sim, &MonitorSim::lineClosed, [] { Say() << "line closed" << Qt::endl; });
 
     QSocketNotifier input(STDIN_FILENO, QSocketNotifier::Read);

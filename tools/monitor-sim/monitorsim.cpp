@@ -33,7 +33,7 @@ void WriteAll(int fd, const QByteArray &bytes)
     }
 }
 
-} // namespace
+}  // namespace
 
 MonitorSim::MonitorSim(QObject *parent) : QObject(parent) {}
 
@@ -50,7 +50,8 @@ bool MonitorSim::start()
 {
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
-        m_error = QStringLiteral("cannot open a pseudo-terminal: %1").arg(QString::fromLocal8Bit(std::strerror(errno)));
+        m_error = QStringLiteral("cannot open a pseudo-terminal: %1").arg(
+            QString::fromLocal8Bit(std::strerror(errno)));
         return false;
     }
     const char *name = ::ptsname(m_master);
@@ -63,7 +64,7 @@ bool MonitorSim::start()
     // closes and reopens its port; raw mode keeps every byte as sent.
     m_slave = ::open(name, O_RDWR | O_NOCTTY);
     if (m_slave >= 0) {
-        termios tio{};
+        termios tio {};
         if (::tcgetattr(m_slave, &tio) == 0) {
             ::cfmakeraw(&tio);
             ::tcsetattr(m_slave, TCSANOW, &tio);
@@ -103,10 +104,13 @@ void MonitorSim::closeLine()
 
 bool MonitorSim::ParseBehaviour(const QString &name, Behaviour *behaviour)
 {
-    static const QList<QPair<QString, Behaviour>> names{
-        {QStringLiteral("normal"), Behaviour::Normal}, {QStringLiteral("silent"), Behaviour::Silent},
-        {QStringLiteral("garbage"), Behaviour::Garbage}, {QStringLiteral("short"), Behaviour::Short},
-        {QStringLiteral("close"), Behaviour::Close}, {QStringLiteral("store-wrong"), Behaviour::StoreWrong}};
+    static const QList<QPair<QString, Behaviour>> names {
+        {QStringLiteral("normal"), Behaviour::Normal},
+         {QStringLiteral("silent"), Behaviour::Silent},
+          {QStringLiteral("garbage"), Behaviour::Garbage},
+           {QStringLiteral("short"), Behaviour::Short},
+            {QStringLiteral("close"), Behaviour::Close},
+             {QStringLiteral("store-wrong"), Behaviour::StoreWrong}};
     for (const auto &entry : names) {
         if (entry.first == name) {
             *behaviour = entry.second;

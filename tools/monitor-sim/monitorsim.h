@@ -17,12 +17,12 @@ class MonitorSim : public QObject
 
 public:
     enum class Behaviour {
-        Normal,   // answer like the monitor
-        Silent,   // read commands, never answer
+        Normal,  // answer like the monitor
+        Silent,  // read commands, never answer
         Garbage,  // answer every command with bytes that fit no reply rule
-        Short,    // answer with only the first shortLength() bytes of the reply
-        Close,    // hang up the line on the next command
-        StoreWrong, // acknowledge a configure command but store another report port
+        Short,  // answer with only the first shortLength() bytes of the reply
+        Close,  // hang up the line on the next command
+        StoreWrong,  // acknowledge a configure command but store another report port
     };
 
     explicit MonitorSim(QObject *parent = nullptr);

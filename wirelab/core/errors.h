@@ -9,8 +9,7 @@
 class WireError : public std::exception
 {
 public:
-    explicit WireError(const QString &message)
-        : m_message(message), m_utf8(message.toUtf8()) {}
+    explicit WireError(const QString &message) : m_message(message), m_utf8(message.toUtf8()) {}
     const QString &message() const noexcept { return m_message; }
     const char *what() const noexcept override { return m_utf8.constData(); }
 
@@ -28,7 +27,8 @@ class ScriptError : public WireError
 public:
     using WireError::WireError;
     ScriptError(const QString &message, const QString &engineText, const QString &file, int line)
-        : WireError(message), m_text(engineText), m_file(file), m_line(line) {}
+        : WireError(message), m_text(engineText), m_file(file), m_line(line)
+    {}
 
     // The engine's own text, without the line.
     QString text() const { return m_text.isEmpty() ? message() : m_text; }

@@ -1,10 +1,7 @@
 #include "gui/application.h"
 #include "guard.h"
 
-GuardedApplication::GuardedApplication(int &argc, char **argv)
-    : QApplication(argc, argv)
-{
-}
+GuardedApplication::GuardedApplication(int &argc, char **argv) : QApplication(argc, argv) {}
 
 bool GuardedApplication::notify(QObject *receiver, QEvent *event)
 {

@@ -1,7 +1,7 @@
 #include "gui/creationdialog.h"
 
-#include "gui/dialogseam.h"
 #include "guard.h"
+#include "gui/dialogseam.h"
 
 #include <QEvent>
 #include <QGridLayout>
@@ -11,8 +11,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-CreationDialog::CreationDialog(const QString &caption, QWidget *parent)
-    : QDialog(parent)
+CreationDialog::CreationDialog(const QString &caption, QWidget *parent) : QDialog(parent)
 {
     setWindowTitle(caption);
     setAutoFillBackground(true);

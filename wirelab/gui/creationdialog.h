@@ -25,8 +25,7 @@ protected:
     explicit CreationDialog(const QString &caption, QWidget *parent);
 
     // Adds a row "label  [box]"; label and box get the given object names.
-    QLineEdit *addBox(const char *labelName, const QString &label, const char *boxName,
-                      const QString &text);
+    QLineEdit *addBox(const char *labelName, const QString &label, const char *boxName, const QString &text);
     // Adds a widget spanning the box column below the rows so far.
     void addBelow(QWidget *widget);
 
@@ -42,7 +41,7 @@ private:
     void activated();
 
     QGridLayout *m_grid;
-    QPushButton *m_okButton;      // Button1, 确定
+    QPushButton *m_okButton;  // Button1, 确定
     QPushButton *m_cancelButton;  // Button2, 取消
     bool m_activatePending = false;
 };

@@ -38,13 +38,13 @@ void Paint(QWidget *w, const QColor &color)
     w->setPalette(pal);
 }
 
-template <class T>
+template<class T>
 T *Named(T *w, const char *name)
 {
     w->setObjectName(QLatin1String(name));
     return w;
 }
-} // namespace
+}  // namespace
 
 DataWindow::DataWindow(Endpoint &endpoint, Build build, QWidget *parent)
     : QWidget(parent), m_endpoint(&endpoint)
@@ -69,10 +69,7 @@ DataWindow::DataWindow(Endpoint &endpoint, Build build, QWidget *parent)
 
 DataWindow::~DataWindow() = default;
 
-Endpoint *DataWindow::endpoint() const
-{
-    return m_endpoint;
-}
+Endpoint *DataWindow::endpoint() const { return m_endpoint; }
 
 void DataWindow::followEndpoint()
 {
@@ -179,8 +176,7 @@ void DataWindow::buildUi()
     col->addWidget(Named(new QLabel(tr("重复发送次数"), panel6), "Label7"));
     m_repeatBox = Named(new QComboBox(panel6), "ComboBox2");
     m_repeatBox->setEditable(true);
-    m_repeatBox->addItems({QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("100"),
-                           QStringLiteral("1000"), QStringLiteral("10000")});
+    m_repeatBox->addItems({QStringLiteral("1"), QStringLiteral("10"), QStringLiteral("100"), QStringLiteral("1000"), QStringLiteral("10000")});
     m_repeatBox->setCurrentText(QStringLiteral("1"));
     col->addWidget(m_repeatBox);
     col->addWidget(Named(new QLabel(tr("间隔(ms)"), panel6), "Label8"));
@@ -278,9 +274,7 @@ void DataWindow::refreshStatus()
         return;
     }
     const bool active = e->isActive();
-    auto stateText = [&](const QString &on, const QString &off) {
-        m_stateLabel->setText(active ? on : off);
-    };
+    auto stateText = [&](const QString &on, const QString &off) { m_stateLabel->setText(active ? on : off); };
     auto peerLabels = [&] {
         m_peerAddressLabel->setText(tr("对方IP:%1").arg(e->remoteHost()));
         m_peerPortLabel->setText(tr("对方端口:%1").arg(e->remotePort()));

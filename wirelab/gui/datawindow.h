@@ -32,7 +32,10 @@ class DataWindow : public QWidget
 {
     Q_OBJECT
 public:
-    enum class Build { Now, WhenShown };
+    enum class Build {
+        Now,
+        WhenShown
+    };
     DataWindow(Endpoint &endpoint, Build build, QWidget *parent = nullptr);
     ~DataWindow() override;
 
@@ -97,28 +100,28 @@ private:
     QPointer<Endpoint> m_endpoint;
     QString m_counterText;
     QTimer *m_counterTimer;
-    QTimer *m_sendTimer;            // Timer1, the timed send
-    bool m_statusPending = false;   // a refresh asked for before the controls existed
+    QTimer *m_sendTimer;  // Timer1, the timed send
+    bool m_statusPending = false;  // a refresh asked for before the controls existed
 
     // Controls (object names as the user knows them); null until built.
-    QGroupBox *m_statusBox = nullptr;        // GroupBox1
-    QLabel *m_stateLabel = nullptr;          // Label1
-    QLabel *m_peerAddressLabel = nullptr;    // Label3
-    QLabel *m_peerPortLabel = nullptr;       // Label4
-    QLabel *m_localPortLabel = nullptr;      // Label6
-    QPushButton *m_startButton = nullptr;    // Button_5
-    QPushButton *m_stopButton = nullptr;     // Button_6
-    QWidget *m_panelHost = nullptr;          // Panel4
+    QGroupBox *m_statusBox = nullptr;  // GroupBox1
+    QLabel *m_stateLabel = nullptr;  // Label1
+    QLabel *m_peerAddressLabel = nullptr;  // Label3
+    QLabel *m_peerPortLabel = nullptr;  // Label4
+    QLabel *m_localPortLabel = nullptr;  // Label6
+    QPushButton *m_startButton = nullptr;  // Button_5
+    QPushButton *m_stopButton = nullptr;  // Button_6
+    QWidget *m_panelHost = nullptr;  // Panel4
     QVBoxLayout *m_rowsLayout = nullptr;
-    LogPane *m_receivePane = nullptr;        // Memo2
-    QGroupBox *m_sendBox = nullptr;          // GroupBox2
-    QPlainTextEdit *m_sendPane = nullptr;    // Memo3
-    QPushButton *m_sendButton = nullptr;     // Button_11
-    QComboBox *m_repeatBox = nullptr;        // ComboBox2
-    QLineEdit *m_intervalBox = nullptr;      // Edit_time
-    QPushButton *m_timedSendButton = nullptr;      // suiButton1
+    LogPane *m_receivePane = nullptr;  // Memo2
+    QGroupBox *m_sendBox = nullptr;  // GroupBox2
+    QPlainTextEdit *m_sendPane = nullptr;  // Memo3
+    QPushButton *m_sendButton = nullptr;  // Button_11
+    QComboBox *m_repeatBox = nullptr;  // ComboBox2
+    QLineEdit *m_intervalBox = nullptr;  // Edit_time
+    QPushButton *m_timedSendButton = nullptr;  // suiButton1
     QPushButton *m_stopTimedSendButton = nullptr;  // suiButton2
-    QLabel *m_counterLabel = nullptr;        // StatusBar2Panel0
-    QCheckBox *m_hexBox = nullptr;           // CheckBox2
-    QPushButton *m_resetButton = nullptr;    // Button_2
+    QLabel *m_counterLabel = nullptr;  // StatusBar2Panel0
+    QCheckBox *m_hexBox = nullptr;  // CheckBox2
+    QPushButton *m_resetButton = nullptr;  // Button_2
 };

@@ -7,10 +7,7 @@
 
 #include <utility>
 
-DataWindowArea::DataWindowArea(QMdiArea *area)
-    : QObject(area), m_area(area)
-{
-}
+DataWindowArea::DataWindowArea(QMdiArea *area) : QObject(area), m_area(area) {}
 
 // Parked frames go with their holders, as the others go with the area.
 DataWindowArea::~DataWindowArea()
@@ -30,8 +27,8 @@ void DataWindowArea::park(QWidget *frame)
     holder->setObjectName(QStringLiteral("ParkedDataWindow"));
     // A frame keeps its subwindow flags; a window without a frame, a window
     // of its own until now, becomes a plain child.
-    frame->setParent(holder, qobject_cast<QMdiSubWindow *>(frame) ? frame->windowFlags()
-                                                                   : Qt::WindowFlags(Qt::Widget));
+    frame->setParent(
+        holder, qobject_cast<QMdiSubWindow *>(frame) ? frame->windowFlags() : Qt::WindowFlags(Qt::Widget));
     m_parked.insert(frame, holder);
     connect(frame, &QObject::destroyed, this, &DataWindowArea::parkedGone);
 }
@@ -62,10 +59,7 @@ void DataWindowArea::add(QMdiSubWindow *frame)
     parkOverflow(frame);
 }
 
-void DataWindowArea::addParked(QWidget *window)
-{
-    park(window);
-}
+void DataWindowArea::addParked(QWidget *window) { park(window); }
 
 void DataWindowArea::bringToFront(QWidget *window)
 {
@@ -122,7 +116,7 @@ void DataWindowArea::parkOverflow(QMdiSubWindow *front)
         return;
     const auto windows = m_area->subWindowList(QMdiArea::ActivationHistoryOrder);
     qsizetype excess = windows.size() - kKeptInArea;
-    for (QMdiSubWindow *w : windows) {   // least recently activated first
+    for (QMdiSubWindow *w : windows) {  // least recently activated first
         if (excess <= 0)
             break;
         if (w == front)

@@ -40,7 +40,7 @@ void WaitResponsive(int ms)
     loop.exec();
 }
 
-} // namespace
+}  // namespace
 
 void DataWindow::sendBlock(const QByteArray &block)
 {
@@ -87,10 +87,7 @@ void DataWindow::startTimedSend()
     m_sendTimer->start(interval);
 }
 
-void DataWindow::stopTimedSend()
-{
-    m_sendTimer->stop();
-}
+void DataWindow::stopTimedSend() { m_sendTimer->stop(); }
 
 void DataWindow::sendTimed()
 {

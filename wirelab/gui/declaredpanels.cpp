@@ -69,12 +69,11 @@ void CheckWidgetName(const DataWindow *window, const QString &name)
         throw WireError(QStringLiteral("A component named %1 already exists").arg(name));
 }
 
-} // namespace
+}  // namespace
 
 DeclaredPanels::DeclaredPanels(ScriptHost &scriptHost, EndpointRegistry &registry, WindowOf windowOf)
     : m_scriptHost(scriptHost), m_registry(registry), m_windowOf(std::move(windowOf))
-{
-}
+{}
 
 void DeclaredPanels::buildRows(Endpoint &endpoint, const JsonNode &ui)
 {
@@ -111,9 +110,9 @@ void DeclaredPanels::buildRows(Endpoint &endpoint, const JsonNode &ui)
                 button->setObjectName(id);
                 place(button);
                 QObject::connect(button, &QPushButton::clicked, button, guard([host, owner, button] {
-                    if (owner)
-                        host->buttonClicked(*owner, button->objectName());
-                }));
+                                     if (owner)
+                                         host->buttonClicked(*owner, button->objectName());
+                                 }));
             } else if (type == QLatin1String("Edit")) {
                 CheckWidgetName(window, id);
                 auto *edit = new QLineEdit(frame);

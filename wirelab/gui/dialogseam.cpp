@@ -10,14 +10,11 @@ DialogSeam::Hook &installedHook()
     static DialogSeam::Hook hook;
     return hook;
 }
-} // namespace
+}  // namespace
 
 namespace DialogSeam {
 
-Hook setHook(Hook hook)
-{
-    return std::exchange(installedHook(), std::move(hook));
-}
+Hook setHook(Hook hook) { return std::exchange(installedHook(), std::move(hook)); }
 
 int exec(QDialog *dialog)
 {
@@ -27,4 +24,4 @@ int exec(QDialog *dialog)
     return dialog->exec();
 }
 
-} // namespace DialogSeam
+}  // namespace DialogSeam

@@ -17,4 +17,4 @@ Hook setHook(Hook hook);
 // Shows the dialog modally; returns QDialog::Accepted or QDialog::Rejected.
 int exec(QDialog *dialog);
 
-} // namespace DialogSeam
+}  // namespace DialogSeam

@@ -15,7 +15,7 @@ namespace {
 constexpr int RootType = QTreeWidgetItem::UserType + 1;
 constexpr int NodeType = QTreeWidgetItem::UserType + 2;
 constexpr int KindRole = Qt::UserRole;
-} // namespace
+}  // namespace
 
 // A node carrying its endpoint. It tells the tree when it goes, whoever
 // deletes it.
@@ -23,10 +23,11 @@ class EndpointTree::Node : public QTreeWidgetItem
 {
 public:
     Node(QTreeWidgetItem *parent, Endpoint *endpoint, EndpointTree *owner)
-        : QTreeWidgetItem(parent, QStringList{endpoint->caption()}, NodeType),
-          m_endpoint(endpoint), m_key(endpoint), m_owner(owner)
-    {
-    }
+        : QTreeWidgetItem(parent, QStringList {endpoint->caption()}, NodeType),
+          m_endpoint(endpoint),
+          m_key(endpoint),
+          m_owner(owner)
+    {}
     ~Node() override
     {
         if (m_owner)
@@ -46,7 +47,7 @@ EndpointTree::EndpointTree(EndpointRegistry &registry, QTreeWidget *tree, QObjec
     : QObject(parent), m_registry(registry), m_view(tree)
 {
     for (EndpointKind kind : RootKinds) {
-        auto *root = new QTreeWidgetItem(tree, QStringList{KindName(kind)}, RootType);
+        auto *root = new QTreeWidgetItem(tree, QStringList {KindName(kind)}, RootType);
         root->setData(0, KindRole, int(kind));
         root->setIcon(0, stateIcon(StateImage::KindRoot));
     }
@@ -62,10 +63,7 @@ EndpointTree::~EndpointTree()
         node->forgetOwner();
 }
 
-QTreeWidget *EndpointTree::view() const
-{
-    return m_view;
-}
+QTreeWidget *EndpointTree::view() const { return m_view; }
 
 Endpoint *EndpointTree::endpointOf(const QTreeWidgetItem *item)
 {
@@ -126,9 +124,9 @@ void EndpointTree::add(Endpoint *endpoint, Endpoint *server)
     node->setIcon(0, stateIcon(endpoint->image()));
     m_nodes.insert(endpoint, node);
     connect(endpoint, &Endpoint::imageChanged, this, guard([this, endpoint](StateImage image) {
-        if (QTreeWidgetItem *n = nodeOf(endpoint))
-            n->setIcon(0, stateIcon(image));
-    }));
+                if (QTreeWidgetItem *n = nodeOf(endpoint))
+                    n->setIcon(0, stateIcon(image));
+            }));
     parent->setExpanded(true);
     // In a burst the registry asks for the last one to be shown at its end.
     if (!m_registry.inBatch())
@@ -161,32 +159,42 @@ QIcon EndpointTree::stateIcon(StateImage image)
     p.setRenderHint(QPainter::Antialiasing);
     switch (image) {
     case StateImage::Connected:  // green plug
-        p.setBrush(QColor(40, 170, 60)); p.setPen(Qt::darkGreen);
+        p.setBrush(QColor(40, 170, 60));
+        p.setPen(Qt::darkGreen);
         p.drawEllipse(2, 2, 12, 12);
         break;
     case StateImage::Disconnected:  // grey ring
-        p.setBrush(Qt::NoBrush); p.setPen(QPen(QColor(130, 130, 130), 2));
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(QColor(130, 130, 130), 2));
         p.drawEllipse(3, 3, 10, 10);
         break;
     case StateImage::Listening:  // blue square with an ear
-        p.setBrush(QColor(30, 110, 220)); p.setPen(Qt::darkBlue);
+        p.setBrush(QColor(30, 110, 220));
+        p.setPen(Qt::darkBlue);
         p.drawRect(2, 2, 12, 12);
-        p.setBrush(Qt::white); p.drawEllipse(6, 6, 4, 4);
+        p.setBrush(Qt::white);
+        p.drawEllipse(6, 6, 4, 4);
         break;
     case StateImage::NotListening:  // red square
-        p.setBrush(QColor(210, 60, 50)); p.setPen(Qt::darkRed);
+        p.setBrush(QColor(210, 60, 50));
+        p.setPen(Qt::darkRed);
         p.drawRect(2, 2, 12, 12);
         break;
     case StateImage::Udp:  // orange diamond
-        p.setBrush(QColor(240, 150, 30)); p.setPen(QColor(150, 90, 10));
+        p.setBrush(QColor(240, 150, 30));
+        p.setPen(QColor(150, 90, 10));
         p.drawPolygon(QPolygon({QPoint(8, 1), QPoint(15, 8), QPoint(8, 15), QPoint(1, 8)}));
         break;
     case StateImage::Group:  // purple triple dots
-        p.setBrush(QColor(140, 60, 190)); p.setPen(Qt::NoPen);
-        p.drawEllipse(1, 9, 6, 6); p.drawEllipse(9, 9, 6, 6); p.drawEllipse(5, 1, 6, 6);
+        p.setBrush(QColor(140, 60, 190));
+        p.setPen(Qt::NoPen);
+        p.drawEllipse(1, 9, 6, 6);
+        p.drawEllipse(9, 9, 6, 6);
+        p.drawEllipse(5, 1, 6, 6);
         break;
     default:  // kind root (and no image): folder
-        p.setBrush(QColor(250, 210, 90)); p.setPen(QColor(170, 130, 30));
+        p.setBrush(QColor(250, 210, 90));
+        p.setPen(QColor(170, 130, 30));
         p.drawRect(1, 4, 14, 10);
         p.drawRect(1, 2, 6, 3);
         break;

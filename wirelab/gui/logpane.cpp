@@ -11,10 +11,9 @@
 namespace {
 // userState of a paragraph that continues the line of the one before it.
 constexpr int Continuation = 1;
-} // namespace
+}  // namespace
 
-LogPane::LogPane(QWidget *parent)
-    : QPlainTextEdit(parent)
+LogPane::LogPane(QWidget *parent) : QPlainTextEdit(parent)
 {
     setUndoRedoEnabled(false);  // an undo stack would keep a second copy of the log
     setLineWrapMode(QPlainTextEdit::WidgetWidth);
@@ -49,7 +48,7 @@ void LogPane::showBatch(qsizetype budget)
 {
     QString joined;
     std::vector<bool> continues;  // per new paragraph
-    qsizetype taken = 0;          // whole lines taken from m_pending
+    qsizetype taken = 0;  // whole lines taken from m_pending
     while (taken < m_pending.size() && joined.size() < budget) {
         const QString &line = m_pending.at(taken);
         const bool head = taken == 0 && m_headContinues;

@@ -27,9 +27,9 @@ public:
     explicit LogPane(QWidget *parent = nullptr);
 
     void appendLine(const QString &line);
-    void flush();           // shows every pending line now
-    QString text();         // the whole log, pending lines included
-    QString lastLine();     // the last line, pending lines included
+    void flush();  // shows every pending line now
+    QString text();  // the whole log, pending lines included
+    QString lastLine();  // the last line, pending lines included
     int pendingCount() const { return m_pending.size(); }
 
 private:

@@ -51,7 +51,7 @@ QLabel *Square(QWidget *parent, const QColor &color)
     Paint(sq, color);
     return sq;
 }
-} // namespace
+}  // namespace
 
 MainWindow::MainWindow(const QString &projectFile, QWidget *parent)
     : QWidget(parent),
@@ -274,13 +274,13 @@ void MainWindow::followRegistry()
 
     // The window is disabled and the tree hidden while the workspace is built.
     connect(m_scriptHost.get(), &ScriptHost::buildStarted, this, guard([this] {
-        m_treeView->hide();
-        setEnabled(false);
-    }));
+                m_treeView->hide();
+                setEnabled(false);
+            }));
     connect(m_scriptHost.get(), &ScriptHost::buildFinished, this, guard([this] {
-        setEnabled(true);
-        m_treeView->show();
-    }));
+                setEnabled(true);
+                m_treeView->show();
+            }));
 }
 
 DataWindow *MainWindow::dataWindow(const Endpoint *endpoint) const
@@ -288,25 +288,13 @@ DataWindow *MainWindow::dataWindow(const Endpoint *endpoint) const
     return endpoint ? m_windows.value(endpoint).data() : nullptr;
 }
 
-Endpoint *MainWindow::selectedEndpoint() const
-{
-    return m_tree->selectedEndpoint();
-}
+Endpoint *MainWindow::selectedEndpoint() const { return m_tree->selectedEndpoint(); }
 
-void MainWindow::selectEndpoint(Endpoint *endpoint)
-{
-    m_tree->selectEndpoint(endpoint);
-}
+void MainWindow::selectEndpoint(Endpoint *endpoint) { m_tree->selectEndpoint(endpoint); }
 
-void MainWindow::selectKindRoot(EndpointKind kind)
-{
-    m_tree->selectKindRoot(kind);
-}
+void MainWindow::selectKindRoot(EndpointKind kind) { m_tree->selectKindRoot(kind); }
 
-bool MainWindow::welcomeVisible() const
-{
-    return m_rightStack->currentWidget() == m_welcomePanel;
-}
+bool MainWindow::welcomeVisible() const { return m_rightStack->currentWidget() == m_welcomePanel; }
 
 void MainWindow::setWelcomeVisible(bool visible)
 {

@@ -37,7 +37,7 @@ class MainWindow : public QWidget
 public:
     // projectFile: the list of script files (./project.txt by default).
     explicit MainWindow(const QString &projectFile = QStringLiteral("project.txt"),
-                        QWidget *parent = nullptr);
+                                                                    QWidget *parent = nullptr);
     ~MainWindow() override;
 
     EndpointRegistry &registry() { return *m_registry; }
@@ -96,21 +96,21 @@ private:
     bool m_activatedOnce = false;
 
     // Controls (object names as the user knows them).
-    QPushButton *m_createButton = nullptr;       // Button1
-    QPushButton *m_deleteButton = nullptr;       // Button2
-    QPushButton *m_startButton = nullptr;        // Button5 (hidden)
-    QPushButton *m_stopButton = nullptr;         // Button6 (hidden)
-    QPushButton *m_exitButton = nullptr;         // Button8
-    QWidget *m_treePanel = nullptr;              // Panel2
-    QLabel *m_loadingLabel = nullptr;            // Panel2Caption
-    QTreeWidget *m_treeView = nullptr;           // TreeView1
-    QWidget *m_welcomePanel = nullptr;           // Panel3
-    QPushButton *m_enterButton = nullptr;        // suiButton1
-    QMdiArea *m_mdiArea = nullptr;               // MdiArea
+    QPushButton *m_createButton = nullptr;  // Button1
+    QPushButton *m_deleteButton = nullptr;  // Button2
+    QPushButton *m_startButton = nullptr;  // Button5 (hidden)
+    QPushButton *m_stopButton = nullptr;  // Button6 (hidden)
+    QPushButton *m_exitButton = nullptr;  // Button8
+    QWidget *m_treePanel = nullptr;  // Panel2
+    QLabel *m_loadingLabel = nullptr;  // Panel2Caption
+    QTreeWidget *m_treeView = nullptr;  // TreeView1
+    QWidget *m_welcomePanel = nullptr;  // Panel3
+    QPushButton *m_enterButton = nullptr;  // suiButton1
+    QMdiArea *m_mdiArea = nullptr;  // MdiArea
     // What the scripts print and how they fail, as on standard output and
     // error; hidden until the user shows it or loading the scripts or
     // building the workspace fails. It never takes the focus.
-    LogPane *m_scriptOutput = nullptr;           // ScriptOutput
-    QPushButton *m_scriptOutputButton = nullptr; // ScriptOutputButton
-    QTimer *m_tickTimer = nullptr;               // Timer1
+    LogPane *m_scriptOutput = nullptr;  // ScriptOutput
+    QPushButton *m_scriptOutputButton = nullptr;  // ScriptOutputButton
+    QTimer *m_tickTimer = nullptr;  // Timer1
 };

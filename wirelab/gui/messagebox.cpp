@@ -16,18 +16,12 @@ QPointer<QWidget> &owner()
 void ShowBox(const QString &text, const QString &title)
 {
     QWidget *parent = owner() ? owner().data() : QApplication::activeWindow();
-    QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QApplication::applicationName() : title,
-                    text, QMessageBox::Ok, parent);
+    QMessageBox box(QMessageBox::NoIcon, title.isEmpty() ? QApplication::applicationName() : title, text,
+                    QMessageBox::Ok, parent);
     box.exec();
 }
-} // namespace
+}  // namespace
 
-void InstallMessageBox()
-{
-    MessageSeam::setHandler(&ShowBox);
-}
+void InstallMessageBox() { MessageSeam::setHandler(&ShowBox); }
 
-void SetMessageBoxOwner(QWidget *window)
-{
-    owner() = window;
-}
+void SetMessageBoxOwner(QWidget *window) { owner() = window; }

@@ -5,8 +5,7 @@
 
 #include <QLineEdit>
 
-NewClientDialog::NewClientDialog(QWidget *parent)
-    : CreationDialog(tr("创建TCP Client"), parent)
+NewClientDialog::NewClientDialog(QWidget *parent) : CreationDialog(tr("创建TCP Client"), parent)
 {
     setObjectName(QStringLiteral("frmNewClientSock"));
     m_hostBox = addBox("Label1", tr("对方IP:    "), "Edit1", QStringLiteral("127.0.0.1"));
@@ -20,7 +19,4 @@ void NewClientDialog::confirm()
     accept();
 }
 
-void NewClientDialog::prepare()
-{
-    m_hostBox->setText(LocalAddress());
-}
+void NewClientDialog::prepare() { m_hostBox->setText(LocalAddress()); }

@@ -4,8 +4,7 @@
 
 #include <QLineEdit>
 
-NewGroupDialog::NewGroupDialog(QWidget *parent)
-    : CreationDialog(tr("创建UDP组播"), parent)
+NewGroupDialog::NewGroupDialog(QWidget *parent) : CreationDialog(tr("创建UDP组播"), parent)
 {
     setObjectName(QStringLiteral("frmNewGroupSock"));
     m_addressBox = addBox("Label1", tr("组播地址:  "), "Edit1", QStringLiteral("224.1.1.1"));

@@ -23,7 +23,7 @@ protected:
 
 private:
     QLineEdit *m_addressBox;  // Edit1
-    QLineEdit *m_portBox;     // Edit2
+    QLineEdit *m_portBox;  // Edit2
     QString m_groupAddress;
     int m_port = 0;
 };

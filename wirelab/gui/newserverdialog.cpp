@@ -4,8 +4,7 @@
 
 #include <QLineEdit>
 
-NewServerDialog::NewServerDialog(QWidget *parent)
-    : CreationDialog(tr("创建TCP Server"), parent)
+NewServerDialog::NewServerDialog(QWidget *parent) : CreationDialog(tr("创建TCP Server"), parent)
 {
     setObjectName(QStringLiteral("frmNewServerSock"));
     m_portBox = addBox("Label1", tr("监听端口:  "), "Edit1", QStringLiteral("60000"));

@@ -9,8 +9,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-NewUdpClientDialog::NewUdpClientDialog(QWidget *parent)
-    : CreationDialog(tr("创建UDP Client"), parent)
+NewUdpClientDialog::NewUdpClientDialog(QWidget *parent) : CreationDialog(tr("创建UDP Client"), parent)
 {
     setObjectName(QStringLiteral("frmNewUdpSock"));
     m_hostBox = addBox("Label1", tr("对方IP   "), "Edit1", QStringLiteral("127.0.0.1"));
@@ -35,10 +34,7 @@ void NewUdpClientDialog::confirm()
     accept();
 }
 
-void NewUdpClientDialog::prepare()
-{
-    m_hostBox->setText(LocalAddress());
-}
+void NewUdpClientDialog::prepare() { m_hostBox->setText(LocalAddress()); }
 
 void NewUdpClientDialog::fillBroadcastAddress()
 {

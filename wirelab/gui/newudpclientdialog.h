@@ -29,10 +29,10 @@ protected:
 private:
     void fillBroadcastAddress();
 
-    QLineEdit *m_hostBox;              // Edit1
-    QLineEdit *m_remotePortBox;        // Edit2
-    QLineEdit *m_localPortBox;         // Edit3
-    QPushButton *m_broadcastButton;    // Button3
+    QLineEdit *m_hostBox;  // Edit1
+    QLineEdit *m_remotePortBox;  // Edit2
+    QLineEdit *m_localPortBox;  // Edit3
+    QPushButton *m_broadcastButton;  // Button3
     QString m_host;
     int m_remotePort = 0;
     int m_localPort = 0;

@@ -6,8 +6,7 @@
 
 #include <QLineEdit>
 
-NewUdpServerDialog::NewUdpServerDialog(QWidget *parent)
-    : CreationDialog(tr("创建UDP Server"), parent)
+NewUdpServerDialog::NewUdpServerDialog(QWidget *parent) : CreationDialog(tr("创建UDP Server"), parent)
 {
     setObjectName(QStringLiteral("frmNewUDPServer"));
     m_localPortBox = addBox("Label1", tr("本地端口    "), "Edit1", QStringLiteral("60000"));

@@ -30,8 +30,8 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
     // other message go to standard error, and the run goes on.
     MessageSeam::setHandler([this](const QString &text, const QString &title) {
         m_log->flush();
-        const QString line = title.isEmpty() ? ScriptOutput::programName() + QStringLiteral(": ") + text
-                                             : QStringLiteral("ALERT %1: %2").arg(title, text);
+        const QString line = title.isEmpty() ? ScriptOutput::programName()
+            + QStringLiteral(": ") + text    : QStringLiteral("ALERT %1: %2").arg(title, text);
         const QByteArray bytes = line.toLocal8Bit() + '\n';
         std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
         std::fflush(stderr);
@@ -52,8 +52,7 @@ HeadlessRun::~HeadlessRun()
 int HeadlessRun::start()
 {
     if (!m_log->isOpen()) {
-        ScriptOutput::instance().error(
-            QStringLiteral("%1: %2").arg(m_options.log.file, m_log->fileError()));
+        ScriptOutput::instance().error(QStringLiteral("%1: %2").arg(m_options.log.file, m_log->fileError()));
         return ScriptsUnreadable;
     }
     if (!m_options.dir.isEmpty() && !QDir::setCurrent(m_options.dir)) {
@@ -98,7 +97,8 @@ void HeadlessRun::finish(int code)
     m_ending = true;
     m_code = code;
     // From the event loop, after the batch (or handler) that asked.
-    QMetaObject::invokeMethod(this, [this] { end(); }, Qt::QueuedConnection);
+    QMetaObject::invokeMethod(
+        this, [this] { end(); }, Qt::QueuedConnection);
 }
 
 void HeadlessRun::end()

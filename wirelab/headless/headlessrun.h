@@ -31,12 +31,12 @@ public:
     enum Status {
         Done = 0,
         ScriptsUnreadable = 2,  // project.txt or a listed script cannot be read or does not load
-        NoWorkspace = 3,        // OnInit threw, or the declarations made no endpoint
+        NoWorkspace = 3,  // OnInit threw, or the declarations made no endpoint
     };
 
     struct Options
     {
-        QString dir;               // holds project.txt; empty: the current directory
+        QString dir;  // holds project.txt; empty: the current directory
         LineLog::Options log;
         double durationSeconds = 0;  // > 0: end after that long
     };

@@ -17,10 +17,14 @@ constexpr int FlushMs = 50;
 QString EventName(LineKind kind)
 {
     switch (kind) {
-    case LineKind::Received: return QStringLiteral("recv");
-    case LineKind::Sent: return QStringLiteral("send");
-    case LineKind::Displayed: return QStringLiteral("display");
-    case LineKind::Notice: return QStringLiteral("notice");
+    case LineKind::Received:
+        return QStringLiteral("recv");
+    case LineKind::Sent:
+        return QStringLiteral("send");
+    case LineKind::Displayed:
+        return QStringLiteral("display");
+    case LineKind::Notice:
+        return QStringLiteral("notice");
     }
     return QString();
 }
@@ -46,7 +50,7 @@ QString StateNotice(const Endpoint &e)
     return QString();
 }
 
-} // namespace
+}  // namespace
 
 LineLog::LineLog(const Options &options, QObject *parent) : QObject(parent), m_options(options)
 {
@@ -59,10 +63,7 @@ LineLog::LineLog(const Options &options, QObject *parent) : QObject(parent), m_o
     connect(&m_flushTimer, &QTimer::timeout, this, &LineLog::flush);
 }
 
-LineLog::~LineLog()
-{
-    flush();
-}
+LineLog::~LineLog() { flush(); }
 
 void LineLog::follow(EndpointRegistry &registry)
 {
@@ -74,10 +75,12 @@ void LineLog::watch(Endpoint *e)
     // Nothing waits for a window here: the lines are only passed on.
     for (const QString &line : e->takeLines())
         write(e->name(), LineKind::Displayed, line);
-    connect(e, &Endpoint::lineLogged, this, [this, e](const QString &line, LineKind kind, const QByteArray &bytes) {
-        write(e->name(), kind, line, bytes);
-    });
-    connect(e, &Endpoint::noticed, this, [this, e](const QString &text) { write(e->name(), LineKind::Notice, text); });
+    connect(e, &Endpoint::lineLogged, this,
+            [this, e](const QString &line, LineKind kind, const QByteArray &bytes) {
+                write(e->name(), kind, line, bytes);
+            });
+    connect(e, &Endpoint::noticed, this,
+            [this, e](const QString &text) { write(e->name(), LineKind::Notice, text); });
     // The status area of a window, as a notice when it changes. Told from
     // the event loop: an endpoint being made gets its name after its first
     // status.
@@ -115,18 +118,18 @@ void LineLog::write(const QString &endpoint, LineKind kind, const QString &text,
     const QDateTime now = QDateTime::currentDateTime();
     QByteArray line;
     if (m_options.json) {
-        QJsonObject o{
+        QJsonObject o {
             {QStringLiteral("t"), now.toString(Qt::ISODateWithMs)},
-            {QStringLiteral("endpoint"), endpoint},
-            {QStringLiteral("event"), EventName(kind)},
-            {QStringLiteral("text"), text},
-        };
+             {QStringLiteral("endpoint"), endpoint},
+              {QStringLiteral("event"), EventName(kind)},
+               {QStringLiteral("text"), text},
+              };
         if (kind == LineKind::Received || kind == LineKind::Sent)
             o.insert(QStringLiteral("hex"), StrToHexCompact(bytes));
         line = QJsonDocument(o).toJson(QJsonDocument::Compact);
     } else {
-        line = (now.time().toString(QStringLiteral("HH:mm:ss.zzz")) + u' ' + endpoint + QStringLiteral("  ") + text)
-                   .toLocal8Bit();
+        line = (now.time().toString(QStringLiteral("HH:mm:ss.zzz")) + u' ' + endpoint
+                                    + QStringLiteral("  ") + text).toLocal8Bit();
     }
     line += '\n';
     emitLine(line);

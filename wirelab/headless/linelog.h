@@ -24,8 +24,8 @@ public:
     struct Options
     {
         bool json = false;
-        bool quiet = false;   // nothing on standard output (the file still gets it)
-        QString file;         // appended to, when not empty
+        bool quiet = false;  // nothing on standard output (the file still gets it)
+        QString file;  // appended to, when not empty
     };
 
     explicit LineLog(const Options &options, QObject *parent = nullptr);
@@ -47,7 +47,7 @@ private:
 
     Options m_options;
     QFile m_file;
-    QByteArray m_out;    // waiting for standard output
+    QByteArray m_out;  // waiting for standard output
     QByteArray m_fileOut;
     QTimer m_flushTimer;
 };

@@ -16,7 +16,7 @@ void OnSignal(int number)
     // Nothing else is safe here; a full pipe only loses a repeated request.
     [[maybe_unused]] const ssize_t n = ::write(g_fds[0], &byte, 1);
 }
-} // namespace
+}  // namespace
 
 StopSignals::StopSignals(QObject *parent) : QObject(parent)
 {

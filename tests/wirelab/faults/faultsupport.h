@@ -13,15 +13,9 @@
 #include <sys/socket.h>
 
 // WIRELAB_SOAK=1 (make soak) selects the long variants.
-inline bool Soak()
-{
-    return qEnvironmentVariableIntValue("WIRELAB_SOAK") == 1;
-}
+inline bool Soak() { return qEnvironmentVariableIntValue("WIRELAB_SOAK") == 1; }
 
-inline int Scaled(int normal, int soak)
-{
-    return Soak() ? soak : normal;
-}
+inline int Scaled(int normal, int soak) { return Soak() ? soak : normal; }
 
 // Resident set size of this process in kB (0 when unknown).
 inline long RssKb()
@@ -38,7 +32,8 @@ inline long RssKb()
 
 inline int OpenFds()
 {
-    return int(QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
+    return int(
+        QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
 }
 
 // Datagrams the kernel dropped at the UDP socket bound to port (-1: none).
@@ -62,16 +57,16 @@ inline qint64 UdpDrops(int port)
 // Ends a connection with a reset (RST) instead of an orderly close.
 inline void ResetConnection(QTcpSocket &socket)
 {
-    const linger hard{1, 0};
+    const linger hard {1, 0};
     ::setsockopt(int(socket.socketDescriptor()), SOL_SOCKET, SO_LINGER, &hard, sizeof hard);
     socket.abort();
 }
 
-
 // Counts socket events in `counts`, echoes every received block back with a
 // SEND action while `echo` is set, and spins forever in the next read handler
 // when `spin` is set.
-inline const QString EchoScript = QStringLiteral(
+inline const QString EchoScript =
+    QStringLiteral(
     "var counts = {OnConnect: 0, OnRead: 0, OnDisConnect: 0};\n"
     "var echo = true, spin = false;\n"
     "function OnSocketEvent(name, ev, a, b) {\n"

@@ -52,7 +52,9 @@ QTcpSocket *SocketOf(Endpoint *e)
 class FaultTest : public ::testing::TestWithParam<FrontEnd::Kind>
 {
 protected:
-    explicit FaultTest(const QString &extra = EchoScript) : front(FrontEnd::start(GetParam(), extra)), f(*front) {}
+    explicit FaultTest(const QString &extra = EchoScript)
+        : front(FrontEnd::start(GetParam(), extra)), f(*front)
+    {}
 
     int count(const char *event)
     {
@@ -209,8 +211,8 @@ TEST_P(FaultTest, ConnectDisconnectCyclesKeepOneEndpointEachAndFreeEverySocket)
 
     const long rssEnd = RssKb();
     const double perCycle = double(rssEnd - rssWarm) / (cycles - warm);
-    std::cout << cycles << " cycles in " << ms << " ms, RSS " << rssWarm << " -> " << rssEnd
-              << " kB, " << perCycle << " kB per kept connection\n";
+    std::cout << cycles << " cycles in " << ms << " ms, RSS " << rssWarm << " -> " << rssEnd << " kB, "
+              << perCycle << " kB per kept connection\n";
 #if !defined(__SANITIZE_ADDRESS__)
     // An endpoint and its receive lines per connection; freed sockets add
     // nothing. (Under AddressSanitizer freed memory sits in quarantine.)
@@ -253,14 +255,14 @@ TEST_P(FaultTest, AUdpFloodLosesNothingTheProgramReadAndLeavesItResponsive)
     sinceTick.start();
     tick.start(10);
 
-    std::atomic<int> sent{0};
-    std::atomic<bool> done{false};
-    std::atomic<qint64> floodMs{0};
+    std::atomic<int> sent {0};
+    std::atomic<bool> done {false};
+    std::atomic<qint64> floodMs {0};
     QElapsedTimer flood;
     flood.start();
     std::thread sender([&] {
         const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-        sockaddr_in to{};
+        sockaddr_in to {};
         to.sin_family = AF_INET;
         to.sin_port = htons(quint16(port));
         to.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
@@ -283,9 +285,8 @@ TEST_P(FaultTest, AUdpFloodLosesNothingTheProgramReadAndLeavesItResponsive)
     // Every datagram sent was either read by the program or dropped by the
     // kernel at the program's socket.
     auto readCount = [&] { return r ? r->receivedBytes() / 64 : 0; };
-    const bool accounted = WaitFor([&] {
-        return done && readCount() + (UdpDrops(port) - dropsBefore) >= sent;
-    }, Scaled(120000, 600000));
+    const bool accounted = WaitFor(
+        [&] { return done && readCount() + (UdpDrops(port) - dropsBefore) >= sent; }, Scaled(120000, 600000));
     sender.join();
     tick.stop();
     ASSERT_TRUE(accounted) << readCount() << " read, " << UdpDrops(port) - dropsBefore << " dropped of "
@@ -351,8 +352,7 @@ function json2str(v) {
   return JSON.stringify(v);
 }
 )JS"))
-    {
-    }
+    {}
 };
 
 TEST_P(HostileJsonTest, WhateverJson2strReturnsTheBatchIsDroppedAndTheProgramGoesOn)
@@ -361,9 +361,9 @@ TEST_P(HostileJsonTest, WhateverJson2strReturnsTheBatchIsDroppedAndTheProgramGoe
     QTcpSocket peer;
     Endpoint *c = Accepted(peer, server);
     ASSERT_NE(c, nullptr);
-    const QStringList modes{QStringLiteral("random"), QStringLiteral("bytes"), QStringLiteral("10MB"),
-                            QStringLiteral("nested"), QStringLiteral("unclosed"),
-                            QStringLiteral("objects")};
+    const QStringList modes {
+        QStringLiteral("random"), QStringLiteral("bytes"),    QStringLiteral("10MB"),
+                                                                             QStringLiteral("nested"), QStringLiteral("unclosed"), QStringLiteral("objects")};
     int reads = 0;
     for (const QString &mode : modes) {
         SCOPED_TRACE(mode.toStdString());
@@ -395,7 +395,7 @@ TEST_P(FaultTest, ARunawayReadHandlerIsInterruptedReportedAndTheProgramGoesOn)
     ASSERT_TRUE(WaitFor([&] { return !f.messages().texts.isEmpty(); }, 10000));
     EXPECT_GE(clock.elapsed(), 400);
     EXPECT_TRUE(f.messages().texts.first().contains(QStringLiteral("interrupted"), Qt::CaseInsensitive))
-        << f.messages().texts.first().toStdString();
+                << f.messages().texts.first().toStdString();
     EXPECT_TRUE(c->isActive());
     // The interrupted call queued nothing; the next read is echoed.
     peer.write("b");
@@ -561,4 +561,4 @@ TEST(ScriptFaults, AThrowInEveryKindOfCallIsReportedOrSwallowedAndTheProgramGoes
     f.host().setPanelBuilder(nullptr);
 }
 
-} // namespace
+}  // namespace

@@ -68,10 +68,12 @@ Echoed RoundTrip(QTcpSocket &peer, const QByteArray &data, int timeoutMs)
     feed();
     QElapsedTimer clock;
     clock.start();
-    back.complete = WaitFor([&] {
-        drain();
-        return back.bytes >= data.size();
-    }, timeoutMs);
+    back.complete = WaitFor(
+        [&] {
+            drain();
+            return back.bytes >= data.size();
+        },
+        timeoutMs);
     back.sha256 = hash.result();
     std::cout << back.bytes << " bytes echoed in " << clock.elapsed() << " ms\n";
     return back;
@@ -114,7 +116,8 @@ TEST_P(IntegrityTest, RandomBytesEchoedThroughAClientEndpointArriveUnchanged)
     const QByteArray data = RandomBytes(size, 2);
     QTcpServer listener;
     ASSERT_TRUE(listener.listen(QHostAddress::LocalHost, 0));
-    TcpClientEndpoint *r = TcpClientEndpoint::create(f.registry(), QStringLiteral("127.0.0.1"), listener.serverPort());
+    TcpClientEndpoint *r =
+        TcpClientEndpoint::create(f.registry(), QStringLiteral("127.0.0.1"), listener.serverPort());
     r->setName(QStringLiteral("cli"));
     r->setHexMode(false);
     r->start();  // "连接"
@@ -133,4 +136,4 @@ INSTANTIATE_TEST_SUITE_P(BothFrontEnds, IntegrityTest,
                          ::testing::Values(FrontEnd::Kind::Window, FrontEnd::Kind::Headless),
                          [](const auto &test) { return FrontEndName(test.param); });
 
-} // namespace
+}  // namespace

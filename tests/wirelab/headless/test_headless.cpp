@@ -71,7 +71,8 @@ QString WriteProject(const QTemporaryDir &dir, const QByteArray &script, bool li
 {
     QFile js(dir.filePath(QStringLiteral("main.js")));
     js.open(QIODevice::WriteOnly);
-    js.write("var sockets = [], actions = [];\nfunction json2str(v) { return JSON.stringify(v); }\n" + script);
+    js.write("var sockets = [], actions = [];\nfunction json2str(v) { return JSON.stringify(v); }\n"
+             + script);
     QFile project(dir.filePath(QStringLiteral("project.txt")));
     project.open(QIODevice::WriteOnly);
     project.write(listScript ? "main.js\n" : "missing.js\n");
@@ -100,7 +101,8 @@ TEST(Headless, ServesTheProjectLogsItsLinesAndEndsWithTheScriptsExitCode)
     QTemporaryDir dir;
     const QString log = dir.filePath(QStringLiteral("run.log"));
     Headless run({QStringLiteral("--headless"), WriteProject(dir, EchoScript), QStringLiteral("--log"), log});
-    ASSERT_TRUE(run.waitForOutput(QStringLiteral("three ticks"))) << run.out().toStdString() << run.err().toStdString();
+    ASSERT_TRUE(run.waitForOutput(QStringLiteral("three ticks")))
+                << run.out().toStdString() << run.err().toStdString();
     QTcpSocket peer;
     peer.connectToHost(QHostAddress::LocalHost, 7201);
     ASSERT_TRUE(peer.waitForConnected(5000));
@@ -112,11 +114,13 @@ TEST(Headless, ServesTheProjectLogsItsLinesAndEndsWithTheScriptsExitCode)
     EXPECT_EQ(run.waitForExit(), 7);
     EXPECT_TRUE(run.err().contains(QStringLiteral("ALERT echo_1: leaving"))) << run.err().toStdString();
     const QString out = run.out();
-    EXPECT_TRUE(out.contains(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d{3} echo_1  \\d\\d:\\d\\d:\\d\\d .*hi"))))
-        << out.toStdString();
+    EXPECT_TRUE(out.contains(QRegularExpression(
+                    QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d{3} echo_1  \\d\\d:\\d\\d:\\d\\d .*hi"))))
+                << out.toStdString();
     QFile file(log);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromLocal8Bit(file.readAll()), out) << "the log file gets every line, flushed at the end";
+    EXPECT_EQ(QString::fromLocal8Bit(file.readAll()), out)
+        << "the log file gets every line, flushed at the end";
 }
 
 TEST(Headless, JsonLinesAndACleanEndOnSigterm)
@@ -160,14 +164,16 @@ TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
         {"var x = ;", true, {}, 2, "SyntaxError"},
         {"function OnInit() { throw new Error('no'); }", true, {}, 3, "OnInit threw: Error: no"},
         {"function OnInit() { sockets = []; }", true, {}, 3, "made no endpoint"},
-        {"function OnInit() { sockets = [{SOCKETTYPE: 'UDP Server', PORT: 0, ID: 'u'}]; }", true,
+        {"function OnInit() { sockets = [{SOCKETTYPE: 'UDP Server', PORT: 0, ID: 'u'}]; }",
+         true,
          {QStringLiteral("--duration"), QStringLiteral("0.3"), QStringLiteral("--quiet")}, 0, ""},
-        {"", true, {QStringLiteral("--duration"), QStringLiteral("x")}, 2, "--duration"},
-    };
+         {"", true, {QStringLiteral("--duration"), QStringLiteral("x")}, 2, "--duration"},
+         };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.says);
         QTemporaryDir dir;
-        Headless run(QStringList{QStringLiteral("--headless"), WriteProject(dir, c.script, c.listScript)} + c.extra);
+        Headless run(QStringList {QStringLiteral("--headless"), WriteProject(dir, c.script, c.listScript)}
+                                  + c.extra);
         EXPECT_EQ(run.waitForExit(), c.status);
         EXPECT_TRUE(run.err().contains(QString::fromLatin1(c.says))) << run.err().toStdString();
         if (c.status == 0) {
@@ -178,7 +184,8 @@ TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
 
 TEST(Headless, TheExampleRigPassesAgainstItsDevice)
 {
-    Headless device({QStringLiteral("--headless"), QStringLiteral(WIRELAB_RIG_DIR "/device"), QStringLiteral("--quiet")});
+    Headless device(
+        {QStringLiteral("--headless"), QStringLiteral(WIRELAB_RIG_DIR "/device"), QStringLiteral("--quiet")});
     Headless tester({QStringLiteral("--headless"), QStringLiteral(WIRELAB_RIG_DIR "/tester")});
     EXPECT_EQ(tester.waitForExit(), 0) << tester.out().toStdString() << tester.err().toStdString();
     EXPECT_TRUE(tester.out().contains(QStringLiteral("PASS: 5 requests")));
@@ -197,4 +204,4 @@ TEST(Headless, TheDemoServesWithoutADisplay)
     EXPECT_EQ(demo.waitForExit(), 0);
 }
 
-} // namespace
+}  // namespace

@@ -55,7 +55,7 @@ private:
     std::unique_ptr<MessageRecorder> m_messages;
 };
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<FrontEnd> FrontEnd::start(Kind kind, const QString &script)
 {
@@ -64,15 +64,13 @@ std::unique_ptr<FrontEnd> FrontEnd::start(Kind kind, const QString &script)
     return std::make_unique<HeadlessFrontEnd>(script);
 }
 
-QString FrontEnd::js(const QString &text)
-{
-    return host().engine().EvalScript(text);
-}
+QString FrontEnd::js(const QString &text) { return host().engine().EvalScript(text); }
 
 void FrontEnd::collectLines()
 {
     QObject::connect(&registry(), &EndpointRegistry::added, &registry(), [this](Endpoint *e) {
-        QObject::connect(e, &Endpoint::lineAppended, e, [this, e](const QString &line) { m_lines[e] << line; });
+        QObject::connect(e, &Endpoint::lineAppended, e,
+                         [this, e](const QString &line) { m_lines[e] << line; });
     });
 }
 

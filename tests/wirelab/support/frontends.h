@@ -20,7 +20,10 @@ class TcpClientEndpoint;
 class FrontEnd
 {
 public:
-    enum class Kind { Window, Headless };
+    enum class Kind {
+        Window,
+        Headless
+    };
 
     // The contract script plus script, loaded and built by that front end.
     static std::unique_ptr<FrontEnd> start(Kind kind, const QString &script);

@@ -47,7 +47,8 @@ ScriptedCore::ScriptedCore(const QString &script, bool build)
 {
     QObject::connect(m_registry.get(), &EndpointRegistry::added, m_registry.get(), [this](Endpoint *e) {
         m_lines[e] = e->takeLines();
-        QObject::connect(e, &Endpoint::lineAppended, e, [this, e](const QString &line) { m_lines[e] << line; });
+        QObject::connect(e, &Endpoint::lineAppended, e,
+                         [this, e](const QString &line) { m_lines[e] << line; });
     });
     m_host = std::make_unique<ScriptHost>(*m_registry);
     m_host->loadScripts(WriteContractProject(m_dir.path(), script));
@@ -55,15 +56,9 @@ ScriptedCore::ScriptedCore(const QString &script, bool build)
         m_host->buildWorkspace();
 }
 
-ScriptedCore::~ScriptedCore()
-{
-    m_registry->clear();
-}
+ScriptedCore::~ScriptedCore() { m_registry->clear(); }
 
-QString ScriptedCore::js(const QString &text)
-{
-    return m_host->engine().EvalScript(text);
-}
+QString ScriptedCore::js(const QString &text) { return m_host->engine().EvalScript(text); }
 
 QStringList ScriptedCore::calls()
 {
@@ -80,15 +75,9 @@ QStringList ScriptedCore::callsOf(const QString &event)
     return found;
 }
 
-void ScriptedCore::clearCalls()
-{
-    js(QStringLiteral("calls = [];"));
-}
+void ScriptedCore::clearCalls() { js(QStringLiteral("calls = [];")); }
 
-QString ScriptedCore::lines(const Endpoint *endpoint) const
-{
-    return m_lines.value(endpoint).join(u'\n');
-}
+QString ScriptedCore::lines(const Endpoint *endpoint) const { return m_lines.value(endpoint).join(u'\n'); }
 
 TcpClientEndpoint *ScriptedCore::tcpClient(const QString &name, int port, const QString &host)
 {

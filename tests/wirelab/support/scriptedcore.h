@@ -43,7 +43,8 @@ public:
     QStringList lineList(const Endpoint *endpoint) const { return m_lines.value(endpoint); }
 
     // A TCP client made by hand (disconnected), named, in text mode.
-    TcpClientEndpoint *tcpClient(const QString &name, int port, const QString &host = QStringLiteral("127.0.0.1"));
+    TcpClientEndpoint *tcpClient(const QString &name, int port,
+                                 const QString &host = QStringLiteral("127.0.0.1"));
 
     QString dirPath() const { return m_dir.path(); }
 

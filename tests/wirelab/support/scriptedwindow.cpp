@@ -29,10 +29,7 @@ ScriptedWindow::ScriptedWindow(const QString &script, Options options)
 
 ScriptedWindow::~ScriptedWindow() = default;
 
-QString ScriptedWindow::js(const QString &text)
-{
-    return host().engine().EvalScript(text);
-}
+QString ScriptedWindow::js(const QString &text) { return host().engine().EvalScript(text); }
 
 QStringList ScriptedWindow::calls()
 {
@@ -49,10 +46,7 @@ QStringList ScriptedWindow::callsOf(const QString &event)
     return found;
 }
 
-void ScriptedWindow::clearCalls()
-{
-    js(QStringLiteral("calls = [];"));
-}
+void ScriptedWindow::clearCalls() { js(QStringLiteral("calls = [];")); }
 
 QWidget *ScriptedWindow::dataWindowWidget(const Endpoint *endpoint)
 {
@@ -62,10 +56,7 @@ QWidget *ScriptedWindow::dataWindowWidget(const Endpoint *endpoint)
     return w;
 }
 
-LogPane *ScriptedWindow::pane(const Endpoint *endpoint)
-{
-    return control<LogPane>(endpoint, "Memo2");
-}
+LogPane *ScriptedWindow::pane(const Endpoint *endpoint) { return control<LogPane>(endpoint, "Memo2"); }
 
 QString ScriptedWindow::paneText(const Endpoint *endpoint)
 {

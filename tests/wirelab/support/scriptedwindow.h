@@ -47,7 +47,7 @@ public:
     DataWindow *dataWindow(const Endpoint *endpoint) { return m_window->dataWindow(endpoint); }
     // A control of the endpoint's data window by object name (the window's
     // controls are built first).
-    template <class T>
+    template<class T>
     T *control(const Endpoint *endpoint, const char *name)
     {
         QWidget *w = dataWindowWidget(endpoint);
@@ -59,7 +59,8 @@ public:
     QString paneText(const Endpoint *endpoint);
 
     // A TCP client made by hand (disconnected), named, in text mode.
-    TcpClientEndpoint *tcpClient(const QString &name, int port, const QString &host = QStringLiteral("127.0.0.1"));
+    TcpClientEndpoint *tcpClient(const QString &name, int port,
+                                 const QString &host = QStringLiteral("127.0.0.1"));
 
     // Destroys the window now (as the program's end does).
     void reset() { m_window.reset(); }

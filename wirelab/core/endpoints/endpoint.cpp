@@ -13,10 +13,8 @@ Endpoint::Endpoint(EndpointKind kind, EndpointRegistry &registry)
     : m_kind(kind),
       m_registry(registry),
       // The name scripts see until the endpoint is named: never translated.
-      m_name(QStringLiteral("数据收发窗口")),
-      m_created(CreationTimeText())
-{
-}
+      m_name(QStringLiteral("数据收发窗口")), m_created(CreationTimeText())
+{}
 
 Endpoint::~Endpoint() = default;
 

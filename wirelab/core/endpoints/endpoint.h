@@ -25,9 +25,9 @@ class EndpointRegistry;
 // What a line of the receive pane tells.
 enum class LineKind {
     Received,  // data received (the line carries its bytes)
-    Sent,      // data sent from the data window (the line carries its bytes)
-    Displayed, // a DISPLAY action's text
-    Notice,    // something the endpoint says itself ("发送失败，连接已断开")
+    Sent,  // data sent from the data window (the line carries its bytes)
+    Displayed,  // a DISPLAY action's text
+    Notice,  // something the endpoint says itself ("发送失败，连接已断开")
 };
 
 class Endpoint : public QObject
@@ -141,7 +141,7 @@ protected:
     // Where the counter text is written in the receive sequence.
     enum class CounterOrder {
         BeforeScript,  // TCP kinds, UDP client
-        AfterScript,   // UDP server, group
+        AfterScript,  // UDP server, group
     };
     // The receive sequence of every receiving kind: the log line (time,
     // " 收到数据：", hex form in hex mode, the bytes), the received counter,

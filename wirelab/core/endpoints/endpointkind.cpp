@@ -3,12 +3,18 @@
 QString KindName(EndpointKind kind)
 {
     switch (kind) {
-    case EndpointKind::TcpServer: return QStringLiteral("TCP Server");
-    case EndpointKind::TcpClient: return QStringLiteral("TCP Client");
-    case EndpointKind::UdpServer: return QStringLiteral("UDP Server");
-    case EndpointKind::UdpClient: return QStringLiteral("UDP Client");
-    case EndpointKind::UdpGroup: return QStringLiteral("UDP Group");
-    case EndpointKind::TcpConnection: return QStringLiteral("TCP ServerClient");
+    case EndpointKind::TcpServer:
+        return QStringLiteral("TCP Server");
+    case EndpointKind::TcpClient:
+        return QStringLiteral("TCP Client");
+    case EndpointKind::UdpServer:
+        return QStringLiteral("UDP Server");
+    case EndpointKind::UdpClient:
+        return QStringLiteral("UDP Client");
+    case EndpointKind::UdpGroup:
+        return QStringLiteral("UDP Group");
+    case EndpointKind::TcpConnection:
+        return QStringLiteral("TCP ServerClient");
     }
     return QString();
 }

@@ -29,7 +29,10 @@ QString KindName(EndpointKind kind);
 std::optional<EndpointKind> KindFromName(const QString &name);
 
 // Active: listening, connected, or able to send.
-enum class EndpointState { Inactive = 0, Active = 1 };
+enum class EndpointState {
+    Inactive = 0,
+    Active = 1
+};
 
 // The images a tree node shows for its endpoint, numbered as users know them.
 enum class StateImage {

@@ -7,10 +7,7 @@
 
 EndpointRegistry::EndpointRegistry(QObject *parent) : QObject(parent) {}
 
-EndpointRegistry::~EndpointRegistry()
-{
-    clear();
-}
+EndpointRegistry::~EndpointRegistry() { clear(); }
 
 Endpoint *EndpointRegistry::add(std::unique_ptr<Endpoint> owned, Endpoint *server)
 {

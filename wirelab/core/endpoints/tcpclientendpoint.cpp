@@ -13,11 +13,8 @@
 #include <QTcpSocket>
 
 namespace {
-QString DottedIPv4(const QHostAddress &address)
-{
-    return QHostAddress(address.toIPv4Address()).toString();
-}
-} // namespace
+QString DottedIPv4(const QHostAddress &address) { return QHostAddress(address.toIPv4Address()).toString(); }
+}  // namespace
 
 TcpClientEndpoint *TcpClientEndpoint::create(EndpointRegistry &registry, const QString &host, int port)
 {
@@ -46,13 +43,13 @@ TcpClientEndpoint::TcpClientEndpoint(EndpointRegistry &registry, const QString &
     // The endpoint is the context of every connection: once it is gone, a
     // late signal of the socket reaches nothing.
     connect(socket, &QTcpSocket::connected, this, guard([this, h] {
-        TcpSocketHandlers::Busy busy(*h);
-        onConnected();
-    }));
+                TcpSocketHandlers::Busy busy(*h);
+                onConnected();
+            }));
     connect(socket, &QTcpSocket::disconnected, this, guard([this, h] {
-        TcpSocketHandlers::Busy busy(*h);
-        onDisconnected();
-    }));
+                TcpSocketHandlers::Busy busy(*h);
+                onDisconnected();
+            }));
     connect(socket, &QTcpSocket::readyRead, this, [this, h] {
         QPointer<TcpClientEndpoint> alive(this);
         TcpSocketHandlers::Busy busy(*h);
@@ -73,10 +70,7 @@ TcpClientEndpoint::~TcpClientEndpoint()
         m_handlers->dispose();
 }
 
-QTcpSocket *TcpClientEndpoint::socket() const
-{
-    return m_handlers ? m_handlers->socket() : nullptr;
-}
+QTcpSocket *TcpClientEndpoint::socket() const { return m_handlers ? m_handlers->socket() : nullptr; }
 
 void TcpClientEndpoint::onConnected()
 {
@@ -145,7 +139,8 @@ void TcpClientEndpoint::open()
     // IPv4 only, so peer addresses are always plain dotted IPv4; a host
     // name is resolved by Qt off the GUI thread and a failed lookup is just
     // another silent connect failure.
-    s->connectToHost(remoteHost(), quint16(remotePort()), QIODevice::ReadWrite, QAbstractSocket::IPv4Protocol);
+    s->connectToHost(remoteHost(), quint16(remotePort()), QIODevice::ReadWrite,
+                     QAbstractSocket::IPv4Protocol);
 }
 
 void TcpClientEndpoint::start()

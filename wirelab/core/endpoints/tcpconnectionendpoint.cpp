@@ -16,7 +16,7 @@ int NextConnectionNumber()
     static int next = 0;
     return ++next;
 }
-} // namespace
+}  // namespace
 
 TcpConnectionEndpoint::TcpConnectionEndpoint(EndpointRegistry &registry, TcpServerEndpoint *server,
                                              QTcpSocket *socket, const QString &peerAddress, int peerPort,
@@ -36,15 +36,9 @@ TcpConnectionEndpoint::TcpConnectionEndpoint(EndpointRegistry &registry, TcpServ
 
 TcpConnectionEndpoint::~TcpConnectionEndpoint() = default;
 
-TcpServerEndpoint *TcpConnectionEndpoint::server() const
-{
-    return m_server;
-}
+TcpServerEndpoint *TcpConnectionEndpoint::server() const { return m_server; }
 
-QTcpSocket *TcpConnectionEndpoint::socket() const
-{
-    return m_handlers->socket();
-}
+QTcpSocket *TcpConnectionEndpoint::socket() const { return m_handlers->socket(); }
 
 void TcpConnectionEndpoint::takeAddresses()
 {
@@ -85,10 +79,7 @@ void TcpConnectionEndpoint::peerGone()
     socketEvent(QStringLiteral("OnDisConnect"), m_peerAddress, m_peerPort);
 }
 
-void TcpConnectionEndpoint::close()
-{
-    m_handlers->closeNow();
-}
+void TcpConnectionEndpoint::close() { m_handlers->closeNow(); }
 
 void TcpConnectionEndpoint::stop()
 {
@@ -96,10 +87,7 @@ void TcpConnectionEndpoint::stop()
     close();
 }
 
-void TcpConnectionEndpoint::closeConnection()
-{
-    close();
-}
+void TcpConnectionEndpoint::closeConnection() { close(); }
 
 void TcpConnectionEndpoint::send(const QByteArray &block)
 {

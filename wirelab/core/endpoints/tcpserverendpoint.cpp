@@ -30,7 +30,7 @@ constexpr qint64 PresentEveryMs = 100;
 // Runs work in a later pass of the event loop (after ms), once however
 // often it is asked meanwhile: scheduled is set until then, and work clears
 // it. Nothing runs if context is gone by then.
-template <class F>
+template<class F>
 void RunLater(bool &scheduled, QObject *context, int ms, F work)
 {
     if (scheduled || !context)
@@ -40,7 +40,7 @@ void RunLater(bool &scheduled, QObject *context, int ms, F work)
 }
 
 // Keeps the first exception of a series of steps that must all run.
-template <class F>
+template<class F>
 void RunKeepingFirstError(std::exception_ptr &first, F &&step)
 {
     try {
@@ -59,7 +59,7 @@ QString DottedPeer(const QTcpSocket *socket)
     return isV4 ? QHostAddress(v4).toString() : peer.toString();
 }
 
-} // namespace
+}  // namespace
 
 // One accepted connection as its handlers see it: they outlive the
 // endpoint (deleted inside a nested event loop of a handler), and go on
@@ -107,7 +107,7 @@ void ReadAll(const Link &c)
     } while (c.endpoint && c.handlers->socket() && c.handlers->socket()->bytesAvailable() > 0);
 }
 
-} // namespace
+}  // namespace
 
 // A connection taken from the server and waiting to be set up, with its
 // addresses as they were when it was taken (a socket whose peer has closed
@@ -166,7 +166,7 @@ void ScheduleCloses(QTcpServer *context, const std::shared_ptr<TcpServerEndpoint
     RunLater(q->closesScheduled, context, 0, [listener, q] { HandleCloses(listener, q); });
 }
 
-} // namespace
+}  // namespace
 
 TcpServerEndpoint *TcpServerEndpoint::create(EndpointRegistry &registry, int port)
 {
@@ -206,10 +206,7 @@ TcpServerEndpoint::~TcpServerEndpoint()
     }
 }
 
-QTcpServer *TcpServerEndpoint::listener() const
-{
-    return m_server;
-}
+QTcpServer *TcpServerEndpoint::listener() const { return m_server; }
 
 bool TcpServerEndpoint::listen()
 {
@@ -254,15 +251,9 @@ QList<QTcpSocket *> TcpServerEndpoint::heldConnections() const
     return held;
 }
 
-int TcpServerEndpoint::liveConnections() const
-{
-    return int(heldConnections().size());
-}
+int TcpServerEndpoint::liveConnections() const { return int(heldConnections().size()); }
 
-bool TcpServerEndpoint::mayDelete() const
-{
-    return liveConnections() == 0;
-}
+bool TcpServerEndpoint::mayDelete() const { return liveConnections() == 0; }
 
 void TcpServerEndpoint::stop()
 {
@@ -412,7 +403,7 @@ TcpServerEndpoint::Link TcpServerEndpoint::acceptOne(const Taken &taken, std::ex
     QPointer<TcpServerEndpoint> self(this);
     auto *endpoint = new TcpConnectionEndpoint(registry(), this, socket, taken.peerAddress, taken.peerPort,
                                                taken.localPort);
-    const Link c{endpoint, endpoint->handlers()};
+    const Link c {endpoint, endpoint->handlers()};
     attach(c);
 
     refreshStatus();
@@ -456,17 +447,17 @@ void TcpServerEndpoint::attach(const Link &c)
     const QPointer<TcpServerEndpoint> server(this);
     QObject::connect(socket, &QTcpSocket::readyRead, context, [c] { ReadAll(c); });
     QObject::connect(socket, &QTcpSocket::disconnected, context, guard([c, q, server] {
-        QTcpSocket *s = c.handlers->socket();
-        QTcpServer *listener = server ? server->listener() : nullptr;
-        if (!s || s->error() != QAbstractSocket::RemoteHostClosedError || !listener) {
-            PeerGone(c);
-            return;
-        }
-        // The socket stays with its server until its close is handled:
-        // deleted with the server meanwhile, it has nothing left to tell.
-        q->closes.push_back(c);
-        ScheduleCloses(listener, q);
-    }));
+                         QTcpSocket *s = c.handlers->socket();
+                         QTcpServer *listener = server ? server->listener() : nullptr;
+                         if (!s || s->error() != QAbstractSocket::RemoteHostClosedError || !listener) {
+                             PeerGone(c);
+                             return;
+                         }
+                         // The socket stays with its server until its close is handled:
+                         // deleted with the server meanwhile, it has nothing left to tell.
+                         q->closes.push_back(c);
+                         ScheduleCloses(listener, q);
+                     }));
     QObject::connect(socket, &QTcpSocket::errorOccurred, context,
                      guard([server](QAbstractSocket::SocketError error) {
                          // A peer that closes or resets is an ordinary disconnect.

@@ -31,10 +31,7 @@ UdpEndpoint::UdpEndpoint(EndpointKind kind, EndpointRegistry &registry, int loca
             });
 }
 
-UdpEndpoint::~UdpEndpoint()
-{
-    closeForDeletion();
-}
+UdpEndpoint::~UdpEndpoint() { closeForDeletion(); }
 
 void UdpEndpoint::send(const QByteArray &block)
 {

@@ -13,7 +13,7 @@ namespace {
 struct FailureTexts
 {
     QString startUp;  // socket layer start-up (cannot fail on this platform)
-    QString socket;   // %1 is the error number
+    QString socket;  // %1 is the error number
     QString bind;
     QString join;
 };
@@ -23,21 +23,17 @@ FailureTexts TextsFor(UdpGroupEndpoint::Path path)
 {
     if (path == UdpGroupEndpoint::Path::Dialog) {
         return {
-            QStringLiteral("StartUp Error!"),
-            UdpGroupEndpoint::tr("%1  Socket创建失败"),
-            QStringLiteral("bind fail"),
-            UdpGroupEndpoint::tr("无法进行UDP组播"),
-        };
+            QStringLiteral("StartUp Error!"), UdpGroupEndpoint::tr("%1  Socket创建失败"),
+                           QStringLiteral("bind fail"), UdpGroupEndpoint::tr("无法进行UDP组播"),
+            };
     }
     return {
-        QStringLiteral("StartUp Error!"),
-        UdpGroupEndpoint::tr("%1Udp group Socket创建失败"),
-        QStringLiteral("udp group bind fail"),
-        UdpGroupEndpoint::tr("无法进行UDP组播"),
-    };
+        QStringLiteral("StartUp Error!"), UdpGroupEndpoint::tr("%1Udp group Socket创建失败"),
+                       QStringLiteral("udp group bind fail"), UdpGroupEndpoint::tr("无法进行UDP组播"),
+        };
 }
 
-} // namespace
+}  // namespace
 
 UdpGroupEndpoint *UdpGroupEndpoint::create(EndpointRegistry &registry, const QString &groupAddress, int port,
                                            Path path)
@@ -61,10 +57,7 @@ UdpGroupEndpoint::UdpGroupEndpoint(EndpointRegistry &registry, const QString &gr
     setImage(StateImage::Group);
 }
 
-UdpGroupEndpoint::~UdpGroupEndpoint()
-{
-    closeForDeletion();
-}
+UdpGroupEndpoint::~UdpGroupEndpoint() { closeForDeletion(); }
 
 void UdpGroupEndpoint::setUp(Path path)
 {

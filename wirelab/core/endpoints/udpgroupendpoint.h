@@ -12,7 +12,10 @@ class UdpGroupEndpoint : public Endpoint
 {
     Q_OBJECT
 public:
-    enum class Path { Dialog, ParamLine };  // which failure texts are shown
+    enum class Path {
+        Dialog,
+        ParamLine
+    };  // which failure texts are shown
 
     // Always creates and registers the endpoint; each failure (socket,
     // bind, join) is shown as a message and creation goes on.

@@ -30,7 +30,7 @@ QString Between(const QString &text, const QString &from, const QString &to)
     return text.mid(start, b - start).trimmed();
 }
 
-} // namespace
+}  // namespace
 
 AdapterList SystemAdapters()
 {

@@ -11,7 +11,7 @@
 struct AdapterAddress
 {
     QString address;  // dotted, "0.0.0.0" when the adapter has none
-    QString mask;     // dotted
+    QString mask;  // dotted
 };
 
 struct AdapterInfo

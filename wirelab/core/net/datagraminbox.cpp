@@ -25,13 +25,13 @@ constexpr int kReceiveBufferBytes = 4 << 20;
 // The largest UDP payload over IPv4; a buffer one byte larger shows a longer
 // (impossible) datagram as cut instead of passing it as whole.
 constexpr int kMaxPayload = 65507;
-} // namespace
+}  // namespace
 
 bool ReceiveDatagram(int fd, Datagram &d, quint32 *fromAddress)
 {
     static QByteArray scratch(kMaxPayload + 1, Qt::Uninitialized);  // GUI thread only
     for (;;) {
-        sockaddr_in from{};
+        sockaddr_in from {};
         socklen_t fromLength = sizeof from;
         const ssize_t n = ::recvfrom(fd, scratch.data(), size_t(scratch.size()), MSG_DONTWAIT,
                                      reinterpret_cast<sockaddr *>(&from), &fromLength);
@@ -54,8 +54,7 @@ void WidenReceiveBuffer(int fd)
 {
     int current = 0;
     socklen_t length = sizeof current;
-    if (::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &current, &length) == 0
-        && current >= kReceiveBufferBytes)
+    if (::getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &current, &length) == 0 && current >= kReceiveBufferBytes)
         return;
     int wanted = kReceiveBufferBytes;
     // A failure leaves the buffer as it was: the socket works the same.
@@ -120,10 +119,15 @@ void DatagramInbox::deliverQueued()
     if (m_delivering)
         return;
     QPointer<DatagramInbox> self(this);
-    struct Delivering {
+    struct Delivering
+    {
         QPointer<DatagramInbox> self;
-        ~Delivering() { if (self) self->m_delivering = false; }
-    } delivering{self};
+        ~Delivering()
+        {
+            if (self)
+                self->m_delivering = false;
+        }
+    } delivering {self};
     m_delivering = true;
     for (int i = 0; i < kDeliverPerPass && !m_queue.empty(); ++i) {
         Datagram d = std::move(m_queue.front());

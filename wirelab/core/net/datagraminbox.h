@@ -21,7 +21,7 @@ class QSocketNotifier;
 struct Datagram
 {
     QByteArray data;
-    QString from;         // the sender, dotted (where the reader tells it)
+    QString from;  // the sender, dotted (where the reader tells it)
     quint16 port = 0;
     bool failed = false;  // a read that failed
 };

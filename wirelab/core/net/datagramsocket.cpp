@@ -18,7 +18,7 @@ bool parseDotted(const QString &text, quint32 *hostOrder)
     if (text.contains(QChar(0)))
         return false;
     const QByteArray bytes = text.toLatin1();
-    in_addr a{};
+    in_addr a {};
     if (inet_aton(bytes.constData(), &a) == 0)
         return false;
     *hostOrder = ntohl(a.s_addr);
@@ -31,22 +31,17 @@ QString dottedText(const QHostAddress &address)
     const quint32 v4 = address.toIPv4Address(&ok);
     if (!ok)
         return address.toString();
-    return QStringLiteral("%1.%2.%3.%4")
-        .arg(v4 >> 24).arg((v4 >> 16) & 0xFF).arg((v4 >> 8) & 0xFF).arg(v4 & 0xFF);
+    return QStringLiteral("%1.%2.%3.%4") .arg(v4 >> 24).arg((v4 >> 16) & 0xFF).arg((v4 >> 8) & 0xFF).arg(v4 & 0xFF);
 }
 
-} // namespace
+}  // namespace
 
-DatagramSocket::DatagramSocket(QObject *parent)
-    : QObject(parent)
+DatagramSocket::DatagramSocket(QObject *parent) : QObject(parent)
 {
     openSocket();  // unbound until LocalPort is set; a send binds it implicitly
 }
 
-DatagramSocket::~DatagramSocket()
-{
-    dropSocket();
-}
+DatagramSocket::~DatagramSocket() { dropSocket(); }
 
 // The old socket may be the one whose readyRead is being handled right now
 // (a receiver can rebind or destroy the component): close it at once, but
@@ -84,17 +79,18 @@ void DatagramSocket::watchSocket()
     if (m_inbox || !m_socket || m_socket->state() != QAbstractSocket::BoundState)
         return;
     const int fd = int(m_socket->socketDescriptor());
-    m_inbox = new DatagramInbox(fd, [this, fd](Datagram &d) { return readOne(fd, d); },
-                                [this](Datagram &d) {
-                                    if (d.failed) {
-                                        m_last.clear();
-                                        emit dataReceived(-1, QString(), 0);
-                                        return;
-                                    }
-                                    m_last = std::move(d.data);
-                                    emit dataReceived(int(m_last.size()), d.from, d.port);
-                                },
-                                this);
+    m_inbox = new DatagramInbox(
+        fd, [this, fd](Datagram &d) { return readOne(fd, d); },
+        [this](Datagram &d) {
+            if (d.failed) {
+                m_last.clear();
+                emit dataReceived(-1, QString(), 0);
+                return;
+            }
+            m_last = std::move(d.data);
+            emit dataReceived(int(m_last.size()), d.from, d.port);
+        },
+        this);
 }
 
 void DatagramSocket::setLocalPort(int port)
@@ -108,15 +104,9 @@ void DatagramSocket::setLocalPort(int port)
     watchSocket();
 }
 
-bool DatagramSocket::isBound() const
-{
-    return m_socket && m_socket->state() == QAbstractSocket::BoundState;
-}
+bool DatagramSocket::isBound() const { return m_socket && m_socket->state() == QAbstractSocket::BoundState; }
 
-void DatagramSocket::CloseSocket()
-{
-    dropSocket();
-}
+void DatagramSocket::CloseSocket() { dropSocket(); }
 
 bool DatagramSocket::readOne(int fd, Datagram &d)
 {
@@ -134,10 +124,7 @@ bool DatagramSocket::readOne(int fd, Datagram &d)
     return true;
 }
 
-void DatagramSocket::ReadStream(QByteArray &data) const
-{
-    data = m_last;
-}
+void DatagramSocket::ReadStream(QByteArray &data) const { data = m_last; }
 
 void DatagramSocket::SendStream(const QByteArray &block)
 {
@@ -155,8 +142,8 @@ void DatagramSocket::SendStream(const QByteArray &block)
             throw WireError(QStringLiteral("Invalid stream"));
     }
     if (data.size() > MaxDatagram)
-        throw WireError(QStringLiteral("Datagram too large: %1 bytes (at most %2)")
-                            .arg(data.size()).arg(MaxDatagram));
+        throw WireError(
+            QStringLiteral("Datagram too large: %1 bytes (at most %2)") .arg(data.size()).arg(MaxDatagram));
 
     const quint32 address = resolveRemoteHost();
     if (!self)

@@ -21,17 +21,11 @@ bool parseGroup(const QString &text, in_addr *address)
     return inet_aton(text.toLatin1().constData(), address) != 0;
 }
 
-} // namespace
+}  // namespace
 
-GroupSocket::GroupSocket(QObject *parent)
-    : QObject(parent)
-{
-}
+GroupSocket::GroupSocket(QObject *parent) : QObject(parent) {}
 
-GroupSocket::~GroupSocket()
-{
-    close();
-}
+GroupSocket::~GroupSocket() { close(); }
 
 int GroupSocket::create()
 {
@@ -42,7 +36,7 @@ int GroupSocket::create()
 
 int GroupSocket::bindAny(int port)
 {
-    sockaddr_in local{};
+    sockaddr_in local {};
     local.sin_family = AF_INET;
     local.sin_port = htons(quint16(port & 0xFFFF));
     local.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -53,7 +47,7 @@ int GroupSocket::bindAny(int port)
 
 int GroupSocket::join(const QString &groupAddress)
 {
-    ip_mreq membership{};
+    ip_mreq membership {};
     if (!parseGroup(groupAddress, &membership.imr_multiaddr))
         return EINVAL;
     membership.imr_interface.s_addr = htonl(INADDR_ANY);
@@ -67,21 +61,23 @@ void GroupSocket::enableReadNotification()
     if (m_fd < 0 || m_inbox)
         return;
     const int fd = m_fd;
-    m_inbox = new DatagramInbox(fd, [fd](Datagram &d) {
-                                    quint32 from = 0;  // group datagrams name no sender
-                                    return ReceiveDatagram(fd, d, &from);
-                                },
-                                [this](Datagram &d) {
-                                    QPointer<GroupSocket> self(this);
-                                    m_current = d.failed ? QByteArray() : std::move(d.data);
-                                    m_hasCurrent = true;
-                                    emit readyRead();
-                                    if (self) {
-                                        m_hasCurrent = false;
-                                        m_current.clear();
-                                    }
-                                },
-                                this);
+    m_inbox = new DatagramInbox(
+        fd,
+        [fd](Datagram &d) {
+            quint32 from = 0;  // group datagrams name no sender
+            return ReceiveDatagram(fd, d, &from);
+        },
+        [this](Datagram &d) {
+            QPointer<GroupSocket> self(this);
+            m_current = d.failed ? QByteArray() : std::move(d.data);
+            m_hasCurrent = true;
+            emit readyRead();
+            if (self) {
+                m_hasCurrent = false;
+                m_current.clear();
+            }
+        },
+        this);
 }
 
 QByteArray GroupSocket::readDatagram()
@@ -101,7 +97,7 @@ QByteArray GroupSocket::readDatagram()
 
 qint64 GroupSocket::sendTo(const QByteArray &block, const QString &groupAddress, int port, int *error)
 {
-    sockaddr_in target{};
+    sockaddr_in target {};
     target.sin_family = AF_INET;
     target.sin_port = htons(quint16(port & 0xFFFF));
     if (!parseGroup(groupAddress, &target.sin_addr)) {

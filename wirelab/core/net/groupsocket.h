@@ -18,10 +18,10 @@ public:
     ~GroupSocket() override;  // closes the socket
 
     // Each returns 0 on success or the system's error code (errno).
-    int create();                               // socket(AF_INET, SOCK_DGRAM, 0)
-    int bindAny(int port);                      // bind to 0.0.0.0:(port & 0xFFFF)
-    int join(const QString &groupAddress);      // IP_ADD_MEMBERSHIP, interface any
-    void enableReadNotification();              // readyRead() from now on
+    int create();  // socket(AF_INET, SOCK_DGRAM, 0)
+    int bindAny(int port);  // bind to 0.0.0.0:(port & 0xFFFF)
+    int join(const QString &groupAddress);  // IP_ADD_MEMBERSHIP, interface any
+    void enableReadNotification();  // readyRead() from now on
 
     // The datagram being reported (inside readyRead), or else the next one
     // read from the socket: whole, up to 65,507 bytes; empty on failure.
@@ -41,6 +41,6 @@ Q_SIGNALS:
 private:
     int m_fd = -1;
     DatagramInbox *m_inbox = nullptr;
-    QByteArray m_current;       // the datagram being reported
+    QByteArray m_current;  // the datagram being reported
     bool m_hasCurrent = false;
 };

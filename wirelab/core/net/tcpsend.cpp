@@ -54,7 +54,7 @@ bool MustWait(const QPointer<QTcpSocket> &s, qint64 limit)
     return s && s->state() == QAbstractSocket::ConnectedState && s->bytesToWrite() > limit;
 }
 
-} // namespace
+}  // namespace
 
 bool Send(QTcpSocket *socket, const QByteArray &block, qint64 pendingLimit)
 {
@@ -92,4 +92,4 @@ bool Send(QTcpSocket *socket, const QByteArray &block, qint64 pendingLimit)
     return true;
 }
 
-} // namespace TcpSend
+}  // namespace TcpSend

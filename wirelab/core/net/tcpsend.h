@@ -20,4 +20,4 @@ constexpr qint64 PendingLimit = qint64(1) << 20;
 // while it waits: the socket (and anything else) may be gone afterwards.
 bool Send(QTcpSocket *socket, const QByteArray &block, qint64 pendingLimit = PendingLimit);
 
-} // namespace TcpSend
+}  // namespace TcpSend

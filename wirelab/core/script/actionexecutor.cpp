@@ -10,11 +10,9 @@
 #include "core/text/jsondoc.h"
 #include "messageseam.h"
 
-
 ActionExecutor::ActionExecutor(ScriptEngine &engine, EndpointRegistry &registry)
     : m_engine(engine), m_registry(registry)
-{
-}
+{}
 
 void ActionExecutor::runActions()
 {
@@ -34,7 +32,8 @@ void ActionExecutor::runActions()
         if (!ParseLenientJson(json, doc))
             throw WireError(QStringLiteral("json2str(actions) did not give JSON: %1").arg(json.left(200)));
         if (!doc.isArray())
-            throw WireError(QStringLiteral("json2str(actions) did not give an array: %1").arg(json.left(200)));
+            throw WireError(
+                QStringLiteral("json2str(actions) did not give an array: %1").arg(json.left(200)));
     } catch (...) {
         reportDropped(0);
         m_engine.ClearGlobalArray(QStringLiteral("actions"));
@@ -71,8 +70,7 @@ void ActionExecutor::reportDropped(int action)
     if (action == 0)
         ScriptOutput::instance().error(QStringLiteral("actions: %1; nothing carried out").arg(text));
     else
-        ScriptOutput::instance().error(
-            QStringLiteral("actions: action %1: %2; the rest of the batch was dropped").arg(action).arg(text));
+        ScriptOutput::instance().error(QStringLiteral("actions: action %1: %2; the rest of the batch was dropped").arg(action).arg(text));
 }
 
 void ActionExecutor::runAction(const JsonNode &action)
@@ -96,13 +94,13 @@ void ActionExecutor::runAction(const JsonNode &action)
     if (type == QLatin1String("DISPLAY")) {
         e->appendLine(JsonText(action, QStringLiteral("DATA")));
     } else if (type == QLatin1String("ADDTIMER")) {
-        ScriptTimers::addTimer(e, JsonText(action, QStringLiteral("TIMERNAME")),
-                               JsonInt(action, QStringLiteral("INTERVAL")));
+        ScriptTimers::addTimer(
+            e, JsonText(action, QStringLiteral("TIMERNAME")), JsonInt(action, QStringLiteral("INTERVAL")));
     } else if (type == QLatin1String("DELTIMER")) {
         ScriptTimers::delTimer(e, JsonText(action, QStringLiteral("TIMERNAME")));
     } else if (type == QLatin1String("SETTIMER")) {
-        ScriptTimers::setTimer(e, JsonText(action, QStringLiteral("TIMERNAME")),
-                               JsonInt(action, QStringLiteral("INTERVAL")));
+        ScriptTimers::setTimer(
+            e, JsonText(action, QStringLiteral("TIMERNAME")), JsonInt(action, QStringLiteral("INTERVAL")));
     } else if (type == QLatin1String("ALERT")) {
         // The batch is already out of the list: runs while the box is open
         // carry out only what is queued meanwhile.

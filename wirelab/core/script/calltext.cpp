@@ -14,12 +14,9 @@ void AppendUnicodeEscape(QString &out, char16_t c)
     out += QChar(digits[c & 15]);
 }
 
-QString Quoted(const QString &value)
-{
-    return JsString(value, u'"');
-}
+QString Quoted(const QString &value) { return JsString(value, u'"'); }
 
-} // namespace
+}  // namespace
 
 QString JsString(const QString &value, QChar quote)
 {
@@ -51,8 +48,8 @@ QString JsString(const QString &value, QChar quote)
 
 QString OnSocketEvent(const QString &name, const QString &event, const QString &a, int b)
 {
-    return QLatin1String("OnSocketEvent(") + Quoted(name) + u',' + Quoted(event) + u','
-        + Quoted(a) + u',' + Quoted(QString::number(b)) + QLatin1String(");");
+    return QLatin1String("OnSocketEvent(") + Quoted(name) + u',' + Quoted(event) + u',' + Quoted(a) + u','
+        + Quoted(QString::number(b)) + QLatin1String(");");
 }
 
 QString OnRead(const QString &name, const QString &a, int b)
@@ -72,8 +69,7 @@ QString OnDisConnect(const QString &name, const QString &a, int b)
 
 QString OnTimerEvent(const QString &name, const QString &timer)
 {
-    return QLatin1String("OnTimerEvent(") + Quoted(name) + u',' + Quoted(timer)
-        + QLatin1String(");");
+    return QLatin1String("OnTimerEvent(") + Quoted(name) + u',' + Quoted(timer) + QLatin1String(");");
 }
 
 QString OnButtonClick(const QString &name, const QString &buttonId)
@@ -84,8 +80,8 @@ QString OnButtonClick(const QString &name, const QString &buttonId)
 
 QString OnEditChange(const QString &name, const QString &editId, const QString &text)
 {
-    return QLatin1String("OnEditChange(") + Quoted(name) + u',' + Quoted(editId) + u','
-        + Quoted(text) + QLatin1String(");json2str(actions);");
+    return QLatin1String("OnEditChange(") + Quoted(name) + u',' + Quoted(editId) + u',' + Quoted(text)
+        + QLatin1String(");json2str(actions);");
 }
 
 QString DeleteSocket(const QString &name)
@@ -93,4 +89,4 @@ QString DeleteSocket(const QString &name)
     return QLatin1String("DeleteSocket(") + JsString(name, u'\'') + QLatin1String(");");
 }
 
-} // namespace CallText
+}  // namespace CallText

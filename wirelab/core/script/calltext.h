@@ -18,7 +18,8 @@ QString OnConnect(const QString &name, const QString &a, int b);
 QString OnDisConnect(const QString &name, const QString &a, int b);
 QString OnTimerEvent(const QString &name, const QString &timer);
 QString OnButtonClick(const QString &name, const QString &buttonId);  // ...;json2str(actions);
-QString OnEditChange(const QString &name, const QString &editId, const QString &text); // ...;json2str(actions);
+QString OnEditChange(const QString &name, const QString &editId,
+                     const QString &text);  // ...;json2str(actions);
 QString DeleteSocket(const QString &name);  // single quotes
 
 inline QString OnInit() { return QStringLiteral("OnInit();json2str(sockets);"); }
@@ -26,4 +27,4 @@ inline QString JsonActions() { return QStringLiteral("json2str(actions);"); }
 inline QString ClearActions() { return QStringLiteral("actions=[];"); }
 inline QString JsonSockets() { return QStringLiteral("json2str(sockets);"); }
 
-} // namespace CallText
+}  // namespace CallText

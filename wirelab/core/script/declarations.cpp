@@ -22,7 +22,7 @@ const std::vector<JsonNode> &ItemsOf(const JsonNode *array)
     return array && array->isArray() ? array->items : none;
 }
 
-} // namespace
+}  // namespace
 
 Declarations::Declarations(ScriptHost &host) : m_host(host) {}
 
@@ -40,15 +40,18 @@ QString Declarations::paramLineOf(const JsonNode &element)
     case EndpointKind::TcpServer:
         return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HEX=%3").arg(kindName, v("PORT"), v("HEX"));
     case EndpointKind::TcpClient:
-        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HOST=%3,HEX=%4").arg(kindName, v("PORT"), v("HOST"), v("HEX"));
+        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HOST=%3,HEX=%4").arg(kindName, v("PORT"), v("HOST"),
+                                                                          v("HEX"));
     case EndpointKind::UdpClient:
-        return QStringLiteral("SOCKETTYPE=%1,REMOTEPORT=%2,LOCALPORT=%3,HOST=%4,HEX=%5")
-            .arg(kindName, v("REMOTEPORT"), v("LOCALPORT"), v("HOST"), v("HEX"));
+        return QStringLiteral("SOCKETTYPE=%1,REMOTEPORT=%2,LOCALPORT=%3,HOST=%4,HEX=%5") .arg(
+            kindName, v("REMOTEPORT"), v("LOCALPORT"), v("HOST"), v("HEX"));
     // A UDP server declares its local port as PORT, a group its address as GROUPADDR.
     case EndpointKind::UdpServer:
-        return QStringLiteral("SOCKETTYPE=%1,LOCALPORT=%2,HOST=%3,HEX=%4").arg(kindName, v("PORT"), v("HOST"), v("HEX"));
+        return QStringLiteral("SOCKETTYPE=%1,LOCALPORT=%2,HOST=%3,HEX=%4").arg(kindName, v("PORT"), v("HOST"),
+                                                                               v("HEX"));
     case EndpointKind::UdpGroup:
-        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HOST=%3,HEX=%4").arg(kindName, v("PORT"), v("GROUPADDR"), v("HEX"));
+        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HOST=%3,HEX=%4").arg(kindName, v("PORT"), v("GROUPADDR"),
+                                                                          v("HEX"));
     case EndpointKind::TcpConnection:
         break;
     }
@@ -62,7 +65,8 @@ std::shared_ptr<const JsonNode> Declarations::readSockets()
         return m_lastDoc;
     auto doc = std::make_shared<JsonNode>();
     if (!ParseLenientJson(text, *doc))
-        throw ScriptError(QStringLiteral("json2str(sockets) did not give valid JSON: %1").arg(text.left(200)));
+        throw ScriptError(
+            QStringLiteral("json2str(sockets) did not give valid JSON: %1").arg(text.left(200)));
     // Shared, so a refresh still walking a document keeps it when a nested
     // one replaces it here.
     m_lastText = text;
@@ -93,12 +97,11 @@ void Declarations::build()
         parsed = !text.isEmpty() && ParseLenientJson(text, doc);
         if (!text.isEmpty() && !parsed)
             out.error(QStringLiteral("json2str(sockets) did not give JSON: %1; no endpoints built").arg(text.left(200)),
-                      ScriptOutput::Kind::StartupError);
+                ScriptOutput::Kind::StartupError);
     } catch (const ScriptError &e) {
         // No OnInit, no script, a script error: there is no workspace.
         out.scriptError(e, QStringLiteral("OnInit threw: "), ScriptOutput::Kind::StartupError);
-    } catch (...) {
-    }
+    } catch (...) {}
     m_outcome = Outcome::Failed;
     if (!parsed)
         return;  // the user can still create endpoints by hand
@@ -128,17 +131,15 @@ void Declarations::build()
     } catch (const WireError &e) {
         // A bad declaration ends the build; what was made so far stays.
         out.error(QStringLiteral("sockets[%1]: %2; the build stopped there").arg(index - 1).arg(e.message()),
-                  ScriptOutput::Kind::StartupError);
-    } catch (...) {
-    }
+                                 ScriptOutput::Kind::StartupError);
+    } catch (...) {}
 
     engine.RestoreGlobalArray(QStringLiteral("actions"), initActions);
     m_outcome = created ? Outcome::Created : Outcome::NothingCreated;
     if (created) {
         try {
             m_host.runActions();
-        } catch (...) {
-        }
+        } catch (...) {}
     }
 }
 

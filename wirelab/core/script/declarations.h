@@ -21,9 +21,9 @@ public:
     // How the build went.
     enum class Outcome {
         NotBuilt,
-        Created,         // at least one declared endpoint was made
+        Created,  // at least one declared endpoint was made
         NothingCreated,  // the declarations made no endpoint
-        Failed,          // OnInit threw, or its declarations were no JSON
+        Failed,  // OnInit threw, or its declarations were no JSON
     };
 
     // Once; never throws. Failures are reported on standard error.

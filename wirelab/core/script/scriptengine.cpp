@@ -8,8 +8,7 @@
 #include <QFileInfo>
 #include <QStringList>
 
-ScriptEngine::ScriptEngine()
-    : m_global(m_engine.globalObject())
+ScriptEngine::ScriptEngine() : m_global(m_engine.globalObject())
 {
     // console.log and friends, reported with the script's file and line.
     m_engine.installExtensions(QJSEngine::ConsoleExtension);
@@ -58,8 +57,8 @@ void ScriptEngine::watchdogLoop()
             continue;
         }
         const std::uint64_t generation = m_generation;
-        if (m_wake.wait_until(lock, m_deadline) == std::cv_status::timeout
-            && m_armed && m_generation == generation && !m_quit) {
+        if (m_wake.wait_until(lock, m_deadline) == std::cv_status::timeout && m_armed
+            && m_generation == generation && !m_quit) {
             // Under the same mutex as disarm(): a late interrupt can never
             // hit the next call.
             m_fired = true;
@@ -105,8 +104,8 @@ bool ScriptEngine::disarm()
 namespace {
 [[noreturn]] void ThrowInterrupted(int timeoutMs)
 {
-    throw ScriptError(QStringLiteral("Script interrupted: the call ran longer than %1 s")
-                          .arg(timeoutMs / 1000.0));
+    throw ScriptError(
+        QStringLiteral("Script interrupted: the call ran longer than %1 s") .arg(timeoutMs / 1000.0));
 }
 
 QString TextOf(const QJSValue &value)
@@ -115,7 +114,7 @@ QString TextOf(const QJSValue &value)
         return QString();
     return value.toString();
 }
-} // namespace
+}  // namespace
 
 QString ScriptEngine::EvalScript(const QString &text, const QString &fileName)
 {
@@ -246,11 +245,12 @@ bool ScriptEngine::LoadScripts(const QString &projectFile)
     QString project;
     if (!ReadScriptFile(projectFile, project)) {
         const QFileInfo info(projectFile);
-        out.error(QStringLiteral("%1 %2 in %3; no scripts loaded")
-                      .arg(info.fileName(),
-                           info.exists() ? QStringLiteral("cannot be read") : QStringLiteral("not found"),
-                           QDir::toNativeSeparators(info.absolutePath())),
-                  ScriptOutput::Kind::StartupError);
+        out.error(QStringLiteral("%1 %2 in %3; no scripts loaded") .arg(
+            info.fileName(),
+            info.exists()
+            ? QStringLiteral("cannot be read")
+                             : QStringLiteral("not found"), QDir::toNativeSeparators(info.absolutePath())),
+            ScriptOutput::Kind::StartupError);
         return false;
     }
     bool allLoaded = true;
@@ -262,11 +262,11 @@ bool ScriptEngine::LoadScripts(const QString &projectFile)
         QString code;
         if (!ReadScriptFile(path, code)) {
             out.error(QStringLiteral("%1:%2: %3 %4; loading stopped")
-                          .arg(QFileInfo(projectFile).fileName())
-                          .arg(i + 1)
-                          .arg(path, QFileInfo::exists(path) ? QStringLiteral("cannot be read")
-                                                             : QStringLiteral("not found")),
-                      ScriptOutput::Kind::StartupError);
+                                         .arg(QFileInfo(projectFile).fileName())
+                                         .arg(i + 1)
+                                         .arg(path,
+                                              QFileInfo::exists(path) ? QStringLiteral("cannot be read") : QStringLiteral("not found")),
+                                              ScriptOutput::Kind::StartupError);
             return false;
         }
         try {

@@ -24,10 +24,7 @@ ScriptHost::~ScriptHost()
         m_registry.setEvents(nullptr);
 }
 
-bool ScriptHost::loadScripts(const QString &projectFile)
-{
-    return m_engine->LoadScripts(projectFile);
-}
+bool ScriptHost::loadScripts(const QString &projectFile) { return m_engine->LoadScripts(projectFile); }
 
 void ScriptHost::buildWorkspace()
 {
@@ -38,20 +35,11 @@ void ScriptHost::buildWorkspace()
     Q_EMIT buildFinished();
 }
 
-bool ScriptHost::built() const
-{
-    return m_declarations->built();
-}
+bool ScriptHost::built() const { return m_declarations->built(); }
 
-void ScriptHost::runActions()
-{
-    m_executor->runActions();
-}
+void ScriptHost::runActions() { m_executor->runActions(); }
 
-void ScriptHost::tick()
-{
-    m_timers->tick();
-}
+void ScriptHost::tick() { m_timers->tick(); }
 
 void ScriptHost::buttonClicked(Endpoint &endpoint, const QString &buttonId)
 {
@@ -66,10 +54,7 @@ void ScriptHost::editChanged(Endpoint &endpoint, const QString &editId, const QS
     m_engine->EvalScript(CallText::OnEditChange(endpoint.name(), editId, text));
 }
 
-void ScriptHost::refreshPanels()
-{
-    m_declarations->refresh();
-}
+void ScriptHost::refreshPanels() { m_declarations->refresh(); }
 
 void ScriptHost::socketEvent(Endpoint &endpoint, const QString &event, const QString &a, int b)
 {
@@ -79,10 +64,7 @@ void ScriptHost::socketEvent(Endpoint &endpoint, const QString &event, const QSt
     runActions();
 }
 
-void ScriptHost::connectionAccepted(Endpoint &connection)
-{
-    m_declarations->connectionAccepted(connection);
-}
+void ScriptHost::connectionAccepted(Endpoint &connection) { m_declarations->connectionAccepted(connection); }
 
 void ScriptHost::deleting(Endpoint &endpoint)
 {

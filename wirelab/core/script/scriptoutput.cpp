@@ -32,7 +32,7 @@ void HandleMessage(QtMsgType type, const QMessageLogContext &context, const QStr
         qt_message_output(type, context, message);
 }
 
-} // namespace
+}  // namespace
 
 ScriptOutput::ScriptOutput()
 {
@@ -44,8 +44,7 @@ ScriptOutput::ScriptOutput()
             std::rethrow_exception(error);
         } catch (const ScriptError &e) {
             ScriptOutput::instance().scriptError(e);
-        } catch (...) {
-        }
+        } catch (...) {}
     });
 }
 
@@ -73,17 +72,15 @@ QString ScriptOutput::programName()
 void ScriptOutput::write(bool toStdout, const QString &line, Kind kind)
 {
     FILE *stream = toStdout ? stdout : stderr;
-    const QByteArray bytes = (kind == Kind::Console ? line : programName() + QStringLiteral(": ") + line).toLocal8Bit();
+    const QByteArray bytes =
+        (kind == Kind::Console ? line : programName() + QStringLiteral(": ") + line).toLocal8Bit();
     std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stream);
     std::fputc('\n', stream);
     std::fflush(stream);
     Q_EMIT lineWritten(line, kind);
 }
 
-void ScriptOutput::error(const QString &text, Kind kind)
-{
-    write(false, text, kind);
-}
+void ScriptOutput::error(const QString &text, Kind kind) { write(false, text, kind); }
 
 void ScriptOutput::scriptError(const ScriptError &e, const QString &prefix, Kind kind)
 {

@@ -20,8 +20,8 @@ class ScriptOutput : public QObject
     Q_OBJECT
 public:
     enum class Kind {
-        Console,       // what a script printed
-        Error,         // an error of an event call or of the actions
+        Console,  // what a script printed
+        Error,  // an error of an event call or of the actions
         StartupError,  // loading the scripts or building the workspace failed
     };
     Q_ENUM(Kind)
@@ -31,8 +31,7 @@ public:
     // "wirelab: <text>" on standard error.
     void error(const QString &text, Kind kind = Kind::Error);
     // The same for a script error: "wirelab: <file>:<line>: <prefix><engine text>".
-    void scriptError(const ScriptError &e, const QString &prefix = QString(),
-                     Kind kind = Kind::Error);
+    void scriptError(const ScriptError &e, const QString &prefix = QString(), Kind kind = Kind::Error);
     // A line printed by the script's console (output: standard output, else
     // standard error).
     void console(bool output, const QString &location, const QString &text);

@@ -11,7 +11,7 @@
 
 namespace {
 quint64 g_lastSerial = 0;  // Serial of the newest timer ever added
-} // namespace
+}  // namespace
 
 ScriptTimers::ScriptTimers(ScriptHost &host) : m_host(host) {}
 
@@ -26,11 +26,16 @@ void ScriptTimers::tick()
         endpoints.append(registry.at(i));
     // A tick inside a firing (a box's own event loop) keeps its own count and
     // leaves the outer one's as it was.
-    struct TickScope {
+    struct TickScope
+    {
         ScriptTimers &t;
         int every = t.m_refreshEvery, firings = t.m_firings;
-        ~TickScope() { t.m_refreshEvery = every; t.m_firings = firings; }
-    } scope{*this};
+        ~TickScope()
+        {
+            t.m_refreshEvery = every;
+            t.m_firings = firings;
+        }
+    } scope {*this};
     const int due = countDue();
     m_refreshEvery = due > MaxRefreshesPerTick ? (due + MaxRefreshesPerTick - 1) / MaxRefreshesPerTick : 1;
     m_firings = 0;

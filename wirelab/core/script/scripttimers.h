@@ -39,7 +39,7 @@ private:
     void fire(Endpoint *endpoint, const QString &timerName);
 
     ScriptHost &m_host;
-    int m_refreshEvery = 1;     // refresh after every n-th firing of this tick
-    int m_firings = 0;          // firings so far in this tick
-    bool m_refreshOwed = false; // a firing since the last refresh
+    int m_refreshEvery = 1;  // refresh after every n-th firing of this tick
+    int m_firings = 0;  // firings so far in this tick
+    bool m_refreshOwed = false;  // a firing since the last refresh
 };

@@ -10,7 +10,7 @@ constexpr char16_t kDigits[] = u"0123456789ABCDEF";
 // code units per byte straight into a preallocated buffer.
 struct HexPairs
 {
-    std::array<char16_t, 512> chars{};
+    std::array<char16_t, 512> chars {};
     constexpr HexPairs()
     {
         for (int v = 0; v < 256; ++v) {
@@ -53,22 +53,16 @@ QString PairsOf(const QByteArray &data, char16_t separator)
     return out;
 }
 
-} // namespace
+}  // namespace
 
 QString ByteToHex(quint8 value)
 {
     return QString(reinterpret_cast<const QChar *>(&kPairs.chars[size_t(value) * 2]), 2);
 }
 
-QString StrToHexSpaced(const QByteArray &data)
-{
-    return PairsOf(data, u' ');
-}
+QString StrToHexSpaced(const QByteArray &data) { return PairsOf(data, u' '); }
 
-QString StrToHexCompact(const QByteArray &data)
-{
-    return PairsOf(data, 0);
-}
+QString StrToHexCompact(const QByteArray &data) { return PairsOf(data, 0); }
 
 QString HexDisplayForm(const QByteArray &data)
 {

@@ -5,9 +5,9 @@
 #include <QByteArray>
 #include <QString>
 
-QString ByteToHex(quint8 value);                 // 10 -> "0A"
+QString ByteToHex(quint8 value);  // 10 -> "0A"
 QString StrToHexSpaced(const QByteArray &data);  // "31 32 33 " (blank after every pair)
-QString StrToHexCompact(const QByteArray &data); // "313233"
+QString StrToHexCompact(const QByteArray &data);  // "313233"
 // Display form "{31 32 33 }"; "{}" for no bytes.
 QString HexDisplayForm(const QByteArray &data);
 // Digits in either case; a blank counts as 0, and so does any other

@@ -26,10 +26,8 @@ class Parser
 {
 public:
     explicit Parser(const QString &text)
-        : p(reinterpret_cast<const char16_t *>(text.constData())),
-          end(p + text.size())
-    {
-    }
+        : p(reinterpret_cast<const char16_t *>(text.constData())), end(p + text.size())
+    {}
 
     bool parseDocument(JsonNode &out)
     {
@@ -44,8 +42,8 @@ private:
 
     static bool isBlank(char16_t c)
     {
-        return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v'
-            || c == 0xA0 || c == 0xFEFF || c == 0x2028 || c == 0x2029;
+        return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v' || c == 0xA0
+            || c == 0xFEFF || c == 0x2028 || c == 0x2029;
     }
 
     static bool isIdentStart(char16_t c)
@@ -209,9 +207,7 @@ private:
         const char16_t quote = *p++;
         out.clear();
         const char16_t *run = p;  // start of the unescaped run not yet copied
-        auto flush = [&] {
-            out.append(reinterpret_cast<const QChar *>(run), p - run);
-        };
+        auto flush = [&] { out.append(reinterpret_cast<const QChar *>(run), p - run); };
         while (p < end) {
             const char16_t c = *p;
             if (c == quote) {
@@ -228,12 +224,24 @@ private:
                 return false;
             const char16_t e = *p++;
             switch (e) {
-            case u'b': out += u'\b'; break;
-            case u'f': out += u'\f'; break;
-            case u'n': out += u'\n'; break;
-            case u'r': out += u'\r'; break;
-            case u't': out += u'\t'; break;
-            case u'v': out += u'\v'; break;
+            case u'b':
+                out += u'\b';
+                break;
+            case u'f':
+                out += u'\f';
+                break;
+            case u'n':
+                out += u'\n';
+                break;
+            case u'r':
+                out += u'\r';
+                break;
+            case u't':
+                out += u'\t';
+                break;
+            case u'v':
+                out += u'\v';
+                break;
             case u'0':
                 if (p < end && isDigit(*p))
                     return false;  // no octal escapes
@@ -312,13 +320,27 @@ void AppendJsonString(QString &out, const QString &s)
     for (const QChar qc : s) {
         const char16_t c = qc.unicode();
         switch (c) {
-        case u'"': out += QLatin1String("\\\""); break;
-        case u'\\': out += QLatin1String("\\\\"); break;
-        case u'\b': out += QLatin1String("\\b"); break;
-        case u'\f': out += QLatin1String("\\f"); break;
-        case u'\n': out += QLatin1String("\\n"); break;
-        case u'\r': out += QLatin1String("\\r"); break;
-        case u'\t': out += QLatin1String("\\t"); break;
+        case u'"':
+            out += QLatin1String("\\\"");
+            break;
+        case u'\\':
+            out += QLatin1String("\\\\");
+            break;
+        case u'\b':
+            out += QLatin1String("\\b");
+            break;
+        case u'\f':
+            out += QLatin1String("\\f");
+            break;
+        case u'\n':
+            out += QLatin1String("\\n");
+            break;
+        case u'\r':
+            out += QLatin1String("\\r");
+            break;
+        case u'\t':
+            out += QLatin1String("\\t");
+            break;
         default:
             if (c < 0x20) {
                 out += QLatin1String("\\u00");
@@ -382,7 +404,7 @@ int SaturatedRound(double v)
     return int(r);
 }
 
-} // namespace
+}  // namespace
 
 const JsonNode *JsonNode::member(const QString &key) const
 {

@@ -15,14 +15,21 @@
 class JsonNode
 {
 public:
-    enum class Type { Null, Bool, Number, String, Array, Object };
+    enum class Type {
+        Null,
+        Bool,
+        Number,
+        String,
+        Array,
+        Object
+    };
 
     Type type = Type::Null;
     bool boolValue = false;
-    QString text;       // String: the characters; Number: the text as written
+    QString text;  // String: the characters; Number: the text as written
     double number = 0;  // Number: its value
-    std::vector<JsonNode> items;                       // Array
-    std::vector<std::pair<QString, JsonNode>> members; // Object, in order
+    std::vector<JsonNode> items;  // Array
+    std::vector<std::pair<QString, JsonNode>> members;  // Object, in order
 
     bool isArray() const { return type == Type::Array; }
     bool isObject() const { return type == Type::Object; }

@@ -38,7 +38,7 @@ void ReadNumber(const QString &line, const QString &key, int &value)
     value = StrToInt(text);
 }
 
-} // namespace
+}  // namespace
 
 ParamLine ReadParamLine(const QString &line)
 {

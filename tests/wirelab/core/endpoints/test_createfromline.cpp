@@ -23,7 +23,8 @@ TEST(CreateFromLine, TcpServerListensWithTheHexModeOn)
 {
     ScriptedCore f;
     const int port = FreeTcpPort();
-    Endpoint *r = CreateFromLine(f.registry(), QStringLiteral("SOCKETTYPE=TCP Server,PORT=%1,HEX=1").arg(port));
+    Endpoint *r =
+        CreateFromLine(f.registry(), QStringLiteral("SOCKETTYPE=TCP Server,PORT=%1,HEX=1").arg(port));
     ASSERT_NE(r, nullptr);
     EXPECT_EQ(r->kind(), EndpointKind::TcpServer);
     EXPECT_TRUE(r->isActive());
@@ -43,12 +44,14 @@ TEST(CreateFromLine, TcpClientTakesHexFromTheLineAndTheHostCutAtAComma)
     EXPECT_EQ(r->remotePort(), 7);
     EXPECT_FALSE(r->hexMode());  // an endpoint's own default is on
 
-    Endpoint *cut = CreateFromLine(f.registry(), QStringLiteral("SOCKETTYPE=TCP Client,PORT=7,HOST=127.0.0.1,junk,HEX=0"));
+    Endpoint *cut = CreateFromLine(f.registry(),
+                                   QStringLiteral("SOCKETTYPE=TCP Client,PORT=7,HOST=127.0.0.1,junk,HEX=0"));
     ASSERT_NE(cut, nullptr);
     EXPECT_EQ(cut->remoteHost(), QStringLiteral("127.0.0.1"));
 
     // Blanks and a sign around a number are accepted by the conversion.
-    Endpoint *signedPort = CreateFromLine(f.registry(), QStringLiteral("SOCKETTYPE=TCP Client,PORT= +8 ,HOST=127.0.0.1,HEX= 1"));
+    Endpoint *signedPort =
+        CreateFromLine(f.registry(), QStringLiteral("SOCKETTYPE=TCP Client,PORT= +8 ,HOST=127.0.0.1,HEX= 1"));
     ASSERT_NE(signedPort, nullptr);
     EXPECT_EQ(signedPort->remotePort(), 8);
     EXPECT_TRUE(signedPort->hexMode());
@@ -85,16 +88,17 @@ TEST(CreateFromLine, UdpKindsProbeTheirLocalPortSilently)
     const int busy = holder.localPort();
     const QString lines[] = {
         QStringLiteral("SOCKETTYPE=UDP Server,LOCALPORT=%1,HOST=,HEX=0").arg(busy),
-        QStringLiteral("SOCKETTYPE=UDP Client,REMOTEPORT=9,LOCALPORT=%1,HOST=127.0.0.1,HEX=0").arg(busy),
-        QStringLiteral("SOCKETTYPE=UDP Group,PORT=%1,HOST=239.255.1.2,LOCALPORT=%1,HEX=0").arg(busy),
-    };
+            QStringLiteral("SOCKETTYPE=UDP Client,REMOTEPORT=9,LOCALPORT=%1,HOST=127.0.0.1,HEX=0").arg(busy),
+                QStringLiteral("SOCKETTYPE=UDP Group,PORT=%1,HOST=239.255.1.2,LOCALPORT=%1,HEX=0").arg(busy),
+            };
     for (const QString &line : lines)
         EXPECT_EQ(CreateFromLine(f.registry(), line), nullptr) << line.toStdString();
     EXPECT_EQ(f.registry().count(), 0);
     EXPECT_TRUE(f.messages.texts.isEmpty());
 
     holder.close();
-    Endpoint *server = CreateFromLine(f.registry(), QStringLiteral("SOCKETTYPE=UDP Server,LOCALPORT=%1,HOST=,HEX=1").arg(busy));
+    Endpoint *server = CreateFromLine(
+        f.registry(), QStringLiteral("SOCKETTYPE=UDP Server,LOCALPORT=%1,HOST=,HEX=1").arg(busy));
     ASSERT_NE(server, nullptr);
     EXPECT_EQ(server->kind(), EndpointKind::UdpServer);
     EXPECT_EQ(server->localPort(), busy);
@@ -102,4 +106,4 @@ TEST(CreateFromLine, UdpKindsProbeTheirLocalPortSilently)
     EXPECT_TRUE(UnderItsRoot(f, server));
 }
 
-} // namespace
+}  // namespace

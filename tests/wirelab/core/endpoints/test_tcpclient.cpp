@@ -19,10 +19,7 @@ namespace {
 
 const QRegularExpression TimePrefix(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d 收到数据："));
 
-QString AfterLabel(const QString &line)
-{
-    return line.mid(line.indexOf(QStringLiteral("收到数据：")) + 5);
-}
+QString AfterLabel(const QString &line) { return line.mid(line.indexOf(QStringLiteral("收到数据：")) + 5); }
 
 QString LastLine(ScriptedCore &f, const Endpoint *r)
 {
@@ -73,7 +70,7 @@ TEST(TcpClient, IsCreatedDisconnectedAndConnectsOnlyWhenAsked)
     EXPECT_EQ(r->image(), StateImage::Connected);
     EXPECT_EQ(r->localPort(), peer->peerPort());
     EXPECT_EQ(f.callsOf(QStringLiteral("OnConnect")),
-              QStringList{QStringLiteral("OnConnect|c|127.0.0.1|%1").arg(port)});
+                        QStringList {QStringLiteral("OnConnect|c|127.0.0.1|%1").arg(port)});
 }
 
 TEST(TcpClient, ReceivedLinesCountersAndOnReadAreExact)
@@ -99,13 +96,15 @@ TEST(TcpClient, ReceivedLinesCountersAndOnReadAreExact)
     // Zero bytes, line breaks and invalid UTF-8 neither cut the line nor
     // change what the script gets.
     r->setHexMode(false);
-    peer->write(QByteArray("\x00\xFF" "A\r\nB", 6));
+    peer->write(QByteArray("\x00\xFF"
+                           "A\r\nB",
+                           6));
     ASSERT_TRUE(WaitFor([&] { return r->receivedBytes() == 10; }));
     EXPECT_EQ(AfterLabel(LastLine(f, r)), QStringLiteral("␀\uFFFDA␍␊B"));
     EXPECT_EQ(f.lineList(r).size(), 3);
     EXPECT_EQ(f.callsOf(QStringLiteral("OnRead")),
-              (QStringList{QStringLiteral("OnRead|c|4142|0"), QStringLiteral("OnRead|c|4142|0"),
-                           QStringLiteral("OnRead|c|00FF410D0A42|0")}));
+                        (QStringList {QStringLiteral("OnRead|c|4142|0"),
+                            QStringLiteral("OnRead|c|4142|0"), QStringLiteral("OnRead|c|00FF410D0A42|0")}));
 }
 
 TEST(TcpClient, EchoesThroughASendActionAndDisconnectsOnce)
@@ -137,7 +136,7 @@ TEST(TcpClient, EchoesThroughASendActionAndDisconnectsOnce)
     ASSERT_TRUE(Closed(peer));
     SpinFor(100);
     EXPECT_EQ(f.callsOf(QStringLiteral("OnDisConnect")),
-              QStringList{QStringLiteral("OnDisConnect|echo|127.0.0.1|%1").arg(port)});
+                        QStringList {QStringLiteral("OnDisConnect|echo|127.0.0.1|%1").arg(port)});
     EXPECT_FALSE(r->isActive());
     EXPECT_EQ(r->image(), StateImage::Disconnected);
 }
@@ -154,7 +153,7 @@ TEST(TcpClient, StopGivesExactlyOneDisconnectEvent)
     EXPECT_TRUE(Closed(peer));
     SpinFor(100);
     EXPECT_EQ(f.callsOf(QStringLiteral("OnDisConnect")),
-              QStringList{QStringLiteral("OnDisConnect|c|127.0.0.1|%1").arg(port)});
+                        QStringList {QStringLiteral("OnDisConnect|c|127.0.0.1|%1").arg(port)});
     EXPECT_FALSE(r->isActive());
 }
 
@@ -170,8 +169,9 @@ TEST(TcpClient, PeerCloseIsReportedAndTheClientConnectsAgain)
     peer->disconnectFromHost();
     ASSERT_TRUE(WaitFor([&] { return f.callsOf(QStringLiteral("OnDisConnect")).size() == 1; }));
     // The data that came before the close is delivered before it is told.
-    EXPECT_EQ(f.calls().mid(1), (QStringList{QStringLiteral("OnRead|c|627965|0"),
-                                             QStringLiteral("OnDisConnect|c|127.0.0.1|%1").arg(port)}));
+    EXPECT_EQ(f.calls().mid(1),
+              (QStringList {QStringLiteral("OnRead|c|627965|0"),
+                                           QStringLiteral("OnDisConnect|c|127.0.0.1|%1").arg(port)}));
     EXPECT_FALSE(r->isActive());
     EXPECT_EQ(r->image(), StateImage::Disconnected);
 
@@ -196,10 +196,12 @@ TEST(TcpClient, FailedConnectsAreSilent)
     // A lookup that fails (only loopback exists here) behaves the same.
     auto *unknown = f.tcpClient(QStringLiteral("unknown"), 7, QStringLiteral("no-such-host.invalid"));
     unknown->start();
-    EXPECT_TRUE(WaitFor([&] {
-        return refused->socket()->state() == QAbstractSocket::UnconnectedState
-            && unknown->socket()->state() == QAbstractSocket::UnconnectedState;
-    }, 10000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return refused->socket()->state() == QAbstractSocket::UnconnectedState
+                && unknown->socket()->state() == QAbstractSocket::UnconnectedState;
+        },
+        10000));
     SpinFor(100);
     EXPECT_TRUE(f.messages.texts.isEmpty()) << f.messages.texts.join(u',').toStdString();
     EXPECT_TRUE(f.calls().isEmpty()) << f.calls().join(u',').toStdString();
@@ -215,9 +217,10 @@ TEST(TcpClient, FailedConnectsAreSilent)
     ASSERT_NE(Connect(f, server, refused), nullptr);
     Endpoint *named = f.tcpClient(QStringLiteral("named"), closedPort, QStringLiteral("localhost"));
     ASSERT_NE(Connect(f, server, named), nullptr);
-    EXPECT_EQ(f.callsOf(QStringLiteral("OnConnect")),
-              (QStringList{QStringLiteral("OnConnect|refused|127.0.0.1|%1").arg(closedPort),
-                           QStringLiteral("OnConnect|named|127.0.0.1|%1").arg(closedPort)}));
+    EXPECT_EQ(f.callsOf(
+        QStringLiteral("OnConnect")),
+        (QStringList {QStringLiteral("OnConnect|refused|127.0.0.1|%1").arg(closedPort),
+                                     QStringLiteral("OnConnect|named|127.0.0.1|%1").arg(closedPort)}));
 }
 
 TEST(TcpClient, AConnectThatCannotStartShowsTheFailureBox)
@@ -225,7 +228,7 @@ TEST(TcpClient, AConnectThatCannotStartShowsTheFailureBox)
     ScriptedCore f;
     Endpoint *r = f.tcpClient(QStringLiteral("c"), 7, QString());
     r->start();
-    EXPECT_EQ(f.messages.texts, QStringList{QStringLiteral("连接失败!")});
+    EXPECT_EQ(f.messages.texts, QStringList {QStringLiteral("连接失败!")});
     EXPECT_FALSE(r->isActive());
 }
 
@@ -239,14 +242,16 @@ TEST(TcpClient, DeletingAConnectedClientTellsTheScriptInOrder)
     ASSERT_NE(peer, nullptr);
     f.registry().deleteEndpoint(r);
     EXPECT_EQ(f.registry().count(), 0);
-    EXPECT_EQ(f.calls().mid(1), (QStringList{QStringLiteral("delete|c"),
-                                             QStringLiteral("OnDisConnect|c|127.0.0.1|%1").arg(port)}));
+    EXPECT_EQ(
+        f.calls().mid(1),
+        (QStringList {QStringLiteral("delete|c"), QStringLiteral("OnDisConnect|c|127.0.0.1|%1").arg(port)}));
     EXPECT_TRUE(Closed(peer));
 }
 
 TEST(TcpClient, DeletedWhileItsReadHandlerWaitsTheSocketOutlivesTheHandler)
 {
-    ScriptedCore f(QStringLiteral(
+    ScriptedCore f(
+        QStringLiteral(
         "function onSocket(n, e, a, b) {\n"
         "  if (e == 'OnRead') actions.push({TYPE: 'ALERT', SOCKET: n, TEXT: 'wait'});\n"
         "}\n"));
@@ -292,7 +297,7 @@ TEST(TcpClient, BytesArrivingWhileABoxIsOpenAreNotLeftBehind)
         ScriptedCore f(QStringLiteral("function onSocket(n, e, a, b) {\n"
                                       "  if (e == 'OnRead' && a == '6669727374') %1;\n"
                                       "}\n")
-                           .arg(QLatin1String(c.reaction)));
+                                          .arg(QLatin1String(c.reaction)));
         QTcpServer server;
         Endpoint *r = f.tcpClient(QStringLiteral("c"), Listen(server));
         QTcpSocket *peer = Connect(f, server, r);
@@ -305,10 +310,11 @@ TEST(TcpClient, BytesArrivingWhileABoxIsOpenAreNotLeftBehind)
         peer->write("first");
         EXPECT_TRUE(WaitFor([&] { return r->receivedBytes() == 11; }, 2000));
         EXPECT_EQ(f.callsOf(QStringLiteral("OnRead")),
-                  (QStringList{QStringLiteral("OnRead|c|6669727374|0"), QStringLiteral("OnRead|c|7365636F6E64|0")}));
+                            (QStringList {QStringLiteral("OnRead|c|6669727374|0"),
+                                                         QStringLiteral("OnRead|c|7365636F6E64|0")}));
         ASSERT_EQ(f.messages.texts.size(), 1);
         EXPECT_TRUE(f.messages.texts.first().contains(QLatin1String(c.box)));
     }
 }
 
-} // namespace
+}  // namespace

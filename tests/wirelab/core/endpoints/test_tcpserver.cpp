@@ -72,8 +72,8 @@ QStringList EventsOf(ScriptedCore &f, const QString &name)
     return order;
 }
 
-const QStringList ConnectReadClose{QStringLiteral("OnConnect"), QStringLiteral("OnRead"),
-                                   QStringLiteral("OnDisConnect")};
+const QStringList ConnectReadClose {QStringLiteral("OnConnect"),
+                                                   QStringLiteral("OnRead"), QStringLiteral("OnDisConnect")};
 
 TEST(TcpServer, ListensAndAcceptsEachClientAsItsOwnEndpoint)
 {
@@ -94,7 +94,7 @@ TEST(TcpServer, ListensAndAcceptsEachClientAsItsOwnEndpoint)
 
     const QStringList connects = f.callsOf(QStringLiteral("OnConnect"));
     ASSERT_EQ(connects.size(), 2);
-    EXPECT_EQ(f.registry().connectionsOf(server), (QList<Endpoint *>{a.record, b.record}));
+    EXPECT_EQ(f.registry().connectionsOf(server), (QList<Endpoint *> {a.record, b.record}));
     for (const Client *c : {&a, &b}) {
         TcpConnectionEndpoint *r = c->record;
         EXPECT_TRUE(r->isActive());
@@ -106,7 +106,8 @@ TEST(TcpServer, ListensAndAcceptsEachClientAsItsOwnEndpoint)
         // Named after the server; OnConnect carries the number that ends the
         // name, not the peer port.
         EXPECT_EQ(r->name(), QStringLiteral("数据收发窗口_%1").arg(r->number()));
-        EXPECT_EQ(connects[c == &a ? 0 : 1], QStringLiteral("OnConnect|%1|127.0.0.1|%2").arg(r->name()).arg(r->number()));
+        EXPECT_EQ(connects[c == &a ? 0 : 1],
+                  QStringLiteral("OnConnect|%1|127.0.0.1|%2").arg(r->name()).arg(r->number()));
         EXPECT_EQ(f.endpoint(r->name()), r);
     }
     EXPECT_EQ(server->liveConnections(), 2);
@@ -123,9 +124,10 @@ TEST(TcpServer, ReceivedBytesGoToTheConnectionAndItsScriptEvent)
     a.socket->write(QByteArray("A\0\xff", 3));
     ASSERT_TRUE(WaitFor([&] { return !f.callsOf(QStringLiteral("OnRead")).isEmpty(); }));
     EXPECT_EQ(f.callsOf(QStringLiteral("OnRead")),
-              QStringList{QStringLiteral("OnRead|%1|4100FF|0").arg(a.record->name())});
+                        QStringList {QStringLiteral("OnRead|%1|4100FF|0").arg(a.record->name())});
     EXPECT_EQ(a.record->receivedBytes(), 3);
-    EXPECT_TRUE(f.lines(a.record).contains(QStringLiteral("收到数据：{41 00 FF }"))) << f.lines(a.record).toStdString();
+    EXPECT_TRUE(f.lines(a.record).contains(QStringLiteral("收到数据：{41 00 FF }")))
+                << f.lines(a.record).toStdString();
     EXPECT_EQ(server->receivedBytes(), 0);
     EXPECT_TRUE(f.lines(server).isEmpty());
 }
@@ -142,8 +144,9 @@ TEST(TcpServer, ClientDisconnectMarksTheConnectionAndReportsThePeerPort)
 
     ASSERT_TRUE(WaitFor([&] { return !a.record->isActive(); }));
     EXPECT_EQ(a.record->image(), StateImage::Disconnected);
-    EXPECT_EQ(f.callsOf(QStringLiteral("OnDisConnect")),
-              QStringList{QStringLiteral("OnDisConnect|%1|127.0.0.1|%2").arg(a.record->name()).arg(peerPort)});
+    EXPECT_EQ(f.callsOf(
+        QStringLiteral("OnDisConnect")),
+        QStringList {QStringLiteral("OnDisConnect|%1|127.0.0.1|%2").arg(a.record->name()).arg(peerPort)});
     // The endpoint stays until the user deletes it.
     EXPECT_TRUE(f.registry().contains(a.record));
     EXPECT_EQ(a.record->remotePort(), peerPort);
@@ -180,7 +183,8 @@ TEST(TcpServer, ABurstOfShortLivedClientsIsSetUpWithNothingLostAndPresentedOnce)
     Endpoint *last = ConnectionOf(f, peerPorts.last());
     ASSERT_NE(last, nullptr);
     // Presented at the latest a moment after the burst.
-    EXPECT_TRUE(WaitFor([&] { return !presented.isEmpty() && presented.last().at(0).value<Endpoint *>() == last; }, 2000));
+    EXPECT_TRUE(WaitFor(
+        [&] { return !presented.isEmpty() && presented.last().at(0).value<Endpoint *>() == last; }, 2000));
     EXPECT_LT(presented.size(), count);
 
     for (int i = 0; i < count; ++i) {
@@ -191,7 +195,8 @@ TEST(TcpServer, ABurstOfShortLivedClientsIsSetUpWithNothingLostAndPresentedOnce)
         EXPECT_FALSE(r->isActive());
         EXPECT_FALSE(r->hexMode());  // the server's mode
         EXPECT_EQ(r->receivedBytes(), 2 + QByteArray::number(i).size());
-        EXPECT_TRUE(f.lines(r).endsWith(QStringLiteral(" 收到数据：hi%1").arg(i))) << f.lines(r).toStdString();
+        EXPECT_TRUE(f.lines(r).endsWith(QStringLiteral(" 收到数据：hi%1").arg(i)))
+                    << f.lines(r).toStdString();
         EXPECT_EQ(EventsOf(f, r->name()), ConnectReadClose);
     }
 }
@@ -226,19 +231,21 @@ TEST(TcpServer, PeersClosingAtOnceAreReportedInOrderOverSeveralPasses)
     QList<int> seenPerPass;
     QTimer pass;
     pass.setInterval(0);
-    QObject::connect(&pass, &QTimer::timeout, [&] { seenPerPass << f.js(QStringLiteral("closesSoFar()")).toInt(); });
+    QObject::connect(&pass, &QTimer::timeout,
+                     [&] { seenPerPass << f.js(QStringLiteral("closesSoFar()")).toInt(); });
     pass.start();
     ASSERT_TRUE(WaitFor([&] { return !seenPerPass.isEmpty() && seenPerPass.last() == count; }, 10000));
     pass.stop();
-    EXPECT_TRUE(std::any_of(seenPerPass.cbegin(), seenPerPass.cend(), [&](int n) { return n > 0 && n < count; }))
-        << "all closes were handled in one pass";
+    EXPECT_TRUE(std::any_of(seenPerPass.cbegin(), seenPerPass.cend(), [&](int n) {
+        return n > 0 && n < count;
+    })) << "all closes were handled in one pass";
 
     for (Client &c : clients) {
         const QString name = c.record->name();
         SCOPED_TRACE(name.toStdString());
         EXPECT_EQ(EventsOf(f, name), ConnectReadClose);
         EXPECT_EQ(f.callsOf(QStringLiteral("OnRead")).filter(u'|' + name + u'|').last(),
-                  QStringLiteral("OnRead|%1|627965|0").arg(name));
+                            QStringLiteral("OnRead|%1|627965|0").arg(name));
         EXPECT_FALSE(c.record->isActive());
     }
 }
@@ -306,7 +313,7 @@ TEST(TcpServer, PortInUseLeavesTheServerStoppedUntilALaterStart)
 
     TcpServerEndpoint *server = TcpServerEndpoint::create(f.registry(), port);
     ASSERT_NE(server, nullptr);
-    EXPECT_EQ(f.messages.texts, QStringList{QStringLiteral("该端口已被占用,监听未启动!")});
+    EXPECT_EQ(f.messages.texts, QStringList {QStringLiteral("该端口已被占用,监听未启动!")});
     EXPECT_FALSE(server->isActive());
     EXPECT_EQ(server->image(), StateImage::NotListening);
     EXPECT_TRUE(f.registry().contains(server));
@@ -380,7 +387,8 @@ TEST(TcpServer, DeletingAConnectedConnectionClosesItAfterDeleteSocket)
         const QStringList calls = f.calls();
         ASSERT_GE(calls.size(), 3);
         EXPECT_EQ(calls[calls.size() - 2], QStringLiteral("delete|") + name);
-        EXPECT_TRUE(calls.last().startsWith(QStringLiteral("OnDisConnect|%1|").arg(name))) << calls.last().toStdString();
+        EXPECT_TRUE(calls.last().startsWith(QStringLiteral("OnDisConnect|%1|").arg(name)))
+                    << calls.last().toStdString();
         // A peer that reads nothing never gets as far as the close.
         if (!queuedOutput) {
             EXPECT_TRUE(WaitFor([&] { return a.socket->state() == QAbstractSocket::UnconnectedState; }));
@@ -440,7 +448,8 @@ TEST(TcpServer, ConnectionErrorsAreNoticesOfTheServer)
     Q_EMIT accepted->errorOccurred(QAbstractSocket::NetworkError);
     ASSERT_EQ(serverNotices.size(), 1);
     const QString notice = serverNotices[0][0].toString();
-    EXPECT_TRUE(notice.endsWith(QStringLiteral("Client Socket异常,代码=%1").arg(int(QAbstractSocket::NetworkError))))
+    EXPECT_TRUE(
+        notice.endsWith(QStringLiteral("Client Socket异常,代码=%1").arg(int(QAbstractSocket::NetworkError))))
         << notice.toStdString();
     EXPECT_TRUE(connectionNotices.isEmpty());
     EXPECT_TRUE(f.lines(a.record).isEmpty());
@@ -479,8 +488,11 @@ TEST(TcpServer, CloseDuringTheReadHandlersBoxReportsEveryByteBeforeTheDisconnect
     QStringList order;
     for (const QString &c : f.calls())
         order << c.section(u'|', 0, 0) + u':' + c.section(u'|', 2, 2);
-    EXPECT_EQ(order, (QStringList{QStringLiteral("OnConnect:127.0.0.1"), QStringLiteral("OnRead:6869"),
-                                  QStringLiteral("OnRead:6D6F7265"), QStringLiteral("OnDisConnect:127.0.0.1")}));
+    EXPECT_EQ(
+        order,
+        (QStringList {QStringLiteral("OnConnect:127.0.0.1"),
+            QStringLiteral("OnRead:6869"),
+                           QStringLiteral("OnRead:6D6F7265"), QStringLiteral("OnDisConnect:127.0.0.1")}));
     // The socket is freed once its handlers have all returned.
     EXPECT_TRUE(WaitFor([&] { return accepted.isNull(); }));
 }
@@ -508,7 +520,8 @@ TEST(TcpServer, FailingOnConnectStillLeavesARegisteredConnection)
 
 TEST(TcpServer, BytesArrivingWhileAReadErrorIsShownAreNotLeftBehind)
 {
-    ScriptedCore f(QStringLiteral(
+    ScriptedCore f(
+        QStringLiteral(
         "function onSocket(n, e, a, b) {\n"
         "  if (e == 'OnRead' && a == '6869') throw new Error('read handler broken');\n"
         "}\n"));
@@ -529,4 +542,4 @@ TEST(TcpServer, BytesArrivingWhileAReadErrorIsShownAreNotLeftBehind)
     EXPECT_EQ(f.callsOf(QStringLiteral("OnRead")).size(), 2);
 }
 
-} // namespace
+}  // namespace

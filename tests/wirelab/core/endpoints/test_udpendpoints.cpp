@@ -21,9 +21,9 @@
 #include <gmock/gmock.h>
 
 #include <cerrno>
-#include <utility>
 #include <sys/resource.h>
 #include <unistd.h>
+#include <utility>
 
 using ::testing::ElementsAre;
 using ::testing::HasSubstr;
@@ -74,7 +74,10 @@ struct Peer
     {
         EXPECT_EQ(socket.writeDatagram(data, QHostAddress(host), quint16(port)), data.size());
     }
-    bool waitCount(int n) { return WaitFor([&] { return received.size() >= n; }); }
+    bool waitCount(int n)
+    {
+        return WaitFor([&] { return received.size() >= n; });
+    }
 };
 
 // The last receive-pane line without its time stamp.
@@ -84,10 +87,7 @@ QString LastBody(ScriptedCore &f, const Endpoint *r)
     return lines.isEmpty() ? QString() : lines.last().mid(8);
 }
 
-QStringList TakeMessages(ScriptedCore &f)
-{
-    return std::exchange(f.messages.texts, {});
-}
+QStringList TakeMessages(ScriptedCore &f) { return std::exchange(f.messages.texts, {}); }
 
 TEST(UdpClient, ReceivesFromAnyoneAndSendsToItsDestination)
 {
@@ -100,7 +100,7 @@ TEST(UdpClient, ReceivesFromAnyoneAndSendsToItsDestination)
 
     EXPECT_EQ(r->kind(), EndpointKind::UdpClient);
     EXPECT_TRUE(r->isActive());
-    EXPECT_EQ(f.registry().endpointsOf(EndpointKind::UdpClient), QList<Endpoint *>{r});
+    EXPECT_EQ(f.registry().endpointsOf(EndpointKind::UdpClient), QList<Endpoint *> {r});
     EXPECT_EQ(r->caption(), QStringLiteral("127.0.0.1[%1]").arg(peer.port()));
     EXPECT_EQ(r->image(), StateImage::Udp);
     EXPECT_EQ(r->remoteHost(), Local);
@@ -112,7 +112,8 @@ TEST(UdpClient, ReceivesFromAnyoneAndSendsToItsDestination)
     stranger.sendTo(Local, localPort, "AB");
     ASSERT_TRUE(WaitFor([&] { return r->receivedBytes() == 2; }));
     EXPECT_EQ(LastBody(f, r), QStringLiteral(" 收到数据：AB"));
-    EXPECT_THAT(f.calls(), ElementsAre(QStringLiteral("OnRead|数据收发窗口|127.0.0.1|%1").arg(stranger.port())));
+    EXPECT_THAT(f.calls(),
+                ElementsAre(QStringLiteral("OnRead|数据收发窗口|127.0.0.1|%1").arg(stranger.port())));
 
     // What arrives does not change where the client sends.
     r->send("xyz");
@@ -133,7 +134,7 @@ TEST(UdpServer, AnswersTheMostRecentSenderOnly)
     ASSERT_NE(r, nullptr);
 
     EXPECT_EQ(r->caption(), LocalAddress() + QStringLiteral("[%1]").arg(localPort));
-    EXPECT_EQ(f.registry().endpointsOf(EndpointKind::UdpServer), QList<Endpoint *>{r});
+    EXPECT_EQ(f.registry().endpointsOf(EndpointKind::UdpServer), QList<Endpoint *> {r});
     EXPECT_EQ(r->image(), StateImage::Udp);
     EXPECT_FALSE(r->isActive());
     EXPECT_EQ(r->remoteHost(), QString());
@@ -143,7 +144,7 @@ TEST(UdpServer, AnswersTheMostRecentSenderOnly)
     // Before any datagram there is nobody to answer: the endpoint refuses,
     // and its socket has no destination either.
     r->send("early");
-    EXPECT_EQ(f.lineList(r), QStringList{QStringLiteral("发送失败，连接已断开")});
+    EXPECT_EQ(f.lineList(r), QStringList {QStringLiteral("发送失败，连接已断开")});
     try {
         r->socket()->SendStream("early");
         ADD_FAILURE() << "sent without a peer";
@@ -170,8 +171,9 @@ TEST(UdpServer, AnswersTheMostRecentSenderOnly)
     SpinFor(30);
     EXPECT_EQ(a.received.size(), 1);
 
-    EXPECT_THAT(f.calls(), ElementsAre(QStringLiteral("OnRead|数据收发窗口|127.0.0.1|%1").arg(a.port()),
-                                       QStringLiteral("OnRead|数据收发窗口|127.0.0.1|%1").arg(b.port())));
+    EXPECT_THAT(f.calls(),
+                ElementsAre(QStringLiteral("OnRead|数据收发窗口|127.0.0.1|%1").arg(a.port()),
+                                           QStringLiteral("OnRead|数据收发窗口|127.0.0.1|%1").arg(b.port())));
 }
 
 // A failing script event stops the receive sequence where it stands: the
@@ -272,8 +274,8 @@ TEST(UdpClient, DestinationErrorsReachTheCaller)
         QString error;
     } cases[] = {
         {QString(), QStringLiteral("Null Remote Address")},
-        {QStringLiteral("no-such-host.invalid"), QStringLiteral("Host Lookup Canceled")},
-    };
+         {QStringLiteral("no-such-host.invalid"), QStringLiteral("Host Lookup Canceled")},
+        };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.host.toStdString());
         Endpoint *r = UdpClientEndpoint::create(f.registry(), c.host, FreeUdpPort(), FreeUdpPort());
@@ -295,7 +297,7 @@ TEST(UdpGroup, ReceivesFromTheGroupAndSendsToGroupAndPort)
     Endpoint *r = UdpGroupEndpoint::create(f.registry(), Group, port, Path::Dialog);
     ASSERT_NE(r, nullptr);
     EXPECT_TRUE(f.messages.texts.isEmpty()) << f.messages.texts.join(u'|').toStdString();
-    EXPECT_EQ(f.registry().endpointsOf(EndpointKind::UdpGroup), QList<Endpoint *>{r});
+    EXPECT_EQ(f.registry().endpointsOf(EndpointKind::UdpGroup), QList<Endpoint *> {r});
     EXPECT_EQ(r->kind(), EndpointKind::UdpGroup);
     EXPECT_TRUE(r->isActive());
     EXPECT_EQ(r->localAddress(), Group);
@@ -378,7 +380,8 @@ TEST(UdpGroup, AddressesThatCannotBeJoinedAreStillCreated)
 {
     ScriptedCore f(Script);
     const int port = FreeUdpPort();
-    Endpoint *unicast = UdpGroupEndpoint::create(f.registry(), QStringLiteral("10.1.1.1"), port, Path::ParamLine);
+    Endpoint *unicast =
+        UdpGroupEndpoint::create(f.registry(), QStringLiteral("10.1.1.1"), port, Path::ParamLine);
     ASSERT_NE(unicast, nullptr);
     EXPECT_THAT(TakeMessages(f), ElementsAre(QStringLiteral("无法进行UDP组播")));
     EXPECT_EQ(unicast->caption(), QStringLiteral("10.1.1.1[%1]").arg(port));
@@ -386,12 +389,14 @@ TEST(UdpGroup, AddressesThatCannotBeJoinedAreStillCreated)
 
     // Not an address at all: joining fails, and so does every send, with the
     // error number first (nothing leaves the machine).
-    Endpoint *garbage = UdpGroupEndpoint::create(f.registry(), QStringLiteral("abc"), FreeUdpPort(), Path::Dialog);
+    Endpoint *garbage =
+        UdpGroupEndpoint::create(f.registry(), QStringLiteral("abc"), FreeUdpPort(), Path::Dialog);
     ASSERT_NE(garbage, nullptr);
     EXPECT_THAT(TakeMessages(f), ElementsAre(QStringLiteral("无法进行UDP组播")));
     garbage->send("x");
-    EXPECT_THAT(TakeMessages(f), ElementsAre(QString::number(EINVAL), QStringLiteral("send fail"),
-                                             QStringLiteral("Not Send all")));
+    EXPECT_THAT(
+        TakeMessages(f),
+        ElementsAre(QString::number(EINVAL), QStringLiteral("send fail"), QStringLiteral("Not Send all")));
 }
 
 TEST(UdpGroup, OversizedSendShowsTheErrorAndBothFailureBoxes)
@@ -401,8 +406,9 @@ TEST(UdpGroup, OversizedSendShowsTheErrorAndBothFailureBoxes)
     ASSERT_NE(r, nullptr);
     ASSERT_TRUE(TakeMessages(f).isEmpty());
     r->send(Pattern(65508));
-    EXPECT_THAT(TakeMessages(f), ElementsAre(QString::number(EMSGSIZE), QStringLiteral("send fail"),
-                                             QStringLiteral("Not Send all")));
+    EXPECT_THAT(
+        TakeMessages(f),
+        ElementsAre(QString::number(EMSGSIZE), QStringLiteral("send fail"), QStringLiteral("Not Send all")));
 }
 
 // With no descriptor left the socket cannot be made: the error number leads
@@ -417,7 +423,7 @@ TEST(UdpGroup, SocketThatCannotBeMadeShowsEveryFollowingFailure)
     ScriptedCore f(Script);
     auto createWithoutDescriptors = [&](Path path) {
         const int port = FreeUdpPort();
-        rlimit saved{};
+        rlimit saved {};
         EXPECT_EQ(getrlimit(RLIMIT_NOFILE, &saved), 0);
         const int lowest = ::dup(0);
         ::close(lowest);
@@ -431,19 +437,23 @@ TEST(UdpGroup, SocketThatCannotBeMadeShowsEveryFollowingFailure)
     Endpoint *line = createWithoutDescriptors(Path::ParamLine);
     ASSERT_NE(line, nullptr);
     EXPECT_THAT(TakeMessages(f),
-                ElementsAre(QString::number(EMFILE) + QStringLiteral("Udp group Socket创建失败"),
-                            QStringLiteral("udp group bind fail"), QStringLiteral("无法进行UDP组播")));
+                ElementsAre(QString::number(EMFILE)
+                            + QStringLiteral("Udp group Socket创建失败"),
+                                             QStringLiteral("udp group bind fail"),
+                                                            QStringLiteral("无法进行UDP组播")));
     EXPECT_TRUE(f.registry().contains(line));
 
     Endpoint *dialog = createWithoutDescriptors(Path::Dialog);
     ASSERT_NE(dialog, nullptr);
     EXPECT_THAT(TakeMessages(f),
-                ElementsAre(QString::number(EMFILE) + QStringLiteral("  Socket创建失败"),
-                            QStringLiteral("bind fail"), QStringLiteral("无法进行UDP组播")));
+                ElementsAre(QString::number(EMFILE)
+                            + QStringLiteral("  Socket创建失败"),
+                                             QStringLiteral("bind fail"), QStringLiteral("无法进行UDP组播")));
 
     dialog->send("x");
-    EXPECT_THAT(TakeMessages(f), ElementsAre(QString::number(EBADF), QStringLiteral("send fail"),
-                                             QStringLiteral("Not Send all")));
+    EXPECT_THAT(
+        TakeMessages(f),
+        ElementsAre(QString::number(EBADF), QStringLiteral("send fail"), QStringLiteral("Not Send all")));
 }
 
 // Deleting frees the local port at once and nothing reaches the script
@@ -468,7 +478,8 @@ TEST(UdpEndpoints, DeletionFreesThePortAndSilencesTheEndpoint)
     peer.sendTo(Local, serverPort, "late");
     SpinFor(50);
     EXPECT_TRUE(f.callsOf(QStringLiteral("OnRead")).isEmpty());
-    EXPECT_EQ(f.calls(), (QStringList{QStringLiteral("delete|数据收发窗口"), QStringLiteral("delete|数据收发窗口")}));
+    EXPECT_EQ(f.calls(),
+              (QStringList {QStringLiteral("delete|数据收发窗口"), QStringLiteral("delete|数据收发窗口")}));
 }
 
-} // namespace
+}  // namespace

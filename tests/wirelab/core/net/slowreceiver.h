@@ -40,8 +40,7 @@ public:
         maxPerPass = qMax(maxPerPass, ++m_perPass);
         QElapsedTimer busy;
         busy.start();
-        while (busy.nsecsElapsed() < 400000) {
-        }
+        while (busy.nsecsElapsed() < 400000) {}
     }
 
     // Sends to address:port and waits for every datagram to be handled.
@@ -49,13 +48,14 @@ public:
     {
         std::thread sender([address, port] {
             const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
-            sockaddr_in to{};
+            sockaddr_in to {};
             to.sin_family = AF_INET;
             to.sin_port = htons(quint16(port));
             inet_aton(address, &to.sin_addr);
             for (int i = 0; i < Count; ++i) {
                 const QByteArray d = Payload(i);
-                ::sendto(fd, d.constData(), size_t(d.size()), 0, reinterpret_cast<sockaddr *>(&to), sizeof to);
+                ::sendto(fd, d.constData(), size_t(d.size()), 0, reinterpret_cast<sockaddr *>(&to),
+                         sizeof to);
                 if (i % 20 == 19)
                     std::this_thread::sleep_for(std::chrono::milliseconds(1));
             }
@@ -76,7 +76,10 @@ public:
         EXPECT_LE(maxPerPass, 64);
     }
 
-    static QByteArray Payload(int i) { return QByteArray::number(i).rightJustified(8, '0') + QByteArray(56, 'x'); }
+    static QByteArray Payload(int i)
+    {
+        return QByteArray::number(i).rightJustified(8, '0') + QByteArray(56, 'x');
+    }
 
     QList<QByteArray> got;
     int maxPerPass = 0;

@@ -105,7 +105,10 @@ TEST(TnmUdpReceive, ReceiverThatClosesOrDestroysStopsTheBurst)
         const int port = FreeUdpPort();
         udp.setLocalPort(port);
         int events = 0;
-        QObject::connect(&udp, &DatagramSocket::dataReceived, &udp, [&] { ++events; udp.CloseSocket(); });
+        QObject::connect(&udp, &DatagramSocket::dataReceived, &udp, [&] {
+            ++events;
+            udp.CloseSocket();
+        });
         for (int i = 0; i < 5; ++i)
             peer.sendTo(port, Pattern(10, i));
         ASSERT_TRUE(WaitFor([&] { return events > 0; }));
@@ -118,7 +121,10 @@ TEST(TnmUdpReceive, ReceiverThatClosesOrDestroysStopsTheBurst)
         const int port = FreeUdpPort();
         udp->setLocalPort(port);
         int events = 0;
-        QObject::connect(udp, &DatagramSocket::dataReceived, udp, [&] { ++events; delete udp; });
+        QObject::connect(udp, &DatagramSocket::dataReceived, udp, [&] {
+            ++events;
+            delete udp;
+        });
         for (int i = 0; i < 5; ++i)
             peer.sendTo(port, Pattern(10, i));
         ASSERT_TRUE(WaitFor([&] { return events > 0; }));
@@ -265,7 +271,10 @@ TEST(TnmUdpSend, StreamInvalidHandlerMayFillTheBlock)
     udp.RemotePort = peer.port();
 
     int calls = 0;
-    udp.OnStreamInvalid = [&](bool &handled, QByteArray &) { ++calls; handled = true; };
+    udp.OnStreamInvalid = [&](bool &handled, QByteArray &) {
+        ++calls;
+        handled = true;
+    };
     EXPECT_THROW(udp.SendStream(QByteArray()), WireError);  // handled, but still empty
 
     udp.OnStreamInvalid = [&](bool &handled, QByteArray &block) {
@@ -279,4 +288,4 @@ TEST(TnmUdpSend, StreamInvalidHandlerMayFillTheBlock)
     EXPECT_EQ(peer.received[0].data(), QByteArray("filled"));
 }
 
-} // namespace
+}  // namespace

@@ -39,7 +39,10 @@ TEST(TnmUdpLookup, UnknownNameIsCanceledAfterAtMostOneRetry)
 
     int calls = 0;
     udp.RemoteHost = Unresolvable;
-    udp.OnInvalidHost = [&](bool &handled) { ++calls; handled = true; };
+    udp.OnInvalidHost = [&](bool &handled) {
+        ++calls;
+        handled = true;
+    };
     EXPECT_THROW(udp.SendStream("x"), UDPSockError);
     EXPECT_EQ(calls, 1);
 
@@ -87,4 +90,4 @@ TEST(TnmUdpLookup, ComponentDestroyedDuringTheLookupEndsTheSendQuietly)
     EXPECT_TRUE(peer.received.isEmpty());
 }
 
-} // namespace
+}  // namespace

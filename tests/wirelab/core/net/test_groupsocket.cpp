@@ -143,4 +143,4 @@ TEST(GroupSocket, ClosedSocketIsInvalidAndSilent)
     EXPECT_TRUE(g.received.isEmpty());
 }
 
-} // namespace
+}  // namespace

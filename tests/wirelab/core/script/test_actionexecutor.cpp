@@ -22,7 +22,6 @@
 
 namespace {
 
-
 // Two disconnected TCP clients "a" and "b" (DISPLAY targets) and a TCP peer.
 struct Executor : ScriptedCore
 {
@@ -84,7 +83,8 @@ TEST(ActionExecutor, ASharedNameActsOnTheEndpointHigherInTheTree)
 TEST(ActionExecutor, AnErrorDropsTheRestOfTheBatchAndClearsTheList)
 {
     Executor x;
-    x.queue(QStringLiteral("[{TYPE:'DISPLAY',SOCKET:'a',DATA:'1'}, 5, {TYPE:'DISPLAY',SOCKET:'a',DATA:'2'}]"));
+    x.queue(
+        QStringLiteral("[{TYPE:'DISPLAY',SOCKET:'a',DATA:'1'}, 5, {TYPE:'DISPLAY',SOCKET:'a',DATA:'2'}]"));
     x.host().runActions();
     EXPECT_EQ(x.lines(x.a), QStringLiteral("1"));
     EXPECT_EQ(x.pending(), QStringLiteral("[]"));
@@ -146,9 +146,9 @@ TEST(ActionExecutor, AlertsShowOneAfterTheOtherWithNestedRunsInBetween)
         "[{TYPE:'ALERT',SOCKET:'a',TEXT:'one'}, {TYPE:'ALERT',SOCKET:'b',TEXT:'two'},"
         " {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]"));
     x.host().runActions();
-    EXPECT_EQ(x.messages.texts, (QStringList{QStringLiteral("one"), QStringLiteral("two")}));
-    EXPECT_EQ(x.messages.titles, (QStringList{QStringLiteral("a"), QStringLiteral("b")}));
-    EXPECT_EQ(seenInsideFirst, (QStringList{QStringLiteral("[]"), QStringLiteral("nested")}));
+    EXPECT_EQ(x.messages.texts, (QStringList {QStringLiteral("one"), QStringLiteral("two")}));
+    EXPECT_EQ(x.messages.titles, (QStringList {QStringLiteral("a"), QStringLiteral("b")}));
+    EXPECT_EQ(seenInsideFirst, (QStringList {QStringLiteral("[]"), QStringLiteral("nested")}));
     EXPECT_EQ(x.last(x.a), QStringLiteral("after"));
 }
 
@@ -180,7 +180,8 @@ TEST(ActionExecutor, SendConnectAndDisconnectOnARealPeer)
     QTcpSocket *peer = x.server.nextPendingConnection();
     ASSERT_TRUE(WaitFor([&] { return c->isActive(); }));
 
-    x.queue(QStringLiteral(
+    x.queue(
+        QStringLiteral(
         "[{TYPE:'SEND',SOCKET:'c',DATA:'48656C6C6F'}, {TYPE:'SEND',SOCKET:'c',DATA:'414'},"
         " {TYPE:'SEND',SOCKET:'c',DATA:'4'}, {TYPE:'SEND',SOCKET:'c',DATA:''},"
         " {TYPE:'send',SOCKET:'c',DATA:'5A'}, {TYPE:'SEND',SOCKET:'c',DATA:4243}]"));
@@ -252,8 +253,9 @@ TEST(ActionExecutorNesting, ASendThatWaitsForThePeerRunsNothingTwice)
     qint64 received = 0;
     QTimer drain;
     QObject::connect(&drain, &QTimer::timeout, [&] { received += peer->readAll().size(); });
-    x.runWithNestedRun(QStringLiteral("[{TYPE:'SEND',SOCKET:'c',DATA:'%1'}, {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]")
-                           .arg(QString::fromLatin1(block.toHex())),
+    x.runWithNestedRun(
+        QStringLiteral("[{TYPE:'SEND',SOCKET:'c',DATA:'%1'}, {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]") .arg(
+                           QString::fromLatin1(block.toHex())),
                        [&] { drain.start(1); });
     EXPECT_TRUE(WaitFor([&] { return received >= block.size(); }, 10000));
     SpinFor(50);
@@ -269,7 +271,8 @@ TEST(ActionExecutorNesting, ANameLookupOfADatagramSendRunsNothingTwice)
     ASSERT_TRUE(peer.bind(QHostAddress::LocalHost, 0));
     Endpoint *u = UdpClientEndpoint::create(x.registry(), QStringLiteral("localhost"), peer.localPort(), 0);
     u->setName(QStringLiteral("u"));
-    x.runWithNestedRun(QStringLiteral("[{TYPE:'SEND',SOCKET:'u',DATA:'41'}, {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]"));
+    x.runWithNestedRun(
+        QStringLiteral("[{TYPE:'SEND',SOCKET:'u',DATA:'41'}, {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]"));
     int datagrams = 0;
     EXPECT_TRUE(WaitFor([&] {
         while (peer.hasPendingDatagrams()) {
@@ -296,10 +299,11 @@ TEST(ActionExecutorNesting, WhatAnEditChangeQueuedDuringABoxWaitsForTheNextRun)
     x.host().runActions();
     EXPECT_EQ(x.messages.texts.size(), 2);
     EXPECT_TRUE(x.lines(x.b).isEmpty());
-    EXPECT_EQ(x.pending(), QStringLiteral("[{\"TYPE\":\"DISPLAY\",\"SOCKET\":\"b\",\"DATA\":\"edited\"},"
+    EXPECT_EQ(x.pending(),
+              QStringLiteral("[{\"TYPE\":\"DISPLAY\",\"SOCKET\":\"b\",\"DATA\":\"edited\"},"
                                           "{\"TYPE\":\"DISPLAY\",\"SOCKET\":\"b\",\"DATA\":\"edited\"}]"));
     x.host().runActions();
     EXPECT_EQ(x.lines(x.b), QStringLiteral("edited\nedited"));
 }
 
-} // namespace
+}  // namespace

@@ -32,7 +32,7 @@ QString Message(ScriptEngine &, const std::function<void()> &call)
     }
     return QStringLiteral("<no error>");
 }
-} // namespace
+}  // namespace
 
 TEST(ScriptCalls, DirectCallMatchesTheCallText)
 {
@@ -42,10 +42,12 @@ TEST(ScriptCalls, DirectCallMatchesTheCallText)
 
     const QString name = QStringLiteral("srv_7 \"quoted\"\n");
     const QString a = QStringLiteral("00FF\\\u2028");
-    EXPECT_EQ(byText.EvalScript(CallText::OnSocketEvent(name, QStringLiteral("OnRead"), a, 12)),
-              byCall.CallGlobal(QStringLiteral("OnSocketEvent"),
-                                {name, QStringLiteral("OnRead"), a, QStringLiteral("12")}));
-    EXPECT_EQ(byText.EvalScript(QStringLiteral("log.join('#')")), byCall.EvalScript(QStringLiteral("log.join('#')")));
+    EXPECT_EQ(byText.EvalScript(
+        CallText::OnSocketEvent(name, QStringLiteral("OnRead"), a, 12)),
+        byCall.CallGlobal(QStringLiteral("OnSocketEvent"),
+                                         {name, QStringLiteral("OnRead"), a, QStringLiteral("12")}));
+    EXPECT_EQ(byText.EvalScript(QStringLiteral("log.join('#')")),
+                                byCall.EvalScript(QStringLiteral("log.join('#')")));
     EXPECT_EQ(byText.EvalScript(CallText::JsonActions()), byCall.JsonOfGlobal(QStringLiteral("actions")));
 
     byText.EvalScript(CallText::ClearActions());
@@ -59,16 +61,25 @@ TEST(ScriptCalls, DirectCallRaisesWhatTheCallTextRaises)
     ScriptEngine engine;
     engine.EvalScript(QString::fromUtf8(Script));
     auto call = [&](const QString &fn, const QString &a) {
-        return Message(engine, [&] { engine.CallGlobal(fn, {QStringLiteral("n"), QStringLiteral("OnRead"), a, QStringLiteral("0")}); });
+        return Message(engine, [&] {
+            engine.CallGlobal(fn, {QStringLiteral("n"), QStringLiteral("OnRead"), a, QStringLiteral("0")});
+        });
     };
     EXPECT_EQ(call(QStringLiteral("OnSocketEvent"), QStringLiteral("throw-string")), QStringLiteral("boom"));
-    EXPECT_TRUE(call(QStringLiteral("OnSocketEvent"), QStringLiteral("throw-error")).startsWith(QStringLiteral("Error: bad thing")));
-    EXPECT_TRUE(call(QStringLiteral("OnSocketEvent"), QStringLiteral("reference")).startsWith(QStringLiteral("ReferenceError: missingVariable is not defined")));
-    EXPECT_TRUE(call(QStringLiteral("NoSuchFunction"), QString()).startsWith(QStringLiteral("ReferenceError: NoSuchFunction is not defined")));
+    EXPECT_TRUE(
+        call(QStringLiteral("OnSocketEvent"),
+                            QStringLiteral("throw-error")).startsWith(QStringLiteral("Error: bad thing")));
+    EXPECT_TRUE(call(
+        QStringLiteral("OnSocketEvent"),
+                       QStringLiteral("reference"))
+                           .startsWith(QStringLiteral("ReferenceError: missingVariable is not defined")));
+    EXPECT_TRUE(call(QStringLiteral("NoSuchFunction"), QString())
+                         .startsWith(QStringLiteral("ReferenceError: NoSuchFunction is not defined")));
     EXPECT_TRUE(call(QStringLiteral("notAFunction"), QString()).startsWith(QStringLiteral("TypeError")));
     // A failed call leaves nothing behind: the next one works.
-    EXPECT_EQ(engine.CallGlobal(QStringLiteral("OnSocketEvent"), {QStringLiteral("n"), QStringLiteral("OnRead"), QStringLiteral("41"), QStringLiteral("0")}),
-              QStringLiteral("done"));
+    EXPECT_EQ(engine.CallGlobal(QStringLiteral("OnSocketEvent"),
+        {QStringLiteral("n"), QStringLiteral("OnRead"), QStringLiteral("41"), QStringLiteral("0")}),
+         QStringLiteral("done"));
 }
 
 TEST(ScriptCalls, AnErrorObjectThatIsReturnedIsAValueNotAnError)
@@ -77,9 +88,9 @@ TEST(ScriptCalls, AnErrorObjectThatIsReturnedIsAValueNotAnError)
     engine.EvalScript(QString::fromUtf8(Script));
     const QString a = QStringLiteral("return-error");
     EXPECT_EQ(engine.EvalScript(CallText::OnSocketEvent(QStringLiteral("n"), QStringLiteral("OnRead"), a, 0)),
-              QStringLiteral("Error: as a value"));
+                                QStringLiteral("Error: as a value"));
     EXPECT_EQ(engine.CallGlobal(QStringLiteral("OnSocketEvent"), {QStringLiteral("n"), QStringLiteral("OnRead"), a, QStringLiteral("0")}),
-              QStringLiteral("Error: as a value"));
+        QStringLiteral("Error: as a value"));
     EXPECT_EQ(engine.EvalScript(QStringLiteral("new TypeError('t');")), QStringLiteral("TypeError: t"));
 }
 
@@ -88,7 +99,9 @@ TEST(ScriptCalls, RunawayDirectCallIsInterruptedAndTheEngineGoesOn)
     ScriptEngine engine;
     engine.setTimeoutMs(300);
     engine.EvalScript(QStringLiteral("function spin() { while (true) {} } function ok() { return 'fine'; }"));
-    EXPECT_TRUE(Message(engine, [&] { engine.CallGlobal(QStringLiteral("spin"), {}); }).contains(QStringLiteral("interrupted")));
+    EXPECT_TRUE(Message(engine, [&] {
+                    engine.CallGlobal(QStringLiteral("spin"), {});
+                }).contains(QStringLiteral("interrupted")));
     EXPECT_EQ(engine.CallGlobal(QStringLiteral("ok"), {}), QStringLiteral("fine"));
 }
 

@@ -31,10 +31,10 @@ TEST(ScriptEngineEval, CompletionValueOfTheLastStatementAsText)
     EXPECT_EQ(engine.EvalScript(QStringLiteral("var a = 40; a + 2;")), QStringLiteral("42"));
     EXPECT_EQ(engine.EvalScript(QStringLiteral("1; 'two'; 3 > 2;")), QStringLiteral("true"));
     EXPECT_EQ(engine.EvalScript(QStringLiteral("a;")), QStringLiteral("40"))
-        << "globals persist between calls";
+                                << "globals persist between calls";
     EXPECT_EQ(engine.EvalScript(QStringLiteral("function json2str(v){return JSON.stringify(v);}"
                                                "var actions=[{T:'SEND',D:'01'}]; json2str(actions);")),
-              QStringLiteral("[{\"T\":\"SEND\",\"D\":\"01\"}]"));
+                                QStringLiteral("[{\"T\":\"SEND\",\"D\":\"01\"}]"));
     EXPECT_EQ(engine.EvalScript(QString::fromUtf8("'中文' + 'ok';")), QString::fromUtf8("中文ok"));
 }
 
@@ -82,7 +82,7 @@ TEST(ScriptEngineEval, AnyThrownValueIsAnError)
     EXPECT_FALSE(ErrorOf(engine, QStringLiteral("throw undefined;")).isEmpty());
     // A throw caught by the script itself is no error.
     EXPECT_EQ(engine.EvalScript(QStringLiteral("try { throw 'x'; } catch (e) { 'caught ' + e; }")),
-              QStringLiteral("caught x"));
+                                QStringLiteral("caught x"));
     const QString deep = ErrorOf(engine, QStringLiteral("function r() { return r() + 1; } r();"));
     EXPECT_TRUE(deep.contains(QStringLiteral("RangeError"))) << deep.toStdString();
     EXPECT_EQ(engine.EvalScript(QStringLiteral("1 + 1;")), QStringLiteral("2"));
@@ -104,7 +104,7 @@ TEST(ScriptEngineWatchdog, InterruptsARunawayCallAndTheNextCallWorks)
     // The interruption must not leak into the following calls.
     EXPECT_EQ(engine.EvalScript(QStringLiteral("ticks > 0;")), QStringLiteral("true"));
     EXPECT_EQ(engine.EvalScript(QStringLiteral("var s = 0; for (var i = 0; i < 1000; i++) s += i; s;")),
-              QStringLiteral("499500"));
+                                QStringLiteral("499500"));
 
     // A second runaway is caught as well.
     EXPECT_FALSE(ErrorOf(engine, QStringLiteral("for (;;) {}")).isEmpty());
@@ -116,13 +116,15 @@ TEST(ScriptEngineWatchdog, ADeadlinePassedAfterACallHasReturnedHitsNothing)
     ScriptEngine engine;
     engine.setTimeoutMs(300);
     // Busy for most of the allowance, then well past the old deadline in idle.
-    EXPECT_EQ(engine.EvalScript(QStringLiteral(
+    EXPECT_EQ(
+        engine.EvalScript(QStringLiteral(
                   "var t0 = Date.now(); while (Date.now() - t0 < 200) {} 'done';")),
-              QStringLiteral("done"));
+                          QStringLiteral("done"));
     QThread::msleep(400);
-    EXPECT_EQ(engine.EvalScript(QStringLiteral(
+    EXPECT_EQ(engine.EvalScript(
+        QStringLiteral(
                   "var t1 = Date.now(); while (Date.now() - t1 < 150) {} 'still fine';")),
-              QStringLiteral("still fine"));
+        QStringLiteral("still fine"));
     for (int i = 0; i < 200; ++i)
         ASSERT_EQ(engine.EvalScript(QStringLiteral("1;")), QStringLiteral("1")) << i;
 }
@@ -170,15 +172,15 @@ TEST_F(LoadScriptsTest, SkipsBlankAndCommentLinesAndEvaluatesInOrder)
     write(QStringLiteral("a.js"), "var seen = ['a']; function OnInit() { return 'a'; }");
     write(QStringLiteral("b.js"), "seen.push('b'); function OnInit() { return 'b'; }");
     write(QStringLiteral("c.js"), "seen.push('c');");
-    const QString file = project({QStringLiteral("// comment"), QString(), QStringLiteral("@a.js"),
-                                  QStringLiteral("   "), QStringLiteral("   // @c.js"),
-                                  QStringLiteral("\t@b.js  ")},
-                                 "\r\n");
+    const QString file = project({QStringLiteral("// comment"), QString(),
+        QStringLiteral("@a.js"),
+                       QStringLiteral("   "), QStringLiteral("   // @c.js"), QStringLiteral("\t@b.js  ")},
+                                      "\r\n");
     ScriptEngine engine;
     engine.LoadScripts(file);
     EXPECT_EQ(loaded(engine), QStringLiteral("a,b"));
     EXPECT_EQ(engine.EvalScript(QStringLiteral("OnInit();")), QStringLiteral("b"))
-        << "the file listed later overrides";
+                                << "the file listed later overrides";
 }
 
 TEST_F(LoadScriptsTest, AFileThatFailsIsSkippedAndLoadingGoesOn)
@@ -187,8 +189,7 @@ TEST_F(LoadScriptsTest, AFileThatFailsIsSkippedAndLoadingGoesOn)
     write(QStringLiteral("broken.js"), "seen.push('broken'); this is not javascript (");
     write(QStringLiteral("throws.js"), "seen.push('throws'); throw 'at load';");
     write(QStringLiteral("c.js"), "seen.push('c');");
-    const QString file = project({QStringLiteral("@a.js"), QStringLiteral("@broken.js"),
-                                  QStringLiteral("@throws.js"), QStringLiteral("@c.js")});
+    const QString file = project({QStringLiteral("@a.js"), QStringLiteral("@broken.js"), QStringLiteral("@throws.js"), QStringLiteral("@c.js")});
     ScriptEngine engine;
     engine.LoadScripts(file);
     // A syntax error stops the file before any of it runs; a throw after its
@@ -196,7 +197,7 @@ TEST_F(LoadScriptsTest, AFileThatFailsIsSkippedAndLoadingGoesOn)
     EXPECT_EQ(loaded(engine), QStringLiteral("a,throws,c"));
     ASSERT_EQ(reported.size(), 2);
     EXPECT_TRUE(reported[0].startsWith(dir.filePath(QStringLiteral("broken.js:1: SyntaxError: "))))
-        << reported[0].toStdString();
+                << reported[0].toStdString();
     EXPECT_EQ(reported[1], dir.filePath(QStringLiteral("throws.js:1: at load")));
 }
 
@@ -204,13 +205,14 @@ TEST_F(LoadScriptsTest, AFileThatCannotBeReadStopsTheLoading)
 {
     write(QStringLiteral("a.js"), "var seen = ['a'];");
     write(QStringLiteral("c.js"), "seen.push('c');");
-    const QString file = project({QStringLiteral("@a.js"), QStringLiteral("@missing.js"),
-                                  QStringLiteral("@c.js")});
+    const QString file =
+        project({QStringLiteral("@a.js"), QStringLiteral("@missing.js"), QStringLiteral("@c.js")});
     ScriptEngine engine;
     engine.LoadScripts(file);
     EXPECT_EQ(loaded(engine), QStringLiteral("a"));
-    EXPECT_EQ(reported, QStringList{QStringLiteral("project.txt:2: %1 not found; loading stopped")
-                                        .arg(dir.filePath(QStringLiteral("missing.js")))});
+    EXPECT_EQ(reported,
+              QStringList {QStringLiteral("project.txt:2: %1 not found; loading stopped") .arg(
+                  dir.filePath(QStringLiteral("missing.js")))});
 }
 
 TEST_F(LoadScriptsTest, AMissingOrEmptyProjectLoadsNothing)
@@ -218,7 +220,9 @@ TEST_F(LoadScriptsTest, AMissingOrEmptyProjectLoadsNothing)
     ScriptEngine engine;
     engine.LoadScripts(dir.filePath(QStringLiteral("no-project.txt")));
     EXPECT_EQ(loaded(engine), QString());
-    EXPECT_EQ(reported, QStringList{QStringLiteral("no-project.txt not found in %1; no scripts loaded").arg(dir.path())});
+    EXPECT_EQ(
+        reported,
+        QStringList {QStringLiteral("no-project.txt not found in %1; no scripts loaded").arg(dir.path())});
     engine.LoadScripts(project({QStringLiteral("// only a comment"), QStringLiteral("  ")}));
     EXPECT_EQ(loaded(engine), QString());
     const QString err = ErrorOf(engine, QStringLiteral("OnInit();json2str(sockets);"));
@@ -243,7 +247,7 @@ TEST_F(LoadScriptsTest, TheConsolePrintsWithFileAndLine)
     ScriptEngine engine;
     EXPECT_TRUE(engine.LoadScripts(project({QStringLiteral("@a.js")})));
     const QString a = dir.filePath(QStringLiteral("a.js"));
-    EXPECT_EQ(reported, (QStringList{a + QStringLiteral(":3: hi 2"), a + QStringLiteral(":2: bad 2")}));
+    EXPECT_EQ(reported, (QStringList {a + QStringLiteral(":3: hi 2"), a + QStringLiteral(":2: bad 2")}));
 }
 
 TEST_F(LoadScriptsTest, AScriptThatHangsAtLoadIsInterruptedAndTheRestLoads)
@@ -253,8 +257,9 @@ TEST_F(LoadScriptsTest, AScriptThatHangsAtLoadIsInterruptedAndTheRestLoads)
     write(QStringLiteral("c.js"), "seen.push('c');");
     ScriptEngine engine;
     engine.setTimeoutMs(300);
-    engine.LoadScripts(project({QStringLiteral("@a.js"), QStringLiteral("@hang.js"), QStringLiteral("@c.js")}));
+    engine.LoadScripts(
+        project({QStringLiteral("@a.js"), QStringLiteral("@hang.js"), QStringLiteral("@c.js")}));
     EXPECT_EQ(loaded(engine), QStringLiteral("a,hang,c"));
 }
 
-} // namespace
+}  // namespace

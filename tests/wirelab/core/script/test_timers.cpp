@@ -63,7 +63,7 @@ struct RecordedRefreshes : PanelBuilder
     ScriptedCore &f;
 };
 
-} // namespace
+}  // namespace
 
 TEST(ScriptTimers, AddedTimersFireAfterIntervalPlusOneTicksAndRunTheActions)
 {
@@ -85,7 +85,7 @@ function onTimer(n, t) {
     ASSERT_EQ(a->timers().size(), 2u);
     EXPECT_EQ(a->timers()[0]->interval, 9);
 
-    EXPECT_EQ(Tick(f, 30, "timer|a|hb"), (QList<int>{10, 20, 30}));
+    EXPECT_EQ(Tick(f, 30, "timer|a|hb"), (QList<int> {10, 20, 30}));
     EXPECT_EQ(f.calls().count("timer|a|fast"), 30);
     EXPECT_EQ(f.lines(a), "beat 1\nbeat 2\nbeat 3");  // each firing's actions ran
 }
@@ -99,12 +99,13 @@ TEST(ScriptTimers, SetTimerChangesTheIntervalButNotTheCount)
     EXPECT_EQ(CounterOf(f, "a", "t"), 50);
 
     Act(f, "[{TYPE:'SETTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:4}]");
-    EXPECT_EQ(Tick(f, 1, "timer|a|t"), QList<int>{1});  // 50 is past 4: due now
+    EXPECT_EQ(Tick(f, 1, "timer|a|t"), QList<int> {1});  // 50 is past 4: due now
 
     EXPECT_TRUE(Tick(f, 3, "timer|a|t").isEmpty());
-    Act(f, "[{TYPE:'SETTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:100},"
-           " {TYPE:'SETTIMER', SOCKET:'a', TIMERNAME:'missing', INTERVAL:1}]");
-    EXPECT_EQ(Tick(f, 98, "timer|a|t"), QList<int>{98});
+    Act(f,
+        "[{TYPE:'SETTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:100},"
+        " {TYPE:'SETTIMER', SOCKET:'a', TIMERNAME:'missing', INTERVAL:1}]");
+    EXPECT_EQ(Tick(f, 98, "timer|a|t"), QList<int> {98});
     EXPECT_EQ(f.endpoint("a")->timers().size(), 1u);
 }
 
@@ -114,21 +115,23 @@ TEST(ScriptTimers, DeletingAndAddingAgainRestartsTheCount)
     Act(f, "[{TYPE:'ADDTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:5}]");
     Tick(f, 3, "timer|a|t");
     EXPECT_EQ(CounterOf(f, "a", "t"), 3);
-    Act(f, "[{TYPE:'DELTIMER', SOCKET:'a', TIMERNAME:'t'},"
-           " {TYPE:'ADDTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:5}]");
+    Act(f,
+        "[{TYPE:'DELTIMER', SOCKET:'a', TIMERNAME:'t'},"
+        " {TYPE:'ADDTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:5}]");
     EXPECT_EQ(CounterOf(f, "a", "t"), 0);
-    EXPECT_EQ(Tick(f, 6, "timer|a|t"), QList<int>{6});
+    EXPECT_EQ(Tick(f, 6, "timer|a|t"), QList<int> {6});
 }
 
 TEST(ScriptTimers, SameNamesOnTwoEndpointsAreIndependent)
 {
     ScriptedCore f(QString::fromLatin1(TwoServers));
-    Act(f, "[{TYPE:'ADDTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:0},"
-           " {TYPE:'ADDTIMER', SOCKET:'b', TIMERNAME:'t', INTERVAL:2}]");
+    Act(f,
+        "[{TYPE:'ADDTIMER', SOCKET:'a', TIMERNAME:'t', INTERVAL:0},"
+        " {TYPE:'ADDTIMER', SOCKET:'b', TIMERNAME:'t', INTERVAL:2}]");
     f.clearCalls();
     Tick(f, 3, QString());
     // Registry order within a tick; each call carries its own endpoint.
-    EXPECT_EQ(f.calls(), (QStringList{"timer|a|t", "timer|a|t", "timer|a|t", "timer|b|t"}));
+    EXPECT_EQ(f.calls(), (QStringList {"timer|a|t", "timer|a|t", "timer|a|t", "timer|b|t"}));
     Act(f, "[{TYPE:'DELTIMER', SOCKET:'b', TIMERNAME:'t'}]");
     EXPECT_NE(ScriptTimers::findTimer(f.endpoint("a"), "t"), nullptr);
     EXPECT_EQ(ScriptTimers::findTimer(f.endpoint("b"), "t"), nullptr);
@@ -218,7 +221,7 @@ function onSocket(n, e, a, b) {
         }
         return !conn.isNull();
     }));
-    EXPECT_EQ(Tick(f, 4, "timer|" + conn->name() + "|poll"), (QList<int>{2, 4}));
+    EXPECT_EQ(Tick(f, 4, "timer|" + conn->name() + "|poll"), (QList<int> {2, 4}));
 }
 
 namespace {
@@ -233,9 +236,10 @@ function OnInit() {
     actions.push({TYPE: "ADDTIMER", SOCKET: "s" + i, TIMERNAME: "t", INTERVAL: 0});
   }
 }
-)JS").arg(n);
+)JS")
+                              .arg(n);
 }
-} // namespace
+}  // namespace
 
 TEST(ScriptTimers, FewDueTimersRefreshThePanelsAfterEveryFiring)
 {
@@ -243,7 +247,8 @@ TEST(ScriptTimers, FewDueTimersRefreshThePanelsAfterEveryFiring)
     RecordedRefreshes panels(f);
     f.clearCalls();
     f.host().tick();
-    EXPECT_EQ(f.calls(), QStringList({"timer|s0|t", "refresh", "timer|s1|t", "refresh", "timer|s2|t", "refresh"}));
+    EXPECT_EQ(f.calls(),
+              QStringList({"timer|s0|t", "refresh", "timer|s1|t", "refresh", "timer|s2|t", "refresh"}));
 }
 
 TEST(ScriptTimers, ManyDueTimersShareABoundedNumberOfRefreshesPerTick)

@@ -28,7 +28,7 @@ struct OutputLines
     QObject context;
 };
 
-} // namespace
+}  // namespace
 
 TEST(WorkspaceBuild, EveryKindIsCreatedFromItsDeclarationAndNamed)
 {
@@ -48,7 +48,11 @@ function OnInit() {
   ];
   actions.push({TYPE: "DISPLAY", SOCKET: "srv", DATA: "workspace ready"});
 }
-)JS").arg(peer.serverPort()).arg(udpServerPort).arg(udpClientPort).arg(groupPort));
+)JS")
+                                      .arg(peer.serverPort())
+                                      .arg(udpServerPort)
+                                      .arg(udpClientPort)
+                                      .arg(groupPort));
     EXPECT_TRUE(f.host().built());
     EXPECT_TRUE(f.messages.texts.isEmpty()) << f.messages.texts.join(u'|').toStdString();
     ASSERT_EQ(f.registry().count(), 5);
@@ -107,7 +111,8 @@ TEST(WorkspaceBuild, NoUsableOnInitLeavesTheTreeToTheUser)
 {
     // Each failure but an empty declaration text is told, without a box, on
     // the script output (its last line).
-    const struct {
+    const struct
+    {
         const char *script;
         const char *reported;
     } cases[] = {
@@ -126,7 +131,8 @@ TEST(WorkspaceBuild, NoUsableOnInitLeavesTheTreeToTheUser)
         EXPECT_TRUE(f.messages.texts.isEmpty());
         if (*c.reported) {
             ASSERT_FALSE(out.lines.isEmpty());
-            EXPECT_TRUE(out.lines.last().contains(QString::fromLatin1(c.reported))) << out.lines.last().toStdString();
+            EXPECT_TRUE(out.lines.last().contains(QString::fromLatin1(c.reported)))
+                << out.lines.last().toStdString();
         } else {
             EXPECT_TRUE(out.lines.isEmpty()) << out.lines.join(u'|').toStdString();
         }
@@ -167,7 +173,8 @@ function OnInit() {
              {SOCKETTYPE: "TCP Server", PORT: "0", ID: "after"}];
   actions.push({TYPE: "DISPLAY", SOCKET: "ok", DATA: "ran"});
 }
-)JS").arg(declaration));
+)JS")
+                                          .arg(declaration));
         Endpoint *ok = f.endpoint("ok");
         ASSERT_NE(ok, nullptr);
         EXPECT_EQ(f.endpoint("after"), nullptr);
@@ -194,7 +201,9 @@ function OnInit() {
   actions.push({TYPE: "DISPLAY", SOCKET: "late", DATA: "init"});
   actions.push({TYPE: "DISPLAY", SOCKET: "a", DATA: "init"});
 }
-)JS").arg(busy.serverPort()), false);
+)JS")
+                                      .arg(busy.serverPort()),
+                                  false);
     f.messages.onMessage = [&](const QString &) {
         f.js("actions.push({TYPE: 'DISPLAY', SOCKET: 'a', DATA: 'nested'});");
         f.host().runActions();
@@ -218,7 +227,9 @@ function OnInit() {
   sockets = [{SOCKETTYPE: "TCP Server", PORT: "%1", ID: "one"},
              {SOCKETTYPE: "TCP Server", PORT: "%1", ID: "two"}];
 }
-)JS").arg(busy.serverPort()), false);
+)JS")
+                                      .arg(busy.serverPort()),
+                                  false);
     bool started = false, finished = false, posted = false, delivered = false;
     QObject::connect(&f.host(), &ScriptHost::buildStarted, [&] { started = true; });
     QObject::connect(&f.host(), &ScriptHost::buildFinished, [&] { finished = true; });
@@ -231,7 +242,7 @@ function OnInit() {
         }
     };
     f.host().buildWorkspace();
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("1 0 0"), QStringLiteral("1 0 1")}));
+    EXPECT_EQ(seen, (QStringList {QStringLiteral("1 0 0"), QStringLiteral("1 0 1")}));
     EXPECT_TRUE(finished);
     EXPECT_EQ(f.registry().count(), 2);
 }

@@ -15,7 +15,7 @@ QString Nasty()
     s += QChar(0x2029);
     s += QChar(0x1B);
     s += QChar(0x7F);
-    s += QChar(0xD800);        // lone surrogates
+    s += QChar(0xD800);  // lone surrogates
     s += QStringLiteral("x");
     s += QChar(0xDC00);
     s += QString::fromUtf8("中文😀");
@@ -28,7 +28,8 @@ QString Nasty()
 QStringList ArgumentsSeen(const QString &callText)
 {
     QJSEngine engine;
-    const QJSValue setup = engine.evaluate(QStringLiteral(
+    const QJSValue setup = engine.evaluate(
+        QStringLiteral(
         "var seen = null; var actions = [];"
         "function record() { seen = Array.prototype.slice.call(arguments); }"
         "var OnSocketEvent = record, OnTimerEvent = record, OnButtonClick = record,"
@@ -49,21 +50,19 @@ QStringList ArgumentsSeen(const QString &callText)
     return args;
 }
 
-} // namespace
+}  // namespace
 
 TEST(CallText, PlainValuesGiveTheKnownTexts)
 {
     EXPECT_EQ(CallText::OnRead("c1", "01ABFF", 0), R"(OnSocketEvent("c1","OnRead","01ABFF","0");)");
-    EXPECT_EQ(CallText::OnRead("u", "192.0.2.5", 4000),
-              R"(OnSocketEvent("u","OnRead","192.0.2.5","4000");)");
+    EXPECT_EQ(CallText::OnRead("u", "192.0.2.5", 4000), R"(OnSocketEvent("u","OnRead","192.0.2.5","4000");)");
     EXPECT_EQ(CallText::OnConnect("s_3", "127.0.0.1", 3),
               R"(OnSocketEvent("s_3","OnConnect","127.0.0.1","3");)");
     EXPECT_EQ(CallText::OnDisConnect("c", "10.0.0.1", -1),
               R"(OnSocketEvent("c","OnDisConnect","10.0.0.1","-1");)");
     EXPECT_EQ(CallText::OnTimerEvent("c", "t1"), R"(OnTimerEvent("c","t1");)");
     EXPECT_EQ(CallText::OnButtonClick("c", "b1"), R"(OnButtonClick("c","b1");json2str(actions);)");
-    EXPECT_EQ(CallText::OnEditChange("c", "e1", "abc"),
-              R"(OnEditChange("c","e1","abc");json2str(actions);)");
+    EXPECT_EQ(CallText::OnEditChange("c", "e1", "abc"), R"(OnEditChange("c","e1","abc");json2str(actions);)");
     EXPECT_EQ(CallText::DeleteSocket("c"), "DeleteSocket('c');");
 }
 
@@ -80,7 +79,7 @@ TEST(CallText, JsStringEscapesOnlyWhatBreaksALiteral)
 TEST(CallText, EvaluatedLiteralGivesBackExactlyTheValue)
 {
     QJSEngine engine;
-    QStringList values{QString(), QStringLiteral("\""), QStringLiteral("\\"), Nasty()};
+    QStringList values {QString(), QStringLiteral("\""), QStringLiteral("\\"), Nasty()};
     QString allCodeUnits;
     for (int c = 0; c < 0x10000; ++c)
         allCodeUnits += QChar(char16_t(c));
@@ -100,9 +99,9 @@ TEST(CallText, ScriptReceivesEveryArgumentUnchanged)
 {
     const QString v = Nasty();
     EXPECT_EQ(ArgumentsSeen(CallText::OnSocketEvent(v, "OnRead", v, 42)),
-              (QStringList{v, "OnRead", v, "42"}));
-    EXPECT_EQ(ArgumentsSeen(CallText::OnTimerEvent(v, v)), (QStringList{v, v}));
-    EXPECT_EQ(ArgumentsSeen(CallText::OnButtonClick(v, v)), (QStringList{v, v}));
-    EXPECT_EQ(ArgumentsSeen(CallText::OnEditChange(v, v, v)), (QStringList{v, v, v}));
-    EXPECT_EQ(ArgumentsSeen(CallText::DeleteSocket(v)), (QStringList{v}));
+              (QStringList {v, "OnRead", v, "42"}));
+    EXPECT_EQ(ArgumentsSeen(CallText::OnTimerEvent(v, v)), (QStringList {v, v}));
+    EXPECT_EQ(ArgumentsSeen(CallText::OnButtonClick(v, v)), (QStringList {v, v}));
+    EXPECT_EQ(ArgumentsSeen(CallText::OnEditChange(v, v, v)), (QStringList {v, v, v}));
+    EXPECT_EQ(ArgumentsSeen(CallText::DeleteSocket(v)), (QStringList {v}));
 }

@@ -56,7 +56,7 @@ TEST(HexCodec, HexToIntCountsBlanksAndStrangersAsZero)
     EXPECT_EQ(HexToInt("G1"), 1u);
     EXPECT_EQ(HexToInt("\n1"), 1u);
     EXPECT_EQ(HexToInt(QString(QChar(0x0661)) + u'2'), 2u);  // Arabic-Indic one is no hex digit
-    EXPECT_EQ(HexToInt("123456789"), 0x23456789u);             // wraps at 32 bits
+    EXPECT_EQ(HexToInt("123456789"), 0x23456789u);  // wraps at 32 bits
 }
 
 TEST(HexCodec, HexTextToStrTakesFixedPairs)

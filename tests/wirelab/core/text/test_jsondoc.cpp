@@ -20,7 +20,7 @@ bool Parses(const QString &text)
     return ParseLenientJson(text, n);
 }
 
-} // namespace
+}  // namespace
 
 TEST(JsonDoc, ReadsADeclarationList)
 {
@@ -46,7 +46,8 @@ TEST(JsonDoc, ReadsADeclarationList)
 
 TEST(JsonDoc, TextGetterFollowsTheReadingRules)
 {
-    const JsonNode o = Parse(QStringLiteral(
+    const JsonNode o =
+        Parse(QStringLiteral(
         R"({"s":"a\"b","n":8080,"f":-1.50e+2,"t":true,"z":false,"nul":null,)"
         R"("arr":[1, "x" ,{"k":[]}],"obj":{ "a" : null }})"));
     EXPECT_EQ(JsonText(o, "s"), "a\"b");
@@ -66,7 +67,8 @@ TEST(JsonDoc, TextGetterFollowsTheReadingRules)
 
 TEST(JsonDoc, IntegerGetterFollowsTheReadingRules)
 {
-    const JsonNode o = Parse(QStringLiteral(
+    const JsonNode o =
+        Parse(QStringLiteral(
         R"({"i":1000,"neg":-7,"half":2.5,"down":2.4,"mneg":-2.5,"t":true,"f":false,)"
         R"("s":"123","sb":" -4 ","sx":"12a","sf":"1.5","nul":null,"a":[1],"o":{},)"
         R"("big":1e300,"nbig":-1e400,"tiny":1e-400,"over":2147483648})"));
@@ -124,10 +126,16 @@ TEST(JsonDoc, AcceptsTheLenientSyntax)
 
 TEST(JsonDoc, RejectsWhatIsNotExactlyOneValue)
 {
-    for (const char *bad : {"", "   ", "// only a comment", "[1] [2]", "{} x", "[1,,2]", "[,]",
-                            "{,}", "{\"a\" 1}", "{\"a\":}", "{1:2}", "[1", "{\"a\":1", "/* open",
-                            "tru", "nul", "truex", "01", "1.", ".5", "+1", "1e", "1e+", "--1",
-                            "0x10", "NaN", "Infinity", "undefined", "[1 2]", "\"a\" \"b\""}) {
+    for (const char *bad : {"",          "   ",     "// only a comment",
+                            "[1] [2]",   "{} x",    "[1,,2]",
+                            "[,]",       "{,}",     "{\"a\" 1}",
+                            "{\"a\":}",  "{1:2}",   "[1",
+                            "{\"a\":1",  "/* open", "tru",
+                            "nul",       "truex",   "01",
+                            "1.",        ".5",      "+1",
+                            "1e",        "1e+",     "--1",
+                            "0x10",      "NaN",     "Infinity",
+                            "undefined", "[1 2]",   "\"a\" \"b\""}) {
         JsonNode n;
         n.text = "untouched";
         EXPECT_FALSE(ParseLenientJson(QString::fromUtf8(bad), n)) << bad;
@@ -166,7 +174,7 @@ TEST(JsonDoc, DeepNestingFailsWithoutRecursingForever)
     const int deep = 1000000;
     EXPECT_FALSE(Parses(QString(deep, u'[') + QString(deep, u']')));
     EXPECT_FALSE(Parses(QString(deep, u'[')));
-    EXPECT_FALSE(Parses(QString(deep, u'{') ));
+    EXPECT_FALSE(Parses(QString(deep, u'{')));
     QString objects;
     for (int i = 0; i < 100000; ++i)
         objects += QLatin1String("{\"a\":");

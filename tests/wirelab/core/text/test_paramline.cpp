@@ -18,8 +18,8 @@ TEST(ParamLine, WorkspaceLinesReadBackPerKind)
     EXPECT_EQ(client.hex, 0);  // no HEX: default
 
     // PORT is read inside REMOTEPORT / LOCALPORT; neither kind uses it.
-    const ParamLine udpClient = ReadParamLine(
-        "SOCKETTYPE=UDP Client,REMOTEPORT=5000,LOCALPORT=6000,HOST=127.0.0.1,HEX=0");
+    const ParamLine udpClient =
+        ReadParamLine("SOCKETTYPE=UDP Client,REMOTEPORT=5000,LOCALPORT=6000,HOST=127.0.0.1,HEX=0");
     EXPECT_EQ(udpClient.remotePort, 5000);
     EXPECT_EQ(udpClient.localPort, 6000);
     EXPECT_EQ(udpClient.port, 5000);

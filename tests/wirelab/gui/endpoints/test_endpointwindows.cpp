@@ -30,8 +30,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTcpServer>
-#include <QTest>
 #include <QTcpSocket>
+#include <QTest>
 #include <QTreeWidget>
 #include <QUdpSocket>
 #include <gtest/gtest.h>
@@ -43,7 +43,7 @@ namespace {
 
 const QString Local = QStringLiteral("127.0.0.1");
 
-template <class T>
+template<class T>
 T *Find(QObject *parent, const char *name)
 {
     return parent->findChild<T *>(QLatin1String(name));
@@ -172,7 +172,8 @@ TEST(TcpServerWindows, ABurstOfConnectionsIsShownOnceAndUnseenWindowsAreBuiltWhe
     EXPECT_TRUE(front->isMaximized());
     ASSERT_NE(w.control<QCheckBox>(first, "CheckBox2"), nullptr);
     EXPECT_FALSE(w.control<QCheckBox>(first, "CheckBox2")->isChecked());
-    EXPECT_TRUE(w.pane(first)->lastLine().endsWith(QStringLiteral(" 收到数据：hi0"))) << w.pane(first)->lastLine().toStdString();
+    EXPECT_TRUE(w.pane(first)->lastLine().endsWith(QStringLiteral(" 收到数据：hi0")))
+                << w.pane(first)->lastLine().toStdString();
     EXPECT_EQ(unseen->counterText(), QStringLiteral("收：3字节，发:0字节"));
     EXPECT_EQ(LabelText(w, first, "Label1"), QStringLiteral("已断开"));
     EXPECT_EQ(LabelText(w, first, "Label4"), QStringLiteral("对方端口:%1").arg(peerPorts.first()));
@@ -193,7 +194,8 @@ TEST(TcpWindows, StatusAreaAndButtonsFollowTheEndpoint)
     QTcpSocket *peer = peerServer.nextPendingConnection();
     ASSERT_NE(peer, nullptr);
     peer->write("AB");
-    ASSERT_TRUE(WaitFor([&] { return w.dataWindow(client)->counterText() == QStringLiteral("收：2字节，发:0字节"); }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return w.dataWindow(client)->counterText() == QStringLiteral("收：2字节，发:0字节"); }));
 
     const int port = FreeTcpPort();
     Endpoint *server = TcpServerEndpoint::create(w.registry(), port);
@@ -226,7 +228,8 @@ TEST(TcpServerWindows, ConnectionErrorsGoToTheServersSendPane)
     QTcpSocket *accepted = static_cast<TcpConnectionEndpoint *>(a.record)->socket();
     Q_EMIT accepted->errorOccurred(QAbstractSocket::NetworkError);
     const QString pane = w.control<QPlainTextEdit>(server, "Memo3")->toPlainText();
-    EXPECT_TRUE(pane.endsWith(QStringLiteral("Client Socket异常,代码=%1").arg(int(QAbstractSocket::NetworkError))))
+    EXPECT_TRUE(
+        pane.endsWith(QStringLiteral("Client Socket异常,代码=%1").arg(int(QAbstractSocket::NetworkError))))
         << pane.toStdString();
     EXPECT_TRUE(w.control<QPlainTextEdit>(a.record, "Memo3")->toPlainText().isEmpty());
     EXPECT_TRUE(w.paneText(a.record).isEmpty());
@@ -261,12 +264,14 @@ TEST(UdpWindows, NewEndpointsAreSelectedAndShowTheirAddresses)
     EXPECT_EQ(LabelText(w, s, "Label3"), QStringLiteral("对方IP:"));
     EXPECT_EQ(LabelText(w, s, "Label4"), QStringLiteral("对方端口:0"));
     peer.writeDatagram("one", QHostAddress(Local), quint16(serverPort));
-    ASSERT_TRUE(WaitFor([&] { return LabelText(w, s, "Label4") == QStringLiteral("对方端口:%1").arg(peer.localPort()); }));
+    ASSERT_TRUE(WaitFor(
+        [&] { return LabelText(w, s, "Label4") == QStringLiteral("对方端口:%1").arg(peer.localPort()); }));
     EXPECT_EQ(LabelText(w, s, "Label3"), QStringLiteral("对方IP:127.0.0.1"));
-    EXPECT_TRUE(WaitFor([&] { return w.dataWindow(s)->counterText() == QStringLiteral("收：3字节，发:0字节"); }));
+    EXPECT_TRUE(
+        WaitFor([&] { return w.dataWindow(s)->counterText() == QStringLiteral("收：3字节，发:0字节"); }));
 
-    Endpoint *g = UdpGroupEndpoint::create(w.registry(), QStringLiteral("224.1.1.1"), FreeUdpPort(),
-                                           UdpGroupEndpoint::Path::Dialog);
+    Endpoint *g = UdpGroupEndpoint::create(
+        w.registry(), QStringLiteral("224.1.1.1"), FreeUdpPort(), UdpGroupEndpoint::Path::Dialog);
     EXPECT_EQ(LabelText(w, g, "Label3"), QStringLiteral("组播地址:224.1.1.1"));
     EXPECT_EQ(LabelText(w, g, "Label4"), QStringLiteral("组播端口:%1").arg(g->localPort()));
 }
@@ -298,24 +303,26 @@ TEST(UdpWindows, SendButtonGoesThroughTheEndpoint)
     EXPECT_EQ(peer.receiveDatagram().data(), QByteArray("hi"));
     EXPECT_TRUE(w.messages.texts.isEmpty());
 
-    Endpoint *g = UdpGroupEndpoint::create(w.registry(), QStringLiteral("224.1.1.1"), FreeUdpPort(),
-                                           UdpGroupEndpoint::Path::Dialog);
+    Endpoint *g = UdpGroupEndpoint::create(
+        w.registry(), QStringLiteral("224.1.1.1"), FreeUdpPort(), UdpGroupEndpoint::Path::Dialog);
     g->setHexMode(true);
     typeAndSend(g, QStringLiteral("00FF41"));
     ASSERT_TRUE(WaitFor([&] { return g->receivedBytes() == 3; }));  // the group's loopback
-    EXPECT_TRUE(w.pane(g)->lastLine().endsWith(QStringLiteral("{00 FF 41 }") + QString(QChar(0x2400)) + QChar(0xFFFD) + u'A'))
-        << w.pane(g)->lastLine().toStdString();
+    EXPECT_TRUE(w.pane(g)->lastLine().endsWith(QStringLiteral("{00 FF 41 }") + QString(QChar(0x2400))
+                                                              + QChar(0xFFFD) + u'A'))
+                << w.pane(g)->lastLine().toStdString();
     EXPECT_TRUE(w.messages.texts.isEmpty());
 
     Endpoint *c = UdpClientEndpoint::create(w.registry(), QString(), peer.localPort(), FreeUdpPort());
     typeAndSend(c, QStringLiteral("hi"));
-    EXPECT_EQ(w.messages.texts, QStringList{QStringLiteral("Null Remote Address")});
+    EXPECT_EQ(w.messages.texts, QStringList {QStringLiteral("Null Remote Address")});
 }
 
 TEST(EndpointTree, AnEndpointFromALineOpensItsKindsRoot)
 {
     ScriptedWindow w;
-    Endpoint *r = CreateFromLine(w.registry(), QStringLiteral("SOCKETTYPE=TCP Server,PORT=%1,HEX=1").arg(FreeTcpPort()));
+    Endpoint *r = CreateFromLine(w.registry(),
+                                 QStringLiteral("SOCKETTYPE=TCP Server,PORT=%1,HEX=1").arg(FreeTcpPort()));
     ASSERT_NE(r, nullptr);
     QTreeWidgetItem *root = w.window().tree().kindRoot(EndpointKind::TcpServer);
     EXPECT_EQ(w.window().tree().nodeOf(r)->parent(), root);
@@ -323,4 +330,4 @@ TEST(EndpointTree, AnEndpointFromALineOpensItsKindsRoot)
     EXPECT_TRUE(w.control<QCheckBox>(r, "CheckBox2")->isChecked());
 }
 
-} // namespace
+}  // namespace

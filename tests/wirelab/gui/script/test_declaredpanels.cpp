@@ -27,7 +27,7 @@
 
 namespace {
 
-template <class T>
+template<class T>
 T *Named(ScriptedWindow &f, const char *name)
 {
     return f.window().findChild<T *>(QLatin1String(name));
@@ -57,7 +57,7 @@ void ExpectReleased(ScriptedWindow &f)
     EXPECT_TRUE(Named<QWidget>(f, "Panel2Caption")->isHidden());
 }
 
-} // namespace
+}  // namespace
 
 TEST(ScriptedWorkspace, BuildsWithTheWindowDisabledAndTheTreeHidden)
 {
@@ -69,24 +69,27 @@ TEST(ScriptedWorkspace, BuildsWithTheWindowDisabledAndTheTreeHidden)
     ScriptedWindow::Options options;
     options.onMessage = [&](ScriptedWindow &f) {
         seen << QStringLiteral("%1 %2 %3")
-                    .arg(f.window().isEnabled())
-                    .arg(Named<QTreeWidget>(f, "TreeView1")->isHidden())
-                    .arg(Named<QWidget>(f, "Panel2Caption")->isHidden());
+                                   .arg(f.window().isEnabled())
+                                   .arg(Named<QTreeWidget>(f, "TreeView1")->isHidden())
+                                   .arg(Named<QWidget>(f, "Panel2Caption")->isHidden());
     };
     ScriptedWindow f(QStringLiteral(R"JS(
 function OnInit() {
   sockets = [{SOCKETTYPE: "TCP Server", PORT: "%1", ID: "one"},
              {SOCKETTYPE: "TCP Server", PORT: "%1", ID: "two"}];
 }
-)JS").arg(busy.serverPort()), options);
+)JS")
+                                        .arg(busy.serverPort()),
+                                    options);
     ExpectReleased(f);
-    EXPECT_EQ(seen, (QStringList{QStringLiteral("0 1 0"), QStringLiteral("0 1 0")}));
+    EXPECT_EQ(seen, (QStringList {QStringLiteral("0 1 0"), QStringLiteral("0 1 0")}));
     EXPECT_EQ(f.registry().count(), 2);
 }
 
 TEST(ScriptedWorkspace, TheOutputPaneShowsWhatTheBuildReports)
 {
-    const struct {
+    const struct
+    {
         const char *script;
         const char *reported;  // "": nothing, and the pane stays closed
     } cases[] = {
@@ -161,7 +164,7 @@ function OnInit() {
     EXPECT_EQ(f.window().findChild<QPushButton *>("stray"), nullptr);
     EXPECT_TRUE(Rows(f, f.endpoint("bare")).isEmpty());
     // Setting the initial text told the script, under the endpoint's new name.
-    EXPECT_EQ(f.callsOf("edit"), QStringList{"edit|srv|edAddr|abc"});
+    EXPECT_EQ(f.callsOf("edit"), QStringList {"edit|srv|edAddr|abc"});
 }
 
 TEST(DeclaredPanels, ANameTheWindowRefusesEndsTheBuildButKeepsWhatWasMade)
@@ -181,13 +184,15 @@ function OnInit() {
              {SOCKETTYPE: "TCP Server", PORT: "0", ID: "after"}];
   actions.push({TYPE: "DISPLAY", SOCKET: "ok", DATA: "ran"});
 }
-)JS").arg(declaration));
+)JS")
+                                            .arg(declaration));
         ExpectReleased(f);
         Endpoint *ok = f.endpoint("ok");
         ASSERT_NE(ok, nullptr);
         EXPECT_EQ(f.endpoint("after"), nullptr);
         EXPECT_TRUE(f.messages.texts.isEmpty());
-        EXPECT_TRUE(OutputPane(f)->text().startsWith(QStringLiteral("sockets[1]: "))) << OutputPane(f)->text().toStdString();
+        EXPECT_TRUE(OutputPane(f)->text().startsWith(QStringLiteral("sockets[1]: ")))
+                    << OutputPane(f)->text().toStdString();
         // Rejected names leave no widget behind, and the executor still ran.
         EXPECT_EQ(f.window().findChildren<QPushButton *>("1go").size(), 0);
         EXPECT_TRUE(WaitFor([&] { return f.paneText(ok).contains("ran"); }));
@@ -208,7 +213,7 @@ function onClick(n, id) {
 }
 function onEdit(n, id, t) { actions.push({TYPE: "DISPLAY", SOCKET: n, DATA: "edited " + t}); }
 )JS";
-} // namespace
+}  // namespace
 
 TEST(DeclaredPanels, AClickRefreshesCaptionsAndTextsThenRunsTheActions)
 {
@@ -237,7 +242,7 @@ TEST(DeclaredPanels, AClickRefreshesCaptionsAndTextsThenRunsTheActions)
     go->click();
     EXPECT_EQ(go->text(), "Stop");
     EXPECT_EQ(edit->text(), "xyz");
-    EXPECT_EQ(f.calls(), (QStringList{"click|srv|btnGo", "edit|srv|edAddr|xyz"}));
+    EXPECT_EQ(f.calls(), (QStringList {"click|srv|btnGo", "edit|srv|edAddr|xyz"}));
     // The refresh's edit change queued an action; the click's run carried out both.
     EXPECT_TRUE(WaitFor([&] {
         const QString log = f.paneText(srv);
@@ -248,7 +253,7 @@ TEST(DeclaredPanels, AClickRefreshesCaptionsAndTextsThenRunsTheActions)
     // Typing tells the script the whole new text, once per change.
     f.clearCalls();
     QTest::keyClicks(edit, "d");
-    EXPECT_EQ(f.calls(), QStringList{"edit|srv|edAddr|xyzd"});
+    EXPECT_EQ(f.calls(), QStringList {"edit|srv|edAddr|xyzd"});
 }
 
 TEST(DeclaredPanels, APanelDeclaredInOnConnectIsBuiltForTheAcceptedConnection)
@@ -303,7 +308,8 @@ function OnInit() {
 }
 var fired = 0;
 function onTimer(n, t) { fired++; findUi(n, "e").TEXT = "fired " + fired; }
-)JS").arg(n));
+)JS")
+                                        .arg(n));
     for (int tick = 1; tick <= 2; ++tick) {
         SCOPED_TRACE(tick);
         f.clearCalls();

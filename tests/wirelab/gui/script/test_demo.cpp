@@ -21,7 +21,7 @@
 
 namespace {
 
-template <class T>
+template<class T>
 T *Control(MainWindow &w, const Endpoint *e, const char *name)
 {
     DataWindow *d = w.dataWindow(e);
@@ -31,7 +31,10 @@ T *Control(MainWindow &w, const Endpoint *e, const char *name)
     return d->findChild<T *>(QLatin1String(name));
 }
 
-QPushButton *ButtonOf(MainWindow &w, const Endpoint *e, const char *id) { return Control<QPushButton>(w, e, id); }
+QPushButton *ButtonOf(MainWindow &w, const Endpoint *e, const char *id)
+{
+    return Control<QPushButton>(w, e, id);
+}
 
 bool Received(MainWindow &w, const Endpoint *e, const QString &text)
 {
@@ -39,7 +42,7 @@ bool Received(MainWindow &w, const Endpoint *e, const QString &text)
     return pane && pane->text().contains(text);
 }
 
-} // namespace
+}  // namespace
 
 TEST(DemoProject, EchoClientHeartbeatAndUdpServerWorkTogether)
 {

@@ -59,16 +59,16 @@ TEST_F(CommandsTest, EachKindRootOpensItsOwnDialogAndNothingSelectedOpensNone)
 
     const QList<QPair<EndpointKind, QString>> expected = {
         {EndpointKind::TcpServer, QStringLiteral("NewServerDialog")},
-        {EndpointKind::TcpClient, QStringLiteral("NewClientDialog")},
-        {EndpointKind::UdpServer, QStringLiteral("NewUdpServerDialog")},
-        {EndpointKind::UdpClient, QStringLiteral("NewUdpClientDialog")},
-        {EndpointKind::UdpGroup, QStringLiteral("NewGroupDialog")},
-    };
+         {EndpointKind::TcpClient, QStringLiteral("NewClientDialog")},
+          {EndpointKind::UdpServer, QStringLiteral("NewUdpServerDialog")},
+           {EndpointKind::UdpClient, QStringLiteral("NewUdpClientDialog")},
+            {EndpointKind::UdpGroup, QStringLiteral("NewGroupDialog")},
+           };
     for (const auto &[kind, dialog] : expected) {
         shown.clear();
         f.window().selectKindRoot(kind);
         Create();
-        EXPECT_EQ(shown, QStringList{dialog}) << dialog.toStdString();
+        EXPECT_EQ(shown, QStringList {dialog}) << dialog.toStdString();
     }
     EXPECT_EQ(f.registry().count(), 0);
     EXPECT_TRUE(f.window().welcomeVisible());
@@ -86,7 +86,7 @@ TEST_F(CommandsTest, SelectedEndpointCreatesAnotherOfItsKindUnderTheRoot)
     shown.clear();
     f.window().selectEndpoint(first);
     Endpoint *second = CreateServer(FreeTcpPort());
-    EXPECT_EQ(shown, QStringList{QStringLiteral("NewServerDialog")});
+    EXPECT_EQ(shown, QStringList {QStringLiteral("NewServerDialog")});
     ASSERT_NE(second, nullptr);
     EXPECT_NE(second, first);
     EXPECT_EQ(node(second)->parent(), root(EndpointKind::TcpServer));
@@ -141,7 +141,7 @@ TEST_F(CommandsTest, ConversionErrorInADialogCreatesNothingAndKeepsItOpen)
         return d->result();
     });
     EXPECT_TRUE(stayedOpen);
-    EXPECT_EQ(f.messages.texts, QStringList{QStringLiteral("'port' is not a valid integer value")});
+    EXPECT_EQ(f.messages.texts, QStringList {QStringLiteral("'port' is not a valid integer value")});
     EXPECT_EQ(f.registry().count(), 0);
 }
 
@@ -178,4 +178,4 @@ TEST_F(CommandsTest, StopActsOnTheSelectedEndpointAndDisablesTheSender)
     EXPECT_TRUE(server->isActive());
 }
 
-} // namespace
+}  // namespace

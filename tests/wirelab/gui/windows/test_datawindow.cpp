@@ -26,7 +26,8 @@
 
 namespace {
 
-struct Status {
+struct Status
+{
     QString label1, label3, label4, label6;
     bool b5shown, b6shown;
     QString b5, b6;
@@ -43,8 +44,8 @@ Status StatusOf(ScriptedWindow &f, const Endpoint *e)
     auto *b6 = f.control<QPushButton>(e, "Button_6");
     if (!b5 || !b6)
         return {QStringLiteral("<no buttons>"), {}, {}, {}, false, false, {}, {}, false, false};
-    return {label("Label1"), label("Label3"), label("Label4"), label("Label6"),
-            !b5->isHidden(), !b6->isHidden(), b5->text(), b6->text(), b5->isEnabled(), b6->isEnabled()};
+    return {label("Label1"), label("Label3"), label("Label4"), label("Label6"), !b5->isHidden(),
+            !b6->isHidden(), b5->text(),      b6->text(),      b5->isEnabled(), b6->isEnabled()};
 }
 
 // Sends a datagram of size bytes to a local UDP port.
@@ -156,8 +157,8 @@ TEST(DataWindowStatus, UdpKinds)
     EXPECT_EQ(s.label4, QStringLiteral("对方端口:%1").arg(sender.localPort()));
 
     const int groupPort = FreeUdpPort();
-    Endpoint *group = UdpGroupEndpoint::create(f.registry(), QStringLiteral("224.1.1.1"), groupPort,
-                                               UdpGroupEndpoint::Path::Dialog);
+    Endpoint *group = UdpGroupEndpoint::create(
+        f.registry(), QStringLiteral("224.1.1.1"), groupPort, UdpGroupEndpoint::Path::Dialog);
     s = StatusOf(f, group);
     EXPECT_EQ(s.label1, QString());
     EXPECT_EQ(s.label3, QStringLiteral("组播地址:224.1.1.1"));
@@ -191,8 +192,11 @@ protected:
             m_udp = UdpServerEndpoint::create(f.registry(), FreeUdpPort());
         return m_udp;
     }
-    template <class T>
-    T *control(const char *name) { return f.control<T>(udp(), name); }
+    template<class T>
+    T *control(const char *name)
+    {
+        return f.control<T>(udp(), name);
+    }
     QString sendCaption() { return control<QGroupBox>("GroupBox2")->title(); }
 
     ScriptedWindow f;
@@ -265,7 +269,8 @@ TEST_F(DataWindowTest, CounterTextAndReset)
     EXPECT_EQ(w->counterText(), QStringLiteral("收：12字节，发:7字节"));
     // The label follows within its repaint delay.
     auto *label = control<QLabel>("StatusBar2Panel0");
-    EXPECT_TRUE(WaitFor([&] { return label->text() == w->counterText(); }, 2000)) << label->text().toStdString();
+    EXPECT_TRUE(WaitFor([&] { return label->text() == w->counterText(); }, 2000))
+        << label->text().toStdString();
 
     // Past the 32-bit range the totals stay right.
     e->countSent(2147483648LL - 7);
@@ -287,7 +292,9 @@ TEST_F(DataWindowTest, CounterTextAndReset)
 
 TEST(DisplayText, ControlBytesAndBadUtf8NeitherCutNorHideTheLine)
 {
-    const QByteArray bytes("a\0b\r\nc\x1b\x7f" "d", 9);
+    const QByteArray bytes("a\0b\r\nc\x1b\x7f"
+                           "d",
+                           9);
     const QString shown = BytesForDisplay(bytes);
     EXPECT_EQ(shown, QString::fromUtf8("a␀b␍␊c␛␡d"));
     EXPECT_EQ(BytesForDisplay(QByteArray("tab\there")), QStringLiteral("tab\there"));
@@ -309,8 +316,16 @@ TEST(DisplayText, EveryReceivedBlockStaysOneLineOfThePane)
 {
     // Unicode line and paragraph separators and the noncharacters U+FDD0 and
     // U+FDD1 arrive as UTF-8 too; a text document would break the line there.
-    const QByteArray nasty("1\n2\r3\x00" "4\xe2\x80\xa8" "5\xe2\x80\xa9" "6\x0b" "7\x0c" "8\xc2\x85"
-                           "9\xef\xb7\x90" "A\xef\xb7\x91" "B", 30);
+    const QByteArray nasty("1\n2\r3\x00"
+                           "4\xe2\x80\xa8"
+                           "5\xe2\x80\xa9"
+                           "6\x0b"
+                           "7\x0c"
+                           "8\xc2\x85"
+                           "9\xef\xb7\x90"
+                           "A\xef\xb7\x91"
+                           "B",
+                           30);
     LogPane pane;
     pane.appendLine(QStringLiteral("before"));
     pane.appendLine(QStringLiteral("12:00:00 收到数据：") + BytesForDisplay(nasty));
@@ -324,4 +339,4 @@ TEST(DisplayText, EveryReceivedBlockStaysOneLineOfThePane)
         EXPECT_TRUE(lines.at(1).contains(QLatin1Char(digit))) << digit;
 }
 
-} // namespace
+}  // namespace

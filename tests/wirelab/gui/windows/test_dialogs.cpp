@@ -2,12 +2,12 @@
 // defaults, the conversion error that keeps a dialog open, the port probe
 // of the UDP dialogs, the host refill of the client dialogs and results.
 #include "core/net/adapterinfo.h"
+#include "dialogdriver.h"
 #include "gui/newclientdialog.h"
 #include "gui/newgroupdialog.h"
 #include "gui/newserverdialog.h"
-#include "gui/newudpserverdialog.h"
 #include "gui/newudpclientdialog.h"
-#include "dialogdriver.h"
+#include "gui/newudpserverdialog.h"
 #include "seamrecorder.h"
 #include "testsupport.h"
 
@@ -49,7 +49,7 @@ QString BoxText(QWidget &w, const char *name)
 }
 
 // A control by object name; a missing one fails the test at once.
-template <class T = QLineEdit>
+template<class T = QLineEdit>
 T &Find(QWidget &w, const char *name)
 {
     T *child = w.findChild<T *>(QLatin1String(name));
@@ -105,7 +105,8 @@ TEST(CreationDialogs, CaptionsLabelsDefaultsAndButtons)
     EXPECT_EQ(LabelText(udpServer, "Label1"), QStringLiteral("本地端口    "));
     EXPECT_EQ(BoxText(udpServer, "Edit1"), QStringLiteral("60000"));
 
-    for (CreationDialog *d : std::initializer_list<CreationDialog *>{&server, &client, &udp, &group, &udpServer}) {
+    for (CreationDialog *d :
+         std::initializer_list<CreationDialog *> {&server, &client, &udp, &group, &udpServer}) {
         EXPECT_EQ(d->findChild<QPushButton *>(QStringLiteral("Button1"))->text(), QStringLiteral("确定"));
         EXPECT_EQ(d->findChild<QPushButton *>(QStringLiteral("Button2"))->text(), QStringLiteral("取消"));
     }
@@ -118,7 +119,7 @@ TEST(CreationDialogs, NonNumericPortIsReportedAndTheDialogStaysOpen)
     const int result = Drive(server, [&] {
         Find(server, "Edit1").setText(QStringLiteral("6a"));
         Button(server, "Button1").click();
-        EXPECT_EQ(messages.texts, QStringList{QStringLiteral("'6a' is not a valid integer value")});
+        EXPECT_EQ(messages.texts, QStringList {QStringLiteral("'6a' is not a valid integer value")});
         EXPECT_TRUE(server.isVisible());
         EXPECT_NE(server.result(), int(QDialog::Accepted));
         // No range check: the socket layer takes the low 16 bits.
@@ -146,11 +147,12 @@ TEST(CreationDialogs, ValuesAreKeptExactlyAsTypedAndStayForTheNextUse)
 {
     NewGroupDialog group;
     // Not a group address: only the creation reports that.
-    ASSERT_EQ(Drive(group, [&] {
-                  Find(group, "Edit1").setText(QStringLiteral(" 10.1.1.1 "));
-                  Find(group, "Edit2").setText(QStringLiteral(" 7000 "));
-                  Button(group, "Button1").click();
-              }),
+    ASSERT_EQ(Drive(group,
+                    [&] {
+                        Find(group, "Edit1").setText(QStringLiteral(" 10.1.1.1 "));
+                        Find(group, "Edit2").setText(QStringLiteral(" 7000 "));
+                        Button(group, "Button1").click();
+                    }),
               int(QDialog::Accepted));
     EXPECT_EQ(group.groupAddress(), QStringLiteral(" 10.1.1.1 "));
     EXPECT_EQ(group.port(), 7000);
@@ -165,20 +167,22 @@ TEST(CreationDialogs, ClientDialogsRefillTheHostOnEveryShowing)
     NewUdpClientDialog udp;
     for (int round = 0; round < 2; ++round) {
         SCOPED_TRACE(round);
-        ASSERT_EQ(Drive(client, [&] {
-                      EXPECT_EQ(Find(client, "Edit1").text(), local);
-                      Find(client, "Edit1").setText(QStringLiteral("10.9.9.9 "));
-                      Find(client, "Edit2").setText(QStringLiteral("7"));
-                      Button(client, "Button1").click();
-                  }),
+        ASSERT_EQ(Drive(client,
+                        [&] {
+                            EXPECT_EQ(Find(client, "Edit1").text(), local);
+                            Find(client, "Edit1").setText(QStringLiteral("10.9.9.9 "));
+                            Find(client, "Edit2").setText(QStringLiteral("7"));
+                            Button(client, "Button1").click();
+                        }),
                   int(QDialog::Accepted));
         EXPECT_EQ(client.host(), QStringLiteral("10.9.9.9 "));
         EXPECT_EQ(client.port(), 7);
-        EXPECT_EQ(Drive(udp, [&] {
-                      EXPECT_EQ(Find(udp, "Edit1").text(), local);
-                      Find(udp, "Edit1").setText(QStringLiteral("10.9.9.9"));
-                      Button(udp, "Button2").click();
-                  }),
+        EXPECT_EQ(Drive(udp,
+                        [&] {
+                            EXPECT_EQ(Find(udp, "Edit1").text(), local);
+                            Find(udp, "Edit1").setText(QStringLiteral("10.9.9.9"));
+                            Button(udp, "Button2").click();
+                        }),
                   int(QDialog::Rejected));
     }
 }
@@ -195,7 +199,7 @@ TEST(CreationDialogs, UdpDialogsKeepTheDialogOpenWhileTheLocalPortIsBound)
         Find(udp, "Edit2").setText(QStringLiteral("9"));
         Find(udp, "Edit3").setText(QString::number(held.port()));
         Button(udp, "Button1").click();
-        EXPECT_EQ(messages.texts, QStringList{busy});
+        EXPECT_EQ(messages.texts, QStringList {busy});
         EXPECT_TRUE(udp.isVisible());
         EXPECT_EQ(Find(udp, "Edit3").text(), QString::number(held.port()));
         Find(udp, "Edit3").setText(QStringLiteral("0"));
@@ -211,7 +215,7 @@ TEST(CreationDialogs, UdpDialogsKeepTheDialogOpenWhileTheLocalPortIsBound)
     const int serverResult = Drive(server, [&] {
         Find(server, "Edit1").setText(QString::number(held.port()));
         Button(server, "Button1").click();
-        EXPECT_EQ(messages.texts, QStringList{busy});
+        EXPECT_EQ(messages.texts, QStringList {busy});
         EXPECT_TRUE(server.isVisible());
         Find(server, "Edit1").setText(QStringLiteral("0"));
         Button(server, "Button1").click();
@@ -235,4 +239,4 @@ TEST(CreationDialogs, BroadcastButtonPutsTheBroadcastAddressInTheHostBox)
     EXPECT_EQ(messages.texts.size(), warn ? 1 : 0);
 }
 
-} // namespace
+}  // namespace

@@ -33,12 +33,13 @@ struct Language
     const char *connectFailed;
     const char *receivedLine;  // without the time
     const char *createButton;  // the main window's Button1
-    const char *sendButton;    // a data window's Button_11
+    const char *sendButton;  // a data window's Button_11
 };
 
 const Language Languages[] = {
     {"Chinese", false, "创建TCP Server", "监听端口:  ", "连接失败!", " 收到数据：ab", "创建", "发送数据"},
-    {"English", true, "New TCP Server", "Listening port:", "Connection failed!", " Received: ab", "Create", "Send"},
+    {"English", true, "New TCP Server", "Listening port:", "Connection failed!", " Received: ab", "Create",
+     "Send"},
 };
 
 class UiLanguage : public ::testing::TestWithParam<Language>
@@ -49,7 +50,7 @@ protected:
         if (!GetParam().english)
             return;
         ASSERT_TRUE(m_translator.load(QStringLiteral("wirelab_en"), QStringLiteral(TRANSLATIONS_DIR)))
-            << "no wirelab_en.qm in " TRANSLATIONS_DIR;
+                    << "no wirelab_en.qm in " TRANSLATIONS_DIR;
         ASSERT_TRUE(QCoreApplication::installTranslator(&m_translator));
     }
     void TearDown() override { QCoreApplication::removeTranslator(&m_translator); }
@@ -73,7 +74,7 @@ TEST_P(UiLanguage, DialogMessageBoxAndLogLine)
     TcpClientEndpoint *client = TcpClientEndpoint::create(registry, QString(), 0);
     MessageRecorder boxes;
     client->start();
-    EXPECT_EQ(boxes.texts, QStringList{QString::fromUtf8(lang.connectFailed)});
+    EXPECT_EQ(boxes.texts, QStringList {QString::fromUtf8(lang.connectFailed)});
 
     EXPECT_EQ(ReceivedLine("ab", false).mid(8), QString::fromUtf8(lang.receivedLine));
 
@@ -156,11 +157,12 @@ TEST(CommandLine, HelpVersionAndUnknownOptions)
         EXPECT_EQ(program.exitStatus(), QProcess::NormalExit);
         EXPECT_EQ(program.exitCode(), c.status);
         const QString out = QString::fromLocal8Bit(program.readAllStandardOutput());
-        const QRegularExpression expected(QRegularExpression::anchoredPattern(QString::fromUtf8(c.stdoutPattern)),
-                                          QRegularExpression::DotMatchesEverythingOption);
+        const QRegularExpression expected(
+            QRegularExpression::anchoredPattern(QString::fromUtf8(c.stdoutPattern)),
+            QRegularExpression::DotMatchesEverythingOption);
         EXPECT_TRUE(expected.match(out).hasMatch()) << out.toStdString();
         EXPECT_EQ(program.readAllStandardError().isEmpty(), c.stderrEmpty);
     }
 }
 
-} // namespace
+}  // namespace

@@ -62,8 +62,8 @@ TEST(LogPane, LongLinesReadBackWholeAmongShortOnes)
     pane.appendLine(big);
 
     EXPECT_EQ(pane.lastLine(), big);  // still pending
-    const QString expected = QStringList{QStringLiteral("first"), big, exact, QString(),
-                                         QStringLiteral("later"), big}.join(u'\n');
+    const QString expected = QStringList {QStringLiteral("first"), big, exact, QString(),
+                                                         QStringLiteral("later"), big}.join(u'\n');
     EXPECT_EQ(pane.text(), expected);
     EXPECT_EQ(pane.lastLine(), big);  // from the shown paragraphs
     // Stored in pieces: no paragraph is longer than the bound.
@@ -133,4 +133,4 @@ TEST(LogPane, ALineCutBetweenBatchesReadsBackWholeAtAnyTime)
     EXPECT_EQ(pane.text(), QStringList({QStringLiteral("before"), big, QStringLiteral("after")}).join(u'\n'));
 }
 
-} // namespace
+}  // namespace

@@ -54,8 +54,11 @@ class MainWindowTest : public ::testing::Test
 protected:
     MainWindow &form() { return f.window(); }
     EndpointRegistry &reg() { return f.registry(); }
-    template <class T = QWidget>
-    T *child(const char *name) { return form().findChild<T *>(QLatin1String(name)); }
+    template<class T = QWidget>
+    T *child(const char *name)
+    {
+        return form().findChild<T *>(QLatin1String(name));
+    }
     QTreeWidget *treeView() { return child<QTreeWidget>("TreeView1"); }
     QMdiArea *mdi() { return child<QMdiArea>("MdiArea"); }
     // The welcome panel's button (a data window has a suiButton1 too).
@@ -89,7 +92,7 @@ protected:
         return reg().connectionsOf(server).last();
     }
 
-    ScriptedWindow f{QString::fromUtf8(Script)};
+    ScriptedWindow f {QString::fromUtf8(Script)};
 };
 
 TEST_F(MainWindowTest, StartsWithTheFiveKindRootsAndTheWelcomePanel)
@@ -267,7 +270,7 @@ TEST_F(MainWindowTest, AFailingDeleteSocketStopsTheDeletionWithNothingFreed)
     Settle();
     ASSERT_EQ(f.messages.texts.size(), 1);
     EXPECT_TRUE(f.messages.texts.first().contains(QStringLiteral("refused ") + name))
-        << f.messages.texts.first().toStdString();
+                << f.messages.texts.first().toStdString();
     EXPECT_TRUE(reg().contains(g));
     EXPECT_EQ(node(g), gNode);
     EXPECT_EQ(EndpointTree::endpointOf(gNode), g);
@@ -281,7 +284,7 @@ TEST_F(MainWindowTest, AFailingDeleteSocketStopsTheDeletionWithNothingFreed)
     deleteButton();
     Settle();
     EXPECT_EQ(f.messages.texts.size(), 1);
-    EXPECT_EQ(f.callsOf(QStringLiteral("delete")), QStringList{QStringLiteral("delete|") + name});
+    EXPECT_EQ(f.callsOf(QStringLiteral("delete")), QStringList {QStringLiteral("delete|") + name});
     EXPECT_EQ(reg().count(), 0);
     EXPECT_FALSE(window);
     EXPECT_EQ(root(EndpointKind::UdpClient)->childCount(), 0);
@@ -313,7 +316,8 @@ TEST_F(MainWindowTest, WelcomePanelComesBackOnlyWithTheLastEndpoint)
     form().commands().deleteSelected();
     EXPECT_EQ(reg().count(), 0);
     EXPECT_TRUE(form().welcomeVisible());
-    EXPECT_EQ(f.callsOf(QStringLiteral("delete")), (QStringList{QStringLiteral("delete|a"), QStringLiteral("delete|b")}));
+    EXPECT_EQ(f.callsOf(QStringLiteral("delete")),
+                        (QStringList {QStringLiteral("delete|a"), QStringLiteral("delete|b")}));
 }
 
 TEST_F(MainWindowTest, ConnectionsWhoseServerWentCanNoLongerBeReached)
@@ -400,4 +404,4 @@ TEST_F(MainWindowTest, ClosingTheWindowFreesEveryListeningPort)
     EXPECT_TRUE(again.listen(QHostAddress::Any, quint16(port))) << "the port is free again";
 }
 
-} // namespace
+}  // namespace

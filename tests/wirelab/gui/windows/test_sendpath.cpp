@@ -20,7 +20,6 @@
 
 namespace {
 
-
 QString AfterLabel(const QString &line)
 {
     const int at = line.indexOf(QStringLiteral(" 发送数据："));
@@ -35,8 +34,11 @@ struct Window
         if (w)
             w->ensureUi();
     }
-    template <class T>
-    T *control(const char *name) { return f.control<T>(r, name); }
+    template<class T>
+    T *control(const char *name)
+    {
+        return f.control<T>(r, name);
+    }
     QPlainTextEdit *memo3() { return control<QPlainTextEdit>("Memo3"); }
     LogPane *memo2() { return f.pane(r); }
     QLineEdit *editTime() { return control<QLineEdit>("Edit_time"); }
@@ -129,7 +131,7 @@ TEST(SendPath, BadCountOrIntervalIsReportedWhereItIsFound)
     MessageRecorder boxes;
     c.type(QStringLiteral("abc"), QStringLiteral("x"), false);
     c.click("Button_11");
-    EXPECT_EQ(boxes.texts, QStringList{QStringLiteral("'x' is not a valid integer value")});
+    EXPECT_EQ(boxes.texts, QStringList {QStringLiteral("'x' is not a valid integer value")});
     EXPECT_EQ(AfterLabel(c.memo2()->lastLine()), QStringLiteral("abc[x次]"));
     EXPECT_TRUE(c.memo3()->toPlainText().isEmpty());
 
@@ -290,7 +292,10 @@ TEST(SendPath, ALostConnectionEndsTheWaitOfABlockedSend)
     bool timedOut = false;
     QTcpSocket *socket = c.socket();
     QTimer::singleShot(300, c.peer, [&] { c.peer->abort(); });
-    QTimer::singleShot(10000, socket, [&] { timedOut = true; socket->abort(); });
+    QTimer::singleShot(10000, socket, [&] {
+        timedOut = true;
+        socket->abort();
+    });
     QElapsedTimer clock;
     clock.start();
     c.r->send(QByteArray(64 * 1024 * 1024, 'x'));
@@ -298,4 +303,4 @@ TEST(SendPath, ALostConnectionEndsTheWaitOfABlockedSend)
     EXPECT_LT(clock.elapsed(), 5000);
 }
 
-} // namespace
+}  // namespace

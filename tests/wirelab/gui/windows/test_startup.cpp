@@ -67,8 +67,8 @@ void Write(const QString &path, const QByteArray &content)
 TEST(Startup, TheDemoProjectComesUpAndStaysUp)
 {
     const QString demo = QStringLiteral(WIRELAB_DEMO_DIR);
-    ASSERT_TRUE(QFile::exists(demo + QStringLiteral("/project.txt"))) << "missing demo project in "
-                                                                       << demo.toStdString();
+    ASSERT_TRUE(QFile::exists(demo + QStringLiteral("/project.txt")))
+                << "missing demo project in " << demo.toStdString();
     Program wirelab(demo);
     ASSERT_TRUE(wirelab.started());
     EXPECT_TRUE(wirelab.staysUpFor(2000)) << wirelab.output().toStdString();
@@ -83,15 +83,16 @@ TEST(Startup, ScriptedEndpointsAreBuiltAtTheFirstActivation)
     // A broken file is skipped; the file after it still loads.
     Write(dir.filePath(QStringLiteral("broken.js")), "function OnInit( {");
     Write(dir.filePath(QStringLiteral("main.js")),
-          "var sockets = [], actions = [];\n"
-          "function json2str(v) { return JSON.stringify(v); }\n"
-          "function OnInit() {\n"
-          "  sockets = [{SOCKETTYPE: 'TCP Server', PORT: '" + QByteArray::number(port)
-              + "', HEX: '0', ID: 'srv'}];\n"
-          "}\n"
-          "function OnSocketEvent(n, e, a, b) {}\n"
-          "function OnTimerEvent(n, t) {}\n"
-          "function DeleteSocket(n) {}\n");
+                       "var sockets = [], actions = [];\n"
+                       "function json2str(v) { return JSON.stringify(v); }\n"
+                       "function OnInit() {\n"
+                       "  sockets = [{SOCKETTYPE: 'TCP Server', PORT: '"
+                           + QByteArray::number(port)
+                           + "', HEX: '0', ID: 'srv'}];\n"
+                             "}\n"
+                             "function OnSocketEvent(n, e, a, b) {}\n"
+                             "function OnTimerEvent(n, t) {}\n"
+                             "function DeleteSocket(n) {}\n");
     Write(dir.filePath(QStringLiteral("project.txt")), "// start-up test\r\nbroken.js\r\n\r\nmain.js\r\n");
 
     Program wirelab(dir.path());
@@ -119,4 +120,4 @@ TEST(Startup, WithoutAProjectFileTheProgramStillRuns)
     EXPECT_TRUE(wirelab.staysUpFor(1500)) << wirelab.output().toStdString();
 }
 
-} // namespace
+}  // namespace
