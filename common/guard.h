@@ -21,14 +21,15 @@ template<class F>
 auto guard(F f)
 {
     // The return type is spelled out so that Qt, counting the arguments the
-    // functor takes, need not instantiate the body (clang refuses a body
-    // that calls f without the arguments f needs).
+    // functor takes, need not instantiate the body; the call without
+    // arguments goes through a generic lambda, so that it is only checked
+    // where it is used (clang checks a plain f() even in a discarded branch).
     return [f = std::move(f)](auto &&...args) mutable -> void {
         Guarded([&] {
             if constexpr (std::is_invocable_v<F &, decltype(args)...>)
                 f(std::forward<decltype(args)>(args)...);
             else
-                f();
+                [](auto &callable) { callable(); }(f);
         });
     };
 }
