@@ -7,7 +7,7 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
-    const QByteArray quad = DottedToBytes(text);
+    const QByteArray quad = dottedToBytes(text);
     if (!quad.isEmpty() && quad.size() != 4)
         abort();
 
@@ -21,11 +21,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         }
         adapters.append(info);
     }
-    (void)AdapterText(adapters);
-    (void)LocalAddress(adapters);
+    (void)adapterText(adapters);
+    (void)localAdapterAddress(adapters);
     bool warn = false;
-    const QString broadcast = BroadcastAddress(adapters, &warn);
-    if (!broadcast.isEmpty() && DottedToBytes(broadcast).size() != 4)
+    const QString broadcast = broadcastAddress(adapters, &warn);
+    if (!broadcast.isEmpty() && dottedToBytes(broadcast).size() != 4)
         abort();
     return 0;
 }

@@ -11,12 +11,12 @@ void Walk(const JsonNode &node, int depth)
         abort();  // the reader must have refused this nesting
     if (node.isObject()) {
         for (const auto &m : node.members) {
-            (void)JsonText(node, m.first);
-            (void)JsonInt(node, m.first);
-            (void)JsonArray(node, m.first);
+            (void)jsonText(node, m.first);
+            (void)jsonInt(node, m.first);
+            (void)jsonArray(node, m.first);
             Walk(m.second, depth + 1);
         }
-        (void)JsonText(node, QStringLiteral("missing"));
+        (void)jsonText(node, QStringLiteral("missing"));
     } else if (node.isArray()) {
         for (const JsonNode &item : node.items)
             Walk(item, depth + 1);
@@ -28,12 +28,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
     JsonNode doc;
-    if (!ParseLenientJson(text, doc))
+    if (!parseLenientJson(text, doc))
         return 0;
     Walk(doc, 0);
     const QString json = doc.toJson();
     JsonNode again;
-    if (!ParseLenientJson(json, again) || again.toJson() != json)
+    if (!parseLenientJson(json, again) || again.toJson() != json)
         abort();
     return 0;
 }

@@ -6,12 +6,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QString line = QString::fromUtf8(reinterpret_cast<const char *>(data), int(size));
     try {
-        const ParamLine p = ReadParamLine(line);
+        const ParamLine p = readParamLine(line);
         (void)p;
     } catch (const ConvertError &) {}
     for (const char *key : {"SOCKETTYPE", "PORT", "HEX", "HOST", "LOCALPORT", "REMOTEPORT"}) {
         bool found = false;
-        (void)ParamValue(line, QString::fromLatin1(key), &found);
+        (void)paramValue(line, QString::fromLatin1(key), &found);
     }
     return 0;
 }

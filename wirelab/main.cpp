@@ -174,7 +174,7 @@ int main(int argc, char **argv)
     GuardedApplication app(argc, argv);
     GuardedApplication::setApplicationName(QString::fromLatin1(ProgramName));
     InstallUiTranslation(QString::fromLatin1(ProgramName));
-    InstallMessageBox();
+    installMessageBox();
     MainWindow window;
     window.show();
     return app.exec();

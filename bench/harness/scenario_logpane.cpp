@@ -26,7 +26,7 @@ QString LineFor(long long i)
     QByteArray block(16, Qt::Uninitialized);
     for (int k = 0; k < 16; ++k)
         block[k] = char('A' + (i + k) % 26);
-    return ReceivedLine(block, true);
+    return receivedLine(block, true);
 }
 
 }  // namespace

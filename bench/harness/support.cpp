@@ -69,7 +69,7 @@ QString RunChild(const QStringList &command, int timeoutMs, bool *ok)
 long long ScriptNumber(MainWindow &form, const QString &global)
 {
     try {
-        return form.scriptHost().engine().EvalScript(global).toLongLong();
+        return form.scriptHost().engine().evalScript(global).toLongLong();
     } catch (...) {
         return 0;
     }

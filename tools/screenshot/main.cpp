@@ -19,7 +19,7 @@ int main(int argc, char **argv)
     GuardedApplication::setApplicationName(QStringLiteral("wirelab"));
     // As the program does: an English environment gets English screenshots.
     InstallUiTranslation(QStringLiteral("wirelab"));
-    InstallMessageBox();
+    installMessageBox();
     if (argc < 2)
         return 2;
     const QString output = QString::fromLocal8Bit(argv[1]);

@@ -21,10 +21,10 @@ namespace {
 // "hh:mm:ss 发送数据：{31 32 33 }123[10次]" (the hex form only in hex mode).
 QString SentLine(const QByteArray &block, bool hexMode, const QString &countText)
 {
-    QString line = LogClockText() + DataWindow::tr(" 发送数据：");
+    QString line = logClockText() + DataWindow::tr(" 发送数据：");
     if (hexMode)
-        line += HexDisplayForm(block);
-    line += BytesForDisplay(block);
+        line += hexDisplayForm(block);
+    line += bytesForDisplay(block);
     line += DataWindow::tr("[%1次]").arg(countText);
     return line;
 }
@@ -57,7 +57,7 @@ QByteArray DataWindow::takeBlock() const
     QString text = m_sendPane->toPlainText();
     text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
     if (hexMode())
-        return HexTextToStr(text);
+        return hexTextToStr(text);
     return text.toLocal8Bit();
 }
 
@@ -78,7 +78,7 @@ void DataWindow::sendTyped()
 void DataWindow::startTimedSend()
 {
     ensureUi();
-    const int interval = StrToInt(m_intervalBox->text());
+    const int interval = strToInt(m_intervalBox->text());
     // A timer that never fires rather than one that fires continuously.
     if (interval <= 0) {
         m_sendTimer->stop();
@@ -104,7 +104,7 @@ void DataWindow::sendTimed()
 
 void DataWindow::sendRepeated(const QByteArray &block, const QString &countText, bool processEvents)
 {
-    const int count = StrToInt(countText);
+    const int count = strToInt(countText);
     QPointer<DataWindow> self(this);
     for (int i = 0; i < count; ++i) {
         sendBlock(block);
@@ -117,7 +117,7 @@ void DataWindow::sendRepeated(const QByteArray &block, const QString &countText,
         } else {
             // The manual send spaces them by the interval (also after the
             // last one), without freezing the program meanwhile.
-            WaitResponsive(StrToInt(m_intervalBox->text()));
+            WaitResponsive(strToInt(m_intervalBox->text()));
         }
         if (!self)
             return;

@@ -101,9 +101,9 @@ void DeclaredPanels::buildRows(Endpoint &endpoint, const JsonNode &ui)
         for (const JsonNode &item : ItemsOf(&row)) {
             if (!owner || !window || !rowFrame)
                 return;
-            const QString type = JsonText(item, QStringLiteral("TYPE"));
-            const QString id = JsonText(item, QStringLiteral("ID"));
-            const QString text = JsonText(item, QStringLiteral("TEXT"));
+            const QString type = jsonText(item, QStringLiteral("TYPE"));
+            const QString id = jsonText(item, QStringLiteral("ID"));
+            const QString text = jsonText(item, QStringLiteral("TEXT"));
             if (type == QLatin1String("Button")) {
                 CheckWidgetName(window, id);
                 auto *button = new QPushButton(text, frame);
@@ -129,7 +129,7 @@ void DeclaredPanels::buildRows(Endpoint &endpoint, const JsonNode &ui)
                 auto *label = new QLabel(text, frame);
                 label->setAlignment(Qt::AlignCenter);
                 label->setFrameShape(QFrame::NoFrame);
-                label->setFixedWidth(qMax(0, JsonInt(item, QStringLiteral("WIDTH"))));
+                label->setFixedWidth(qMax(0, jsonInt(item, QStringLiteral("WIDTH"))));
                 label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
                 place(label);
             }
@@ -140,8 +140,8 @@ void DeclaredPanels::buildRows(Endpoint &endpoint, const JsonNode &ui)
 void DeclaredPanels::refresh(const JsonNode &sockets)
 {
     for (const JsonNode &element : ItemsOf(&sockets)) {
-        const QString name = JsonText(element, QStringLiteral("ID"));
-        const JsonNode *ui = JsonArray(element, QStringLiteral("UI"));
+        const QString name = jsonText(element, QStringLiteral("ID"));
+        const JsonNode *ui = jsonArray(element, QStringLiteral("UI"));
         for (const JsonNode &row : ItemsOf(ui)) {
             for (const JsonNode &item : ItemsOf(&row)) {
                 // Looked up per item: an edit change before it may have
@@ -150,11 +150,11 @@ void DeclaredPanels::refresh(const JsonNode &sockets)
                 DataWindow *window = endpoint ? m_windowOf(endpoint) : nullptr;
                 if (!window)
                     continue;
-                QObject *target = FindNamed(window, JsonText(item, QStringLiteral("ID")));
+                QObject *target = FindNamed(window, jsonText(item, QStringLiteral("ID")));
                 if (!target)
                     continue;
-                const QString type = JsonText(item, QStringLiteral("TYPE"));
-                const QString text = JsonText(item, QStringLiteral("TEXT"));
+                const QString type = jsonText(item, QStringLiteral("TYPE"));
+                const QString text = jsonText(item, QStringLiteral("TEXT"));
                 if (type == QLatin1String("Edit")) {
                     auto *edit = qobject_cast<QLineEdit *>(target);
                     // The change is told to the script, whose error box

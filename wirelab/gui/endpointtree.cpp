@@ -47,7 +47,7 @@ EndpointTree::EndpointTree(EndpointRegistry &registry, QTreeWidget *tree, QObjec
     : QObject(parent), m_registry(registry), m_view(tree)
 {
     for (EndpointKind kind : RootKinds) {
-        auto *root = new QTreeWidgetItem(tree, QStringList {KindName(kind)}, RootType);
+        auto *root = new QTreeWidgetItem(tree, QStringList {kindName(kind)}, RootType);
         root->setData(0, KindRole, int(kind));
         root->setIcon(0, stateIcon(StateImage::KindRoot));
     }

@@ -63,7 +63,7 @@ MainWindow::MainWindow(const QString &projectFile, QWidget *parent)
     setMinimumSize(125, 50);
     setMaximumSize(1024, 734);
     resize(930, 715);
-    SetMessageBoxOwner(this);
+    setMessageBoxOwner(this);
 
     buildUi();
     followRegistry();

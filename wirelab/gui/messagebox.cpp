@@ -22,6 +22,6 @@ void ShowBox(const QString &text, const QString &title)
 }
 }  // namespace
 
-void InstallMessageBox() { MessageSeam::setHandler(&ShowBox); }
+void installMessageBox() { MessageSeam::setHandler(&ShowBox); }
 
-void SetMessageBoxOwner(QWidget *window) { owner() = window; }
+void setMessageBoxOwner(QWidget *window) { owner() = window; }

@@ -5,8 +5,8 @@
 class QWidget;
 
 // Makes MessageSeam::show() open the box. Call once the application exists.
-void InstallMessageBox();
+void installMessageBox();
 
 // The window the boxes are modal to (the main window). While none is set,
 // or after it is gone, the active window is used.
-void SetMessageBoxOwner(QWidget *owner);
+void setMessageBoxOwner(QWidget *owner);

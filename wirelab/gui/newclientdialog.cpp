@@ -15,8 +15,8 @@ NewClientDialog::NewClientDialog(QWidget *parent) : CreationDialog(tr("创建TCP
 void NewClientDialog::confirm()
 {
     m_host = m_hostBox->text();
-    m_port = StrToInt(m_portBox->text());
+    m_port = strToInt(m_portBox->text());
     accept();
 }
 
-void NewClientDialog::prepare() { m_hostBox->setText(LocalAddress()); }
+void NewClientDialog::prepare() { m_hostBox->setText(localAdapterAddress()); }

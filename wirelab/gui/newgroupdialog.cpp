@@ -14,6 +14,6 @@ NewGroupDialog::NewGroupDialog(QWidget *parent) : CreationDialog(tr("创建UDP�
 void NewGroupDialog::confirm()
 {
     m_groupAddress = m_addressBox->text();
-    m_port = StrToInt(m_portBox->text());
+    m_port = strToInt(m_portBox->text());
     accept();
 }

@@ -12,6 +12,6 @@ NewServerDialog::NewServerDialog(QWidget *parent) : CreationDialog(tr("创建TCP
 
 void NewServerDialog::confirm()
 {
-    m_port = StrToInt(m_portBox->text());
+    m_port = strToInt(m_portBox->text());
     accept();
 }

@@ -25,21 +25,21 @@ NewUdpClientDialog::NewUdpClientDialog(QWidget *parent) : CreationDialog(tr("创
 void NewUdpClientDialog::confirm()
 {
     m_host = m_hostBox->text();
-    m_remotePort = StrToInt(m_remotePortBox->text());
-    m_localPort = StrToInt(m_localPortBox->text());
-    if (!PortProbe(m_localPort)) {
+    m_remotePort = strToInt(m_remotePortBox->text());
+    m_localPort = strToInt(m_localPortBox->text());
+    if (!portProbe(m_localPort)) {
         MessageSeam::show(tr("本地端口已被占用，请重新选择本地端口号"));
         return;
     }
     accept();
 }
 
-void NewUdpClientDialog::prepare() { m_hostBox->setText(LocalAddress()); }
+void NewUdpClientDialog::prepare() { m_hostBox->setText(localAdapterAddress()); }
 
 void NewUdpClientDialog::fillBroadcastAddress()
 {
     bool warn = false;
-    const QString broadcast = BroadcastAddress(SystemAdapters(), &warn);
+    const QString broadcast = broadcastAddress(systemAdapters(), &warn);
     if (warn)
         MessageSeam::show(tr("请检查本机网络连接是否正常"));
     m_hostBox->setText(broadcast);

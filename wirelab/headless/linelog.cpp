@@ -125,7 +125,7 @@ void LineLog::write(const QString &endpoint, LineKind kind, const QString &text,
                {QStringLiteral("text"), text},
               };
         if (kind == LineKind::Received || kind == LineKind::Sent)
-            o.insert(QStringLiteral("hex"), StrToHexCompact(bytes));
+            o.insert(QStringLiteral("hex"), strToHexCompact(bytes));
         line = QJsonDocument(o).toJson(QJsonDocument::Compact);
     } else {
         line = (now.time().toString(QStringLiteral("HH:mm:ss.zzz")) + u' ' + endpoint

@@ -64,7 +64,7 @@ std::unique_ptr<FrontEnd> FrontEnd::start(Kind kind, const QString &script)
     return std::make_unique<HeadlessFrontEnd>(script);
 }
 
-QString FrontEnd::js(const QString &text) { return host().engine().EvalScript(text); }
+QString FrontEnd::js(const QString &text) { return host().engine().evalScript(text); }
 
 void FrontEnd::collectLines()
 {

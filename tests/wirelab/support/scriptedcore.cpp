@@ -58,7 +58,7 @@ ScriptedCore::ScriptedCore(const QString &script, bool build)
 
 ScriptedCore::~ScriptedCore() { m_registry->clear(); }
 
-QString ScriptedCore::js(const QString &text) { return m_host->engine().EvalScript(text); }
+QString ScriptedCore::js(const QString &text) { return m_host->engine().evalScript(text); }
 
 QStringList ScriptedCore::calls()
 {

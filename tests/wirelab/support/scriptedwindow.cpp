@@ -29,7 +29,7 @@ ScriptedWindow::ScriptedWindow(const QString &script, Options options)
 
 ScriptedWindow::~ScriptedWindow() = default;
 
-QString ScriptedWindow::js(const QString &text) { return host().engine().EvalScript(text); }
+QString ScriptedWindow::js(const QString &text) { return host().engine().evalScript(text); }
 
 QStringList ScriptedWindow::calls()
 {

@@ -13,7 +13,7 @@ Endpoint::Endpoint(EndpointKind kind, EndpointRegistry &registry)
     : m_kind(kind),
       m_registry(registry),
       // The name scripts see until the endpoint is named: never translated.
-      m_name(QStringLiteral("数据收发窗口")), m_created(CreationTimeText())
+      m_name(QStringLiteral("数据收发窗口")), m_created(creationTimeText())
 {}
 
 Endpoint::~Endpoint() = default;
@@ -71,7 +71,7 @@ QStringList Endpoint::takeLines()
 void Endpoint::receive(const QByteArray &data, const QString &a, int b, CounterOrder order)
 {
     QPointer<Endpoint> self(this);
-    appendLine(ReceivedLine(data, m_hexMode), LineKind::Received, data);
+    appendLine(receivedLine(data, m_hexMode), LineKind::Received, data);
     m_received += data.size();
     if (order == CounterOrder::BeforeScript)
         Q_EMIT countersChanged();
@@ -87,16 +87,16 @@ void Endpoint::socketEvent(const QString &event, const QString &a, int b)
         events->socketEvent(*this, event, a, b);
 }
 
-QString ReceivedLine(const QByteArray &data, bool hexMode)
+QString receivedLine(const QByteArray &data, bool hexMode)
 {
-    QString line = LogClockText() + QCoreApplication::translate("ReceivePath", " 收到数据：");
+    QString line = logClockText() + QCoreApplication::translate("ReceivePath", " 收到数据：");
     if (hexMode)
-        line += HexDisplayForm(data);
-    line += BytesForDisplay(data);
+        line += hexDisplayForm(data);
+    line += bytesForDisplay(data);
     return line;
 }
 
-QString CreationTimeText()
+QString creationTimeText()
 {
     const QLocale locale;
     const QDateTime now = QDateTime::currentDateTime();

@@ -173,6 +173,6 @@ private:
 
 // The receive-pane line of received data: time + " 收到数据：" + (hex form)
 // + the bytes as text.
-QString ReceivedLine(const QByteArray &data, bool hexMode);
+QString receivedLine(const QByteArray &data, bool hexMode);
 // Current local date and time as an endpoint's creation text.
-QString CreationTimeText();
+QString creationTimeText();

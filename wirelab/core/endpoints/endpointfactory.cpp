@@ -15,8 +15,8 @@ Endpoint *CreateFromLine(EndpointRegistry &registry, const QString &line)
 {
     // Every number is read before anything exists, so a bad value leaves no
     // half-made endpoint behind.
-    const ParamLine p = ReadParamLine(line);
-    const std::optional<EndpointKind> kind = KindFromName(p.socketType);
+    const ParamLine p = readParamLine(line);
+    const std::optional<EndpointKind> kind = kindFromName(p.socketType);
     if (!kind)
         return nullptr;
 
@@ -31,17 +31,17 @@ Endpoint *CreateFromLine(EndpointRegistry &registry, const QString &line)
     // The script gets no box for a busy local port: it simply has no
     // endpoint.
     case EndpointKind::UdpClient:
-        if (!PortProbe(p.localPort))
+        if (!portProbe(p.localPort))
             return nullptr;
         created = UdpClientEndpoint::create(registry, p.host, p.remotePort, p.localPort);
         break;
     case EndpointKind::UdpServer:
-        if (!PortProbe(p.localPort))
+        if (!portProbe(p.localPort))
             return nullptr;
         created = UdpServerEndpoint::create(registry, p.localPort);
         break;
     case EndpointKind::UdpGroup:
-        if (!PortProbe(p.localPort))
+        if (!portProbe(p.localPort))
             return nullptr;
         created = UdpGroupEndpoint::create(registry, p.host, p.port, UdpGroupEndpoint::Path::ParamLine);
         break;

@@ -1,6 +1,6 @@
 #include "core/endpoints/endpointkind.h"
 
-QString KindName(EndpointKind kind)
+QString kindName(EndpointKind kind)
 {
     switch (kind) {
     case EndpointKind::TcpServer:
@@ -19,11 +19,11 @@ QString KindName(EndpointKind kind)
     return QString();
 }
 
-std::optional<EndpointKind> KindFromName(const QString &name)
+std::optional<EndpointKind> kindFromName(const QString &name)
 {
     for (EndpointKind kind : {EndpointKind::TcpServer, EndpointKind::TcpClient, EndpointKind::UdpServer,
                               EndpointKind::UdpClient, EndpointKind::UdpGroup, EndpointKind::TcpConnection}) {
-        if (name == KindName(kind))
+        if (name == kindName(kind))
             return kind;
     }
     return std::nullopt;

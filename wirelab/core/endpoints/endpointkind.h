@@ -24,9 +24,9 @@ inline constexpr std::array<EndpointKind, 5> RootKinds = {
 
 // "TCP Server", "TCP Client", "UDP Server", "UDP Client", "UDP Group",
 // "TCP ServerClient".
-QString KindName(EndpointKind kind);
+QString kindName(EndpointKind kind);
 // The kind a name stands for, compared exactly and case-sensitively.
-std::optional<EndpointKind> KindFromName(const QString &name);
+std::optional<EndpointKind> kindFromName(const QString &name);
 
 // Active: listening, connected, or able to send.
 enum class EndpointState {

@@ -107,7 +107,7 @@ void TcpClientEndpoint::onReadyRead()
     const QByteArray data = s->readAll();
     if (data.isEmpty())
         return;
-    receive(data, StrToHexCompact(data), 0, CounterOrder::BeforeScript);
+    receive(data, strToHexCompact(data), 0, CounterOrder::BeforeScript);
     // Bytes that came in while the script and its actions let events
     // through were buffered without a new readyRead (Qt does not emit it
     // recursively); pick them up from the event loop so none is left lying.

@@ -55,7 +55,7 @@ void TcpConnectionEndpoint::readAvailable()
         const QByteArray data = h->socket()->readAll();
         if (!alive)
             continue;  // the endpoint was deleted: nobody reads these bytes
-        alive->receive(data, StrToHexCompact(data), 0, CounterOrder::BeforeScript);
+        alive->receive(data, strToHexCompact(data), 0, CounterOrder::BeforeScript);
     }
 }
 

@@ -191,7 +191,7 @@ TcpServerEndpoint::TcpServerEndpoint(EndpointRegistry &registry, int port)
       m_server(new QTcpServer(&registry)),
       m_queues(std::make_shared<Queues>())
 {
-    setLocal(LocalAddress(), port);
+    setLocal(localAdapterAddress(), port);
     setCaption(localAddress() + u'[' + QString::number(port) + u']');
     setImage(StateImage::NotListening);
     connect(m_server, &QTcpServer::newConnection, this, guard([this] { acceptWaiting(); }));
@@ -463,6 +463,6 @@ void TcpServerEndpoint::attach(const Link &c)
                          // A peer that closes or resets is an ordinary disconnect.
                          if (error == QAbstractSocket::RemoteHostClosedError || !server)
                              return;
-                         server->notice(CreationTimeText() + tr("Client Socket异常,代码=%1").arg(int(error)));
+                         server->notice(creationTimeText() + tr("Client Socket异常,代码=%1").arg(int(error)));
                      }));
 }

@@ -16,8 +16,8 @@ UdpClientEndpoint::UdpClientEndpoint(EndpointRegistry &registry, const QString &
                                      int localPort)
     : UdpEndpoint(EndpointKind::UdpClient, registry, localPort)
 {
-    socket()->RemotePort = remotePort;
-    socket()->RemoteHost = host;
+    socket()->remotePort = remotePort;
+    socket()->remoteHost = host;
     setRemote(host, remotePort);
     setCaption(host + u'[' + QString::number(remotePort) + u']');
     setImage(StateImage::Udp);

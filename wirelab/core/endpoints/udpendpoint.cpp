@@ -14,7 +14,7 @@ UdpEndpoint::UdpEndpoint(EndpointKind kind, EndpointRegistry &registry, int loca
     std::unique_ptr<DatagramSocket> socket(new DatagramSocket(&registry));
     socket->setLocalPort(localPort);
     m_socket = socket.release();
-    setLocalPort(m_socket->LocalPort());
+    setLocalPort(m_socket->localPort());
 
     const QPointer<UdpEndpoint> self(this);
     connect(m_socket, &DatagramSocket::dataReceived, m_socket,
@@ -24,7 +24,7 @@ UdpEndpoint::UdpEndpoint(EndpointKind kind, EndpointRegistry &registry, int loca
                         return;  // a failed read, or nobody to tell
                     // Exactly byteCount bytes of the datagram being reported.
                     QByteArray data;
-                    self->m_socket->ReadStream(data);
+                    self->m_socket->readStream(data);
                     data.truncate(byteCount);
                     self->datagram(data, fromIP, port);
                 });
@@ -40,13 +40,13 @@ void UdpEndpoint::send(const QByteArray &block)
         return;
     }
     if (m_socket)
-        m_socket->SendStream(block);
+        m_socket->sendStream(block);
 }
 
 void UdpEndpoint::closeForDeletion()
 {
     if (m_socket) {
-        m_socket->CloseSocket();
+        m_socket->closeSocket();
         m_socket->deleteLater();
         m_socket = nullptr;
     }

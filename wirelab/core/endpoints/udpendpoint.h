@@ -22,7 +22,7 @@ public:
 
 protected:
     // The socket is bound to localPort (the port must have passed
-    // PortProbe); an error while binding leaves here with nothing made.
+    // portProbe); an error while binding leaves here with nothing made.
     UdpEndpoint(EndpointKind kind, EndpointRegistry &registry, int localPort);
     // One datagram of byteCount bytes from fromIP:port (a negative count: a
     // failed read, ignored).

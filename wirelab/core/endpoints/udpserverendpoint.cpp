@@ -17,9 +17,9 @@ UdpServerEndpoint *UdpServerEndpoint::create(EndpointRegistry &registry, int loc
 UdpServerEndpoint::UdpServerEndpoint(EndpointRegistry &registry, int localPort)
     : UdpEndpoint(EndpointKind::UdpServer, registry, localPort)
 {
-    socket()->RemoteHost.clear();
+    socket()->remoteHost.clear();
     setRemote(QString(), 0);
-    setCaption(LocalAddress() + u'[' + QString::number(this->localPort()) + u']');
+    setCaption(localAdapterAddress() + u'[' + QString::number(this->localPort()) + u']');
     setImage(StateImage::Udp);
     setState(EndpointState::Inactive);  // nobody to answer yet
 }
@@ -31,8 +31,8 @@ void UdpServerEndpoint::datagram(const QByteArray &data, const QString &fromIP, 
     // the script, the first answer would be refused and every later one
     // would go to the previous sender).
     if (DatagramSocket *s = socket()) {
-        s->RemoteHost = fromIP;
-        s->RemotePort = port;
+        s->remoteHost = fromIP;
+        s->remotePort = port;
     }
     setRemote(fromIP, port);
     setState(EndpointState::Active);

@@ -32,7 +32,7 @@ QString Between(const QString &text, const QString &from, const QString &to)
 
 }  // namespace
 
-AdapterList SystemAdapters()
+AdapterList systemAdapters()
 {
     AdapterList list;
     const QList<QNetworkInterface> interfaces = QNetworkInterface::allInterfaces();
@@ -55,7 +55,7 @@ AdapterList SystemAdapters()
     return list;
 }
 
-QString AdapterText(const AdapterList &adapters)
+QString adapterText(const AdapterList &adapters)
 {
     for (const AdapterInfo &adapter : adapters) {
         // An adapter always reports at least one entry; an empty list is
@@ -69,23 +69,23 @@ QString AdapterText(const AdapterList &adapters)
     return QStringLiteral("A:127.0.0.1M:127.0.0.1\r");
 }
 
-QString LocalAddress(const AdapterList &adapters)
+QString localAdapterAddress(const AdapterList &adapters)
 {
-    const QString text = AdapterText(adapters);
+    const QString text = adapterText(adapters);
     if (text.isEmpty())
         return QStringLiteral("127.0.0.1");
     return Between(text, QStringLiteral("A:"), QStringLiteral("M:"));
 }
 
-QString BroadcastAddress(const AdapterList &adapters, bool *warn)
+QString broadcastAddress(const AdapterList &adapters, bool *warn)
 {
-    const QString text = AdapterText(adapters);
+    const QString text = adapterText(adapters);
     const QString address = Between(text, QStringLiteral("A:"), QStringLiteral("M:"));
     if (warn)
         *warn = text.isEmpty() || address == kNoAddress;
     const QString mask = Between(text, QStringLiteral("M:"), QStringLiteral("\r"));
-    const QByteArray a = DottedToBytes(address);
-    const QByteArray m = DottedToBytes(mask);
+    const QByteArray a = dottedToBytes(address);
+    const QByteArray m = dottedToBytes(mask);
     if (a.size() != 4 || m.size() != 4)
         return QString();
     QStringList parts;
@@ -94,7 +94,7 @@ QString BroadcastAddress(const AdapterList &adapters, bool *warn)
     return parts.join(u'.');
 }
 
-QByteArray DottedToBytes(const QString &text)
+QByteArray dottedToBytes(const QString &text)
 {
     QByteArray bytes;
     qsizetype start = 0;
@@ -106,7 +106,7 @@ QByteArray DottedToBytes(const QString &text)
                 return QByteArray();
         }
         int value = 0;
-        if (!TryStrToInt(text.mid(start, stop - start), value) || value < 0 || value > 255)
+        if (!tryStrToInt(text.mid(start, stop - start), value) || value < 0 || value > 255)
             return QByteArray();
         bytes.append(char(value));
         start = stop + 1;

@@ -1,7 +1,7 @@
 #pragma once
 // The machine's own IPv4 address and its broadcast address, derived from the
 // list of network adapters. Pure functions over an adapter list, so every
-// edge case can be fed synthetically; SystemAdapters() reads the real list
+// edge case can be fed synthetically; systemAdapters() reads the real list
 // anew on every use.
 
 #include <QByteArray>
@@ -23,20 +23,20 @@ using AdapterList = QList<AdapterInfo>;
 
 // Adapters that are up and not loopback, in the platform's order; an adapter
 // without an IPv4 address reports one entry 0.0.0.0/0.0.0.0.
-AdapterList SystemAdapters();
+AdapterList systemAdapters();
 
 // "A: <addr> M: <mask>\r" per address of the first adapter whose text holds
 // no "0.0.0.0"; the fallback "A:127.0.0.1M:127.0.0.1\r" when there is none.
-QString AdapterText(const AdapterList &adapters);
+QString adapterText(const AdapterList &adapters);
 // The first address of that text, trimmed; "127.0.0.1" for an empty text.
-QString LocalAddress(const AdapterList &adapters);
+QString localAdapterAddress(const AdapterList &adapters);
 // Directed broadcast of the first address and mask: a | ~m per byte.
 // warn is set when the program must show "请检查本机网络连接是否正常"
 // (empty adapter text, or address 0.0.0.0). When address or mask does not
 // parse the result is the empty text.
-QString BroadcastAddress(const AdapterList &adapters, bool *warn = nullptr);
+QString broadcastAddress(const AdapterList &adapters, bool *warn = nullptr);
 // Four bytes, or empty when the text is not a dotted quad of 0..255 values.
-QByteArray DottedToBytes(const QString &text);
+QByteArray dottedToBytes(const QString &text);
 
-// Convenience wrappers over SystemAdapters().
-inline QString LocalAddress() { return LocalAddress(SystemAdapters()); }
+// Convenience wrappers over systemAdapters().
+inline QString localAdapterAddress() { return localAdapterAddress(systemAdapters()); }

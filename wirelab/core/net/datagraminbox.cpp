@@ -27,7 +27,7 @@ constexpr int kReceiveBufferBytes = 4 << 20;
 constexpr int kMaxPayload = 65507;
 }  // namespace
 
-bool ReceiveDatagram(int fd, Datagram &d, quint32 *fromAddress)
+bool receiveDatagram(int fd, Datagram &d, quint32 *fromAddress)
 {
     static QByteArray scratch(kMaxPayload + 1, Qt::Uninitialized);  // GUI thread only
     for (;;) {
@@ -50,7 +50,7 @@ bool ReceiveDatagram(int fd, Datagram &d, quint32 *fromAddress)
     }
 }
 
-void WidenReceiveBuffer(int fd)
+void widenReceiveBuffer(int fd)
 {
     int current = 0;
     socklen_t length = sizeof current;
@@ -64,7 +64,7 @@ void WidenReceiveBuffer(int fd)
 DatagramInbox::DatagramInbox(qintptr fd, ReadOne read, Deliver deliver, QObject *parent)
     : QObject(parent), m_read(std::move(read)), m_deliver(std::move(deliver))
 {
-    WidenReceiveBuffer(int(fd));
+    widenReceiveBuffer(int(fd));
     m_notifier = new QSocketNotifier(fd, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &DatagramInbox::readable);
 }

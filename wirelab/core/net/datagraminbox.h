@@ -31,12 +31,12 @@ struct Datagram
 // that failed or a datagram longer than the largest IPv4 UDP payload
 // (65,507 bytes). The sender goes to *fromAddress (IPv4, host order) and
 // d.port; d.from is left to the caller.
-bool ReceiveDatagram(int fd, Datagram &d, quint32 *fromAddress);
+bool receiveDatagram(int fd, Datagram &d, quint32 *fromAddress);
 
 // Asks for a receive buffer of a few MiB on fd (never a smaller one than it
 // has; the system caps the size), so a burst waits in the kernel while the
 // GUI thread is busy instead of being dropped.
-void WidenReceiveBuffer(int fd);
+void widenReceiveBuffer(int fd);
 
 class DatagramInbox : public QObject
 {

@@ -106,12 +106,12 @@ void DatagramSocket::setLocalPort(int port)
 
 bool DatagramSocket::isBound() const { return m_socket && m_socket->state() == QAbstractSocket::BoundState; }
 
-void DatagramSocket::CloseSocket() { dropSocket(); }
+void DatagramSocket::closeSocket() { dropSocket(); }
 
 bool DatagramSocket::readOne(int fd, Datagram &d)
 {
     quint32 address = 0;
-    if (!ReceiveDatagram(fd, d, &address))
+    if (!receiveDatagram(fd, d, &address))
         return false;
     if (d.failed)
         return true;
@@ -124,16 +124,16 @@ bool DatagramSocket::readOne(int fd, Datagram &d)
     return true;
 }
 
-void DatagramSocket::ReadStream(QByteArray &data) const { data = m_last; }
+void DatagramSocket::readStream(QByteArray &data) const { data = m_last; }
 
-void DatagramSocket::SendStream(const QByteArray &block)
+void DatagramSocket::sendStream(const QByteArray &block)
 {
     QPointer<DatagramSocket> self(this);
     QByteArray data = block;
     if (data.isEmpty()) {
         bool handled = false;
         // A copy: the handler may destroy the component and with it the member.
-        auto handler = OnStreamInvalid;
+        auto handler = onStreamInvalid;
         if (handler)
             handler(handled, data);
         if (!self)
@@ -158,14 +158,14 @@ void DatagramSocket::SendStream(const QByteArray &block)
         if (m_socket->state() == QAbstractSocket::UnconnectedState)
             m_socket->bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress);
         watchSocket();
-        m_socket->writeDatagram(data, QHostAddress(address), quint16(RemotePort & 0xFFFF));
+        m_socket->writeDatagram(data, QHostAddress(address), quint16(remotePort & 0xFFFF));
     }
     emit dataSent();
 }
 
 quint32 DatagramSocket::resolveRemoteHost()
 {
-    const QString name = RemoteHost;
+    const QString name = remoteHost;
     if (name.isEmpty())
         return 0;
     quint32 address = 0;
@@ -175,7 +175,7 @@ quint32 DatagramSocket::resolveRemoteHost()
     QPointer<DatagramSocket> self(this);
     for (int attempt = 0; attempt < 2; ++attempt) {
         // Events keep flowing while the name is looked up; the lookup keeps
-        // the name it started with even if RemoteHost changes meanwhile.
+        // the name it started with even if remoteHost changes meanwhile.
         QEventLoop loop;
         bool done = false;
         bool found = false;
@@ -209,7 +209,7 @@ quint32 DatagramSocket::resolveRemoteHost()
         if (attempt == 1)
             break;  // the one retry that a handler may ask for has failed too
         bool handled = false;
-        auto handler = OnInvalidHost;
+        auto handler = onInvalidHost;
         if (handler)
             handler(handled);
         if (!self)

@@ -3,8 +3,8 @@
 // datagram socket; setting LocalPort (re)binds it to any address and that
 // port (a port in use leaves it unbound, silently); every datagram that
 // arrives is reported once through dataReceived(byteCount, fromIP, port),
-// inside which ReadStream() hands out its bytes; SendStream() sends a block
-// as one datagram to RemoteHost:RemotePort, looking host names up without
+// inside which readStream() hands out its bytes; sendStream() sends a block
+// as one datagram to remoteHost:remotePort, looking host names up without
 // blocking the event loop.
 //
 // Datagrams are received whole up to the largest UDP payload (65,507 bytes).
@@ -32,33 +32,33 @@ public:
     explicit DatagramSocket(QObject *parent = nullptr);
     ~DatagramSocket() override;
 
-    int LocalPort() const { return m_localPort; }
+    int localPort() const { return m_localPort; }
     void setLocalPort(int port);  // closes any socket, opens and binds a new one
     bool isBound() const;
 
-    QString RemoteHost;
-    int RemotePort = 0;
+    QString remoteHost;
+    int remotePort = 0;
 
     // Copies the datagram being reported into data (replacing its content).
     // Meant for use inside dataReceived.
-    void ReadStream(QByteArray &data) const;
+    void readStream(QByteArray &data) const;
 
     // Sends block as one datagram. Throws WireError "Invalid stream" for an
-    // empty block (unless OnStreamInvalid sets handled and the block is then
+    // empty block (unless onStreamInvalid sets handled and the block is then
     // not empty), UDPSockError "Null Remote Address" for an empty or 0.0.0.0
     // destination, UDPSockError "Host Lookup Canceled" when the name does not
-    // resolve (OnInvalidHost may ask for one retry), and WireError for a block
+    // resolve (onInvalidHost may ask for one retry), and WireError for a block
     // over MaxDatagram bytes. A failing send itself is not reported.
-    void SendStream(const QByteArray &block);
+    void sendStream(const QByteArray &block);
 
     // Closes the socket; nothing is received afterwards.
-    void CloseSocket();
+    void closeSocket();
 
     // Datagrams read from the socket and not reported yet.
     int queuedCount() const { return m_inbox ? m_inbox->queuedCount() : 0; }
 
-    std::function<void(bool &handled)> OnInvalidHost;
-    std::function<void(bool &handled, QByteArray &block)> OnStreamInvalid;
+    std::function<void(bool &handled)> onInvalidHost;
+    std::function<void(bool &handled, QByteArray &block)> onStreamInvalid;
 
 Q_SIGNALS:
     // One per datagram; byteCount -1 for a failed read (receivers ignore it).

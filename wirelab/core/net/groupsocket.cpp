@@ -65,7 +65,7 @@ void GroupSocket::enableReadNotification()
         fd,
         [fd](Datagram &d) {
             quint32 from = 0;  // group datagrams name no sender
-            return ReceiveDatagram(fd, d, &from);
+            return receiveDatagram(fd, d, &from);
         },
         [this](Datagram &d) {
             QPointer<GroupSocket> self(this);
@@ -90,7 +90,7 @@ QByteArray GroupSocket::readDatagram()
         return QByteArray();
     Datagram d;
     quint32 from = 0;
-    if (!ReceiveDatagram(m_fd, d, &from) || d.failed)
+    if (!receiveDatagram(m_fd, d, &from) || d.failed)
         return QByteArray();
     return d.data;
 }

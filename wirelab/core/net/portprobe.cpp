@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
-bool PortProbe(int port)
+bool portProbe(int port)
 {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     if (fd < 0)

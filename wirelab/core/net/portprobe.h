@@ -3,4 +3,4 @@
 // socket to any address and the port's low 16 bits, closed again at once.
 // A TCP listener on the same port does not make it unusable.
 
-bool PortProbe(int port);
+bool portProbe(int port);

@@ -19,7 +19,7 @@ void ActionExecutor::runActions()
     JsonNode doc;
     try {
         // json2str(actions); as a direct call (no text to parse).
-        const QString json = m_engine.JsonOfGlobal(QStringLiteral("actions"));
+        const QString json = m_engine.jsonOfGlobal(QStringLiteral("actions"));
         if (json.isEmpty())
             return;  // nothing to run, and the list is left as it is
         // The batch is taken out of the script before its first action runs.
@@ -28,15 +28,15 @@ void ActionExecutor::runActions()
         // own runs must neither carry this batch out again nor find it gone:
         // they carry out what was queued after it, and what is queued after
         // this batch waits in the list for the next run.
-        m_engine.ClearGlobalArray(QStringLiteral("actions"));
-        if (!ParseLenientJson(json, doc))
+        m_engine.clearGlobalArray(QStringLiteral("actions"));
+        if (!parseLenientJson(json, doc))
             throw WireError(QStringLiteral("json2str(actions) did not give JSON: %1").arg(json.left(200)));
         if (!doc.isArray())
             throw WireError(
                 QStringLiteral("json2str(actions) did not give an array: %1").arg(json.left(200)));
     } catch (...) {
         reportDropped(0);
-        m_engine.ClearGlobalArray(QStringLiteral("actions"));
+        m_engine.clearGlobalArray(QStringLiteral("actions"));
         return;
     }
     // A nested batch keeps its own EXIT.
@@ -78,35 +78,35 @@ void ActionExecutor::runAction(const JsonNode &action)
     if (!action.isObject())
         throw WireError(QStringLiteral("actions: an element is not an object"));
 
-    const QString type = JsonText(action, QStringLiteral("TYPE"));
+    const QString type = jsonText(action, QStringLiteral("TYPE"));
     if (type == QLatin1String("EXIT")) {
         // Names no endpoint; ends a run without a window once the batch is done.
         if (m_onExit)
-            m_exitCode = JsonInt(action, QStringLiteral("CODE"));
+            m_exitCode = jsonInt(action, QStringLiteral("CODE"));
         return;
     }
 
-    const QString socketName = JsonText(action, QStringLiteral("SOCKET"));
+    const QString socketName = jsonText(action, QStringLiteral("SOCKET"));
     Endpoint *e = m_registry.findByName(socketName);
     if (!e)
         return;
 
     if (type == QLatin1String("DISPLAY")) {
-        e->appendLine(JsonText(action, QStringLiteral("DATA")));
+        e->appendLine(jsonText(action, QStringLiteral("DATA")));
     } else if (type == QLatin1String("ADDTIMER")) {
         ScriptTimers::addTimer(
-            e, JsonText(action, QStringLiteral("TIMERNAME")), JsonInt(action, QStringLiteral("INTERVAL")));
+            e, jsonText(action, QStringLiteral("TIMERNAME")), jsonInt(action, QStringLiteral("INTERVAL")));
     } else if (type == QLatin1String("DELTIMER")) {
-        ScriptTimers::delTimer(e, JsonText(action, QStringLiteral("TIMERNAME")));
+        ScriptTimers::delTimer(e, jsonText(action, QStringLiteral("TIMERNAME")));
     } else if (type == QLatin1String("SETTIMER")) {
         ScriptTimers::setTimer(
-            e, JsonText(action, QStringLiteral("TIMERNAME")), JsonInt(action, QStringLiteral("INTERVAL")));
+            e, jsonText(action, QStringLiteral("TIMERNAME")), jsonInt(action, QStringLiteral("INTERVAL")));
     } else if (type == QLatin1String("ALERT")) {
         // The batch is already out of the list: runs while the box is open
         // carry out only what is queued meanwhile.
-        MessageSeam::show(JsonText(action, QStringLiteral("TEXT")), socketName);
+        MessageSeam::show(jsonText(action, QStringLiteral("TEXT")), socketName);
     } else if (type == QLatin1String("SEND")) {
-        const QByteArray block = HexTextToStr(JsonText(action, QStringLiteral("DATA")));
+        const QByteArray block = hexTextToStr(jsonText(action, QStringLiteral("DATA")));
         if (!block.isEmpty())
             e->send(block);
     } else if (type == QLatin1String("CONNECT")) {

@@ -31,11 +31,11 @@ QString Declarations::paramLineOf(const JsonNode &element)
     // The declaration goes through the parameter-line reader as the
     // creation dialogs' lines do, so its values are read by the same rules
     // (a value ends at its first comma; a key is found as a bare word).
-    const QString kindName = JsonText(element, QStringLiteral("SOCKETTYPE"));
-    const std::optional<EndpointKind> kind = KindFromName(kindName);
+    const QString kindName = jsonText(element, QStringLiteral("SOCKETTYPE"));
+    const std::optional<EndpointKind> kind = kindFromName(kindName);
     if (!kind)
         return QString();
-    auto v = [&](const char *key) { return JsonText(element, QLatin1String(key)); };
+    auto v = [&](const char *key) { return jsonText(element, QLatin1String(key)); };
     switch (*kind) {
     case EndpointKind::TcpServer:
         return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HEX=%3").arg(kindName, v("PORT"), v("HEX"));
@@ -60,11 +60,11 @@ QString Declarations::paramLineOf(const JsonNode &element)
 
 std::shared_ptr<const JsonNode> Declarations::readSockets()
 {
-    const QString text = m_host.engine().JsonOfGlobal(QStringLiteral("sockets"));
+    const QString text = m_host.engine().jsonOfGlobal(QStringLiteral("sockets"));
     if (m_lastDoc && text == m_lastText)
         return m_lastDoc;
     auto doc = std::make_shared<JsonNode>();
-    if (!ParseLenientJson(text, *doc))
+    if (!parseLenientJson(text, *doc))
         throw ScriptError(
             QStringLiteral("json2str(sockets) did not give valid JSON: %1").arg(text.left(200)));
     // Shared, so a refresh still walking a document keeps it when a nested
@@ -93,8 +93,8 @@ void Declarations::build()
     JsonNode doc;
     bool parsed = false;
     try {
-        const QString text = engine.EvalScript(CallText::OnInit());
-        parsed = !text.isEmpty() && ParseLenientJson(text, doc);
+        const QString text = engine.evalScript(CallText::OnInit());
+        parsed = !text.isEmpty() && parseLenientJson(text, doc);
         if (!text.isEmpty() && !parsed)
             out.error(QStringLiteral("json2str(sockets) did not give JSON: %1; no endpoints built").arg(text.left(200)),
                 ScriptOutput::Kind::StartupError);
@@ -109,7 +109,7 @@ void Declarations::build()
     // What OnInit queued runs once, after the build, when every declared
     // endpoint exists: an event handled between the declarations runs only
     // what its own call queues.
-    const QJSValue initActions = engine.TakeGlobalArray(QStringLiteral("actions"));
+    const QJSValue initActions = engine.takeGlobalArray(QStringLiteral("actions"));
 
     bool created = false;
     int index = 0;
@@ -125,8 +125,8 @@ void Declarations::build()
             if (!current)
                 continue;
             created = true;
-            current->setName(JsonText(element, QStringLiteral("ID")));
-            buildRows(*current, JsonArray(element, QStringLiteral("UI")));
+            current->setName(jsonText(element, QStringLiteral("ID")));
+            buildRows(*current, jsonArray(element, QStringLiteral("UI")));
         }
     } catch (const WireError &e) {
         // A bad declaration ends the build; what was made so far stays.
@@ -134,7 +134,7 @@ void Declarations::build()
                                  ScriptOutput::Kind::StartupError);
     } catch (...) {}
 
-    engine.RestoreGlobalArray(QStringLiteral("actions"), initActions);
+    engine.restoreGlobalArray(QStringLiteral("actions"), initActions);
     m_outcome = created ? Outcome::Created : Outcome::NothingCreated;
     if (created) {
         try {
@@ -152,8 +152,8 @@ void Declarations::connectionAccepted(Endpoint &connection)
     for (const JsonNode &element : ItemsOf(doc.get())) {
         if (!e)
             return;
-        if (JsonText(element, QStringLiteral("ID")) == e->name())
-            buildRows(*e, JsonArray(element, QStringLiteral("UI")));
+        if (jsonText(element, QStringLiteral("ID")) == e->name())
+            buildRows(*e, jsonArray(element, QStringLiteral("UI")));
     }
     refresh();
 }

@@ -116,7 +116,7 @@ QString TextOf(const QJSValue &value)
 }
 }  // namespace
 
-QString ScriptEngine::EvalScript(const QString &text, const QString &fileName)
+QString ScriptEngine::evalScript(const QString &text, const QString &fileName)
 {
     ++m_evalCount;
     QStringList stack;
@@ -172,7 +172,7 @@ QJSValue ScriptEngine::invoke(const QString &function, const QJSValueList &args)
     return result;
 }
 
-QString ScriptEngine::CallGlobal(const QString &function, const QStringList &args)
+QString ScriptEngine::callGlobal(const QString &function, const QStringList &args)
 {
     QJSValueList values;
     values.reserve(args.size());
@@ -181,26 +181,26 @@ QString ScriptEngine::CallGlobal(const QString &function, const QStringList &arg
     return TextOf(invoke(function, values));
 }
 
-QString ScriptEngine::JsonOfGlobal(const QString &global)
+QString ScriptEngine::jsonOfGlobal(const QString &global)
 {
     // A global declared with let/const is no property of the global object:
     // evaluate the text then, which finds it (or fails the same way).
     if (!m_global.hasProperty(global))
-        return EvalScript(QStringLiteral("json2str(%1);").arg(global));
+        return evalScript(QStringLiteral("json2str(%1);").arg(global));
     return TextOf(invoke(QStringLiteral("json2str"), {m_global.property(global)}));
 }
 
-void ScriptEngine::ClearGlobalArray(const QString &global)
+void ScriptEngine::clearGlobalArray(const QString &global)
 {
     if (!m_global.hasProperty(global)) {
-        EvalScript(QStringLiteral("%1=[];").arg(global));
+        evalScript(QStringLiteral("%1=[];").arg(global));
         return;
     }
     ++m_evalCount;
     m_global.setProperty(global, m_engine.newArray());
 }
 
-QJSValue ScriptEngine::TakeGlobalArray(const QString &global)
+QJSValue ScriptEngine::takeGlobalArray(const QString &global)
 {
     const QJSValue taken = m_global.property(global);
     if (!taken.isArray())
@@ -209,7 +209,7 @@ QJSValue ScriptEngine::TakeGlobalArray(const QString &global)
     return taken;
 }
 
-void ScriptEngine::RestoreGlobalArray(const QString &global, const QJSValue &taken)
+void ScriptEngine::restoreGlobalArray(const QString &global, const QJSValue &taken)
 {
     if (!taken.isArray() || taken.property(QStringLiteral("length")).toInt() == 0)
         return;
@@ -223,7 +223,7 @@ void ScriptEngine::RestoreGlobalArray(const QString &global, const QJSValue &tak
         m_global.setProperty(global, joined);
 }
 
-bool ReadScriptFile(const QString &path, QString &text)
+bool readScriptFile(const QString &path, QString &text)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
@@ -239,11 +239,11 @@ bool ReadScriptFile(const QString &path, QString &text)
     return true;
 }
 
-bool ScriptEngine::LoadScripts(const QString &projectFile)
+bool ScriptEngine::loadScripts(const QString &projectFile)
 {
     ScriptOutput &out = ScriptOutput::instance();
     QString project;
-    if (!ReadScriptFile(projectFile, project)) {
+    if (!readScriptFile(projectFile, project)) {
         const QFileInfo info(projectFile);
         out.error(QStringLiteral("%1 %2 in %3; no scripts loaded") .arg(
             info.fileName(),
@@ -260,7 +260,7 @@ bool ScriptEngine::LoadScripts(const QString &projectFile)
         if (path.isEmpty() || path.startsWith(QStringLiteral("//")))
             continue;
         QString code;
-        if (!ReadScriptFile(path, code)) {
+        if (!readScriptFile(path, code)) {
             out.error(QStringLiteral("%1:%2: %3 %4; loading stopped")
                                          .arg(QFileInfo(projectFile).fileName())
                                          .arg(i + 1)
@@ -270,7 +270,7 @@ bool ScriptEngine::LoadScripts(const QString &projectFile)
             return false;
         }
         try {
-            EvalScript(code, path);
+            evalScript(code, path);
         } catch (const ScriptError &e) {
             // A broken file is skipped; the next one still loads.
             out.scriptError(e, QString(), ScriptOutput::Kind::StartupError);

@@ -29,22 +29,22 @@ public:
     // text (undefined and null give the empty text). Throws ScriptError with
     // the engine's message and the line number on any error or throw.
     // fileName names the text in error reports (a script file's path).
-    QString EvalScript(const QString &text, const QString &fileName = QString());
+    QString evalScript(const QString &text, const QString &fileName = QString());
 
     // The same result and the same errors as evaluating the call text
     // function("arg1","arg2",...); with every argument as a string literal,
     // without parsing a text: the event calls go this way.
-    QString CallGlobal(const QString &function, const QStringList &args);
+    QString callGlobal(const QString &function, const QStringList &args);
     // json2str(<global>); as a call (the value of the global as argument).
-    QString JsonOfGlobal(const QString &global);
+    QString jsonOfGlobal(const QString &global);
     // <global>=[]; as an assignment.
-    void ClearGlobalArray(const QString &global);
+    void clearGlobalArray(const QString &global);
     // Takes the array held by the global out of the script, leaving an empty
     // one in its place; undefined (and nothing changed) when the global is no
     // array of the global object.
-    QJSValue TakeGlobalArray(const QString &global);
-    // Puts what TakeGlobalArray took back in front of what the global holds now.
-    void RestoreGlobalArray(const QString &global, const QJSValue &taken);
+    QJSValue takeGlobalArray(const QString &global);
+    // Puts what takeGlobalArray took back in front of what the global holds now.
+    void restoreGlobalArray(const QString &global, const QJSValue &taken);
 
     // Evaluates the script files listed in projectFile (one path per line;
     // blank lines and lines starting with "//" after trimming are skipped).
@@ -52,7 +52,7 @@ public:
     // ends the loading; a missing project file loads nothing. Each failure is
     // reported on standard error (ScriptOutput) with its file and line; none
     // stops the program. Returns whether every listed file loaded.
-    bool LoadScripts(const QString &projectFile = QStringLiteral("project.txt"));
+    bool loadScripts(const QString &projectFile = QStringLiteral("project.txt"));
 
     void setTimeoutMs(int ms);
     int timeoutMs() const { return m_timeoutMs; }
@@ -89,4 +89,4 @@ private:
 
 // Reads a script file as the workbench does: 8-bit text in the locale's
 // encoding, every line break made CR LF. Returns false when it cannot be read.
-bool ReadScriptFile(const QString &path, QString &text);
+bool readScriptFile(const QString &path, QString &text);

@@ -24,7 +24,7 @@ ScriptHost::~ScriptHost()
         m_registry.setEvents(nullptr);
 }
 
-bool ScriptHost::loadScripts(const QString &projectFile) { return m_engine->LoadScripts(projectFile); }
+bool ScriptHost::loadScripts(const QString &projectFile) { return m_engine->loadScripts(projectFile); }
 
 void ScriptHost::buildWorkspace()
 {
@@ -43,7 +43,7 @@ void ScriptHost::tick() { m_timers->tick(); }
 
 void ScriptHost::buttonClicked(Endpoint &endpoint, const QString &buttonId)
 {
-    m_engine->EvalScript(CallText::OnButtonClick(endpoint.name(), buttonId));
+    m_engine->evalScript(CallText::OnButtonClick(endpoint.name(), buttonId));
     refreshPanels();
     runActions();
 }
@@ -51,7 +51,7 @@ void ScriptHost::buttonClicked(Endpoint &endpoint, const QString &buttonId)
 void ScriptHost::editChanged(Endpoint &endpoint, const QString &editId, const QString &text)
 {
     // Actions queued here wait for the next executor run, whatever starts it.
-    m_engine->EvalScript(CallText::OnEditChange(endpoint.name(), editId, text));
+    m_engine->evalScript(CallText::OnEditChange(endpoint.name(), editId, text));
 }
 
 void ScriptHost::refreshPanels() { m_declarations->refresh(); }
@@ -60,7 +60,7 @@ void ScriptHost::socketEvent(Endpoint &endpoint, const QString &event, const QSt
 {
     // Same as evaluating the OnSocketEvent call text, without parsing a
     // text that can be twice the size of the received block.
-    m_engine->CallGlobal(QStringLiteral("OnSocketEvent"), {endpoint.name(), event, a, QString::number(b)});
+    m_engine->callGlobal(QStringLiteral("OnSocketEvent"), {endpoint.name(), event, a, QString::number(b)});
     runActions();
 }
 
@@ -68,5 +68,5 @@ void ScriptHost::connectionAccepted(Endpoint &connection) { m_declarations->conn
 
 void ScriptHost::deleting(Endpoint &endpoint)
 {
-    m_engine->EvalScript(CallText::DeleteSocket(endpoint.name()));
+    m_engine->evalScript(CallText::DeleteSocket(endpoint.name()));
 }

@@ -66,7 +66,7 @@ int ScriptTimers::countDue() const
 void ScriptTimers::fire(Endpoint *endpoint, const QString &timerName)
 {
     // The same as evaluating CallText::OnTimerEvent(...), as a direct call.
-    m_host.engine().CallGlobal(QStringLiteral("OnTimerEvent"), {endpoint->name(), timerName});
+    m_host.engine().callGlobal(QStringLiteral("OnTimerEvent"), {endpoint->name(), timerName});
     ++m_firings;
     if (m_firings % m_refreshEvery == 0) {
         m_refreshOwed = false;

@@ -2,7 +2,7 @@
 
 #include <QDateTime>
 
-QString BytesForDisplay(const QByteArray &bytes)
+QString bytesForDisplay(const QByteArray &bytes)
 {
     QString s = QString::fromLocal8Bit(bytes);
     QChar *p = s.data();
@@ -21,7 +21,7 @@ QString BytesForDisplay(const QByteArray &bytes)
     return s;
 }
 
-QString LogClockText()
+QString logClockText()
 {
     static qint64 cachedSecond = -1;
     static QString cached;

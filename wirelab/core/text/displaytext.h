@@ -9,9 +9,9 @@
 #include <QByteArray>
 #include <QString>
 
-QString BytesForDisplay(const QByteArray &bytes);
+QString bytesForDisplay(const QByteArray &bytes);
 
 // The time of day as log lines start with it ("HH:mm:ss"). Formatting the
 // local time costs microseconds per line; the text is made once per second.
 // GUI thread only.
-QString LogClockText();
+QString logClockText();

@@ -55,16 +55,16 @@ QString PairsOf(const QByteArray &data, char16_t separator)
 
 }  // namespace
 
-QString ByteToHex(quint8 value)
+QString byteToHex(quint8 value)
 {
     return QString(reinterpret_cast<const QChar *>(&kPairs.chars[size_t(value) * 2]), 2);
 }
 
-QString StrToHexSpaced(const QByteArray &data) { return PairsOf(data, u' '); }
+QString strToHexSpaced(const QByteArray &data) { return PairsOf(data, u' '); }
 
-QString StrToHexCompact(const QByteArray &data) { return PairsOf(data, 0); }
+QString strToHexCompact(const QByteArray &data) { return PairsOf(data, 0); }
 
-QString HexDisplayForm(const QByteArray &data)
+QString hexDisplayForm(const QByteArray &data)
 {
     const qsizetype n = data.size();
     QString out(n * 3 + 2, Qt::Uninitialized);
@@ -89,7 +89,7 @@ quint32 HexToInt(const QString &text)
     return result;
 }
 
-QByteArray HexTextToStr(const QString &text)
+QByteArray hexTextToStr(const QString &text)
 {
     const qsizetype n = text.size() / 2;
     QByteArray out(n, Qt::Uninitialized);

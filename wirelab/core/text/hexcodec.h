@@ -5,14 +5,14 @@
 #include <QByteArray>
 #include <QString>
 
-QString ByteToHex(quint8 value);  // 10 -> "0A"
-QString StrToHexSpaced(const QByteArray &data);  // "31 32 33 " (blank after every pair)
-QString StrToHexCompact(const QByteArray &data);  // "313233"
+QString byteToHex(quint8 value);  // 10 -> "0A"
+QString strToHexSpaced(const QByteArray &data);  // "31 32 33 " (blank after every pair)
+QString strToHexCompact(const QByteArray &data);  // "313233"
 // Display form "{31 32 33 }"; "{}" for no bytes.
-QString HexDisplayForm(const QByteArray &data);
+QString hexDisplayForm(const QByteArray &data);
 // Digits in either case; a blank counts as 0, and so does any other
 // character that is not a hex digit. No length limit (wraps like the
 // unsigned arithmetic it is); callers pass one or two characters.
 quint32 HexToInt(const QString &text);
 // Two characters per byte, nothing skipped; an odd last character is ignored.
-QByteArray HexTextToStr(const QString &text);
+QByteArray hexTextToStr(const QString &text);

@@ -1,7 +1,7 @@
 #include "core/text/intconv.h"
 #include "core/errors.h"
 
-bool TryStrToInt(const QString &text, int &value)
+bool tryStrToInt(const QString &text, int &value)
 {
     const QString t = text.trimmed();
     if (t.isEmpty())
@@ -31,15 +31,15 @@ bool TryStrToInt(const QString &text, int &value)
     return true;
 }
 
-QString NotAnIntegerText(const QString &text)
+QString notAnIntegerText(const QString &text)
 {
     return QStringLiteral("'%1' is not a valid integer value").arg(text);
 }
 
-int StrToInt(const QString &text)
+int strToInt(const QString &text)
 {
     int v = 0;
-    if (!TryStrToInt(text, v))
-        throw ConvertError(NotAnIntegerText(text));
+    if (!tryStrToInt(text, v))
+        throw ConvertError(notAnIntegerText(text));
     return v;
 }

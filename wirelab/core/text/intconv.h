@@ -7,6 +7,6 @@
 
 #include <QString>
 
-bool TryStrToInt(const QString &text, int &value);
-int StrToInt(const QString &text);  // throws ConvertError
-QString NotAnIntegerText(const QString &text);
+bool tryStrToInt(const QString &text, int &value);
+int strToInt(const QString &text);  // throws ConvertError
+QString notAnIntegerText(const QString &text);

@@ -423,7 +423,7 @@ QString JsonNode::toJson() const
     return out;
 }
 
-bool ParseLenientJson(const QString &text, JsonNode &out)
+bool parseLenientJson(const QString &text, JsonNode &out)
 {
     JsonNode parsed;
     Parser parser(text);
@@ -433,7 +433,7 @@ bool ParseLenientJson(const QString &text, JsonNode &out)
     return true;
 }
 
-QString JsonText(const JsonNode &obj, const QString &key)
+QString jsonText(const JsonNode &obj, const QString &key)
 {
     const JsonNode *v = obj.member(key);
     if (!v)
@@ -449,7 +449,7 @@ QString JsonText(const JsonNode &obj, const QString &key)
     }
 }
 
-int JsonInt(const JsonNode &obj, const QString &key)
+int jsonInt(const JsonNode &obj, const QString &key)
 {
     const JsonNode *v = obj.member(key);
     if (!v)
@@ -461,14 +461,14 @@ int JsonInt(const JsonNode &obj, const QString &key)
         return v->boolValue ? 1 : 0;
     case JsonNode::Type::String: {
         int value = 0;
-        return TryStrToInt(v->text, value) ? value : 0;
+        return tryStrToInt(v->text, value) ? value : 0;
     }
     default:
         return 0;
     }
 }
 
-const JsonNode *JsonArray(const JsonNode &obj, const QString &key)
+const JsonNode *jsonArray(const JsonNode &obj, const QString &key)
 {
     const JsonNode *v = obj.member(key);
     return v && v->isArray() ? v : nullptr;

@@ -43,15 +43,15 @@ public:
 
 // Parses text; returns false (and leaves out untouched) when it does not hold
 // exactly one lenient JSON value. Nesting deeper than a fixed limit fails.
-bool ParseLenientJson(const QString &text, JsonNode &out);
+bool parseLenientJson(const QString &text, JsonNode &out);
 
 // The typed getters used on declarations and actions (obj must be an object;
 // for anything else they act as for a missing key):
 // text: a string gives its characters, a number its text as written, a bool
 // "true"/"false", an object or array its JSON text, missing or null "".
-QString JsonText(const JsonNode &obj, const QString &key);
+QString jsonText(const JsonNode &obj, const QString &key);
 // integer: a number rounded (saturated to 32 bits), a bool 1/0, a string that
 // holds an integer its value, anything else (missing included) 0.
-int JsonInt(const JsonNode &obj, const QString &key);
+int jsonInt(const JsonNode &obj, const QString &key);
 // array: the member if it is an array, else nullptr.
-const JsonNode *JsonArray(const JsonNode &obj, const QString &key);
+const JsonNode *jsonArray(const JsonNode &obj, const QString &key);

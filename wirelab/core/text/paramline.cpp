@@ -2,7 +2,7 @@
 
 #include "core/text/intconv.h"
 
-QString ParamValue(const QString &line, const QString &key, bool *found)
+QString paramValue(const QString &line, const QString &key, bool *found)
 {
     const bool present = line.contains(key + u'=');
     if (found)
@@ -27,7 +27,7 @@ namespace {
 void ReadNumber(const QString &line, const QString &key, int &value)
 {
     bool found = false;
-    const QString text = ParamValue(line, key, &found);
+    const QString text = paramValue(line, key, &found);
     if (!found)
         return;
     if (text.isEmpty()) {
@@ -35,19 +35,19 @@ void ReadNumber(const QString &line, const QString &key, int &value)
         if (at < line.size() && line.at(at) == u'=')
             return;
     }
-    value = StrToInt(text);
+    value = strToInt(text);
 }
 
 }  // namespace
 
-ParamLine ReadParamLine(const QString &line)
+ParamLine readParamLine(const QString &line)
 {
     ParamLine p;
-    p.socketType = ParamValue(line, QStringLiteral("SOCKETTYPE"));
+    p.socketType = paramValue(line, QStringLiteral("SOCKETTYPE"));
     ReadNumber(line, QStringLiteral("PORT"), p.port);
     ReadNumber(line, QStringLiteral("HEX"), p.hex);
     ReadNumber(line, QStringLiteral("LOCALPORT"), p.localPort);
     ReadNumber(line, QStringLiteral("REMOTEPORT"), p.remotePort);
-    p.host = ParamValue(line, QStringLiteral("HOST"));
+    p.host = paramValue(line, QStringLiteral("HOST"));
     return p;
 }

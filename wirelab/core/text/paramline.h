@@ -5,7 +5,7 @@
 // the value starts one character after the first occurrence of the bare word
 // KEY (so PORT reads inside REMOTEPORT/LOCALPORT, HEX inside a host "HEXA")
 // and ends before the next ',' or at the end of the line; it is not trimmed.
-// Number keys go through StrToInt (intconv.h); an empty number value keeps
+// Number keys go through strToInt (intconv.h); an empty number value keeps
 // the key's default 0; any other non-number raises ConvertError.
 
 #include <QString>
@@ -21,8 +21,8 @@ struct ParamLine
 };
 
 // Keys are read in the order SOCKETTYPE, PORT, HEX, LOCALPORT, REMOTEPORT, HOST.
-ParamLine ReadParamLine(const QString &line);  // throws ConvertError
+ParamLine readParamLine(const QString &line);  // throws ConvertError
 
 // The raw value of one key as described above; found is false when the line
 // does not hold KEY=.
-QString ParamValue(const QString &line, const QString &key, bool *found = nullptr);
+QString paramValue(const QString &line, const QString &key, bool *found = nullptr);

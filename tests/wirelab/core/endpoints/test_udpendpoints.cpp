@@ -133,7 +133,7 @@ TEST(UdpServer, AnswersTheMostRecentSenderOnly)
     auto *r = UdpServerEndpoint::create(f.registry(), localPort);
     ASSERT_NE(r, nullptr);
 
-    EXPECT_EQ(r->caption(), LocalAddress() + QStringLiteral("[%1]").arg(localPort));
+    EXPECT_EQ(r->caption(), localAdapterAddress() + QStringLiteral("[%1]").arg(localPort));
     EXPECT_EQ(f.registry().endpointsOf(EndpointKind::UdpServer), QList<Endpoint *> {r});
     EXPECT_EQ(r->image(), StateImage::Udp);
     EXPECT_FALSE(r->isActive());
@@ -146,7 +146,7 @@ TEST(UdpServer, AnswersTheMostRecentSenderOnly)
     r->send("early");
     EXPECT_EQ(f.lineList(r), QStringList {QStringLiteral("发送失败，连接已断开")});
     try {
-        r->socket()->SendStream("early");
+        r->socket()->sendStream("early");
         ADD_FAILURE() << "sent without a peer";
     } catch (const UDPSockError &e) {
         EXPECT_EQ(e.message(), QStringLiteral("Null Remote Address"));
@@ -253,7 +253,7 @@ TEST(UdpClient, EmptyAndLargeDatagramsTravelWhole)
     const QByteArray big = Pattern(60000);
     peer.sendTo(Local, localPort, big);
     ASSERT_TRUE(WaitFor([&] { return r->receivedBytes() == big.size(); }));
-    EXPECT_EQ(LastBody(f, r), ReceivedLine(big, true).mid(8));
+    EXPECT_EQ(LastBody(f, r), receivedLine(big, true).mid(8));
 
     r->send(big);
     ASSERT_TRUE(peer.waitCount(1));
@@ -317,7 +317,7 @@ TEST(UdpGroup, ReceivesFromTheGroupAndSendsToGroupAndPort)
     const QByteArray big = Pattern(60000);
     sender.sendTo(Group, port, big);
     ASSERT_TRUE(WaitFor([&] { return r->receivedBytes() == 5 + big.size(); }));
-    EXPECT_EQ(LastBody(f, r), ReceivedLine(big, false).mid(8));
+    EXPECT_EQ(LastBody(f, r), receivedLine(big, false).mid(8));
 
     // Having heard a peer on another port, the endpoint still sends to the
     // group's own port: with the default loopback it hears itself there.
@@ -466,14 +466,14 @@ TEST(UdpEndpoints, DeletionFreesThePortAndSilencesTheEndpoint)
     const int groupPort = FreeUdpPort();
     Endpoint *group = UdpGroupEndpoint::create(f.registry(), Group, groupPort, Path::Dialog);
     ASSERT_TRUE(server && group);
-    EXPECT_FALSE(PortProbe(serverPort));
-    EXPECT_FALSE(PortProbe(groupPort));
+    EXPECT_FALSE(portProbe(serverPort));
+    EXPECT_FALSE(portProbe(groupPort));
 
     f.registry().deleteEndpoint(group);
-    EXPECT_TRUE(PortProbe(groupPort));
+    EXPECT_TRUE(portProbe(groupPort));
     f.registry().deleteEndpoint(server);
     EXPECT_EQ(f.registry().count(), 0);
-    ASSERT_TRUE(WaitFor([&] { return PortProbe(serverPort); }));
+    ASSERT_TRUE(WaitFor([&] { return portProbe(serverPort); }));
     Peer peer;
     peer.sendTo(Local, serverPort, "late");
     SpinFor(50);

@@ -1,5 +1,5 @@
 // DatagramSocket over real sockets on 127.0.0.1: reception, rebinding, sending and
-// the checks SendStream makes before anything leaves.
+// the checks sendStream makes before anything leaves.
 #include "udptestpeer.h"
 
 #include "core/errors.h"
@@ -17,7 +17,7 @@ TEST(TnmUdpReceive, DatagramsOfEverySizeArriveWholeWithSender)
     const int port = FreeUdpPort();
     udp.setLocalPort(port);
     ASSERT_TRUE(udp.isBound());
-    EXPECT_EQ(udp.LocalPort(), port);
+    EXPECT_EQ(udp.localPort(), port);
     UdpRecorder rec(udp);
     UdpPeer peer;
 
@@ -66,7 +66,7 @@ TEST(TnmUdpReceive, ASlowReceiverLosesNothingWhileTheSenderKeepsOn)
     SlowReceiverRun run;
     QObject::connect(&udp, &DatagramSocket::dataReceived, &udp, [&](int n) {
         QByteArray data;
-        udp.ReadStream(data);
+        udp.readStream(data);
         EXPECT_EQ(n, data.size());
         run.handled(data);
     });
@@ -107,7 +107,7 @@ TEST(TnmUdpReceive, ReceiverThatClosesOrDestroysStopsTheBurst)
         int events = 0;
         QObject::connect(&udp, &DatagramSocket::dataReceived, &udp, [&] {
             ++events;
-            udp.CloseSocket();
+            udp.closeSocket();
         });
         for (int i = 0; i < 5; ++i)
             peer.sendTo(port, Pattern(10, i));
@@ -141,7 +141,7 @@ TEST(TnmUdpBinding, RebindingMovesReceptionAndReleasesTheOldPort)
     const int second = FreeUdpPort();
     udp.setLocalPort(second);
     ASSERT_TRUE(udp.isBound());
-    EXPECT_EQ(udp.LocalPort(), second);
+    EXPECT_EQ(udp.localPort(), second);
     UdpRecorder rec(udp);
     UdpPeer peer;
 
@@ -172,7 +172,7 @@ TEST(TnmUdpBinding, PortInUseLeavesItUnboundAndSilent)
     DatagramSocket udp;
     udp.setLocalPort(port);  // no exception, no report
     EXPECT_FALSE(udp.isBound());
-    EXPECT_EQ(udp.LocalPort(), port);
+    EXPECT_EQ(udp.localPort(), port);
     UdpRecorder rec(udp);
 
     UdpPeer peer;
@@ -190,12 +190,12 @@ TEST(TnmUdpSend, BlockGoesAsOneDatagramFromTheLocalPort)
     int sent = 0;
     QObject::connect(&udp, &DatagramSocket::dataSent, &udp, [&] { ++sent; });
     UdpPeer peer;
-    udp.RemoteHost = QStringLiteral("127.0.0.1");
-    udp.RemotePort = peer.port() + 0x10000;  // only the low 16 bits count
+    udp.remoteHost = QStringLiteral("127.0.0.1");
+    udp.remotePort = peer.port() + 0x10000;  // only the low 16 bits count
 
     const QByteArray big = Pattern(DatagramSocket::MaxDatagram, 3);
-    udp.SendStream("x");
-    udp.SendStream(big);
+    udp.sendStream("x");
+    udp.sendStream(big);
     EXPECT_EQ(sent, 2);
     ASSERT_TRUE(WaitFor([&] { return peer.received.size() == 2; }));
     EXPECT_EQ(peer.received[0].data(), QByteArray("x"));
@@ -208,9 +208,9 @@ TEST(TnmUdpSend, UnboundComponentSendsAndHearsTheReplyInDottedForm)
     DatagramSocket udp;  // LocalPort never set
     UdpRecorder rec(udp);
     UdpPeer peer;
-    udp.RemoteHost = QStringLiteral("127.0.0.1");
-    udp.RemotePort = peer.port();
-    udp.SendStream("ping");
+    udp.remoteHost = QStringLiteral("127.0.0.1");
+    udp.remotePort = peer.port();
+    udp.sendStream("ping");
     ASSERT_TRUE(WaitFor([&] { return peer.received.size() == 1; }));
 
     peer.sendTo(peer.received[0].senderPort(), "pong");
@@ -226,12 +226,12 @@ TEST(TnmUdpSend, RefusedBlocksAndDestinationsSendNothing)
     int sent = 0;
     QObject::connect(&udp, &DatagramSocket::dataSent, &udp, [&] { ++sent; });
     UdpPeer peer;
-    udp.RemotePort = peer.port();
-    udp.RemoteHost = QStringLiteral("127.0.0.1");
+    udp.remotePort = peer.port();
+    udp.remoteHost = QStringLiteral("127.0.0.1");
 
     // An empty block is a plain run-time error, not a component error.
     try {
-        udp.SendStream(QByteArray());
+        udp.sendStream(QByteArray());
         ADD_FAILURE() << "no exception";
     } catch (const UDPSockError &) {
         ADD_FAILURE() << "UDPSockError";
@@ -241,7 +241,7 @@ TEST(TnmUdpSend, RefusedBlocksAndDestinationsSendNothing)
 
     // Too large for one datagram: refused whole, never cut short.
     try {
-        udp.SendStream(Pattern(DatagramSocket::MaxDatagram + 1));
+        udp.sendStream(Pattern(DatagramSocket::MaxDatagram + 1));
         ADD_FAILURE() << "no exception";
     } catch (const WireError &e) {
         EXPECT_EQ(e.message(), QStringLiteral("Datagram too large: 65508 bytes (at most 65507)"));
@@ -249,9 +249,9 @@ TEST(TnmUdpSend, RefusedBlocksAndDestinationsSendNothing)
 
     for (const QString &host : {QString(), QStringLiteral("0.0.0.0")}) {
         SCOPED_TRACE(host.toStdString());
-        udp.RemoteHost = host;
+        udp.remoteHost = host;
         try {
-            udp.SendStream("data");
+            udp.sendStream("data");
             ADD_FAILURE() << "no exception";
         } catch (const UDPSockError &e) {
             EXPECT_EQ(e.message(), QStringLiteral("Null Remote Address"));
@@ -267,22 +267,22 @@ TEST(TnmUdpSend, StreamInvalidHandlerMayFillTheBlock)
 {
     DatagramSocket udp;
     UdpPeer peer;
-    udp.RemoteHost = QStringLiteral("127.0.0.1");
-    udp.RemotePort = peer.port();
+    udp.remoteHost = QStringLiteral("127.0.0.1");
+    udp.remotePort = peer.port();
 
     int calls = 0;
-    udp.OnStreamInvalid = [&](bool &handled, QByteArray &) {
+    udp.onStreamInvalid = [&](bool &handled, QByteArray &) {
         ++calls;
         handled = true;
     };
-    EXPECT_THROW(udp.SendStream(QByteArray()), WireError);  // handled, but still empty
+    EXPECT_THROW(udp.sendStream(QByteArray()), WireError);  // handled, but still empty
 
-    udp.OnStreamInvalid = [&](bool &handled, QByteArray &block) {
+    udp.onStreamInvalid = [&](bool &handled, QByteArray &block) {
         ++calls;
         block = "filled";
         handled = true;
     };
-    udp.SendStream(QByteArray());
+    udp.sendStream(QByteArray());
     EXPECT_EQ(calls, 2);
     ASSERT_TRUE(WaitFor([&] { return peer.received.size() == 1; }));
     EXPECT_EQ(peer.received[0].data(), QByteArray("filled"));

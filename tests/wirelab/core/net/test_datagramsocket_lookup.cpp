@@ -15,9 +15,9 @@ TEST(TnmUdpLookup, LocalhostResolvesAndSends)
 {
     DatagramSocket udp;
     UdpPeer peer;
-    udp.RemoteHost = QStringLiteral("localhost");
-    udp.RemotePort = peer.port();
-    udp.SendStream("by name");
+    udp.remoteHost = QStringLiteral("localhost");
+    udp.remotePort = peer.port();
+    udp.sendStream("by name");
     ASSERT_TRUE(WaitFor([&] { return peer.received.size() == 1; }));
     EXPECT_EQ(peer.received[0].data(), QByteArray("by name"));
 }
@@ -25,12 +25,12 @@ TEST(TnmUdpLookup, LocalhostResolvesAndSends)
 TEST(TnmUdpLookup, UnknownNameIsCanceledAfterAtMostOneRetry)
 {
     DatagramSocket udp;
-    udp.RemotePort = 9;
+    udp.remotePort = 9;
     const QString longName = QString(300, QLatin1Char('a')) + QStringLiteral(".invalid");
     for (const QString &name : {Unresolvable, longName}) {
-        udp.RemoteHost = name;
+        udp.remoteHost = name;
         try {
-            udp.SendStream("x");
+            udp.sendStream("x");
             ADD_FAILURE() << "no exception";
         } catch (const UDPSockError &e) {
             EXPECT_EQ(e.message(), QStringLiteral("Host Lookup Canceled"));
@@ -38,17 +38,17 @@ TEST(TnmUdpLookup, UnknownNameIsCanceledAfterAtMostOneRetry)
     }
 
     int calls = 0;
-    udp.RemoteHost = Unresolvable;
-    udp.OnInvalidHost = [&](bool &handled) {
+    udp.remoteHost = Unresolvable;
+    udp.onInvalidHost = [&](bool &handled) {
         ++calls;
         handled = true;
     };
-    EXPECT_THROW(udp.SendStream("x"), UDPSockError);
+    EXPECT_THROW(udp.sendStream("x"), UDPSockError);
     EXPECT_EQ(calls, 1);
 
     calls = 0;
-    udp.OnInvalidHost = [&](bool &) { ++calls; };
-    EXPECT_THROW(udp.SendStream("x"), UDPSockError);
+    udp.onInvalidHost = [&](bool &) { ++calls; };
+    EXPECT_THROW(udp.sendStream("x"), UDPSockError);
     EXPECT_EQ(calls, 1);
 }
 
@@ -64,9 +64,9 @@ TEST(TnmUdpLookup, DatagramsArriveWhileTheNameIsLookedUp)
     UdpPeer peer;
     peer.sendTo(port, "meanwhile");
 
-    udp.RemoteHost = Unresolvable;
+    udp.remoteHost = Unresolvable;
     sending = true;
-    EXPECT_THROW(udp.SendStream("x"), UDPSockError);
+    EXPECT_THROW(udp.sendStream("x"), UDPSockError);
     sending = false;
     EXPECT_TRUE(arrivedDuringSend);
 }
@@ -82,9 +82,9 @@ TEST(TnmUdpLookup, ComponentDestroyedDuringTheLookupEndsTheSendQuietly)
     UdpPeer peer;
     peer.sendTo(port, "delete it");
 
-    udp->RemoteHost = Unresolvable;
-    udp->RemotePort = peer.port();
-    EXPECT_NO_THROW(udp->SendStream("x"));
+    udp->remoteHost = Unresolvable;
+    udp->remotePort = peer.port();
+    EXPECT_NO_THROW(udp->sendStream("x"));
     EXPECT_TRUE(destroyed);
     SpinFor(50);
     EXPECT_TRUE(peer.received.isEmpty());

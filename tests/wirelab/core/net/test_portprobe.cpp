@@ -5,36 +5,36 @@
 #include <QUdpSocket>
 #include <gtest/gtest.h>
 
-TEST(PortProbe, BoundUdpPortIsUnusableUntilReleased)
+TEST(portProbe, BoundUdpPortIsUnusableUntilReleased)
 {
     QUdpSocket holder;
     ASSERT_TRUE(holder.bind(QHostAddress::AnyIPv4, 0));
     const int port = holder.localPort();
-    EXPECT_FALSE(PortProbe(port));
-    EXPECT_FALSE(PortProbe(port + 65536));  // only the low 16 bits count
+    EXPECT_FALSE(portProbe(port));
+    EXPECT_FALSE(portProbe(port + 65536));  // only the low 16 bits count
     // The probe itself keeps nothing bound.
-    EXPECT_FALSE(PortProbe(port));
+    EXPECT_FALSE(portProbe(port));
     holder.close();
-    EXPECT_TRUE(PortProbe(port));
-    EXPECT_TRUE(PortProbe(port));
+    EXPECT_TRUE(portProbe(port));
+    EXPECT_TRUE(portProbe(port));
 }
 
-TEST(PortProbe, LoopbackBoundUdpPortAlsoBlocksTheProbe)
+TEST(portProbe, LoopbackBoundUdpPortAlsoBlocksTheProbe)
 {
     QUdpSocket holder;
     ASSERT_TRUE(holder.bind(QHostAddress::LocalHost, 0));
-    EXPECT_FALSE(PortProbe(holder.localPort()));
+    EXPECT_FALSE(portProbe(holder.localPort()));
 }
 
-TEST(PortProbe, TcpListenerDoesNotBlockTheUdpPort)
+TEST(portProbe, TcpListenerDoesNotBlockTheUdpPort)
 {
     QTcpServer server;
     ASSERT_TRUE(server.listen(QHostAddress::AnyIPv4, 0));
-    EXPECT_TRUE(PortProbe(server.serverPort()));
+    EXPECT_TRUE(portProbe(server.serverPort()));
 }
 
-TEST(PortProbe, PortZeroIsAlwaysUsable)
+TEST(portProbe, PortZeroIsAlwaysUsable)
 {
-    EXPECT_TRUE(PortProbe(0));
-    EXPECT_TRUE(PortProbe(65536));
+    EXPECT_TRUE(portProbe(0));
+    EXPECT_TRUE(portProbe(65536));
 }

@@ -1,6 +1,6 @@
 #pragma once
 // A QUdpSocket peer on 127.0.0.1 that collects what it receives, and a
-// recorder of DatagramSocket's dataReceived events (bytes taken with ReadStream
+// recorder of DatagramSocket's dataReceived events (bytes taken with readStream
 // inside the event, as the workbench does).
 
 #include "core/net/datagramsocket.h"
@@ -68,7 +68,7 @@ struct UdpRecorder
         QObject::connect(&udp, &DatagramSocket::dataReceived, &udp,
                          [this, &udp](int n, const QString &ip, int port) {
                              QByteArray data;
-                             udp.ReadStream(data);
+                             udp.readStream(data);
                              events.append({n, ip, port, data});
                          });
     }

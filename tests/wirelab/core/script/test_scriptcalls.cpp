@@ -37,32 +37,32 @@ QString Message(ScriptEngine &, const std::function<void()> &call)
 TEST(ScriptCalls, DirectCallMatchesTheCallText)
 {
     ScriptEngine byText, byCall;
-    byText.EvalScript(QString::fromUtf8(Script));
-    byCall.EvalScript(QString::fromUtf8(Script));
+    byText.evalScript(QString::fromUtf8(Script));
+    byCall.evalScript(QString::fromUtf8(Script));
 
     const QString name = QStringLiteral("srv_7 \"quoted\"\n");
     const QString a = QStringLiteral("00FF\\\u2028");
-    EXPECT_EQ(byText.EvalScript(
+    EXPECT_EQ(byText.evalScript(
         CallText::OnSocketEvent(name, QStringLiteral("OnRead"), a, 12)),
-        byCall.CallGlobal(QStringLiteral("OnSocketEvent"),
+        byCall.callGlobal(QStringLiteral("OnSocketEvent"),
                                          {name, QStringLiteral("OnRead"), a, QStringLiteral("12")}));
-    EXPECT_EQ(byText.EvalScript(QStringLiteral("log.join('#')")),
-                                byCall.EvalScript(QStringLiteral("log.join('#')")));
-    EXPECT_EQ(byText.EvalScript(CallText::JsonActions()), byCall.JsonOfGlobal(QStringLiteral("actions")));
+    EXPECT_EQ(byText.evalScript(QStringLiteral("log.join('#')")),
+                                byCall.evalScript(QStringLiteral("log.join('#')")));
+    EXPECT_EQ(byText.evalScript(CallText::JsonActions()), byCall.jsonOfGlobal(QStringLiteral("actions")));
 
-    byText.EvalScript(CallText::ClearActions());
-    byCall.ClearGlobalArray(QStringLiteral("actions"));
-    EXPECT_EQ(byCall.JsonOfGlobal(QStringLiteral("actions")), QStringLiteral("[]"));
-    EXPECT_EQ(byText.EvalScript(CallText::JsonActions()), QStringLiteral("[]"));
+    byText.evalScript(CallText::ClearActions());
+    byCall.clearGlobalArray(QStringLiteral("actions"));
+    EXPECT_EQ(byCall.jsonOfGlobal(QStringLiteral("actions")), QStringLiteral("[]"));
+    EXPECT_EQ(byText.evalScript(CallText::JsonActions()), QStringLiteral("[]"));
 }
 
 TEST(ScriptCalls, DirectCallRaisesWhatTheCallTextRaises)
 {
     ScriptEngine engine;
-    engine.EvalScript(QString::fromUtf8(Script));
+    engine.evalScript(QString::fromUtf8(Script));
     auto call = [&](const QString &fn, const QString &a) {
         return Message(engine, [&] {
-            engine.CallGlobal(fn, {QStringLiteral("n"), QStringLiteral("OnRead"), a, QStringLiteral("0")});
+            engine.callGlobal(fn, {QStringLiteral("n"), QStringLiteral("OnRead"), a, QStringLiteral("0")});
         });
     };
     EXPECT_EQ(call(QStringLiteral("OnSocketEvent"), QStringLiteral("throw-string")), QStringLiteral("boom"));
@@ -77,7 +77,7 @@ TEST(ScriptCalls, DirectCallRaisesWhatTheCallTextRaises)
                          .startsWith(QStringLiteral("ReferenceError: NoSuchFunction is not defined")));
     EXPECT_TRUE(call(QStringLiteral("notAFunction"), QString()).startsWith(QStringLiteral("TypeError")));
     // A failed call leaves nothing behind: the next one works.
-    EXPECT_EQ(engine.CallGlobal(QStringLiteral("OnSocketEvent"),
+    EXPECT_EQ(engine.callGlobal(QStringLiteral("OnSocketEvent"),
         {QStringLiteral("n"), QStringLiteral("OnRead"), QStringLiteral("41"), QStringLiteral("0")}),
          QStringLiteral("done"));
 }
@@ -85,32 +85,32 @@ TEST(ScriptCalls, DirectCallRaisesWhatTheCallTextRaises)
 TEST(ScriptCalls, AnErrorObjectThatIsReturnedIsAValueNotAnError)
 {
     ScriptEngine engine;
-    engine.EvalScript(QString::fromUtf8(Script));
+    engine.evalScript(QString::fromUtf8(Script));
     const QString a = QStringLiteral("return-error");
-    EXPECT_EQ(engine.EvalScript(CallText::OnSocketEvent(QStringLiteral("n"), QStringLiteral("OnRead"), a, 0)),
+    EXPECT_EQ(engine.evalScript(CallText::OnSocketEvent(QStringLiteral("n"), QStringLiteral("OnRead"), a, 0)),
                                 QStringLiteral("Error: as a value"));
-    EXPECT_EQ(engine.CallGlobal(QStringLiteral("OnSocketEvent"), {QStringLiteral("n"), QStringLiteral("OnRead"), a, QStringLiteral("0")}),
+    EXPECT_EQ(engine.callGlobal(QStringLiteral("OnSocketEvent"), {QStringLiteral("n"), QStringLiteral("OnRead"), a, QStringLiteral("0")}),
         QStringLiteral("Error: as a value"));
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("new TypeError('t');")), QStringLiteral("TypeError: t"));
+    EXPECT_EQ(engine.evalScript(QStringLiteral("new TypeError('t');")), QStringLiteral("TypeError: t"));
 }
 
 TEST(ScriptCalls, RunawayDirectCallIsInterruptedAndTheEngineGoesOn)
 {
     ScriptEngine engine;
     engine.setTimeoutMs(300);
-    engine.EvalScript(QStringLiteral("function spin() { while (true) {} } function ok() { return 'fine'; }"));
+    engine.evalScript(QStringLiteral("function spin() { while (true) {} } function ok() { return 'fine'; }"));
     EXPECT_TRUE(Message(engine, [&] {
-                    engine.CallGlobal(QStringLiteral("spin"), {});
+                    engine.callGlobal(QStringLiteral("spin"), {});
                 }).contains(QStringLiteral("interrupted")));
-    EXPECT_EQ(engine.CallGlobal(QStringLiteral("ok"), {}), QStringLiteral("fine"));
+    EXPECT_EQ(engine.callGlobal(QStringLiteral("ok"), {}), QStringLiteral("fine"));
 }
 
 TEST(ScriptCalls, MissingActionsFailsAsTheCallTextDoes)
 {
     ScriptEngine engine;
-    engine.EvalScript(QStringLiteral("function json2str(v) { return JSON.stringify(v); }"));
-    const QString byCall = Message(engine, [&] { engine.JsonOfGlobal(QStringLiteral("actions")); });
-    const QString byText = Message(engine, [&] { engine.EvalScript(CallText::JsonActions()); });
+    engine.evalScript(QStringLiteral("function json2str(v) { return JSON.stringify(v); }"));
+    const QString byCall = Message(engine, [&] { engine.jsonOfGlobal(QStringLiteral("actions")); });
+    const QString byText = Message(engine, [&] { engine.evalScript(CallText::JsonActions()); });
     EXPECT_TRUE(byCall.startsWith(QStringLiteral("ReferenceError: actions is not defined")));
     EXPECT_EQ(byCall, byText);
 }

@@ -18,7 +18,7 @@ namespace {
 QString ErrorOf(ScriptEngine &engine, const QString &text)
 {
     try {
-        engine.EvalScript(text);
+        engine.evalScript(text);
     } catch (const ScriptError &e) {
         return e.message().isEmpty() ? QStringLiteral("<empty message>") : e.message();
     }
@@ -28,28 +28,28 @@ QString ErrorOf(ScriptEngine &engine, const QString &text)
 TEST(ScriptEngineEval, CompletionValueOfTheLastStatementAsText)
 {
     ScriptEngine engine;
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("var a = 40; a + 2;")), QStringLiteral("42"));
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("1; 'two'; 3 > 2;")), QStringLiteral("true"));
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("a;")), QStringLiteral("40"))
+    EXPECT_EQ(engine.evalScript(QStringLiteral("var a = 40; a + 2;")), QStringLiteral("42"));
+    EXPECT_EQ(engine.evalScript(QStringLiteral("1; 'two'; 3 > 2;")), QStringLiteral("true"));
+    EXPECT_EQ(engine.evalScript(QStringLiteral("a;")), QStringLiteral("40"))
                                 << "globals persist between calls";
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("function json2str(v){return JSON.stringify(v);}"
+    EXPECT_EQ(engine.evalScript(QStringLiteral("function json2str(v){return JSON.stringify(v);}"
                                                "var actions=[{T:'SEND',D:'01'}]; json2str(actions);")),
                                 QStringLiteral("[{\"T\":\"SEND\",\"D\":\"01\"}]"));
-    EXPECT_EQ(engine.EvalScript(QString::fromUtf8("'中文' + 'ok';")), QString::fromUtf8("中文ok"));
+    EXPECT_EQ(engine.evalScript(QString::fromUtf8("'中文' + 'ok';")), QString::fromUtf8("中文ok"));
 }
 
 TEST(ScriptEngineEval, UndefinedAndNullGiveTheEmptyText)
 {
     ScriptEngine engine;
-    EXPECT_EQ(engine.EvalScript(QString()), QString());
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("function f() {}")), QString());
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("f();")), QString());
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("null;")), QString());
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("var u; u;")), QString());
+    EXPECT_EQ(engine.evalScript(QString()), QString());
+    EXPECT_EQ(engine.evalScript(QStringLiteral("function f() {}")), QString());
+    EXPECT_EQ(engine.evalScript(QStringLiteral("f();")), QString());
+    EXPECT_EQ(engine.evalScript(QStringLiteral("null;")), QString());
+    EXPECT_EQ(engine.evalScript(QStringLiteral("var u; u;")), QString());
     // Strings that merely spell those values are values like any other.
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("'undefined';")), QStringLiteral("undefined"));
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("'null';")), QStringLiteral("null"));
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("0;")), QStringLiteral("0"));
+    EXPECT_EQ(engine.evalScript(QStringLiteral("'undefined';")), QStringLiteral("undefined"));
+    EXPECT_EQ(engine.evalScript(QStringLiteral("'null';")), QStringLiteral("null"));
+    EXPECT_EQ(engine.evalScript(QStringLiteral("0;")), QStringLiteral("0"));
 }
 
 TEST(ScriptEngineEval, ErrorsCarryTheEnginesMessageAndLine)
@@ -64,7 +64,7 @@ TEST(ScriptEngineEval, ErrorsCarryTheEnginesMessageAndLine)
     EXPECT_TRUE(syntax.contains(QStringLiteral("SyntaxError"))) << syntax.toStdString();
 
     // An error raised inside a function defined by an earlier evaluation.
-    engine.EvalScript(QStringLiteral("function DeleteSocket(n) {\n"
+    engine.evalScript(QStringLiteral("function DeleteSocket(n) {\n"
                                      "  throw new Error('cannot delete ' + n);\n"
                                      "}"));
     const QString thrown = ErrorOf(engine, QStringLiteral("DeleteSocket('a');"));
@@ -81,18 +81,18 @@ TEST(ScriptEngineEval, AnyThrownValueIsAnError)
     EXPECT_FALSE(ErrorOf(engine, QStringLiteral("throw '';")).isEmpty());
     EXPECT_FALSE(ErrorOf(engine, QStringLiteral("throw undefined;")).isEmpty());
     // A throw caught by the script itself is no error.
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("try { throw 'x'; } catch (e) { 'caught ' + e; }")),
+    EXPECT_EQ(engine.evalScript(QStringLiteral("try { throw 'x'; } catch (e) { 'caught ' + e; }")),
                                 QStringLiteral("caught x"));
     const QString deep = ErrorOf(engine, QStringLiteral("function r() { return r() + 1; } r();"));
     EXPECT_TRUE(deep.contains(QStringLiteral("RangeError"))) << deep.toStdString();
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("1 + 1;")), QStringLiteral("2"));
+    EXPECT_EQ(engine.evalScript(QStringLiteral("1 + 1;")), QStringLiteral("2"));
 }
 
 TEST(ScriptEngineWatchdog, InterruptsARunawayCallAndTheNextCallWorks)
 {
     ScriptEngine engine;
     engine.setTimeoutMs(300);
-    engine.EvalScript(QStringLiteral("var ticks = 0;"));
+    engine.evalScript(QStringLiteral("var ticks = 0;"));
 
     QElapsedTimer clock;
     clock.start();
@@ -102,13 +102,13 @@ TEST(ScriptEngineWatchdog, InterruptsARunawayCallAndTheNextCallWorks)
     EXPECT_LT(clock.elapsed(), 5000);
 
     // The interruption must not leak into the following calls.
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("ticks > 0;")), QStringLiteral("true"));
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("var s = 0; for (var i = 0; i < 1000; i++) s += i; s;")),
+    EXPECT_EQ(engine.evalScript(QStringLiteral("ticks > 0;")), QStringLiteral("true"));
+    EXPECT_EQ(engine.evalScript(QStringLiteral("var s = 0; for (var i = 0; i < 1000; i++) s += i; s;")),
                                 QStringLiteral("499500"));
 
     // A second runaway is caught as well.
     EXPECT_FALSE(ErrorOf(engine, QStringLiteral("for (;;) {}")).isEmpty());
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("'alive';")), QStringLiteral("alive"));
+    EXPECT_EQ(engine.evalScript(QStringLiteral("'alive';")), QStringLiteral("alive"));
 }
 
 TEST(ScriptEngineWatchdog, ADeadlinePassedAfterACallHasReturnedHitsNothing)
@@ -117,16 +117,16 @@ TEST(ScriptEngineWatchdog, ADeadlinePassedAfterACallHasReturnedHitsNothing)
     engine.setTimeoutMs(300);
     // Busy for most of the allowance, then well past the old deadline in idle.
     EXPECT_EQ(
-        engine.EvalScript(QStringLiteral(
+        engine.evalScript(QStringLiteral(
                   "var t0 = Date.now(); while (Date.now() - t0 < 200) {} 'done';")),
                           QStringLiteral("done"));
     QThread::msleep(400);
-    EXPECT_EQ(engine.EvalScript(
+    EXPECT_EQ(engine.evalScript(
         QStringLiteral(
                   "var t1 = Date.now(); while (Date.now() - t1 < 150) {} 'still fine';")),
         QStringLiteral("still fine"));
     for (int i = 0; i < 200; ++i)
-        ASSERT_EQ(engine.EvalScript(QStringLiteral("1;")), QStringLiteral("1")) << i;
+        ASSERT_EQ(engine.evalScript(QStringLiteral("1;")), QStringLiteral("1")) << i;
 }
 
 class LoadScriptsTest : public ::testing::Test
@@ -159,7 +159,7 @@ protected:
     }
     QString loaded(ScriptEngine &engine)
     {
-        return engine.EvalScript(QStringLiteral("typeof seen == 'undefined' ? '' : seen.join(',');"));
+        return engine.evalScript(QStringLiteral("typeof seen == 'undefined' ? '' : seen.join(',');"));
     }
 
     QTemporaryDir dir;
@@ -177,9 +177,9 @@ TEST_F(LoadScriptsTest, SkipsBlankAndCommentLinesAndEvaluatesInOrder)
                        QStringLiteral("   "), QStringLiteral("   // @c.js"), QStringLiteral("\t@b.js  ")},
                                       "\r\n");
     ScriptEngine engine;
-    engine.LoadScripts(file);
+    engine.loadScripts(file);
     EXPECT_EQ(loaded(engine), QStringLiteral("a,b"));
-    EXPECT_EQ(engine.EvalScript(QStringLiteral("OnInit();")), QStringLiteral("b"))
+    EXPECT_EQ(engine.evalScript(QStringLiteral("OnInit();")), QStringLiteral("b"))
                                 << "the file listed later overrides";
 }
 
@@ -191,7 +191,7 @@ TEST_F(LoadScriptsTest, AFileThatFailsIsSkippedAndLoadingGoesOn)
     write(QStringLiteral("c.js"), "seen.push('c');");
     const QString file = project({QStringLiteral("@a.js"), QStringLiteral("@broken.js"), QStringLiteral("@throws.js"), QStringLiteral("@c.js")});
     ScriptEngine engine;
-    engine.LoadScripts(file);
+    engine.loadScripts(file);
     // A syntax error stops the file before any of it runs; a throw after its
     // first statement keeps what ran.
     EXPECT_EQ(loaded(engine), QStringLiteral("a,throws,c"));
@@ -208,7 +208,7 @@ TEST_F(LoadScriptsTest, AFileThatCannotBeReadStopsTheLoading)
     const QString file =
         project({QStringLiteral("@a.js"), QStringLiteral("@missing.js"), QStringLiteral("@c.js")});
     ScriptEngine engine;
-    engine.LoadScripts(file);
+    engine.loadScripts(file);
     EXPECT_EQ(loaded(engine), QStringLiteral("a"));
     EXPECT_EQ(reported,
               QStringList {QStringLiteral("project.txt:2: %1 not found; loading stopped") .arg(
@@ -218,12 +218,12 @@ TEST_F(LoadScriptsTest, AFileThatCannotBeReadStopsTheLoading)
 TEST_F(LoadScriptsTest, AMissingOrEmptyProjectLoadsNothing)
 {
     ScriptEngine engine;
-    engine.LoadScripts(dir.filePath(QStringLiteral("no-project.txt")));
+    engine.loadScripts(dir.filePath(QStringLiteral("no-project.txt")));
     EXPECT_EQ(loaded(engine), QString());
     EXPECT_EQ(
         reported,
         QStringList {QStringLiteral("no-project.txt not found in %1; no scripts loaded").arg(dir.path())});
-    engine.LoadScripts(project({QStringLiteral("// only a comment"), QStringLiteral("  ")}));
+    engine.loadScripts(project({QStringLiteral("// only a comment"), QStringLiteral("  ")}));
     EXPECT_EQ(loaded(engine), QString());
     const QString err = ErrorOf(engine, QStringLiteral("OnInit();json2str(sockets);"));
     EXPECT_TRUE(err.contains(QStringLiteral("OnInit"))) << err.toStdString();
@@ -237,7 +237,7 @@ TEST_F(LoadScriptsTest, ScriptFilesWithAnyLineBreaksAndUtf8Text)
     write(QStringLiteral("b.js"), "// comment\nseen.push('lf');\n");
     write(QStringLiteral("c.js"), "// comment\r\nseen.push('\xe4\xb8\xad\xe6\x96\x87');\r\n");
     ScriptEngine engine;
-    engine.LoadScripts(project({QStringLiteral("@a.js"), QStringLiteral("@b.js"), QStringLiteral("@c.js")}));
+    engine.loadScripts(project({QStringLiteral("@a.js"), QStringLiteral("@b.js"), QStringLiteral("@c.js")}));
     EXPECT_EQ(loaded(engine), QString::fromUtf8("cr,lf,中文"));
 }
 
@@ -245,7 +245,7 @@ TEST_F(LoadScriptsTest, TheConsolePrintsWithFileAndLine)
 {
     write(QStringLiteral("a.js"), "var n = 2;\nfunction f() { console.error('bad', n); }\nconsole.log('hi', n);\nf();\n");
     ScriptEngine engine;
-    EXPECT_TRUE(engine.LoadScripts(project({QStringLiteral("@a.js")})));
+    EXPECT_TRUE(engine.loadScripts(project({QStringLiteral("@a.js")})));
     const QString a = dir.filePath(QStringLiteral("a.js"));
     EXPECT_EQ(reported, (QStringList {a + QStringLiteral(":3: hi 2"), a + QStringLiteral(":2: bad 2")}));
 }
@@ -257,7 +257,7 @@ TEST_F(LoadScriptsTest, AScriptThatHangsAtLoadIsInterruptedAndTheRestLoads)
     write(QStringLiteral("c.js"), "seen.push('c');");
     ScriptEngine engine;
     engine.setTimeoutMs(300);
-    engine.LoadScripts(
+    engine.loadScripts(
         project({QStringLiteral("@a.js"), QStringLiteral("@hang.js"), QStringLiteral("@c.js")}));
     EXPECT_EQ(loaded(engine), QStringLiteral("a,hang,c"));
 }

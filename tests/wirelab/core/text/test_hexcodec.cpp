@@ -4,27 +4,27 @@
 
 TEST(HexCodec, ByteToHexIsTwoUpperCaseDigits)
 {
-    EXPECT_EQ(ByteToHex(0), "00");
-    EXPECT_EQ(ByteToHex(10), "0A");
-    EXPECT_EQ(ByteToHex(0xA5), "A5");
-    EXPECT_EQ(ByteToHex(255), "FF");
+    EXPECT_EQ(byteToHex(0), "00");
+    EXPECT_EQ(byteToHex(10), "0A");
+    EXPECT_EQ(byteToHex(0xA5), "A5");
+    EXPECT_EQ(byteToHex(255), "FF");
 }
 
 TEST(HexCodec, OutputFormsKeepZeroAndHighBytes)
 {
     const QByteArray data("\x00\xFF", 2);
-    EXPECT_EQ(StrToHexSpaced(data), "00 FF ");
-    EXPECT_EQ(StrToHexCompact(data), "00FF");
-    EXPECT_EQ(HexDisplayForm(data), "{00 FF }");
-    EXPECT_EQ(StrToHexCompact("123"), "313233");
-    EXPECT_EQ(HexDisplayForm("123"), "{31 32 33 }");
+    EXPECT_EQ(strToHexSpaced(data), "00 FF ");
+    EXPECT_EQ(strToHexCompact(data), "00FF");
+    EXPECT_EQ(hexDisplayForm(data), "{00 FF }");
+    EXPECT_EQ(strToHexCompact("123"), "313233");
+    EXPECT_EQ(hexDisplayForm("123"), "{31 32 33 }");
 }
 
 TEST(HexCodec, EmptyInputGivesEmptyFormsAndBraces)
 {
-    EXPECT_TRUE(StrToHexSpaced(QByteArray()).isEmpty());
-    EXPECT_TRUE(StrToHexCompact(QByteArray()).isEmpty());
-    EXPECT_EQ(HexDisplayForm(QByteArray()), "{}");
+    EXPECT_TRUE(strToHexSpaced(QByteArray()).isEmpty());
+    EXPECT_TRUE(strToHexCompact(QByteArray()).isEmpty());
+    EXPECT_EQ(hexDisplayForm(QByteArray()), "{}");
 }
 
 TEST(HexCodec, EveryByteValueRoundTripsThroughBothForms)
@@ -32,18 +32,18 @@ TEST(HexCodec, EveryByteValueRoundTripsThroughBothForms)
     QByteArray all;
     for (int v = 0; v < 256; ++v)
         all.append(char(v));
-    const QString compact = StrToHexCompact(all);
+    const QString compact = strToHexCompact(all);
     ASSERT_EQ(compact.size(), 512);
-    EXPECT_EQ(HexTextToStr(compact), all);
-    EXPECT_EQ(HexTextToStr(compact.toLower()), all);
+    EXPECT_EQ(hexTextToStr(compact), all);
+    EXPECT_EQ(hexTextToStr(compact.toLower()), all);
 
-    const QString spaced = StrToHexSpaced(all);
+    const QString spaced = strToHexSpaced(all);
     ASSERT_EQ(spaced.size(), 768);
     for (int v = 0; v < 256; ++v) {
-        EXPECT_EQ(spaced.mid(v * 3, 3), ByteToHex(quint8(v)) + u' ') << v;
+        EXPECT_EQ(spaced.mid(v * 3, 3), byteToHex(quint8(v)) + u' ') << v;
         EXPECT_EQ(HexToInt(spaced.mid(v * 3, 2)), quint32(v)) << v;
     }
-    EXPECT_EQ(HexDisplayForm(all), u'{' + spaced + u'}');
+    EXPECT_EQ(hexDisplayForm(all), u'{' + spaced + u'}');
 }
 
 TEST(HexCodec, HexToIntCountsBlanksAndStrangersAsZero)
@@ -61,15 +61,15 @@ TEST(HexCodec, HexToIntCountsBlanksAndStrangersAsZero)
 
 TEST(HexCodec, HexTextToStrTakesFixedPairs)
 {
-    EXPECT_EQ(HexTextToStr("313233"), "123");
-    EXPECT_EQ(HexTextToStr("3132333"), "123");
-    EXPECT_EQ(HexTextToStr("a1"), QByteArray("\xA1"));
-    EXPECT_TRUE(HexTextToStr("7").isEmpty());
-    EXPECT_TRUE(HexTextToStr("").isEmpty());
+    EXPECT_EQ(hexTextToStr("313233"), "123");
+    EXPECT_EQ(hexTextToStr("3132333"), "123");
+    EXPECT_EQ(hexTextToStr("a1"), QByteArray("\xA1"));
+    EXPECT_TRUE(hexTextToStr("7").isEmpty());
+    EXPECT_TRUE(hexTextToStr("").isEmpty());
     // Separators take positions like digits; a blank is the digit 0.
-    EXPECT_EQ(HexTextToStr("41 42"), QByteArray("\x41\x04", 2));
-    EXPECT_EQ(HexTextToStr("00\r\n41"), QByteArray("\x00\x00\x41", 3));
-    EXPECT_EQ(HexTextToStr("zz"), QByteArray(1, '\0'));
+    EXPECT_EQ(hexTextToStr("41 42"), QByteArray("\x41\x04", 2));
+    EXPECT_EQ(hexTextToStr("00\r\n41"), QByteArray("\x00\x00\x41", 3));
+    EXPECT_EQ(hexTextToStr("zz"), QByteArray(1, '\0'));
 }
 
 // The forms are built for every received block, however large (their speed
@@ -79,12 +79,12 @@ TEST(HexCodec, LargeBlocksConvertBothWays)
     QByteArray big(8 * 1024 * 1024, Qt::Uninitialized);
     for (int i = 0; i < big.size(); ++i)
         big[i] = char(i * 7);
-    const QString spaced = StrToHexSpaced(big);
-    const QString compact = StrToHexCompact(big);
-    const QString display = HexDisplayForm(big);
-    const QByteArray back = HexTextToStr(compact);
+    const QString spaced = strToHexSpaced(big);
+    const QString compact = strToHexCompact(big);
+    const QString display = hexDisplayForm(big);
+    const QByteArray back = hexTextToStr(compact);
     EXPECT_EQ(spaced.size(), big.size() * 3);
     EXPECT_EQ(display.size(), big.size() * 3 + 2);
     EXPECT_EQ(back, big);
-    EXPECT_EQ(spaced.right(3), ByteToHex(quint8(big.back())) + u' ');
+    EXPECT_EQ(spaced.right(3), byteToHex(quint8(big.back())) + u' ');
 }

@@ -10,14 +10,14 @@ namespace {
 JsonNode Parse(const QString &text)
 {
     JsonNode n;
-    EXPECT_TRUE(ParseLenientJson(text, n)) << text.left(200).toStdString();
+    EXPECT_TRUE(parseLenientJson(text, n)) << text.left(200).toStdString();
     return n;
 }
 
 bool Parses(const QString &text)
 {
     JsonNode n;
-    return ParseLenientJson(text, n);
+    return parseLenientJson(text, n);
 }
 
 }  // namespace
@@ -30,18 +30,18 @@ TEST(JsonDoc, ReadsADeclarationList)
     ASSERT_TRUE(doc.isArray());
     ASSERT_EQ(doc.items.size(), 1u);
     const JsonNode &decl = doc.items[0];
-    EXPECT_EQ(JsonText(decl, "SOCKETTYPE"), "TCP Client");
-    EXPECT_EQ(JsonText(decl, "PORT"), "60000");
-    EXPECT_EQ(JsonText(decl, "HEX"), "1");
-    EXPECT_EQ(JsonInt(decl, "HEX"), 1);
-    const JsonNode *ui = JsonArray(decl, "UI");
+    EXPECT_EQ(jsonText(decl, "SOCKETTYPE"), "TCP Client");
+    EXPECT_EQ(jsonText(decl, "PORT"), "60000");
+    EXPECT_EQ(jsonText(decl, "HEX"), "1");
+    EXPECT_EQ(jsonInt(decl, "HEX"), 1);
+    const JsonNode *ui = jsonArray(decl, "UI");
     ASSERT_NE(ui, nullptr);
     ASSERT_EQ(ui->items.size(), 1u);
     ASSERT_EQ(ui->items[0].items.size(), 2u);
-    EXPECT_EQ(JsonText(ui->items[0].items[1], "TYPE"), "Label");
-    EXPECT_EQ(JsonInt(ui->items[0].items[1], "WIDTH"), 80);
-    EXPECT_EQ(JsonArray(decl, "ID"), nullptr);
-    EXPECT_EQ(JsonArray(decl, "MISSING"), nullptr);
+    EXPECT_EQ(jsonText(ui->items[0].items[1], "TYPE"), "Label");
+    EXPECT_EQ(jsonInt(ui->items[0].items[1], "WIDTH"), 80);
+    EXPECT_EQ(jsonArray(decl, "ID"), nullptr);
+    EXPECT_EQ(jsonArray(decl, "MISSING"), nullptr);
 }
 
 TEST(JsonDoc, TextGetterFollowsTheReadingRules)
@@ -50,19 +50,19 @@ TEST(JsonDoc, TextGetterFollowsTheReadingRules)
         Parse(QStringLiteral(
         R"({"s":"a\"b","n":8080,"f":-1.50e+2,"t":true,"z":false,"nul":null,)"
         R"("arr":[1, "x" ,{"k":[]}],"obj":{ "a" : null }})"));
-    EXPECT_EQ(JsonText(o, "s"), "a\"b");
-    EXPECT_EQ(JsonText(o, "n"), "8080");
-    EXPECT_EQ(JsonText(o, "f"), "-1.50e+2");  // as written
-    EXPECT_EQ(JsonText(o, "t"), "true");
-    EXPECT_EQ(JsonText(o, "z"), "false");
-    EXPECT_EQ(JsonText(o, "nul"), "");
-    EXPECT_EQ(JsonText(o, "missing"), "");
-    EXPECT_EQ(JsonText(o, "arr"), R"([1,"x",{"k":[]}])");
-    EXPECT_EQ(JsonText(o, "obj"), R"({"a":null})");
-    EXPECT_EQ(JsonText(o, "S"), "");  // keys are case-sensitive
+    EXPECT_EQ(jsonText(o, "s"), "a\"b");
+    EXPECT_EQ(jsonText(o, "n"), "8080");
+    EXPECT_EQ(jsonText(o, "f"), "-1.50e+2");  // as written
+    EXPECT_EQ(jsonText(o, "t"), "true");
+    EXPECT_EQ(jsonText(o, "z"), "false");
+    EXPECT_EQ(jsonText(o, "nul"), "");
+    EXPECT_EQ(jsonText(o, "missing"), "");
+    EXPECT_EQ(jsonText(o, "arr"), R"([1,"x",{"k":[]}])");
+    EXPECT_EQ(jsonText(o, "obj"), R"({"a":null})");
+    EXPECT_EQ(jsonText(o, "S"), "");  // keys are case-sensitive
     // Not an object: every key counts as missing.
-    EXPECT_EQ(JsonText(Parse("[1]"), "0"), "");
-    EXPECT_EQ(JsonInt(Parse("\"5\""), "x"), 0);
+    EXPECT_EQ(jsonText(Parse("[1]"), "0"), "");
+    EXPECT_EQ(jsonInt(Parse("\"5\""), "x"), 0);
 }
 
 TEST(JsonDoc, IntegerGetterFollowsTheReadingRules)
@@ -72,25 +72,25 @@ TEST(JsonDoc, IntegerGetterFollowsTheReadingRules)
         R"({"i":1000,"neg":-7,"half":2.5,"down":2.4,"mneg":-2.5,"t":true,"f":false,)"
         R"("s":"123","sb":" -4 ","sx":"12a","sf":"1.5","nul":null,"a":[1],"o":{},)"
         R"("big":1e300,"nbig":-1e400,"tiny":1e-400,"over":2147483648})"));
-    EXPECT_EQ(JsonInt(o, "i"), 1000);
-    EXPECT_EQ(JsonInt(o, "neg"), -7);
-    EXPECT_EQ(JsonInt(o, "half"), 3);
-    EXPECT_EQ(JsonInt(o, "down"), 2);
-    EXPECT_EQ(JsonInt(o, "mneg"), -3);
-    EXPECT_EQ(JsonInt(o, "t"), 1);
-    EXPECT_EQ(JsonInt(o, "f"), 0);
-    EXPECT_EQ(JsonInt(o, "s"), 123);
-    EXPECT_EQ(JsonInt(o, "sb"), -4);
-    EXPECT_EQ(JsonInt(o, "sx"), 0);
-    EXPECT_EQ(JsonInt(o, "sf"), 0);
-    EXPECT_EQ(JsonInt(o, "nul"), 0);
-    EXPECT_EQ(JsonInt(o, "a"), 0);
-    EXPECT_EQ(JsonInt(o, "o"), 0);
-    EXPECT_EQ(JsonInt(o, "missing"), 0);
-    EXPECT_EQ(JsonInt(o, "big"), 2147483647);
-    EXPECT_EQ(JsonInt(o, "nbig"), -2147483647 - 1);
-    EXPECT_EQ(JsonInt(o, "tiny"), 0);
-    EXPECT_EQ(JsonInt(o, "over"), 2147483647);
+    EXPECT_EQ(jsonInt(o, "i"), 1000);
+    EXPECT_EQ(jsonInt(o, "neg"), -7);
+    EXPECT_EQ(jsonInt(o, "half"), 3);
+    EXPECT_EQ(jsonInt(o, "down"), 2);
+    EXPECT_EQ(jsonInt(o, "mneg"), -3);
+    EXPECT_EQ(jsonInt(o, "t"), 1);
+    EXPECT_EQ(jsonInt(o, "f"), 0);
+    EXPECT_EQ(jsonInt(o, "s"), 123);
+    EXPECT_EQ(jsonInt(o, "sb"), -4);
+    EXPECT_EQ(jsonInt(o, "sx"), 0);
+    EXPECT_EQ(jsonInt(o, "sf"), 0);
+    EXPECT_EQ(jsonInt(o, "nul"), 0);
+    EXPECT_EQ(jsonInt(o, "a"), 0);
+    EXPECT_EQ(jsonInt(o, "o"), 0);
+    EXPECT_EQ(jsonInt(o, "missing"), 0);
+    EXPECT_EQ(jsonInt(o, "big"), 2147483647);
+    EXPECT_EQ(jsonInt(o, "nbig"), -2147483647 - 1);
+    EXPECT_EQ(jsonInt(o, "tiny"), 0);
+    EXPECT_EQ(jsonInt(o, "over"), 2147483647);
 }
 
 TEST(JsonDoc, StringEscapesIncludingSurrogates)
@@ -115,10 +115,10 @@ TEST(JsonDoc, AcceptsTheLenientSyntax)
         "/* head */ { // line comment\n"
         "  TYPE: 'SEND', $x_1 : 'it\\'s \"q\"', 'SOCKET':\"c\",\n"
         "  list: [1, 2, ], /* inner */ }  // tail"));
-    EXPECT_EQ(JsonText(o, "TYPE"), "SEND");
-    EXPECT_EQ(JsonText(o, "$x_1"), "it's \"q\"");
-    EXPECT_EQ(JsonText(o, "SOCKET"), "c");
-    EXPECT_EQ(JsonText(o, "list"), "[1,2]");
+    EXPECT_EQ(jsonText(o, "TYPE"), "SEND");
+    EXPECT_EQ(jsonText(o, "$x_1"), "it's \"q\"");
+    EXPECT_EQ(jsonText(o, "SOCKET"), "c");
+    EXPECT_EQ(jsonText(o, "list"), "[1,2]");
     EXPECT_TRUE(Parse("[]").items.empty());
     EXPECT_TRUE(Parse(" {} ").members.empty());
     EXPECT_EQ(Parse("-0").text, "-0");
@@ -138,7 +138,7 @@ TEST(JsonDoc, RejectsWhatIsNotExactlyOneValue)
                             "undefined", "[1 2]",   "\"a\" \"b\""}) {
         JsonNode n;
         n.text = "untouched";
-        EXPECT_FALSE(ParseLenientJson(QString::fromUtf8(bad), n)) << bad;
+        EXPECT_FALSE(parseLenientJson(QString::fromUtf8(bad), n)) << bad;
         EXPECT_EQ(n.text, "untouched") << bad;
     }
 }
@@ -146,7 +146,7 @@ TEST(JsonDoc, RejectsWhatIsNotExactlyOneValue)
 TEST(JsonDoc, DuplicateKeysKeepTheFirst)
 {
     const JsonNode o = Parse(R"({"a":1,"a":2})");
-    EXPECT_EQ(JsonInt(o, "a"), 1);
+    EXPECT_EQ(jsonInt(o, "a"), 1);
     EXPECT_EQ(o.members.size(), 2u);
 }
 
@@ -164,8 +164,8 @@ TEST(JsonDoc, ReadsWhatJsonStringifyWrites)
     const JsonNode doc = Parse(json);
     EXPECT_EQ(doc.toJson(), json);
     ASSERT_EQ(doc.items.size(), 4u);
-    EXPECT_EQ(JsonText(doc.items[0], "SOCKET"), "c\"1\\");
-    EXPECT_EQ(JsonText(doc.items[0], "DATA"), QString::fromUtf8("line\nnext\x01\u2028 中"));
+    EXPECT_EQ(jsonText(doc.items[0], "SOCKET"), "c\"1\\");
+    EXPECT_EQ(jsonText(doc.items[0], "DATA"), QString::fromUtf8("line\nnext\x01\u2028 中"));
     EXPECT_EQ(doc.items[1].text, QStringLiteral("x") + QChar(0xD800) + u'y');
 }
 
@@ -194,7 +194,7 @@ TEST(JsonDoc, HostileInputNeverCrashes)
             s += (round % 2) ? alphabet[int(rng.bounded(alphabet.size()))]
                              : QChar(char16_t(rng.bounded(0x10000)));
         JsonNode n;
-        ParseLenientJson(s, n);
+        parseLenientJson(s, n);
     }
 
     // Ten megabytes of text: a long string and a long array parse in one go.

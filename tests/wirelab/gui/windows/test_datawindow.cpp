@@ -295,21 +295,21 @@ TEST(DisplayText, ControlBytesAndBadUtf8NeitherCutNorHideTheLine)
     const QByteArray bytes("a\0b\r\nc\x1b\x7f"
                            "d",
                            9);
-    const QString shown = BytesForDisplay(bytes);
+    const QString shown = bytesForDisplay(bytes);
     EXPECT_EQ(shown, QString::fromUtf8("a␀b␍␊c␛␡d"));
-    EXPECT_EQ(BytesForDisplay(QByteArray("tab\there")), QStringLiteral("tab\there"));
+    EXPECT_EQ(bytesForDisplay(QByteArray("tab\there")), QStringLiteral("tab\there"));
 
     // An invalid sequence becomes one replacement character; what follows stays.
-    const QString bad = BytesForDisplay(QByteArray("x\xff\xfey\xe4\xb8z"));
+    const QString bad = bytesForDisplay(QByteArray("x\xff\xfey\xe4\xb8z"));
     EXPECT_TRUE(bad.startsWith(u'x'));
     EXPECT_TRUE(bad.contains(QChar(0xFFFD)));
     EXPECT_TRUE(bad.contains(u'y'));
     EXPECT_TRUE(bad.endsWith(u'z'));
 
     // Text and symbols pass unchanged.
-    EXPECT_EQ(BytesForDisplay(QByteArray("\xe4\xb8\xad\xe6\x96\x87 {01 AB} ~!")),
+    EXPECT_EQ(bytesForDisplay(QByteArray("\xe4\xb8\xad\xe6\x96\x87 {01 AB} ~!")),
               QString::fromUtf8("中文 {01 AB} ~!"));
-    EXPECT_EQ(BytesForDisplay(QByteArray()), QString());
+    EXPECT_EQ(bytesForDisplay(QByteArray()), QString());
 }
 
 TEST(DisplayText, EveryReceivedBlockStaysOneLineOfThePane)
@@ -328,7 +328,7 @@ TEST(DisplayText, EveryReceivedBlockStaysOneLineOfThePane)
                            30);
     LogPane pane;
     pane.appendLine(QStringLiteral("before"));
-    pane.appendLine(QStringLiteral("12:00:00 收到数据：") + BytesForDisplay(nasty));
+    pane.appendLine(QStringLiteral("12:00:00 收到数据：") + bytesForDisplay(nasty));
     pane.appendLine(QStringLiteral("after"));
     pane.flush();
     EXPECT_EQ(pane.document()->blockCount(), 3);

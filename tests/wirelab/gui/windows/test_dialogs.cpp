@@ -162,7 +162,7 @@ TEST(CreationDialogs, ValuesAreKeptExactlyAsTypedAndStayForTheNextUse)
 
 TEST(CreationDialogs, ClientDialogsRefillTheHostOnEveryShowing)
 {
-    const QString local = LocalAddress();
+    const QString local = localAdapterAddress();
     NewClientDialog client;
     NewUdpClientDialog udp;
     for (int round = 0; round < 2; ++round) {
@@ -228,7 +228,7 @@ TEST(CreationDialogs, BroadcastButtonPutsTheBroadcastAddressInTheHostBox)
 {
     MessageRecorder messages;
     bool warn = false;
-    const QString expected = BroadcastAddress(SystemAdapters(), &warn);
+    const QString expected = broadcastAddress(systemAdapters(), &warn);
     NewUdpClientDialog udp;
     Drive(udp, [&] {
         Button(udp, "Button3").click();

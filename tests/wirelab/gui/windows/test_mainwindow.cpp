@@ -103,13 +103,13 @@ TEST_F(MainWindowTest, StartsWithTheFiveKindRootsAndTheWelcomePanel)
     const QImage rootImage = EndpointTree::stateIcon(StateImage::KindRoot).pixmap(16).toImage();
     for (int i = 0; i < int(RootKinds.size()); ++i) {
         QTreeWidgetItem *item = tree->topLevelItem(i);
-        EXPECT_EQ(item->text(0), KindName(RootKinds.at(size_t(i))));
+        EXPECT_EQ(item->text(0), kindName(RootKinds.at(size_t(i))));
         EXPECT_EQ(item->childCount(), 0);
         EXPECT_EQ(EndpointTree::endpointOf(item), nullptr);
         EXPECT_EQ(item->icon(0).pixmap(16).toImage(), rootImage);
         EXPECT_EQ(root(RootKinds.at(size_t(i))), item);
     }
-    EXPECT_EQ(KindName(RootKinds.at(3)), QStringLiteral("UDP Client"));
+    EXPECT_EQ(kindName(RootKinds.at(3)), QStringLiteral("UDP Client"));
     EXPECT_EQ(root(EndpointKind::TcpConnection), nullptr);
     EXPECT_EQ(reg().count(), 0);
     EXPECT_EQ(form().windowTitle(), QStringLiteral("TCP/UDP Socket 调试工具"));
@@ -151,7 +151,7 @@ TEST_F(MainWindowTest, FindByNameFollowsTheDisplayOrder)
     // Exact, case-sensitive names only; a kind root is never a match.
     EXPECT_EQ(reg().findByName(QStringLiteral("Peer")), nullptr);
     EXPECT_EQ(reg().findByName(QStringLiteral("peer ")), nullptr);
-    EXPECT_EQ(reg().findByName(KindName(EndpointKind::TcpServer)), nullptr);
+    EXPECT_EQ(reg().findByName(kindName(EndpointKind::TcpServer)), nullptr);
     EXPECT_EQ(reg().findByName(QString()), nullptr);
 
     // A renamed endpoint answers to its new name only; one that is gone, to none.
