@@ -11,7 +11,7 @@ export LSAN_OPTIONS="suppressions=$root/fuzz/lsan.supp:print_suppressions=0"
 export QT_QPA_PLATFORM=offscreen
 failed=0
 for fuzzer in "$build"/fuzz_*; do
-  [ -x "$fuzzer" ] || continue
+  [ -f "$fuzzer" ] && [ -x "$fuzzer" ] || continue
   name=$(basename "$fuzzer")
   mkdir -p "$scratch/$name" "$root/fuzz/corpus/$name"
   extra=()
