@@ -123,7 +123,7 @@ TEST(Headless, ServesTheProjectLogsItsLinesAndEndsWithTheScriptsExitCode)
         << "the log file gets every line, flushed at the end";
 }
 
-TEST(Headless, JsonLinesAndACleanEndOnSigterm)
+TEST(Headless, JsonLinesAndACleanEndOnSigint)
 {
     QTemporaryDir dir;
     Headless run({QStringLiteral("--headless"), WriteProject(dir, EchoScript), QStringLiteral("--json")});
@@ -133,7 +133,7 @@ TEST(Headless, JsonLinesAndACleanEndOnSigterm)
     ASSERT_TRUE(peer.waitForConnected(5000));
     peer.write("\x01\x02", 2);
     ASSERT_TRUE(run.waitForOutput(QStringLiteral("\"recv\"")));
-    run.signal(SIGTERM);
+    run.signal(SIGINT);
     EXPECT_EQ(run.waitForExit(), 0);
     bool sawRecv = false;
     for (const QString &line : run.out().split(u'\n', Qt::SkipEmptyParts)) {
@@ -200,8 +200,10 @@ TEST(Headless, TheDemoServesWithoutADisplay)
     QTcpSocket peer;
     peer.connectToHost(QHostAddress::LocalHost, 50007);
     EXPECT_TRUE(peer.waitForConnected(5000));
-    demo.signal(SIGINT);
-    EXPECT_EQ(demo.waitForExit(), 0);
+    // Under the sanitizers' build, a leak or an error at the end makes the
+    // status non-zero.
+    demo.signal(SIGTERM);
+    EXPECT_EQ(demo.waitForExit(), 0) << demo.err().toStdString();
 }
 
 }  // namespace
