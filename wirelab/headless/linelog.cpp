@@ -50,6 +50,21 @@ QString StateNotice(const Endpoint &e)
     return QString();
 }
 
+// "HH:mm:ss.zzz" of a time. The local time of day is worked out once a
+// second: a line per received block must not pay for a time-zone lookup.
+QString ClockWithMs(qint64 msecsSinceEpoch)
+{
+    static qint64 cachedSecond = -1;
+    static QString cached;
+    const qint64 second = msecsSinceEpoch / 1000;
+    if (second != cachedSecond) {
+        cached = QDateTime::fromSecsSinceEpoch(second).toString(QStringLiteral("HH:mm:ss."));
+        cachedSecond = second;
+    }
+    const int ms = int(msecsSinceEpoch % 1000);
+    return cached + QChar(u'0' + ms / 100) + QChar(u'0' + ms / 10 % 10) + QChar(u'0' + ms % 10);
+}
+
 }  // namespace
 
 LineLog::LineLog(const Options &options, QObject *parent) : QObject(parent), m_options(options)
@@ -115,11 +130,11 @@ void LineLog::watch(Endpoint *e)
 
 void LineLog::write(const QString &endpoint, LineKind kind, const QString &text, const QByteArray &bytes)
 {
-    const QDateTime now = QDateTime::currentDateTime();
+    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     QByteArray line;
     if (m_options.json) {
         QJsonObject o {
-            {QStringLiteral("t"), now.toString(Qt::ISODateWithMs)},
+            {QStringLiteral("t"), QDateTime::fromMSecsSinceEpoch(now).toString(Qt::ISODateWithMs)},
              {QStringLiteral("endpoint"), endpoint},
               {QStringLiteral("event"), EventName(kind)},
                {QStringLiteral("text"), text},
@@ -128,8 +143,7 @@ void LineLog::write(const QString &endpoint, LineKind kind, const QString &text,
             o.insert(QStringLiteral("hex"), strToHexCompact(bytes));
         line = QJsonDocument(o).toJson(QJsonDocument::Compact);
     } else {
-        line = (now.time().toString(QStringLiteral("HH:mm:ss.zzz")) + u' ' + endpoint
-                                    + QStringLiteral("  ") + text).toLocal8Bit();
+        line = (ClockWithMs(now) + u' ' + endpoint + QStringLiteral("  ") + text).toLocal8Bit();
     }
     line += '\n';
     emitLine(line);
