@@ -87,7 +87,7 @@ headless() {  # name cpu project port loadgen_cpu loadgen_args...
   mkdir -p "$dir"
   cp "$here/projects/"*.js "$dir/"
   cp "$here/projects/$project" "$dir/project.txt"
-  taskset -c "$cpu" "$B/wirelab/wirelab" --headless "$dir" --quiet --log "$f.log" > "$f.server" 2>&1 &
+  env -u QT_QPA_PLATFORM taskset -c "$cpu" "$build/wirelab/wirelab" --headless "$dir" --quiet --log "$f.log" > "$f.server" 2>&1 &
   local pid=$!
   for _ in $(seq 100); do [ -n "$(ss -Htuln "sport = :$port" 2>/dev/null)" ] && break; sleep 0.1; done
   local rss_idle
