@@ -95,6 +95,7 @@ private:
     QByteArray takeBlock() const;
     void sendBlock(const QByteArray &block);
     // One repetition loop of a send (manual or timed).
+    void sendFromPane(bool timed);
     void sendRepeated(const QByteArray &block, const QString &countText, bool processEvents);
 
     QPointer<Endpoint> m_endpoint;

@@ -61,7 +61,12 @@ QByteArray DataWindow::takeBlock() const
     return text.toLocal8Bit();
 }
 
-void DataWindow::sendTyped()
+void DataWindow::sendTyped() { sendFromPane(false); }
+
+// The send pane's block, logged as sent, then sent as often as the repeat
+// count says: a typed send empties the pane, a timed one sends it again on
+// every tick.
+void DataWindow::sendFromPane(bool timed)
 {
     ensureUi();
     const QByteArray block = takeBlock();
@@ -69,10 +74,11 @@ void DataWindow::sendTyped()
         return;
     const QString countText = m_repeatBox->currentText();
     if (m_endpoint)
-        m_endpoint->appendLine(SentLine(block, hexMode(), countText));
-    m_sendPane->clear();
+        m_endpoint->appendLine(SentLine(block, hexMode(), countText), LineKind::Sent, block);
+    if (!timed)
+        m_sendPane->clear();
     writeCounterText();
-    sendRepeated(block, countText, false);
+    sendRepeated(block, countText, timed);
 }
 
 void DataWindow::startTimedSend()
@@ -89,18 +95,7 @@ void DataWindow::startTimedSend()
 
 void DataWindow::stopTimedSend() { m_sendTimer->stop(); }
 
-void DataWindow::sendTimed()
-{
-    ensureUi();
-    const QByteArray block = takeBlock();
-    if (block.isEmpty())
-        return;
-    const QString countText = m_repeatBox->currentText();
-    if (m_endpoint)
-        m_endpoint->appendLine(SentLine(block, hexMode(), countText));
-    writeCounterText();
-    sendRepeated(block, countText, true);
-}
+void DataWindow::sendTimed() { sendFromPane(true); }
 
 void DataWindow::sendRepeated(const QByteArray &block, const QString &countText, bool processEvents)
 {
