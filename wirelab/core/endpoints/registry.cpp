@@ -18,8 +18,10 @@ Endpoint *EndpointRegistry::add(std::unique_ptr<Endpoint> owned, Endpoint *serve
     if (server && isShown(server)) {
         m_connections[server].append(e);
         m_serverOf.insert(e, server);
+        m_shown.insert(e);
     } else if (!server) {
         m_roots[int(e->kind())].append(e);
+        m_shown.insert(e);
     }
     m_byName.insert(e->name(), e);
     connect(e, &Endpoint::nameChanged, this,
@@ -36,14 +38,7 @@ void EndpointRegistry::nameChanged(Endpoint *e, const QString &from, const QStri
     m_byName.insert(to, e);
 }
 
-bool EndpointRegistry::isShown(const Endpoint *e) const
-{
-    if (!e)
-        return false;
-    if (const Endpoint *server = m_serverOf.value(e))
-        return m_connections.value(server).contains(e);
-    return m_roots.value(int(e->kind())).contains(const_cast<Endpoint *>(e));
-}
+bool EndpointRegistry::isShown(const Endpoint *e) const { return e && m_shown.contains(e); }
 
 QList<Endpoint *> EndpointRegistry::endpointsOf(EndpointKind rootKind) const
 {
@@ -89,8 +84,11 @@ void EndpointRegistry::hide(Endpoint *e)
     // Its connections leave the display order with it (they stay
     // registered, but nothing finds them any more).
     const QList<Endpoint *> connections = m_connections.take(e);
-    for (Endpoint *c : connections)
+    for (Endpoint *c : connections) {
         m_serverOf.remove(c);
+        m_shown.remove(c);
+    }
+    m_shown.remove(e);
     if (const Endpoint *server = m_serverOf.take(e))
         m_connections[server].removeAll(e);
     else
