@@ -1,6 +1,7 @@
 #include "headless/linelog.h"
 
 #include "core/endpoints/registry.h"
+#include "core/text/displaytext.h"
 #include "core/text/hexcodec.h"
 
 #include <QDateTime>
@@ -50,19 +51,12 @@ QString StateNotice(const Endpoint &e)
     return QString();
 }
 
-// "HH:mm:ss.zzz" of a time. The local time of day is worked out once a
-// second: a line per received block must not pay for a time-zone lookup.
+// "HH:mm:ss.zzz": the log lines' clock, with the milliseconds.
 QString ClockWithMs(qint64 msecsSinceEpoch)
 {
-    static qint64 cachedSecond = -1;
-    static QString cached;
-    const qint64 second = msecsSinceEpoch / 1000;
-    if (second != cachedSecond) {
-        cached = QDateTime::fromSecsSinceEpoch(second).toString(QStringLiteral("HH:mm:ss."));
-        cachedSecond = second;
-    }
     const int ms = int(msecsSinceEpoch % 1000);
-    return cached + QChar(u'0' + ms / 100) + QChar(u'0' + ms / 10 % 10) + QChar(u'0' + ms % 10);
+    return logClockText(msecsSinceEpoch) + u'.' + QChar(u'0' + ms / 100) + QChar(u'0' + ms / 10 % 10)
+        + QChar(u'0' + ms % 10);
 }
 
 }  // namespace

@@ -21,11 +21,13 @@ QString bytesForDisplay(const QByteArray &bytes)
     return s;
 }
 
-QString logClockText()
+QString logClockText() { return logClockText(QDateTime::currentMSecsSinceEpoch()); }
+
+QString logClockText(qint64 msecsSinceEpoch)
 {
     static qint64 cachedSecond = -1;
     static QString cached;
-    const qint64 second = QDateTime::currentMSecsSinceEpoch() / 1000;
+    const qint64 second = msecsSinceEpoch / 1000;
     if (second != cachedSecond) {
         cached = QDateTime::fromSecsSinceEpoch(second).toString(QStringLiteral("HH:mm:ss"));
         cachedSecond = second;

@@ -15,3 +15,5 @@ QString bytesForDisplay(const QByteArray &bytes);
 // local time costs microseconds per line; the text is made once per second.
 // GUI thread only.
 QString logClockText();
+// The same for a given time (milliseconds since the epoch).
+QString logClockText(qint64 msecsSinceEpoch);
