@@ -16,6 +16,7 @@
 #include <QMultiHash>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <memory>
@@ -48,6 +49,12 @@ public:
     // Takes the endpoint, places it last under its kind's root or, for an
     // accepted connection, last under server, and tells the views (added).
     Endpoint *add(std::unique_ptr<Endpoint> endpoint, Endpoint *server = nullptr);
+    // add() for a new endpoint of a known kind, handed back as that kind.
+    template<class T>
+    T *adopt(T *endpoint, Endpoint *server = nullptr)
+    {
+        return static_cast<T *>(add(std::unique_ptr<Endpoint>(endpoint), server));
+    }
     // Deletes an endpoint: DeleteSocket first (a script error stops the
     // deletion with nothing freed), nothing when it may not be deleted yet,
     // then its close; events may be handled meanwhile. Its accepted
@@ -101,6 +108,9 @@ private:
     QHash<int, QList<Endpoint *>> m_roots;
     QHash<const Endpoint *, QList<Endpoint *>> m_connections;
     QHash<const Endpoint *, const Endpoint *> m_serverOf;
+    // Membership of the display order, answered without walking it: every
+    // SEND looks its endpoint up by name.
+    QSet<const Endpoint *> m_shown;
     QMultiHash<QString, Endpoint *> m_byName;
     EndpointEvents *m_events = nullptr;
     int m_batchDepth = 0;

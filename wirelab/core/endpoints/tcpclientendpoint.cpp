@@ -18,8 +18,7 @@ QString DottedIPv4(const QHostAddress &address) { return QHostAddress(address.to
 
 TcpClientEndpoint *TcpClientEndpoint::create(EndpointRegistry &registry, const QString &host, int port)
 {
-    auto *client = static_cast<TcpClientEndpoint *>(
-        registry.add(std::unique_ptr<Endpoint>(new TcpClientEndpoint(registry, host, port))));
+    auto *client = registry.adopt(new TcpClientEndpoint(registry, host, port));
     client->refreshStatus();
     return client;
 }

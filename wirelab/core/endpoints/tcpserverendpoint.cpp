@@ -170,8 +170,7 @@ void ScheduleCloses(QTcpServer *context, const std::shared_ptr<TcpServerEndpoint
 
 TcpServerEndpoint *TcpServerEndpoint::create(EndpointRegistry &registry, int port)
 {
-    auto *server = static_cast<TcpServerEndpoint *>(
-        registry.add(std::unique_ptr<Endpoint>(new TcpServerEndpoint(registry, port))));
+    auto *server = registry.adopt(new TcpServerEndpoint(registry, port));
     QPointer<TcpServerEndpoint> alive(server);
     if (server->listen()) {
         server->setState(EndpointState::Active);

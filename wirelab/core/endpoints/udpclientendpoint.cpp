@@ -6,8 +6,7 @@
 UdpClientEndpoint *UdpClientEndpoint::create(EndpointRegistry &registry, const QString &host, int remotePort,
                                              int localPort)
 {
-    auto *client = static_cast<UdpClientEndpoint *>(registry.add(
-        std::unique_ptr<Endpoint>(new UdpClientEndpoint(registry, host, remotePort, localPort))));
+    auto *client = registry.adopt(new UdpClientEndpoint(registry, host, remotePort, localPort));
     client->refreshStatus();
     return client;
 }

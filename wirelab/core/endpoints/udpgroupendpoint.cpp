@@ -38,8 +38,7 @@ FailureTexts TextsFor(UdpGroupEndpoint::Path path)
 UdpGroupEndpoint *UdpGroupEndpoint::create(EndpointRegistry &registry, const QString &groupAddress, int port,
                                            Path path)
 {
-    auto *group = static_cast<UdpGroupEndpoint *>(
-        registry.add(std::unique_ptr<Endpoint>(new UdpGroupEndpoint(registry, groupAddress, port))));
+    auto *group = registry.adopt(new UdpGroupEndpoint(registry, groupAddress, port));
     QPointer<UdpGroupEndpoint> alive(group);
     group->setUp(path);  // may show boxes, and so let events through
     if (alive) {

@@ -8,8 +8,7 @@
 
 UdpServerEndpoint *UdpServerEndpoint::create(EndpointRegistry &registry, int localPort)
 {
-    auto *server = static_cast<UdpServerEndpoint *>(
-        registry.add(std::unique_ptr<Endpoint>(new UdpServerEndpoint(registry, localPort))));
+    auto *server = registry.adopt(new UdpServerEndpoint(registry, localPort));
     server->refreshStatus();
     return server;
 }
