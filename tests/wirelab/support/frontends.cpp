@@ -66,30 +66,13 @@ std::unique_ptr<FrontEnd> FrontEnd::start(Kind kind, const QString &script)
 
 QString FrontEnd::js(const QString &text) { return host().engine().evalScript(text); }
 
-void FrontEnd::collectLines()
-{
-    QObject::connect(&registry(), &EndpointRegistry::added, &registry(), [this](Endpoint *e) {
-        QObject::connect(e, &Endpoint::lineAppended, e,
-                         [this, e](const QString &line) { m_lines[e] << line; });
-    });
-}
+void FrontEnd::collectLines() { m_lines = std::make_unique<LineCollector>(registry(), false); }
 
-QStringList FrontEnd::callsOf(const QString &event)
-{
-    QStringList found;
-    for (const QString &c : js(QStringLiteral("calls.join('\\n')")).split(u'\n', Qt::SkipEmptyParts)) {
-        if (c.section(u'|', 0, 0) == event)
-            found << c;
-    }
-    return found;
-}
+QStringList FrontEnd::callsOf(const QString &event) { return RecordedCalls(host(), event); }
 
 TcpClientEndpoint *FrontEnd::tcpClient(const QString &name, int port)
 {
-    TcpClientEndpoint *c = TcpClientEndpoint::create(registry(), QStringLiteral("127.0.0.1"), port);
-    c->setName(name);
-    c->setHexMode(false);
-    return c;
+    return TextTcpClient(registry(), name, port);
 }
 
 std::string FrontEndName(FrontEnd::Kind kind)

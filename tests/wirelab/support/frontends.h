@@ -5,6 +5,7 @@
 
 #include "core/endpoints/registry.h"
 #include "core/script/scripthost.h"
+#include "scriptedcore.h"
 #include "seamrecorder.h"
 
 #include <QHash>
@@ -38,7 +39,7 @@ public:
     // A TCP client made by hand (disconnected), named, in text mode.
     TcpClientEndpoint *tcpClient(const QString &name, int port);
     // Every receive-pane line of an endpoint added after the start.
-    QStringList lineList(const Endpoint *endpoint) const { return m_lines.value(endpoint); }
+    QStringList lineList(const Endpoint *endpoint) const { return m_lines->of(endpoint); }
 
     // Boxes (the window's) or messages to standard error (headless), recorded.
     virtual MessageRecorder &messages() = 0;
@@ -48,7 +49,7 @@ protected:
     void collectLines();
 
 private:
-    QHash<const Endpoint *, QStringList> m_lines;
+    std::unique_ptr<LineCollector> m_lines;
 };
 
 // For INSTANTIATE_TEST_SUITE_P: both kinds, named.

@@ -45,11 +45,7 @@ int FreeUdpPort()
 ScriptedCore::ScriptedCore(const QString &script, bool build)
     : m_registry(std::make_unique<EndpointRegistry>())
 {
-    QObject::connect(m_registry.get(), &EndpointRegistry::added, m_registry.get(), [this](Endpoint *e) {
-        m_lines[e] = e->takeLines();
-        QObject::connect(e, &Endpoint::lineAppended, e,
-                         [this, e](const QString &line) { m_lines[e] << line; });
-    });
+    m_lines = std::make_unique<LineCollector>(*m_registry, true);
     m_host = std::make_unique<ScriptHost>(*m_registry);
     m_host->loadScripts(WriteContractProject(m_dir.path(), script));
     if (build)
@@ -60,28 +56,47 @@ ScriptedCore::~ScriptedCore() { m_registry->clear(); }
 
 QString ScriptedCore::js(const QString &text) { return m_host->engine().evalScript(text); }
 
-QStringList ScriptedCore::calls()
+QStringList ScriptedCore::calls() { return RecordedCalls(*m_host); }
+
+QStringList ScriptedCore::callsOf(const QString &event) { return RecordedCalls(*m_host, event); }
+
+void ScriptedCore::clearCalls() { js(QStringLiteral("calls = [];")); }
+
+QString ScriptedCore::lines(const Endpoint *endpoint) const { return m_lines->of(endpoint).join(u'\n'); }
+
+TcpClientEndpoint *ScriptedCore::tcpClient(const QString &name, int port, const QString &host)
 {
-    return js(QStringLiteral("calls.join('\\n')")).split(u'\n', Qt::SkipEmptyParts);
+    return TextTcpClient(*m_registry, name, port, host);
 }
 
-QStringList ScriptedCore::callsOf(const QString &event)
+LineCollector::LineCollector(EndpointRegistry &registry, bool take)
 {
+    QObject::connect(&registry, &EndpointRegistry::added, &registry, [this, take](Endpoint *e) {
+        if (take)
+            m_lines[e] = e->takeLines();
+        QObject::connect(e, &Endpoint::lineAppended, e,
+                         [this, e](const QString &line) { m_lines[e] << line; });
+    });
+}
+
+QStringList RecordedCalls(ScriptHost &host, const QString &event)
+{
+    const QStringList calls =
+        host.engine().evalScript(QStringLiteral("calls.join('\\n')")).split(u'\n', Qt::SkipEmptyParts);
+    if (event.isEmpty())
+        return calls;
     QStringList found;
-    for (const QString &c : calls()) {
+    for (const QString &c : calls) {
         if (c.section(u'|', 0, 0) == event)
             found << c;
     }
     return found;
 }
 
-void ScriptedCore::clearCalls() { js(QStringLiteral("calls = [];")); }
-
-QString ScriptedCore::lines(const Endpoint *endpoint) const { return m_lines.value(endpoint).join(u'\n'); }
-
-TcpClientEndpoint *ScriptedCore::tcpClient(const QString &name, int port, const QString &host)
+TcpClientEndpoint *TextTcpClient(EndpointRegistry &registry, const QString &name, int port,
+                                 const QString &host)
 {
-    TcpClientEndpoint *c = TcpClientEndpoint::create(*m_registry, host, port);
+    TcpClientEndpoint *c = TcpClientEndpoint::create(registry, host, port);
     c->setName(name);
     c->setHexMode(false);
     return c;

@@ -19,6 +19,26 @@
 class Endpoint;
 class TcpClientEndpoint;
 
+// Keeps every receive-pane line of the endpoints a registry gets from now
+// on, as a view would; take: also take the lines an endpoint kept so far
+// (when no other view does).
+class LineCollector
+{
+public:
+    LineCollector(EndpointRegistry &registry, bool take);
+    QStringList of(const Endpoint *endpoint) const { return m_lines.value(endpoint); }
+
+private:
+    QHash<const Endpoint *, QStringList> m_lines;
+};
+
+// The contract's recorded calls (contract.h), oldest first; with an event,
+// only those whose first field is that event.
+QStringList RecordedCalls(ScriptHost &host, const QString &event = QString());
+// A TCP client made by hand (disconnected), named, in text mode.
+TcpClientEndpoint *TextTcpClient(EndpointRegistry &registry, const QString &name, int port,
+                                 const QString &host = QStringLiteral("127.0.0.1"));
+
 class ScriptedCore
 {
 public:
@@ -40,7 +60,7 @@ public:
     Endpoint *endpoint(const QString &name) { return m_registry->findByName(name); }
     // The receive-pane lines of an endpoint so far, joined by '\n'.
     QString lines(const Endpoint *endpoint) const;
-    QStringList lineList(const Endpoint *endpoint) const { return m_lines.value(endpoint); }
+    QStringList lineList(const Endpoint *endpoint) const { return m_lines->of(endpoint); }
 
     // A TCP client made by hand (disconnected), named, in text mode.
     TcpClientEndpoint *tcpClient(const QString &name, int port,
@@ -54,7 +74,7 @@ private:
     QTemporaryDir m_dir;
     std::unique_ptr<EndpointRegistry> m_registry;
     std::unique_ptr<ScriptHost> m_host;
-    QHash<const Endpoint *, QStringList> m_lines;
+    std::unique_ptr<LineCollector> m_lines;
 };
 
 // Writes text (UTF-8) to path; false when it cannot.

@@ -31,20 +31,9 @@ ScriptedWindow::~ScriptedWindow() = default;
 
 QString ScriptedWindow::js(const QString &text) { return host().engine().evalScript(text); }
 
-QStringList ScriptedWindow::calls()
-{
-    return js(QStringLiteral("calls.join('\\n')")).split(u'\n', Qt::SkipEmptyParts);
-}
+QStringList ScriptedWindow::calls() { return RecordedCalls(host()); }
 
-QStringList ScriptedWindow::callsOf(const QString &event)
-{
-    QStringList found;
-    for (const QString &c : calls()) {
-        if (c.section(u'|', 0, 0) == event)
-            found << c;
-    }
-    return found;
-}
+QStringList ScriptedWindow::callsOf(const QString &event) { return RecordedCalls(host(), event); }
 
 void ScriptedWindow::clearCalls() { js(QStringLiteral("calls = [];")); }
 
@@ -66,8 +55,5 @@ QString ScriptedWindow::paneText(const Endpoint *endpoint)
 
 TcpClientEndpoint *ScriptedWindow::tcpClient(const QString &name, int port, const QString &host)
 {
-    TcpClientEndpoint *c = TcpClientEndpoint::create(registry(), host, port);
-    c->setName(name);
-    c->setHexMode(false);
-    return c;
+    return TextTcpClient(registry(), name, port, host);
 }
