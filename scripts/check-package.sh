@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the wirelab .deb the way a user meets it:
-#   1. its files: desktop-file-validate, appstreamcli validate --no-net and
-#      lintian (no errors) on what the package holds;
+#   1. its files: desktop-file-validate, appstreamcli validate --no-net,
+#      systemd-analyze verify (the service unit, as an instance) and lintian
+#      (no errors) on what the package holds;
 #   2. a fresh Debian 12 root (debootstrap, minbase) in which
 #      apt-get install ./wirelab_*.deb pulls in only the declared dependencies,
 #      then wirelab --version, monitorcfg --version, monitorcfg-sim --help, the
@@ -38,7 +39,7 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "check-package: run as root (debootstrap, chroot and mount need it)" >&2
   exit 2
 fi
-for tool in dpkg-deb lintian desktop-file-validate appstreamcli debootstrap chroot mount timeout; do
+for tool in dpkg-deb lintian desktop-file-validate appstreamcli systemd-analyze debootstrap chroot mount timeout; do
   if ! command -v "$tool" >/dev/null; then
     echo "check-package: $tool is missing; run: bash scripts/install-deps.sh --packaging" >&2
     exit 2
@@ -93,7 +94,8 @@ for f in usr/bin/wirelab usr/bin/monitorcfg usr/bin/monitorcfg-sim \
          usr/share/man/man1/wirelab.1.gz usr/share/man/man1/monitorcfg.1.gz \
          usr/share/man/man1/monitorcfg-sim.1.gz \
          usr/share/doc/wirelab/README.md usr/share/doc/wirelab/copyright \
-         usr/share/doc/wirelab/examples/demo/project.txt; do
+         usr/share/doc/wirelab/examples/demo/project.txt \
+         lib/systemd/system/wirelab@.service; do
   [ -e "$files/$f" ] || fail "package holds /$f"
 done
 desktops=("$files"/usr/share/applications/*.desktop)
@@ -124,6 +126,22 @@ for m in "${metainfos[@]}"; do
     fail "appstreamcli validate --no-net $(basename "$m")"
   fi
 done
+# The service unit, verified as an instance would be loaded. Its ExecStart
+# names the installed program; here that is the package's copy (the man page
+# named in Documentation= is checked above as a file of the package).
+unit="$files/lib/systemd/system/wirelab@.service"
+if [ -f "$unit" ] && grep -q '^ExecStart=/usr/bin/wirelab --headless /etc/wirelab/%i ' "$unit"; then
+  mkdir "$work/units"
+  sed "s#^ExecStart=/usr/bin/wirelab #ExecStart=$files/usr/bin/wirelab #" "$unit" >"$work/units/wirelab@.service"
+  if out=$(systemd-analyze verify --man=no "$work/units/wirelab@rig1.service" 2>&1) && [ -z "$out" ]; then
+    pass "systemd-analyze verify wirelab@.service"
+  else
+    echo "$out" >&2
+    fail "systemd-analyze verify wirelab@.service"
+  fi
+else
+  fail "wirelab@.service runs /usr/bin/wirelab --headless /etc/wirelab/%i"
+fi
 lintian_out=$(lintian --fail-on error "$deb" 2>&1) && lintian_rc=0 || lintian_rc=$?
 if [ -n "$lintian_out" ]; then echo "$lintian_out"; fi
 if [ "$lintian_rc" -eq 0 ] && ! grep -q '^E: ' <<<"$lintian_out"; then

@@ -17,9 +17,10 @@ PACKAGES=(
   fonts-dejavu-core fonts-wqy-microhei fonts-freefont-ttf
   nodejs
 )
-# The .deb (CPack with dpkg-shlibdeps, which needs file) and its checks.
+# The .deb (CPack with dpkg-shlibdeps, which needs file) and its checks
+# (systemd for systemd-analyze verify).
 PACKAGING_PACKAGES=(
-  dpkg-dev file lintian desktop-file-utils appstream debootstrap util-linux
+  dpkg-dev file lintian desktop-file-utils appstream systemd debootstrap util-linux
 )
 SCREENSHOT_PACKAGES=(
   xvfb xauth xdotool x11-apps netpbm
