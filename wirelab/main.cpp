@@ -84,8 +84,9 @@ QString HelpText(const QCommandLineParser &parser)
         "\nExit status:\n"
         "  0  normal end (also after --help and --version, --duration, SIGINT, SIGTERM)\n"
         "  n  a script's EXIT action with CODE n (--headless)\n"
-        "  2  invalid command line; or project.txt or a listed script cannot be read or\n"
-        "     does not load (--headless)\n"
+        "  2  invalid command line; no display for the window (DISPLAY, WAYLAND_DISPLAY\n"
+        "     and QT_QPA_PLATFORM all unset); or project.txt or a listed script cannot be\n"
+        "     read or does not load (--headless)\n"
         "  3  OnInit threw, or the declarations made no endpoint (--headless)\n");
     return text;
 }
@@ -151,6 +152,18 @@ std::variant<int, Request> ReadCommandLine(int argc, char **argv)
     return Request {run};
 }
 
+// Whether the window has somewhere to go. Qt aborts when its platform plugin
+// finds no display; a platform named in QT_QPA_PLATFORM (offscreen, xcb,
+// wayland...) is Qt's to judge.
+bool HasDisplay()
+{
+    for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"}) {
+        if (!qEnvironmentVariableIsEmpty(name))
+            return true;
+    }
+    return false;
+}
+
 int RunHeadless(int argc, char **argv, const HeadlessRun::Options &options)
 {
     // No widget and no platform plugin: the core alone.
@@ -170,6 +183,12 @@ int main(int argc, char **argv)
         return *status;
     if (const auto &headless = std::get<Request>(read).headless)
         return RunHeadless(argc, argv, *headless);
+    if (!HasDisplay()) {
+        Print(stderr,
+              QStringLiteral("no display: run %1 --headless, or set DISPLAY\n").arg(
+                  QLatin1String(ProgramName)));
+        return ExitUsage;
+    }
 
     GuardedApplication app(argc, argv);
     GuardedApplication::setApplicationName(QString::fromLatin1(ProgramName));
