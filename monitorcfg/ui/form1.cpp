@@ -10,6 +10,7 @@
 #include "portdiscovery.h"
 #include "queryreply.h"
 
+#include <QAbstractItemView>
 #include <QComboBox>
 #include <QEvent>
 #include <QFocusEvent>
@@ -17,6 +18,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QScrollBar>
 
 namespace {
 
@@ -75,6 +77,10 @@ void Form1::createControls()
     // Besides the listed ports a device path can be typed (and Enter pressed).
     m_combo1->setEditable(true);
     m_combo1->setInsertPolicy(QComboBox::InsertAtBottom);
+    // A device path can be longer than the box (/dev/serial/by-id/...): the
+    // tooltip holds it whole, and the list opens as wide as its longest entry.
+    connect(m_combo1, &QComboBox::currentTextChanged, m_combo1, &QWidget::setToolTip);
+    connect(m_combo1->model(), &QAbstractItemModel::rowsInserted, this, guard([this] { fitPortList(); }));
     connect(m_combo1, &QComboBox::activated, this,
             guard([this](int index) { openSelectedPort(m_combo1->itemText(index)); }));
 
@@ -125,6 +131,13 @@ void Form1::formLoad(const QString &preferredPort)
         return;
     m_combo1->setCurrentIndex(0);
     openSelectedPort(m_combo1->itemText(0));
+}
+
+void Form1::fitPortList()
+{
+    QAbstractItemView *list = m_combo1->view();
+    list->setMinimumWidth(list->sizeHintForColumn(0) + list->verticalScrollBar()->sizeHint().width()
+                          + 2 * list->frameWidth());
 }
 
 void Form1::openSelectedPort(const QString &entry) { m_link->openPort(entry); }

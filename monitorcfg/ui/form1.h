@@ -37,6 +37,8 @@ private:
     void setCaption(W *widget, const QString &source, int padding);
     void setTabOrderChain();
     void formLoad(const QString &preferredPort);
+    // Widens the port list's popup to its longest entry.
+    void fitPortList();
     void openSelectedPort(const QString &entry);
     void textLostFocus(int field);
     void command1Click();

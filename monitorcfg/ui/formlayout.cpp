@@ -19,7 +19,7 @@ const std::vector<ControlPlacement> &FormPlacements()
     static const std::vector<ControlPlacement> placements {
         {QStringLiteral("Label7"), -1, Caption(QT_TRANSLATE_NOOP("Form1", "串口号:")), {480, 480, 1170, 315},
                         F::Label},
-         {QStringLiteral("Combo1"), -1, {}, {1680, 480, 1215, 360}, F::Field},
+         {QStringLiteral("Combo1"), -1, {}, {1680, 480, 2415, 360}, F::Field},
           {QStringLiteral("Label1"), -1, QStringLiteral("ID:"), {1080, 1080, 540, 315}, F::Label},
            {QStringLiteral("Text1"), -1, {}, {1680, 1080, 1095, 375}, F::Field},
             {QStringLiteral("Label2"), 0, kDash, {2760, 1080, 225, 360}, F::Separator},

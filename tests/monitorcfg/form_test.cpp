@@ -2,6 +2,7 @@
 #include "formlayout.h"
 #include "testsupport.h"
 
+#include <QAbstractItemView>
 #include <QApplication>
 #include <QComboBox>
 #include <QFontDatabase>
@@ -134,4 +135,19 @@ TEST_F(FormTest, LeavingAFieldKeepsWhatIsInRangeOrEmpty)
     EXPECT_EQ(leave(2, "12.5x"), "12.5x");
     EXPECT_EQ(leave(4, ""), "");
     EXPECT_EQ(leave(7, "abc"), "abc");
+}
+
+TEST_F(FormTest, ThePortBoxShowsAWholeDevicePath)
+{
+    auto *combo = form.findChild<QComboBox *>("Combo1");
+    ASSERT_NE(combo, nullptr);
+    const QString usual = QStringLiteral("/dev/ttyUSB10");
+    const QString longest = QStringLiteral("/dev/serial/by-id/usb-FTDI_FT232R_USB_UART_A50285BI-if00-port0");
+    combo->addItem(usual);
+    combo->addItem(longest);
+    combo->setCurrentText(usual);
+    EXPECT_GE(combo->lineEdit()->width(), combo->lineEdit()->fontMetrics().horizontalAdvance(usual));
+    combo->setCurrentIndex(combo->findText(longest));
+    EXPECT_EQ(combo->toolTip(), longest);
+    EXPECT_GE(combo->view()->minimumWidth(), combo->view()->fontMetrics().horizontalAdvance(longest));
 }
