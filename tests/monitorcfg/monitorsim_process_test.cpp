@@ -82,3 +82,53 @@ TEST(MonitorSimProcess, ProgramStartsOnTheSimulatorsPort)
     sim.terminate();
     EXPECT_TRUE(sim.waitForFinished(5000));
 }
+
+TEST(MonitorSimProcess, RefusesBadUsageAndNamesItselfAsInstalled)
+{
+    const struct
+    {
+        QStringList args;
+        int status;
+        const char *output;  // start of standard output, or of standard error on a refusal
+    } cases[] = {
+        {{"--help"}, 0, "Usage: monitorcfg-sim [options]\n"},
+        {{"--short", "abc"}, 2, "monitorcfg-sim: --short takes a whole number"},
+        {{"--short", "-1"}, 2, "monitorcfg-sim: --short takes a whole number"},
+        {{"--no-such-option"}, 2, "monitorcfg-sim: "},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args.join(' ').toStdString());
+        QProcess sim;
+        sim.start(QStringLiteral(MONITOR_SIM_PATH), c.args);
+        ASSERT_TRUE(sim.waitForFinished(5000));
+        EXPECT_EQ(sim.exitCode(), c.status);
+        const QByteArray output = c.status == 0 ? sim.readAllStandardOutput() : sim.readAllStandardError();
+        EXPECT_TRUE(output.startsWith(c.output)) << output.toStdString();
+    }
+}
+
+TEST(MonitorSimProcess, NormalAfterAHangUpOpensTheLineAgain)
+{
+    QProcess sim;
+    const QString path = StartSimulator(sim, {"--close"});
+    ASSERT_FALSE(path.isEmpty());
+    {
+        QSerialPort port(path);
+        ASSERT_TRUE(port.open(QIODevice::ReadWrite));
+        port.write(BuildQueryFrame());
+        QByteArray said;
+        ASSERT_TRUE(WaitFor(
+            [&] {
+                said += sim.readAllStandardError();
+                return said.contains("line closed");
+            },
+            3000));
+    }
+    sim.write("normal\n");
+    ASSERT_TRUE(WaitFor([&] { return sim.canReadLine(); }, 3000));
+    QSerialPort port(QString::fromLocal8Bit(sim.readLine()).trimmed());
+    ASSERT_TRUE(port.open(QIODevice::ReadWrite)) << port.portName().toStdString();
+    EXPECT_EQ(Exchange(port, BuildQueryFrame(), 35), QByteArray("001-001,192.168.1.100,05000,00060\r\n"));
+    sim.terminate();
+    EXPECT_TRUE(sim.waitForFinished(5000));
+}

@@ -48,6 +48,7 @@ MonitorSim::~MonitorSim()
 
 bool MonitorSim::start()
 {
+    m_pending.clear();
     m_master = ::posix_openpt(O_RDWR | O_NOCTTY);
     if (m_master < 0 || ::grantpt(m_master) != 0 || ::unlockpt(m_master) != 0) {
         m_error = QStringLiteral("cannot open a pseudo-terminal: %1").arg(

@@ -28,7 +28,8 @@ public:
     explicit MonitorSim(QObject *parent = nullptr);
     ~MonitorSim() override;
 
-    // Opens the pseudo-terminal; false with errorText() on failure.
+    // Opens the pseudo-terminal (again after closeLine(), usually on the same
+    // path); false with errorText() on failure.
     bool start();
     QString errorText() const { return m_error; }
     QString devicePath() const { return m_devicePath; }
