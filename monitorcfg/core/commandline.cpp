@@ -59,6 +59,28 @@ QString HelpText(const QList<QCommandLineOption> &options)
                           "  3  串口无法打开\n");
 }
 
+// A value as typed, with what would not show on a terminal spelled out: a
+// CR left by a DOS-format file reads \r instead of moving the cursor.
+QString Visible(const QString &text)
+{
+    QString shown;
+    for (const QChar c : text) {
+        if (c == u'\\')
+            shown += QStringLiteral("\\\\");
+        else if (c == u'\r')
+            shown += QStringLiteral("\\r");
+        else if (c == u'\n')
+            shown += QStringLiteral("\\n");
+        else if (c == u'\t')
+            shown += QStringLiteral("\\t");
+        else if (!c.isPrint())
+            shown += QStringLiteral("\\u%1").arg(c.unicode(), 4, 16, QLatin1Char('0'));
+        else
+            shown += c;
+    }
+    return shown;
+}
+
 QString RangeText(FieldLimit limit) { return QStringLiteral("%1-%2").arg(limit.lo).arg(limit.hi); }
 
 }  // namespace
@@ -128,7 +150,7 @@ bool CommandLine::parse(const QStringList &arguments)
         return true;
     }
     if (!parser.positionalArguments().isEmpty())
-        return fail(tr("多余的参数：%1").arg(parser.positionalArguments().join(u' ')));
+        return fail(tr("多余的参数：%1").arg(Visible(parser.positionalArguments().join(u' '))));
 
     const int actions = int(parser.isSet(list)) + int(parser.isSet(query)) + int(parser.isSet(configure));
     if (actions != 1)
@@ -172,10 +194,11 @@ bool CommandLine::parse(const QStringList &arguments)
         const QString text = parser.value(o);
         const std::optional<int> value = InRange(text, limit);
         if (!value)
-            return fail(
-                tr("%1 须为 %2 到 %3 之间的整数，不能是“%4”")
-                    .arg(
-                        QStringLiteral("--") + o.names().constFirst()).arg(limit.lo).arg(limit.hi).arg(text));
+            return fail(tr("%1 须为 %2 到 %3 之间的整数，不能是“%4”")
+                            .arg(QStringLiteral("--") + o.names().constFirst())
+                                     .arg(limit.lo)
+                                     .arg(limit.hi)
+                                     .arg(Visible(text)));
         *out = *value;
         return true;
     };
@@ -194,7 +217,8 @@ bool CommandLine::parse(const QStringList &arguments)
             m_values.ip[i] = *octet;
     }
     if (!ipOk)
-        return fail(tr("%1 须为以点分隔的四个 %2 到 %3 之间的整数（a.b.c.d），不能是“%4”")
-                        .arg(QStringLiteral("--ip")).arg(octetLimit.lo).arg(octetLimit.hi).arg(ipText));
+        return fail(
+            tr("%1 须为以点分隔的四个 %2 到 %3 之间的整数（a.b.c.d），不能是“%4”")
+                .arg(QStringLiteral("--ip")).arg(octetLimit.lo).arg(octetLimit.hi).arg(Visible(ipText)));
     return true;
 }

@@ -159,6 +159,7 @@ TEST_F(CommandLineRun, BadUsageAndValuesAreRefusedBeforeAnythingIsSent)
         {with("--online", "9"), 2, "--online 须为 10 到 65535"},
         {with("--online", "65536"), 2, "--online"},
         {with("--online", "60.5"), 2, "--online"},
+        {with("--online", "60\r"), 2, "不能是“60\\r”"},
         {with("--online", nullptr), 2, "--configure 还需要 --online"},
         {{"--query", "--verify"}, 2, "--verify 只能与 --configure 一起使用"},
         {{"--query", "--configure"}, 2, "--list、--query、--configure"},
