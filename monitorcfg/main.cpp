@@ -8,6 +8,7 @@
 #include "form1.h"
 #include "messagebox.h"
 #include "monitorcommand.h"
+#include "systemtexts.h"
 #include "uilanguage.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@ int RunCommandLine(int argc, char **argv)
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("monitorcfg"));
     InstallUiTranslation(QStringLiteral("monitorcfg"));
+    InstallQtTranslations();
     CommandLine command;
     if (!command.parse(QCoreApplication::arguments())) {
         QTextStream(stderr) << command.errorText() << Qt::endl;

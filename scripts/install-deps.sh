@@ -10,7 +10,7 @@ PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-declarative-dev qt6-serialport-dev libgl-dev
   libqt6serialport6
-  qt6-tools-dev qt6-l10n-tools
+  qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   libgtest-dev libgmock-dev
   clang libclang-rt-dev
   xvfb xauth socat iproute2 util-linux python3

@@ -5,6 +5,7 @@
 #include "messageseam.h"
 #include "portdiscovery.h"
 #include "queryreply.h"
+#include "systemtexts.h"
 
 #include <QTextStream>
 
@@ -91,7 +92,7 @@ int MonitorCommand::run(const CommandLine &command)
 int MonitorCommand::talkToMonitor(const CommandLine &command)
 {
     if (!m_link.openPort(command.port())) {
-        Print(stderr, tr("无法打开串口 %1：%2").arg(command.port(), m_link.openErrorText()));
+        Print(stderr, tr("无法打开串口 %1：%2").arg(command.port(), SystemErrorText(m_link.openErrorText())));
         return CommandLine::PortUnavailable;
     }
     m_json = command.json();

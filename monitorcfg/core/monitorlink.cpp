@@ -29,7 +29,7 @@ bool MonitorLink::openPort(const QString &name)
     m_settleTimer.stop();
     const QString trimmed = name.trimmed();
     if (trimmed.isEmpty()) {
-        m_openError = QStringLiteral("no port name");
+        m_openError = tr("没有串口名");
         return false;
     }
     m_port.setPortName(trimmed);

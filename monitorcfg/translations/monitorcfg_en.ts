@@ -49,7 +49,7 @@
     </message>
     <message>
         <source>读取监测仪的设置并打印</source>
-        <translation>Read the monitor's settings and print them</translation>
+        <translation>Read the monitor&apos;s settings and print them</translation>
     </message>
     <message>
         <source>与 --query 一起：打印为一个 JSON 对象</source>
@@ -117,11 +117,11 @@
     </message>
     <message>
         <source>%1 须为 %2 到 %3 之间的整数，不能是“%4”</source>
-        <translation>%1 must be a whole number from %2 to %3, not "%4"</translation>
+        <translation>%1 must be a whole number from %2 to %3, not &quot;%4&quot;</translation>
     </message>
     <message>
         <source>%1 须为以点分隔的四个 %2 到 %3 之间的整数（a.b.c.d），不能是“%4”</source>
-        <translation>%1 must be four whole numbers from %2 to %3 joined by dots (a.b.c.d), not "%4"</translation>
+        <translation>%1 must be four whole numbers from %2 to %3 joined by dots (a.b.c.d), not &quot;%4&quot;</translation>
     </message>
 </context>
 <context>
@@ -190,7 +190,7 @@
     </message>
     <message>
         <source>监测仪的应答不符合规则：%1</source>
-        <translation>The monitor's reply is not a valid answer: %1</translation>
+        <translation>The monitor&apos;s reply is not a valid answer: %1</translation>
     </message>
     <message>
         <source>只收到不完整的应答：%1</source>
@@ -199,6 +199,13 @@
     <message>
         <source>监测仪在 %1 秒内没有应答</source>
         <translation>The monitor did not answer within %1 s</translation>
+    </message>
+</context>
+<context>
+    <name>MonitorLink</name>
+    <message>
+        <source>没有串口名</source>
+        <translation>no port name</translation>
     </message>
 </context>
 <context>
@@ -230,6 +237,69 @@
     <message>
         <source>查询成功！</source>
         <translation>Query succeeded!</translation>
+    </message>
+</context>
+<context>
+    <name>SystemError</name>
+    <message>
+        <source>此文件或目录不存在</source>
+        <translation>No such file or directory</translation>
+    </message>
+    <message>
+        <source>没有那个设备或地址</source>
+        <translation>No such device or address</translation>
+    </message>
+    <message>
+        <source>没有那个设备</source>
+        <translation>No such device</translation>
+    </message>
+    <message>
+        <source>权限被拒绝</source>
+        <translation>Permission denied</translation>
+    </message>
+    <message>
+        <source>不允许的操作</source>
+        <translation>Operation not permitted</translation>
+    </message>
+    <message>
+        <source>设备或资源忙</source>
+        <translation>Device or resource busy</translation>
+    </message>
+    <message>
+        <source>输入/输出错误</source>
+        <translation>Input/output error</translation>
+    </message>
+    <message>
+        <source>对设备不适当的 ioctl 操作</source>
+        <translation>Inappropriate ioctl for device</translation>
+    </message>
+    <message>
+        <source>是一个目录</source>
+        <translation>Is a directory</translation>
+    </message>
+    <message>
+        <source>不是目录</source>
+        <translation>Not a directory</translation>
+    </message>
+    <message>
+        <source>只读文件系统</source>
+        <translation>Read-only file system</translation>
+    </message>
+    <message>
+        <source>打开的文件过多</source>
+        <translation>Too many open files</translation>
+    </message>
+    <message>
+        <source>文件名过长</source>
+        <translation>File name too long</translation>
+    </message>
+    <message>
+        <source>符号链接的层数过多</source>
+        <translation>Too many levels of symbolic links</translation>
+    </message>
+    <message>
+        <source>资源暂时不可用</source>
+        <translation>Resource temporarily unavailable</translation>
     </message>
 </context>
 </TS>

@@ -93,15 +93,34 @@ TEST_F(Language, WindowMessageBoxAndResultBox)
                            Expected("端口号:5000\r\n在线时间:60秒(S)", "Port:5000\r\nOnline time:60 s"));
 }
 
+// Ours, Qt's option parser's and the system's reasons, all in one language.
 TEST_F(Language, CommandLineMessages)
 {
-    QProcess tool;
-    tool.start(QStringLiteral(MONITORCFG_PATH), {"--port", "/nonexistent/monitor-port", "--query"});
-    ASSERT_TRUE(tool.waitForFinished(10000));
-    EXPECT_EQ(tool.exitCode(), 3);
-    EXPECT_TRUE(QString::fromUtf8(tool.readAllStandardError())
-                    .startsWith(Expected("无法打开串口 /nonexistent/monitor-port：",
-                                         "Cannot open the serial port /nonexistent/monitor-port: ")));
+    const struct
+    {
+        QStringList args;
+        int status;
+        const char *chinese;
+        const char *english;
+    } cases[] = {
+        {{"--port", "/nonexistent/monitor-port", "--query"},
+         3,
+         "无法打开串口 /nonexistent/monitor-port：此文件或目录不存在\n",
+         "Cannot open the serial port /nonexistent/monitor-port: No such file or directory\n"},
+        {{"--port", "/dev/null", "--query"},
+         3,
+         "无法打开串口 /dev/null：对设备不适当的 ioctl 操作\n",
+         "Cannot open the serial port /dev/null: Inappropriate ioctl for device\n"},
+        {{"--query", "--port"}, 2, "“--port”之后缺少值。\n", "Missing value after '--port'.\n"},
+    };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.args.join(u' ').toStdString());
+        QProcess tool;
+        tool.start(QStringLiteral(MONITORCFG_PATH), c.args);
+        ASSERT_TRUE(tool.waitForFinished(10000));
+        EXPECT_EQ(tool.exitCode(), c.status);
+        EXPECT_EQ(QString::fromUtf8(tool.readAllStandardError()), Expected(c.chinese, c.english));
+    }
 }
 
 // Every text the sources mark for translation has a finished English one.
