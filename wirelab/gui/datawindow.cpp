@@ -1,6 +1,7 @@
 #include "gui/datawindow.h"
 
 #include "core/endpoints/endpoint.h"
+#include "core/workbench/timedsend.h"
 #include "guard.h"
 #include "gui/logpane.h"
 
@@ -53,9 +54,8 @@ DataWindow::DataWindow(Endpoint &endpoint, Build build, QWidget *parent)
     setWindowTitle(endpoint.name());
     resize(630, 680);
 
-    m_sendTimer = Named(new QTimer(this), "Timer1");
-    m_sendTimer->setInterval(500);
-    connect(m_sendTimer, &QTimer::timeout, this, guard([this] { sendTimed(); }));
+    m_timedSend = new TimedSend(
+        endpoint, [this] { return paneRequest(); }, this);
     m_counterTimer = new QTimer(this);
     m_counterTimer->setSingleShot(true);
     m_counterTimer->setInterval(CounterDelayMs);
@@ -358,14 +358,49 @@ void DataWindow::showCounter()
 void DataWindow::resetCounters()
 {
     if (m_endpoint)
-        m_endpoint->resetCounters();
+        Workbench::resetCounters(*m_endpoint);
 }
 
 void DataWindow::start()
 {
-    if (m_endpoint)
-        m_endpoint->start();
+    Endpoint *e = m_endpoint;
+    if (!e)
+        return;
+    if (!Workbench::connectEndpoint(*e))
+        Workbench::listen(*e, true);
 }
+
+SendRequest DataWindow::paneRequest()
+{
+    ensureUi();
+    SendRequest request;
+    request.block = Workbench::blockOf(m_sendPane->toPlainText(), hexMode());
+    request.countText = m_repeatBox->currentText();
+    request.intervalText = m_intervalBox->text();
+    return request;
+}
+
+// The send pane's block, logged as sent, then sent as often as the repeat
+// count says; the pane is emptied first.
+void DataWindow::sendTyped()
+{
+    const SendRequest request = paneRequest();
+    if (request.block.isEmpty())
+        return;
+    m_sendPane->clear();
+    writeCounterText();
+    // Events run while it sends: this window may be gone afterwards.
+    if (Endpoint *e = m_endpoint)
+        Workbench::send(*e, request);
+}
+
+void DataWindow::startTimedSend()
+{
+    ensureUi();
+    m_timedSend->start(m_intervalBox->text());
+}
+
+void DataWindow::stopTimedSend() { m_timedSend->stop(); }
 
 void DataWindow::stop()
 {
@@ -374,7 +409,7 @@ void DataWindow::stop()
         return;
     switch (e->kind()) {
     case EndpointKind::TcpServer:
-        e->stop();
+        Workbench::listen(*e, false);
         break;
     case EndpointKind::TcpClient:
     case EndpointKind::TcpConnection:

@@ -5,10 +5,12 @@
 // caption is the endpoint's name.
 //
 // A view: what it shows comes from the endpoint's signals and its buttons
-// ask the endpoint to act; the endpoint's data (lines, counters, hex mode,
+// run the workbench's operations on the endpoint; the endpoint's data (lines, counters, hex mode,
 // state) stays in the endpoint. A window can be created without its
 // controls (one of a burst of accepted connections, parked unseen): it
 // builds them when it is first shown or ensureUi() is called.
+
+#include "core/workbench/workbench.h"
 
 #include <QByteArray>
 #include <QPointer>
@@ -27,6 +29,7 @@ class QPushButton;
 class QStatusBar;
 class QTimer;
 class QVBoxLayout;
+class TimedSend;
 
 class DataWindow : public QWidget
 {
@@ -86,22 +89,16 @@ private:
     void sendTyped();
     void startTimedSend();
     void stopTimedSend();
-    void sendTimed();
 
-    // The send path (datawindowsend.cpp).
     bool hexMode() const;
-    // The block in the send pane: text as locale 8-bit with CR LF line
-    // breaks, or its hex reading in hex mode.
-    QByteArray takeBlock() const;
-    void sendBlock(const QByteArray &block);
-    // One repetition loop of a send (manual or timed).
-    void sendFromPane(bool timed);
-    void sendRepeated(const QByteArray &block, const QString &countText, bool processEvents);
+    // What the send pane holds, as the workbench sends it: its block, the
+    // repeat count and the interval.
+    SendRequest paneRequest();
 
     QPointer<Endpoint> m_endpoint;
     QString m_counterText;
     QTimer *m_counterTimer;
-    QTimer *m_sendTimer;  // Timer1, the timed send
+    TimedSend *m_timedSend;  // its timer is Timer1
     bool m_statusPending = false;  // a refresh asked for before the controls existed
 
     // Controls (object names as the user knows them); null until built.

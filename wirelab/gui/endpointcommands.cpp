@@ -7,6 +7,7 @@
 #include "core/endpoints/udpclientendpoint.h"
 #include "core/endpoints/udpgroupendpoint.h"
 #include "core/endpoints/udpserverendpoint.h"
+#include "core/workbench/workbench.h"
 #include "gui/endpointtree.h"
 #include "gui/newclientdialog.h"
 #include "gui/newgroupdialog.h"
@@ -82,7 +83,7 @@ void EndpointCommands::deleteSelected()
     Endpoint *selected = m_tree.selectedEndpoint();
     if (!selected)
         return;
-    m_registry.deleteEndpoint(selected);
+    Workbench::deleteEndpoint(*selected);
     if (m_registry.count() == 0)
         Q_EMIT welcomeWanted(true);
 }
@@ -93,18 +94,8 @@ void EndpointCommands::stop(QWidget *sender)
     Endpoint *e = m_tree.selectedEndpoint();
     if (!e)
         return;
-    switch (e->kind()) {
-    case EndpointKind::TcpServer:
-    case EndpointKind::TcpClient:
-        e->stop();
-        break;
-    case EndpointKind::TcpConnection:
-        e->setState(EndpointState::Inactive);
-        e->stop();
-        break;
-    default:
-        break;
-    }
+    if (!Workbench::disconnectEndpoint(*e))
+        Workbench::listen(*e, false);
     if (button)
         button->setEnabled(false);
 }

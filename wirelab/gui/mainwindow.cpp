@@ -6,6 +6,7 @@
 #include "core/endpoints/tcpserverendpoint.h"
 #include "core/script/scripthost.h"
 #include "core/script/scriptoutput.h"
+#include "core/workbench/workbench.h"
 #include "guard.h"
 #include "gui/datasubwindow.h"
 #include "gui/datawindow.h"
@@ -54,9 +55,7 @@ QLabel *Square(QWidget *parent, const QColor &color)
 }  // namespace
 
 MainWindow::MainWindow(const QString &projectFile, QWidget *parent)
-    : QWidget(parent),
-      m_registry(std::make_unique<EndpointRegistry>()),
-      m_scriptHost(std::make_unique<ScriptHost>(*m_registry))
+    : QWidget(parent), m_workbench(new Workbench(this))
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(tr("TCP/UDP Socket 调试工具"));
@@ -67,11 +66,11 @@ MainWindow::MainWindow(const QString &projectFile, QWidget *parent)
 
     buildUi();
     followRegistry();
-    m_panels = std::make_unique<DeclaredPanels>(*m_scriptHost, *m_registry,
+    m_panels = std::make_unique<DeclaredPanels>(scriptHost(), registry(),
                                                 [this](const Endpoint *e) { return dataWindow(e); });
-    m_scriptHost->setPanelBuilder(m_panels.get());
-    m_scriptHost->loadScripts(projectFile);
-    m_commands = new EndpointCommands(*m_registry, *m_tree, this);
+    scriptHost().setPanelBuilder(m_panels.get());
+    m_workbench->load(projectFile);
+    m_commands = new EndpointCommands(registry(), *m_tree, this);
     connect(m_commands, &EndpointCommands::welcomeWanted, this,
             guard([this](bool visible) { setWelcomeVisible(visible); }));
 
@@ -79,19 +78,23 @@ MainWindow::MainWindow(const QString &projectFile, QWidget *parent)
         const QRect area = screen->availableGeometry();
         move(area.center() - rect().center());
     }
-    m_tickTimer->start();
+    m_workbench->run();
 }
 
 MainWindow::~MainWindow()
 {
-    m_tickTimer->stop();
+    m_workbench->stop();
     destroyDataWindows();
-    m_registry->clear();
-    m_scriptHost->setPanelBuilder(nullptr);
+    m_workbench->clear();
+    scriptHost().setPanelBuilder(nullptr);
     // The dialogs go before the registry and the script host.
     delete m_commands;
     m_commands = nullptr;
 }
+
+EndpointRegistry &MainWindow::registry() { return m_workbench->registry(); }
+
+ScriptHost &MainWindow::scriptHost() { return m_workbench->host(); }
 
 void MainWindow::buildUi()
 {
@@ -189,17 +192,12 @@ void MainWindow::buildUi()
     statusBar->hide();
     root->addWidget(statusBar);
 
-    m_tickTimer = new QTimer(this);
-    m_tickTimer->setObjectName(QStringLiteral("Timer1"));
-    m_tickTimer->setInterval(100);
-
     connect(m_createButton, &QPushButton::clicked, this, guard([this] { m_commands->create(); }));
     connect(m_deleteButton, &QPushButton::clicked, this, guard([this] { m_commands->deleteSelected(); }));
     connect(m_stopButton, &QPushButton::clicked, this, guard([this] { m_commands->stop(m_stopButton); }));
     connect(m_exitButton, &QPushButton::clicked, this, guard([this] { exitProgram(); }));
     connect(m_scriptOutputButton, &QPushButton::clicked, this, guard([this] { toggleScriptOutput(); }));
     connect(m_enterButton, &QPushButton::clicked, this, guard([this] { enterWorkbench(); }));
-    connect(m_tickTimer, &QTimer::timeout, this, guard([this] { tick(); }));
     connect(m_treeView, &QTreeWidget::currentItemChanged, this,
             guard([this](QTreeWidgetItem *current, QTreeWidgetItem *) { showEndpoint(current); }));
 }
@@ -264,23 +262,23 @@ void MainWindow::followRegistry()
 {
     // The window of a new endpoint exists before its node: the node may be
     // selected at once, which shows the window.
-    connect(m_registry.get(), &EndpointRegistry::added, this,
+    connect(&registry(), &EndpointRegistry::added, this,
             guard([this](Endpoint *endpoint, Endpoint *) { addDataWindow(endpoint); }));
-    m_tree = new EndpointTree(*m_registry, m_treeView, this);
-    connect(m_registry.get(), &EndpointRegistry::presentRequested, this,
+    m_tree = new EndpointTree(registry(), m_treeView, this);
+    connect(&registry(), &EndpointRegistry::presentRequested, this,
             guard([this](Endpoint *endpoint) { presentEndpoint(endpoint); }));
-    connect(m_registry.get(), &EndpointRegistry::removing, this,
+    connect(&registry(), &EndpointRegistry::removing, this,
             guard([this](Endpoint *endpoint) { removeDataWindow(endpoint); }));
 
     // The window is disabled and the tree hidden while the workspace is built.
-    connect(m_scriptHost.get(), &ScriptHost::buildStarted, this, guard([this] {
-                m_treeView->hide();
-                setEnabled(false);
-            }));
-    connect(m_scriptHost.get(), &ScriptHost::buildFinished, this, guard([this] {
-                setEnabled(true);
-                m_treeView->show();
-            }));
+    connect(&scriptHost(), &ScriptHost::buildStarted, this, guard([this] {
+        m_treeView->hide();
+        setEnabled(false);
+    }));
+    connect(&scriptHost(), &ScriptHost::buildFinished, this, guard([this] {
+        setEnabled(true);
+        m_treeView->show();
+    }));
 }
 
 DataWindow *MainWindow::dataWindow(const Endpoint *endpoint) const
@@ -307,7 +305,7 @@ void MainWindow::addDataWindow(Endpoint *endpoint)
         return;
     // A window of a burst is built when it is first shown, if ever, and
     // waits out of the area meanwhile.
-    const bool burst = m_registry->inBatch();
+    const bool burst = registry().inBatch();
     auto *window = new DataWindow(*endpoint, burst ? DataWindow::Build::WhenShown : DataWindow::Build::Now);
     m_windows.insert(endpoint, window);
     connect(window, &DataWindow::stopRequested, this,
@@ -370,17 +368,15 @@ void MainWindow::destroyDataWindows()
 
 void MainWindow::exitProgram()
 {
-    m_tickTimer->stop();
+    m_workbench->stop();
     destroyDataWindows();
-    m_registry->clear();
+    m_workbench->clear();
     QApplication::quit();
 }
 
 void MainWindow::enterWorkbench() { setWelcomeVisible(false); }
 
 void MainWindow::toggleScriptOutput() { m_scriptOutput->setVisible(!m_scriptOutput->isVisible()); }
-
-void MainWindow::tick() { m_scriptHost->tick(); }
 
 void MainWindow::showEndpoint(QTreeWidgetItem *node)
 {
@@ -405,14 +401,14 @@ void MainWindow::changeEvent(QEvent *event)
 
 void MainWindow::firstActivation()
 {
-    m_scriptHost->buildWorkspace();  // never throws
+    m_workbench->build();  // never throws
     Q_EMIT firstActivationDone();
 }
 
 void MainWindow::closeEvent(QCloseEvent *event)
 {
     Guarded([&] {
-        for (auto *endpoint : m_registry->endpointsOf(EndpointKind::TcpServer))
+        for (auto *endpoint : registry().endpointsOf(EndpointKind::TcpServer))
             static_cast<TcpServerEndpoint *>(endpoint)->closeListener();
     });
     event->accept();

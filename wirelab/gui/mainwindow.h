@@ -1,10 +1,10 @@
 #pragma once
 // MainWindow: the main window of wirelab. Toolbar with the commands, the
 // endpoint tree with its five kind roots on the left, the MDI area of the
-// data windows on the right under a welcome panel, the script output pane,
-// and the 100 ms tick of the script timers. It owns the registry and the
-// script host; its creation loads the project's scripts and its first
-// activation builds the script workspace.
+// data windows on the right under a welcome panel and the script output
+// pane. It shows a Workbench (the registry, the script host, the 100 ms
+// tick): its creation loads the project's scripts and its first activation
+// builds the script workspace.
 
 #include "core/endpoints/endpointkind.h"
 
@@ -26,10 +26,10 @@ class QLabel;
 class QMdiArea;
 class QPushButton;
 class QStackedLayout;
-class QTimer;
 class QTreeWidget;
 class QTreeWidgetItem;
 class ScriptHost;
+class Workbench;
 
 class MainWindow : public QWidget
 {
@@ -40,8 +40,9 @@ public:
                                                                     QWidget *parent = nullptr);
     ~MainWindow() override;
 
-    EndpointRegistry &registry() { return *m_registry; }
-    ScriptHost &scriptHost() { return *m_scriptHost; }
+    Workbench &workbench() { return *m_workbench; }
+    EndpointRegistry &registry();
+    ScriptHost &scriptHost();
     EndpointCommands &commands() { return *m_commands; }
     EndpointTree &tree() { return *m_tree; }
     // The data windows' frames, in the MDI area or parked out of it.
@@ -81,12 +82,11 @@ private:
     // Handlers.
     void exitProgram();
     void enterWorkbench();
-    void tick();
     void showEndpoint(QTreeWidgetItem *node);
     void toggleScriptOutput();
 
-    std::unique_ptr<EndpointRegistry> m_registry;
-    std::unique_ptr<ScriptHost> m_scriptHost;
+    // The first child, so that its tick is the window's Timer1.
+    Workbench *m_workbench;
     std::unique_ptr<DeclaredPanels> m_panels;
     EndpointTree *m_tree = nullptr;
     EndpointCommands *m_commands = nullptr;
@@ -112,5 +112,4 @@ private:
     // building the workspace fails. It never takes the focus.
     LogPane *m_scriptOutput = nullptr;  // ScriptOutput
     QPushButton *m_scriptOutputButton = nullptr;  // ScriptOutputButton
-    QTimer *m_tickTimer = nullptr;  // Timer1
 };

@@ -5,6 +5,7 @@
 #include "core/script/declarations.h"
 #include "core/script/scripthost.h"
 #include "core/script/scriptoutput.h"
+#include "core/workbench/workbench.h"
 #include "guard.h"
 #include "headless/stopsignals.h"
 #include "messageseam.h"
@@ -18,13 +19,12 @@
 HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
     : QObject(parent),
       m_options(options),
-      m_registry(std::make_unique<EndpointRegistry>()),
+      m_workbench(std::make_unique<Workbench>()),
       m_log(std::make_unique<LineLog>(options.log))
 {
-    m_log->follow(*m_registry);
-    m_host = std::make_unique<ScriptHost>(*m_registry);
+    m_log->follow(registry());
     // No panels here: declared rows are accepted and ignored.
-    m_host->executor().setExitHandler([this](int code) { finish(code); });
+    host().executor().setExitHandler([this](int code) { finish(code); });
 
     // There is no box to show: an ALERT (titled with its socket) and every
     // other message go to standard error, and the run goes on.
@@ -37,8 +37,6 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
         std::fflush(stderr);
     });
 
-    m_tick.setInterval(100);
-    connect(&m_tick, &QTimer::timeout, this, guard([this] { m_host->tick(); }));
     m_duration.setSingleShot(true);
     connect(&m_duration, &QTimer::timeout, this, [this] { finish(Done); });
 }
@@ -46,8 +44,12 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
 HeadlessRun::~HeadlessRun()
 {
     MessageSeam::setHandler({});
-    m_registry->clear();
+    m_workbench->clear();
 }
+
+EndpointRegistry &HeadlessRun::registry() { return m_workbench->registry(); }
+
+ScriptHost &HeadlessRun::host() { return m_workbench->host(); }
 
 int HeadlessRun::start()
 {
@@ -61,15 +63,16 @@ int HeadlessRun::start()
     }
     // Script paths in project.txt are relative to its directory, as when
     // the window is started there.
-    if (!m_host->loadScripts(QStringLiteral("project.txt")))
+    if (!m_workbench->load(QStringLiteral("project.txt")))
         return ScriptsUnreadable;
-    m_host->buildWorkspace();
-    if (m_host->declarations().outcome() != Declarations::Outcome::Created) {
-        if (m_host->declarations().outcome() == Declarations::Outcome::NothingCreated)
+    m_workbench->build();
+    const Declarations::Outcome outcome = host().declarations().outcome();
+    if (outcome != Declarations::Outcome::Created) {
+        if (outcome == Declarations::Outcome::NothingCreated)
             ScriptOutput::instance().error(QStringLiteral("the declarations made no endpoint"));
         return NoWorkspace;
     }
-    m_tick.start();
+    m_workbench->run();
     if (m_options.durationSeconds > 0)
         m_duration.start(int(m_options.durationSeconds * 1000));
     m_stopSignals = new StopSignals(this);
@@ -103,10 +106,9 @@ void HeadlessRun::finish(int code)
 
 void HeadlessRun::end()
 {
-    m_tick.stop();
     m_duration.stop();
     // Endpoints closed (their sockets with them), then the log flushed.
-    m_registry->clear();
+    m_workbench->clear();
     m_log->flush();
     Q_EMIT finished(m_code);
 }

@@ -1,9 +1,9 @@
 #pragma once
-// HeadlessRun: a project run without a window. The same script semantics as
-// the window: the scripts load, OnInit and the declarations build the
-// endpoints at once (there is no window to activate), the executor runs,
-// the 100 ms tick drives the script timers, servers accept connections as
-// endpoints of their own. Panel rows are accepted and ignored. Every line a
+// HeadlessRun: a project run without a window, showing a Workbench. The
+// same script semantics as the window: the scripts load, OnInit and the
+// declarations build the endpoints at once (there is no window to
+// activate), the executor runs, the 100 ms tick drives the script timers,
+// servers accept connections as endpoints of their own. Panel rows are accepted and ignored. Every line a
 // receive pane would get goes to the line log; an ALERT prints
 // "ALERT <socket>: <text>" on standard error and the run goes on.
 //
@@ -22,6 +22,7 @@
 class EndpointRegistry;
 class ScriptHost;
 class StopSignals;
+class Workbench;
 
 class HeadlessRun : public QObject
 {
@@ -48,8 +49,9 @@ public:
     // exit status.
     int exec();
 
-    EndpointRegistry &registry() { return *m_registry; }
-    ScriptHost &host() { return *m_host; }
+    Workbench &workbench() { return *m_workbench; }
+    EndpointRegistry &registry();
+    ScriptHost &host();
 
     // Loads the scripts and builds the workspace without running the loop:
     // 0, or the status to end with at once.
@@ -64,11 +66,9 @@ private:
     void end();
 
     Options m_options;
-    std::unique_ptr<EndpointRegistry> m_registry;
-    std::unique_ptr<ScriptHost> m_host;
+    std::unique_ptr<Workbench> m_workbench;
     std::unique_ptr<LineLog> m_log;
     StopSignals *m_stopSignals = nullptr;
-    QTimer m_tick;
     QTimer m_duration;
     int m_code = 0;
     bool m_ending = false;

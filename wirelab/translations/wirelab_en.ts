@@ -114,14 +114,6 @@
         <source>收：%1字节，发:%2字节</source>
         <translation>Rx %1 B, Tx %2 B</translation>
     </message>
-    <message>
-        <source> 发送数据：</source>
-        <translation> Sent: </translation>
-    </message>
-    <message>
-        <source>[%1次]</source>
-        <translation>[%1x]</translation>
-    </message>
 </context>
 <context>
     <name>ErrorReport</name>
@@ -273,6 +265,17 @@
     <message>
         <source> 收到数据：</source>
         <translation> Received: </translation>
+    </message>
+</context>
+<context>
+    <name>SendPath</name>
+    <message>
+        <source> 发送数据：</source>
+        <translation> Sent: </translation>
+    </message>
+    <message>
+        <source>[%1次]</source>
+        <translation>[%1x]</translation>
     </message>
 </context>
 <context>

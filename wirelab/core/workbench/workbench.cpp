@@ -1,0 +1,160 @@
+#include "core/workbench/workbench.h"
+
+#include "core/endpoints/endpoint.h"
+#include "core/endpoints/registry.h"
+#include "core/script/scripthost.h"
+#include "core/text/displaytext.h"
+#include "core/text/hexcodec.h"
+#include "core/text/intconv.h"
+#include "guard.h"
+
+#include <QCoreApplication>
+#include <QEventLoop>
+#include <QPointer>
+#include <QTimer>
+
+namespace {
+
+// "hh:mm:ss 发送数据：{31 32 33 }123[10次]" (the hex form only in hex mode).
+QString SentLine(const QByteArray &block, bool hexMode, const QString &countText)
+{
+    QString line = logClockText() + QCoreApplication::translate("SendPath", " 发送数据：");
+    if (hexMode)
+        line += hexDisplayForm(block);
+    line += bytesForDisplay(block);
+    line += QCoreApplication::translate("SendPath", "[%1次]").arg(countText);
+    return line;
+}
+
+// Waits ms milliseconds with the event loop running, so the program stays
+// responsive (and incoming datagrams keep being read) between repetitions.
+void WaitResponsive(int ms)
+{
+    if (ms <= 0)
+        return;
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool IsTcpPeer(const Endpoint &e)
+{
+    return e.kind() == EndpointKind::TcpClient || e.kind() == EndpointKind::TcpConnection;
+}
+
+}  // namespace
+
+Workbench::Workbench(QObject *parent)
+    : QObject(parent),
+      m_registry(std::make_unique<EndpointRegistry>()),
+      m_host(std::make_unique<ScriptHost>(*m_registry)),
+      m_tick(new QTimer(this))
+{
+    m_tick->setObjectName(QStringLiteral("Timer1"));
+    m_tick->setInterval(100);
+    connect(m_tick, &QTimer::timeout, this, guard([this] { tick(); }));
+}
+
+Workbench::~Workbench()
+{
+    clear();
+    m_host->setPanelBuilder(nullptr);
+}
+
+bool Workbench::load(const QString &projectFile) { return m_host->loadScripts(projectFile); }
+
+void Workbench::build() { m_host->buildWorkspace(); }
+
+bool Workbench::built() const { return m_host->built(); }
+
+void Workbench::run() { m_tick->start(); }
+
+void Workbench::stop() { m_tick->stop(); }
+
+bool Workbench::running() const { return m_tick->isActive(); }
+
+void Workbench::clear()
+{
+    stop();
+    m_registry->clear();
+}
+
+Endpoint *Workbench::find(const QString &name) const { return m_registry->findByName(name); }
+
+void Workbench::tick() { m_host->tick(); }
+
+bool Workbench::connectEndpoint(Endpoint &endpoint)
+{
+    if (endpoint.kind() != EndpointKind::TcpClient)
+        return false;
+    endpoint.start();
+    return true;
+}
+
+bool Workbench::disconnectEndpoint(Endpoint &endpoint)
+{
+    if (!IsTcpPeer(endpoint))
+        return false;
+    // The window's "断开" marks its own endpoint disconnected before the
+    // stop command closes it.
+    endpoint.setState(EndpointState::Inactive);
+    endpoint.stop();
+    return true;
+}
+
+bool Workbench::listen(Endpoint &endpoint, bool on)
+{
+    if (endpoint.kind() != EndpointKind::TcpServer)
+        return false;
+    if (on)
+        endpoint.start();
+    else
+        endpoint.stop();
+    return true;
+}
+
+void Workbench::resetCounters(Endpoint &endpoint) { endpoint.resetCounters(); }
+
+void Workbench::deleteEndpoint(Endpoint &endpoint) { endpoint.registry().deleteEndpoint(&endpoint); }
+
+QByteArray Workbench::blockOf(const QString &typed, bool hex)
+{
+    // Line breaks count as CR LF in both modes.
+    QString text = typed;
+    text.replace(QLatin1Char('\n'), QLatin1String("\r\n"));
+    if (hex)
+        return hexTextToStr(text);
+    return text.toLocal8Bit();
+}
+
+bool Workbench::send(Endpoint &endpoint, const SendRequest &request)
+{
+    // Copies: the caller (a window) may be gone while events run.
+    const QByteArray block = request.block;
+    const QString countText = request.countText;
+    const QString intervalText = request.intervalText;
+    const bool timed = request.timed;
+    if (block.isEmpty())
+        return false;
+    QPointer<Endpoint> e(&endpoint);
+    e->appendLine(SentLine(block, e->hexMode(), countText), LineKind::Sent, block);
+    const int count = strToInt(countText);
+    for (int i = 0; i < count; ++i) {
+        // May let events run: the endpoint may be gone after.
+        e->send(block);
+        if (!e)
+            return true;
+        e->countSent(block.size());
+        if (timed) {
+            // A timed tick sends its repetitions back to back.
+            QCoreApplication::processEvents();
+        } else {
+            // The manual send spaces them by the interval (also after the
+            // last one), without freezing the program meanwhile.
+            WaitResponsive(strToInt(intervalText));
+        }
+        if (!e)
+            return true;
+    }
+    return true;
+}
