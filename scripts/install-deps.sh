@@ -13,7 +13,7 @@ PACKAGES=(
   qt6-tools-dev qt6-l10n-tools qt6-translations-l10n
   libgtest-dev libgmock-dev
   clang libclang-rt-dev
-  xvfb xauth socat iproute2 util-linux python3
+  xvfb xauth socat iproute2 util-linux python3 help2man
   fonts-dejavu-core fonts-wqy-microhei fonts-freefont-ttf
   nodejs
 )

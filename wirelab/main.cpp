@@ -47,7 +47,8 @@ struct Options
         QStringLiteral("With --headless: one JSON object per line (t, endpoint, event, text, hex).")};
     QCommandLineOption quiet {QStringLiteral("quiet"), QStringLiteral("With --headless: print only errors.")};
     QCommandLineOption duration {QStringLiteral("duration"),
-        QStringLiteral("With --headless: end the run after SECONDS (status 0)."), QStringLiteral("SECONDS")};
+        QStringLiteral("With --headless: end the run after SECONDS, a number above 0 (status 0)."),
+                       QStringLiteral("SECONDS")};
 
     void addTo(QCommandLineParser &parser) const
     {

@@ -30,7 +30,7 @@ std::optional<int> InRange(const QString &text, FieldLimit limit)
 QString HelpText(const QList<QCommandLineOption> &options)
 {
     const QString program = QFileInfo(QCoreApplication::applicationFilePath()).fileName();
-    QString text = CommandLine::tr("用法：") + u'\n';
+    QString text;
     const QStringList forms {
         QString(),
         QStringLiteral("--list"),
@@ -39,8 +39,13 @@ QString HelpText(const QList<QCommandLineOption> &options)
                        "--online <s> [--verify]"),
                     QStringLiteral("--help | --version"),
                 };
-    for (const QString &form : forms)
-        text += QStringLiteral("  ") + program + (form.isEmpty() ? QString() : u' ' + form) + u'\n';
+    // "Usage: a", then "   or: b" under it, as synopses are written (and read
+    // by the tool that makes the manual page).
+    const QString usage = CommandLine::tr("用法：");
+    for (qsizetype i = 0; i < forms.size(); ++i) {
+        const QString head = i == 0 ? usage : CommandLine::tr("或：").rightJustified(usage.size());
+        text += head + u' ' + program + (forms[i].isEmpty() ? QString() : u' ' + forms[i]) + u'\n';
+    }
     text += u'\n' + CommandLine::tr("配置或查询接地电阻在线监测仪；不带参数时打开窗口。")
         + QStringLiteral("\n\n") + CommandLine::tr("选项：") + u'\n';
     for (const QCommandLineOption &o : options) {

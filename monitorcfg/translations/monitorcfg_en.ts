@@ -8,6 +8,10 @@
         <translation>Usage:</translation>
     </message>
     <message>
+        <source>或：</source>
+        <translation>or:</translation>
+    </message>
+    <message>
         <source>配置或查询接地电阻在线监测仪；不带参数时打开窗口。</source>
         <translation>Configures or queries a grounding-resistance online monitor; without options it opens its window.</translation>
     </message>

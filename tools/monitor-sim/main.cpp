@@ -104,12 +104,7 @@ int main(int argc, char **argv)
     parser.setApplicationDescription(QStringLiteral(
         "A simulated grounding-resistance monitor on a pseudo-terminal, for trying and testing\n"
         "monitorcfg without hardware. Prints the device path on the first line of standard\n"
-        "output, then answers like the monitor until it is ended or reads \"quit\".\n"
-        "Lines on standard input change how it answers: normal, silent, garbage, short [N],\n"
-        "close, store-wrong; status prints what it stores. After close, any of the others\n"
-        "opens the line again and prints its device path once more (usually the same one,\n"
-        "once the program that had it open has closed it).\n"
-        "Exit status: 0 ended; 1 no pseudo-terminal could be opened; 2 bad usage."));
+        "output, then answers like the monitor until it is ended or reads \"quit\"."));
     const QCommandLineOption help = parser.addHelpOption();
     const QCommandLineOption version = parser.addVersionOption();
     const QCommandLineOption silent(QStringLiteral("silent"), QStringLiteral("Never answer."));
@@ -129,13 +124,22 @@ int main(int argc, char **argv)
     };
     if (!parser.parse(QCoreApplication::arguments()))
         return usageError(parser.errorText());
-    if (parser.isSet(help)) {
+    if (parser.isSet(help) || parser.isSet(QStringLiteral("help-all"))) {
         // Qt heads the usage with the path the program was started by.
         QString text = parser.helpText();
         const QString startedAs = QCoreApplication::arguments().constFirst();
         const qsizetype at = text.indexOf(startedAs);
         if (at >= 0)
             text.replace(at, startedAs.size(), QLatin1String(ProgramName));
+        text += QStringLiteral(
+            "\nLines on standard input change how it answers: normal, silent, garbage, short N,\n"
+            "close, store-wrong (as the options); status prints what it stores; quit ends it.\n"
+            "After close, any of the others opens the line again and prints its device path\n"
+            "once more (usually the same one, once the program that had it open has closed it).\n"
+            "\nExit status:\n"
+            "  0  ended by quit (also after --help and --version)\n"
+            "  1  no pseudo-terminal could be opened\n"
+            "  2  invalid command line\n");
         std::fputs(text.toLocal8Bit().constData(), stdout);
         return ExitNormal;
     }
