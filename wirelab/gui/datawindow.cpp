@@ -79,7 +79,8 @@ void DataWindow::followEndpoint()
     connect(e, &Endpoint::statusChanged, this, guard([this] { refreshStatus(); }));
     connect(e, &Endpoint::hexModeChanged, this, guard([this](bool on) { showHexMode(on); }));
     connect(e, &Endpoint::countersChanged, this, guard([this] { writeCounterText(); }));
-    connect(e, &Endpoint::noticed, this, guard([this](const QString &text) { showNotice(text); }));
+    connect(e, &Endpoint::noticed, this,
+            guard([this](qint64 at, const QString &text) { showNotice(creationTimeText(at) + text); }));
 }
 
 void DataWindow::ensureUi()

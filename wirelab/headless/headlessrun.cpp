@@ -25,6 +25,8 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
     m_log->follow(registry());
     // No panels here: declared rows are accepted and ignored.
     host().executor().setExitHandler([this](int code) { finish(code); });
+    // What the scripts print goes between the lines it belongs with.
+    ScriptOutput::instance().setConsoleSink([this](const QString &line) { m_log->writeConsole(line); });
 
     // There is no box to show: an ALERT (titled with its socket) and every
     // other message go to standard error, and the run goes on.
@@ -44,6 +46,7 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
 HeadlessRun::~HeadlessRun()
 {
     MessageSeam::setHandler({});
+    ScriptOutput::instance().setConsoleSink({});
     m_workbench->clear();
 }
 

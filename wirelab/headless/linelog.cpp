@@ -30,25 +30,46 @@ QString EventName(LineKind kind)
     return QString();
 }
 
-QString StateNotice(const Endpoint &e)
+// The status area of a window as one notice; empty when there is nothing
+// to tell (a client that was never connected has not been disconnected).
+QString StateNotice(const Endpoint &e, bool wasActive)
 {
     const QString peer = e.remoteHost() + u':' + QString::number(e.remotePort());
     switch (e.kind()) {
     case EndpointKind::TcpServer:
-        return e.isActive() ? QStringLiteral("listening on port %1").arg(e.localPort())
-                            : QStringLiteral("not listening (port %1)").arg(e.localPort());
+        return e.isActive() ? LineLog::tr("正在监听端口 %1").arg(e.portInUse())
+                            : LineLog::tr("未在监听（端口 %1）").arg(e.portInUse());
     case EndpointKind::TcpClient:
     case EndpointKind::TcpConnection:
-        return e.isActive() ? QStringLiteral("connected, peer %1").arg(peer) : QStringLiteral("disconnected");
+        if (e.isActive())
+            return LineLog::tr("已连接，对端 %1").arg(peer);
+        return wasActive ? LineLog::tr("已断开") : QString();
     case EndpointKind::UdpServer:
-        return e.isActive() ? QStringLiteral("answering %1").arg(peer)
-                            : QStringLiteral("bound to port %1").arg(e.localPort());
+        return e.isActive() ? LineLog::tr("应答 %1").arg(peer)
+                            : LineLog::tr("绑定在端口 %1").arg(e.portInUse());
     case EndpointKind::UdpClient:
-        return QStringLiteral("port %1, sending to %2").arg(e.localPort()).arg(peer);
+        return LineLog::tr("端口 %1，发往 %2").arg(e.portInUse()).arg(peer);
     case EndpointKind::UdpGroup:
-        return QStringLiteral("group %1:%2").arg(e.localAddress()).arg(e.localPort());
+        return LineLog::tr("组播 %1:%2").arg(e.localAddress()).arg(e.localPort());
     }
     return QString();
+}
+
+// The time with its UTC offset ("2026-12-08T20:15:01.250+01:00").
+QString IsoTime(qint64 msecsSinceEpoch)
+{
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch);
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+// The lines of a text after the first, each indented by indent.
+QString IndentContinuations(const QString &text, qsizetype indent)
+{
+    if (!text.contains(u'\n') && !text.contains(u'\r'))
+        return text;
+    QString copy = text;
+    copy.replace(QLatin1String("\r\n"), QLatin1String("\n")).replace(u'\r', u'\n');
+    return copy.replace(QLatin1String("\n"), u'\n' + QString(indent, u' '));
 }
 
 // "HH:mm:ss.zzz": the log lines' clock, with the milliseconds.
@@ -83,31 +104,30 @@ void LineLog::watch(Endpoint *e)
 {
     // Nothing waits for a window here: the lines are only passed on.
     for (const QString &line : e->takeLines())
-        write(e->name(), LineKind::Displayed, line);
-    connect(e, &Endpoint::lineLogged, this,
-            [this, e](const QString &line, LineKind kind, const QByteArray &bytes) {
-                write(e->name(), kind, line, bytes);
-            });
-    connect(e, &Endpoint::noticed, this,
-            [this, e](const QString &text) { write(e->name(), LineKind::Notice, text); });
+        write(QDateTime::currentMSecsSinceEpoch(), e->name(), LineKind::Displayed, line);
     // The status area of a window, as a notice when it changes. Told from
-    // the event loop: an endpoint being made gets its name after its first
-    // status.
+    // the event loop, since an endpoint being made gets its name after its
+    // first status; but always before the endpoint's next line, so that a
+    // connection is told connected before its first data.
     struct Status
     {
         QString last;
         bool pending = false;
+        bool wasActive = false;
     };
     auto state = std::make_shared<Status>();
     const QPointer<Endpoint> endpoint(e);
     auto tell = [this, endpoint, state] {
+        if (!state->pending)
+            return;
         state->pending = false;
         if (!endpoint)
             return;
-        const QString notice = StateNotice(*endpoint);
-        if (notice != state->last) {
+        const QString notice = StateNotice(*endpoint, state->wasActive);
+        state->wasActive = state->wasActive || endpoint->isActive();
+        if (!notice.isEmpty() && notice != state->last) {
             state->last = notice;
-            write(endpoint->name(), LineKind::Notice, notice);
+            write(QDateTime::currentMSecsSinceEpoch(), endpoint->name(), LineKind::Notice, notice);
         }
     };
     auto schedule = [this, state, tell] {
@@ -116,19 +136,28 @@ void LineLog::watch(Endpoint *e)
             QMetaObject::invokeMethod(this, tell, Qt::QueuedConnection);
         }
     };
+    connect(e, &Endpoint::lineLogged, this,
+            [this, e, tell](qint64 at, const QString &text, LineKind kind, const QByteArray &bytes) {
+                tell();
+                write(at, e->name(), kind, text, bytes);
+            });
+    connect(e, &Endpoint::noticed, this, [this, e, tell](qint64 at, const QString &text) {
+        tell();
+        write(at, e->name(), LineKind::Notice, text);
+    });
     // A connection's close changes its node's image but not its window's
     // status: both are watched.
     connect(e, &Endpoint::statusChanged, this, schedule);
     connect(e, &Endpoint::imageChanged, this, schedule);
 }
 
-void LineLog::write(const QString &endpoint, LineKind kind, const QString &text, const QByteArray &bytes)
+void LineLog::write(qint64 at, const QString &endpoint, LineKind kind, const QString &text,
+                    const QByteArray &bytes)
 {
-    const qint64 now = QDateTime::currentMSecsSinceEpoch();
     QByteArray line;
     if (m_options.json) {
         QJsonObject o {
-            {QStringLiteral("t"), QDateTime::fromMSecsSinceEpoch(now).toString(Qt::ISODateWithMs)},
+            {QStringLiteral("t"), IsoTime(at)},
              {QStringLiteral("endpoint"), endpoint},
               {QStringLiteral("event"), EventName(kind)},
                {QStringLiteral("text"), text},
@@ -137,7 +166,25 @@ void LineLog::write(const QString &endpoint, LineKind kind, const QString &text,
             o.insert(QStringLiteral("hex"), strToHexCompact(bytes));
         line = QJsonDocument(o).toJson(QJsonDocument::Compact);
     } else {
-        line = (ClockWithMs(now) + u' ' + endpoint + QStringLiteral("  ") + text).toLocal8Bit();
+        const QString prefix = ClockWithMs(at) + u' ' + endpoint + QStringLiteral("  ");
+        line = (prefix + IndentContinuations(text, prefix.size())).toLocal8Bit();
+    }
+    line += '\n';
+    emitLine(line);
+}
+
+void LineLog::writeConsole(const QString &text)
+{
+    QByteArray line;
+    if (m_options.json) {
+        const QJsonObject o {
+            {QStringLiteral("t"), IsoTime(QDateTime::currentMSecsSinceEpoch())},
+             {QStringLiteral("event"), QStringLiteral("console")},
+              {QStringLiteral("text"), text},
+             };
+        line = QJsonDocument(o).toJson(QJsonDocument::Compact);
+    } else {
+        line = text.toLocal8Bit();
     }
     line += '\n';
     emitLine(line);

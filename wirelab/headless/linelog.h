@@ -1,10 +1,17 @@
 #pragma once
 // What a run without a window shows of its endpoints: every line a data
-// window's receive pane would get, and the endpoint's notices, one line
-// each on standard output ("HH:MM:SS.mmm <endpoint>  <line>") and, when
-// asked, appended to a file; or one JSON object per line ({"t", "endpoint",
-// "event": recv|send|display|notice, "text", "hex" of the bytes}).
-// Output is buffered and flushed within a short time, and at the end.
+// window's receive pane would get, and the endpoint's notices, one record
+// each on standard output ("HH:MM:SS.mmm <endpoint>  <text>", the lines of
+// a text with line breaks indented under the first) and, when asked,
+// appended to a file; or one JSON object per record ({"t" with its UTC
+// offset, "endpoint", "event": recv|send|display|notice, "text", "hex" of
+// the bytes}). The record's time is the line's own; its text is the line
+// without the pane's time. Notices are in the UI language.
+//
+// What the scripts print with console.log/info/debug goes into the same
+// stream, in order ({"t", "event": "console", "text"} in JSON); --quiet
+// leaves it out. Output is buffered and flushed within a short time, and
+// at the end.
 
 #include "core/endpoints/endpoint.h"
 
@@ -37,8 +44,12 @@ public:
 
     // Logs every endpoint the registry gets from now on.
     void follow(EndpointRegistry &registry);
-    // One line for an endpoint.
-    void write(const QString &endpoint, LineKind kind, const QString &text, const QByteArray &bytes = {});
+    // One record for an endpoint, written at the time at (milliseconds
+    // since the epoch).
+    void write(qint64 at, const QString &endpoint, LineKind kind, const QString &text,
+               const QByteArray &bytes = {});
+    // A line a script printed to standard output.
+    void writeConsole(const QString &text);
     void flush();
 
 private:

@@ -123,6 +123,41 @@
     </message>
 </context>
 <context>
+    <name>LineLog</name>
+    <message>
+        <source>正在监听端口 %1</source>
+        <translation>listening on port %1</translation>
+    </message>
+    <message>
+        <source>未在监听（端口 %1）</source>
+        <translation>not listening (port %1)</translation>
+    </message>
+    <message>
+        <source>已连接，对端 %1</source>
+        <translation>connected, peer %1</translation>
+    </message>
+    <message>
+        <source>已断开</source>
+        <translation>disconnected</translation>
+    </message>
+    <message>
+        <source>应答 %1</source>
+        <translation>answering %1</translation>
+    </message>
+    <message>
+        <source>绑定在端口 %1</source>
+        <translation>bound to port %1</translation>
+    </message>
+    <message>
+        <source>端口 %1，发往 %2</source>
+        <translation>port %1, sending to %2</translation>
+    </message>
+    <message>
+        <source>组播 %1:%2</source>
+        <translation>group %1:%2</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>TCP/UDP Socket 调试工具</source>
@@ -263,15 +298,15 @@
 <context>
     <name>ReceivePath</name>
     <message>
-        <source> 收到数据：</source>
-        <translation> Received: </translation>
+        <source>收到数据：</source>
+        <translation>Received: </translation>
     </message>
 </context>
 <context>
     <name>SendPath</name>
     <message>
-        <source> 发送数据：</source>
-        <translation> Sent: </translation>
+        <source>发送数据：</source>
+        <translation>Sent: </translation>
     </message>
     <message>
         <source>[%1次]</source>

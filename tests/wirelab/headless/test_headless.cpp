@@ -21,12 +21,18 @@ namespace {
 class Headless
 {
 public:
-    explicit Headless(const QStringList &arguments)
+    // lang: the locale it runs in, when given.
+    explicit Headless(const QStringList &arguments, const char *lang = nullptr)
     {
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(QStringLiteral("DISPLAY"));
         env.remove(QStringLiteral("WAYLAND_DISPLAY"));
         env.remove(QStringLiteral("QT_QPA_PLATFORM"));
+        if (lang) {
+            for (const char *name : {"LANGUAGE", "LC_ALL", "LC_MESSAGES"})
+                env.remove(QString::fromLatin1(name));
+            env.insert(QStringLiteral("LANG"), QString::fromLatin1(lang));
+        }
         m_process.setProcessEnvironment(env);
         m_process.start(QStringLiteral(WIRELAB_BIN), arguments);
         m_process.waitForStarted(5000);
@@ -114,9 +120,9 @@ TEST(Headless, ServesTheProjectLogsItsLinesAndEndsWithTheScriptsExitCode)
     EXPECT_EQ(run.waitForExit(), 7);
     EXPECT_TRUE(run.err().contains(QStringLiteral("ALERT echo_1: leaving"))) << run.err().toStdString();
     const QString out = run.out();
-    EXPECT_TRUE(out.contains(QRegularExpression(
-                    QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d{3} echo_1  \\d\\d:\\d\\d:\\d\\d .*hi"))))
-                << out.toStdString();
+    EXPECT_TRUE(
+        out.contains(QRegularExpression(QStringLiteral("\\d\\d:\\d\\d:\\d\\d\\.\\d{3} echo_1  \\S+hi"))))
+        << out.toStdString();
     QFile file(log);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
     EXPECT_EQ(QString::fromLocal8Bit(file.readAll()), out)
@@ -150,6 +156,112 @@ TEST(Headless, JsonLinesAndACleanEndOnSigint)
         << "the endpoints are closed at the end";
 }
 
+// A connection that sends at once, a port the system chooses, a client that
+// never connects, a DISPLAY of two lines and the script's console.
+const QByteArray OutputScript = R"JS(
+function OnInit() {
+  sockets = [{SOCKETTYPE: "TCP Server", PORT: 7202, ID: "srv", HEX: 0},
+             {SOCKETTYPE: "UDP Server", PORT: 0, ID: "u"},
+             {SOCKETTYPE: "TCP Client", HOST: "127.0.0.1", PORT: 7203, ID: "c"}];
+  actions.push({TYPE: "CONNECT", SOCKET: "c"});
+  actions.push({TYPE: "DISPLAY", SOCKET: "srv", DATA: "two\nlines"});
+  console.log("hello");
+  console.warn("careful");
+}
+function OnSocketEvent(name, ev, a, b) { if (ev == "OnRead") actions.push({TYPE: "EXIT", CODE: 0}); }
+)JS";
+
+// One record of either form: its endpoint ("" for the console), its text
+// (continuation lines joined again) and its time as printed.
+struct Record
+{
+    QString endpoint, text, time;
+};
+
+QList<Record> ReadRecords(const QString &out, bool json)
+{
+    QList<Record> records;
+    const QRegularExpression textLine(QStringLiteral("^(\\d\\d:\\d\\d:\\d\\d\\.\\d{3}) (\\S+)  (.*)$"));
+    for (const QString &line : out.split(u'\n', Qt::SkipEmptyParts)) {
+        if (json) {
+            const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+            EXPECT_FALSE(o.isEmpty()) << "not a JSON object: " << line.toStdString();
+            const bool console = o.value(QStringLiteral("event")).toString() == QStringLiteral("console");
+            records.append({console ? QString()
+                                    : o.value(QStringLiteral("endpoint")).toString(),
+                                              o.value(QStringLiteral("text")).toString(),
+                                                      o.value(QStringLiteral("t")).toString()});
+        } else if (const auto m = textLine.match(line); m.hasMatch()) {
+            records.append({m.captured(2), m.captured(3), m.captured(1)});
+        } else if (line.startsWith(u' ') && !records.isEmpty()) {
+            records.last().text += u'\n' + line.trimmed();
+        } else {
+            records.append({QString(), line, QString()});
+        }
+    }
+    return records;
+}
+
+TEST(Headless, TheOutputTellsWhatHappenedInOrderOnceInTheUiLanguage)
+{
+    const struct
+    {
+        bool json;
+        const char *lang;
+        const char *time;  // the form of a record's time
+        const char *connected, *received, *bound, *disconnected;
+    } forms[] = {
+        {false, "zh_CN.UTF-8", "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$", "已连接，对端 127.0.0.1:", "收到数据：hi",
+         "绑定在端口 ", "已断开"},
+        {true, "en_US.UTF-8", "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)$",
+         "connected, peer 127.0.0.1:", "Received: hi", "bound to port ", "disconnected"},
+    };
+    for (const auto &form : forms) {
+        SCOPED_TRACE(form.lang);
+        QTemporaryDir dir;
+        QStringList arguments {QStringLiteral("--headless"), WriteProject(dir, OutputScript)};
+        if (form.json)
+            arguments << QStringLiteral("--json");
+        Headless run(arguments, form.lang);
+        ASSERT_TRUE(run.waitForOutput(QStringLiteral("lines"))) << run.err().toStdString();
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress::LocalHost, 7202);
+        ASSERT_TRUE(peer.waitForConnected(5000));
+        peer.write("hi");
+        ASSERT_TRUE(peer.waitForBytesWritten(5000));
+        ASSERT_EQ(run.waitForExit(), 0) << run.out().toStdString() << run.err().toStdString();
+
+        const QList<Record> records = ReadRecords(run.out(), form.json);
+        const QString all = run.out();
+        const auto find = [&](const QString &endpoint, const QString &start) {
+            for (int i = 0; i < records.size(); ++i) {
+                if (records[i].endpoint == endpoint && records[i].text.startsWith(start))
+                    return i;
+            }
+            return -1;
+        };
+        const QRegularExpression time(QString::fromLatin1(form.time));
+        for (const Record &r : records) {
+            if (!r.endpoint.isEmpty()) {
+                EXPECT_TRUE(time.match(r.time).hasMatch()) << r.time.toStdString();
+            }
+        }
+        const int connected = find(QStringLiteral("srv_1"), QString::fromUtf8(form.connected));
+        const int received = find(QStringLiteral("srv_1"), QString::fromUtf8(form.received));
+        ASSERT_GE(received, 0) << all.toStdString();
+        EXPECT_EQ(records[received].text, QString::fromUtf8(form.received)) << "no second clock";
+        EXPECT_TRUE(connected >= 0 && connected < received) << all.toStdString();
+        const int bound = find(QStringLiteral("u"), QString::fromUtf8(form.bound));
+        ASSERT_GE(bound, 0) << all.toStdString();
+        EXPECT_GT(records[bound].text.mid(QString::fromUtf8(form.bound).size()).toInt(), 0) << "the port in use";
+        EXPECT_EQ(find(QStringLiteral("c"), QString::fromUtf8(form.disconnected)), -1) << all.toStdString();
+        EXPECT_GE(find(QStringLiteral("srv"), QStringLiteral("two\nlines")), 0) << all.toStdString();
+        EXPECT_GE(find(QString(), QStringLiteral("main.js:")), 0) << "console.log in the stream";
+        EXPECT_FALSE(all.contains(QStringLiteral("careful")));
+        EXPECT_TRUE(run.err().contains(QStringLiteral("careful")));
+    }
+}
+
 TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
 {
     const struct
@@ -164,7 +276,7 @@ TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
         {"var x = ;", true, {}, 2, "SyntaxError"},
         {"function OnInit() { throw new Error('no'); }", true, {}, 3, "OnInit threw: Error: no"},
         {"function OnInit() { sockets = []; }", true, {}, 3, "made no endpoint"},
-        {"function OnInit() { sockets = [{SOCKETTYPE: 'UDP Server', PORT: 0, ID: 'u'}]; }",
+        {"function OnInit() { sockets = [{SOCKETTYPE: 'UDP Server', PORT: 0, ID: 'u'}]; console.log('x'); }",
          true,
          {QStringLiteral("--duration"), QStringLiteral("0.3"), QStringLiteral("--quiet")}, 0, ""},
          {"", true, {QStringLiteral("--duration"), QStringLiteral("x")}, 2, "--duration"},
@@ -195,8 +307,8 @@ TEST(Headless, TheExampleRigPassesAgainstItsDevice)
 
 TEST(Headless, TheDemoServesWithoutADisplay)
 {
-    Headless demo({QStringLiteral("--headless"), QStringLiteral(WIRELAB_DEMO_DIR)});
-    ASSERT_TRUE(demo.waitForOutput(QStringLiteral("listening on port"))) << demo.err().toStdString();
+    Headless demo({QStringLiteral("--headless"), QStringLiteral(WIRELAB_DEMO_DIR)}, "en_US.UTF-8");
+    ASSERT_TRUE(demo.waitForOutput(QStringLiteral("listening on port 50007"))) << demo.err().toStdString();
     QTcpSocket peer;
     peer.connectToHost(QHostAddress::LocalHost, 50007);
     EXPECT_TRUE(peer.waitForConnected(5000));

@@ -59,8 +59,20 @@ void Endpoint::appendLine(const QString &line, LineKind kind, const QByteArray &
     if (!m_linesTaken)
         m_lines.append(line);
     Q_EMIT lineAppended(line);
-    Q_EMIT lineLogged(line, kind, bytes);
+    Q_EMIT lineLogged(QDateTime::currentMSecsSinceEpoch(), line, kind, bytes);
 }
+
+void Endpoint::appendTimedLine(const QString &text, LineKind kind, const QByteArray &bytes)
+{
+    const qint64 at = QDateTime::currentMSecsSinceEpoch();
+    const QString line = logClockText(at) + u' ' + text;
+    if (!m_linesTaken)
+        m_lines.append(line);
+    Q_EMIT lineAppended(line);
+    Q_EMIT lineLogged(at, text, kind, bytes);
+}
+
+void Endpoint::notice(const QString &text) { Q_EMIT noticed(QDateTime::currentMSecsSinceEpoch(), text); }
 
 QStringList Endpoint::takeLines()
 {
@@ -71,7 +83,7 @@ QStringList Endpoint::takeLines()
 void Endpoint::receive(const QByteArray &data, const QString &a, int b, CounterOrder order)
 {
     QPointer<Endpoint> self(this);
-    appendLine(receivedLine(data, m_hexMode), LineKind::Received, data);
+    appendTimedLine(receivedLine(data, m_hexMode), LineKind::Received, data);
     m_received += data.size();
     if (order == CounterOrder::BeforeScript)
         Q_EMIT countersChanged();
@@ -89,17 +101,19 @@ void Endpoint::socketEvent(const QString &event, const QString &a, int b)
 
 QString receivedLine(const QByteArray &data, bool hexMode)
 {
-    QString line = logClockText() + QCoreApplication::translate("ReceivePath", " 收到数据：");
+    QString line = QCoreApplication::translate("ReceivePath", "收到数据：");
     if (hexMode)
         line += hexDisplayForm(data);
     line += bytesForDisplay(data);
     return line;
 }
 
-QString creationTimeText()
+QString creationTimeText() { return creationTimeText(QDateTime::currentMSecsSinceEpoch()); }
+
+QString creationTimeText(qint64 msecsSinceEpoch)
 {
     const QLocale locale;
-    const QDateTime now = QDateTime::currentDateTime();
+    const QDateTime now = QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch);
     return locale.toString(now.date(), QLocale::ShortFormat) + u' '
         + locale.toString(now.time(), QLocale::LongFormat);
 }

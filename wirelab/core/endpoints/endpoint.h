@@ -77,13 +77,19 @@ public:
     // The receive pane's lines. Until a view takes them, they are kept here
     // (a data window is built only when first shown); once taken, every
     // new line is only signalled, so no line is stored twice.
+    // A line as it is written, with no time of its own (a DISPLAY text, a
+    // notice).
     void appendLine(const QString &line, LineKind kind = LineKind::Displayed, const QByteArray &bytes = {});
+    // A line of traffic: the pane shows it after the time of day
+    // ("HH:mm:ss " + text); the log is given the time and the text apart.
+    void appendTimedLine(const QString &text, LineKind kind, const QByteArray &bytes = {});
     QStringList takeLines();
     bool linesTaken() const { return m_linesTaken; }
 
-    // A notice about the endpoint that its view puts into the send pane
-    // ("Client Socket异常,代码=10053").
-    void notice(const QString &text) { Q_EMIT noticed(text); }
+    // A notice about the endpoint ("Client Socket异常,代码=10053"), told
+    // with the time it happened: a data window puts it into its send pane
+    // after the date and time.
+    void notice(const QString &text);
 
     std::vector<std::unique_ptr<ScriptTimer>> &timers() { return m_timers; }
     const std::vector<std::unique_ptr<ScriptTimer>> &timers() const { return m_timers; }
@@ -111,16 +117,23 @@ public:
     // Tells the views to redraw the status area from the endpoint now.
     void refreshStatus() { Q_EMIT statusChanged(); }
 
+    // The port a notice names: the one in use, which differs from
+    // localPort() when the system chose it (port 0).
+    virtual int portInUse() const { return m_localPort; }
+
 Q_SIGNALS:
+    // The line as the receive pane shows it.
     void lineAppended(const QString &line);
-    // The same line with what it tells and, for data, the bytes.
-    void lineLogged(const QString &line, LineKind kind, const QByteArray &bytes);
+    // The same line for a log that keeps its own clock: when it was written
+    // (milliseconds since the epoch), its text without the pane's time,
+    // what it tells and, for data, the bytes.
+    void lineLogged(qint64 at, const QString &text, LineKind kind, const QByteArray &bytes);
     void countersChanged();
     void statusChanged();
     void hexModeChanged(bool on);
     void imageChanged(StateImage image);
     void nameChanged(const QString &from, const QString &to);
-    void noticed(const QString &text);
+    void noticed(qint64 at, const QString &text);
 
 protected:
     Endpoint(EndpointKind kind, EndpointRegistry &registry);
@@ -144,7 +157,7 @@ protected:
         AfterScript,  // UDP server, group
     };
     // The receive sequence of every receiving kind: the log line (time,
-    // " 收到数据：", hex form in hex mode, the bytes), the received counter,
+    // "收到数据：", hex form in hex mode, the bytes), the received counter,
     // then OnRead(a, b) and the actions. A script error leaves here.
     void receive(const QByteArray &data, const QString &a, int b, CounterOrder order);
     // OnSocketEvent(name, event, a, b) and the actions, through the
@@ -171,8 +184,10 @@ private:
     std::vector<std::unique_ptr<ScriptTimer>> m_timers;
 };
 
-// The receive-pane line of received data: time + " 收到数据：" + (hex form)
-// + the bytes as text.
+// The text of a received-data line, after its time: "收到数据：" + (hex
+// form) + the bytes as text.
 QString receivedLine(const QByteArray &data, bool hexMode);
 // Current local date and time as an endpoint's creation text.
 QString creationTimeText();
+// The same for a given time (milliseconds since the epoch).
+QString creationTimeText(qint64 msecsSinceEpoch);

@@ -207,6 +207,11 @@ TcpServerEndpoint::~TcpServerEndpoint()
 
 QTcpServer *TcpServerEndpoint::listener() const { return m_server; }
 
+int TcpServerEndpoint::portInUse() const
+{
+    return m_server && m_server->isListening() ? int(m_server->serverPort()) : localPort();
+}
+
 bool TcpServerEndpoint::listen()
 {
     if (!m_server)
@@ -462,6 +467,6 @@ void TcpServerEndpoint::attach(const Link &c)
                          // A peer that closes or resets is an ordinary disconnect.
                          if (error == QAbstractSocket::RemoteHostClosedError || !server)
                              return;
-                         server->notice(creationTimeText() + tr("Client Socket异常,代码=%1").arg(int(error)));
+                         server->notice(tr("Client Socket异常,代码=%1").arg(int(error)));
                      }));
 }

@@ -45,6 +45,7 @@ public:
     // Live accepted connections (for tests and the deletion rule).
     int liveConnections() const;
     QTcpServer *listener() const;
+    int portInUse() const override;
 
     // Defined with the implementation: the connections waiting to be set
     // up or closed, one taken connection, one accepted connection as its

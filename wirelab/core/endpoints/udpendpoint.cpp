@@ -51,3 +51,5 @@ void UdpEndpoint::closeForDeletion()
         m_socket = nullptr;
     }
 }
+
+int UdpEndpoint::portInUse() const { return m_socket ? m_socket->boundPort() : localPort(); }

@@ -19,6 +19,7 @@ public:
     // One datagram to the socket's destination (its errors are thrown).
     void send(const QByteArray &block) override;
     void closeForDeletion() override;
+    int portInUse() const override;
 
 protected:
     // The socket is bound to localPort (the port must have passed

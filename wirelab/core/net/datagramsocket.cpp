@@ -106,6 +106,8 @@ void DatagramSocket::setLocalPort(int port)
 
 bool DatagramSocket::isBound() const { return m_socket && m_socket->state() == QAbstractSocket::BoundState; }
 
+int DatagramSocket::boundPort() const { return isBound() ? int(m_socket->localPort()) : m_localPort; }
+
 void DatagramSocket::closeSocket() { dropSocket(); }
 
 bool DatagramSocket::readOne(int fd, Datagram &d)

@@ -35,6 +35,9 @@ public:
     int localPort() const { return m_localPort; }
     void setLocalPort(int port);  // closes any socket, opens and binds a new one
     bool isBound() const;
+    // The port the socket is bound to (the one the system chose for 0);
+    // localPort() when it is not bound.
+    int boundPort() const;
 
     QString remoteHost;
     int remotePort = 0;

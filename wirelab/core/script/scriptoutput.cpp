@@ -71,6 +71,11 @@ QString ScriptOutput::programName()
 
 void ScriptOutput::write(bool toStdout, const QString &line, Kind kind)
 {
+    if (toStdout && kind == Kind::Console && m_consoleSink) {
+        m_consoleSink(line);
+        Q_EMIT lineWritten(line, kind);
+        return;
+    }
     FILE *stream = toStdout ? stdout : stderr;
     const QByteArray bytes =
         (kind == Kind::Console ? line : programName() + QStringLiteral(": ") + line).toLocal8Bit();

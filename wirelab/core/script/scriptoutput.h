@@ -13,6 +13,8 @@
 #include <QObject>
 #include <QString>
 
+#include <functional>
+
 class ScriptError;
 
 class ScriptOutput : public QObject
@@ -36,6 +38,12 @@ public:
     // standard error).
     void console(bool output, const QString &location, const QString &text);
 
+    // Where the console lines meant for standard output go instead (a run
+    // without a window writes them into its own output stream, in order
+    // with its other lines); none: standard output.
+    using ConsoleSink = std::function<void(const QString &line)>;
+    void setConsoleSink(ConsoleSink sink) { m_consoleSink = std::move(sink); }
+
     // A script's file name as the engine reports it ("file:a.js",
     // "file:///abs/a.js") made the name it was given again.
     static QString scriptFileName(const QString &engineName);
@@ -50,4 +58,6 @@ Q_SIGNALS:
 private:
     ScriptOutput();
     void write(bool toStdout, const QString &line, Kind kind);
+
+    ConsoleSink m_consoleSink;
 };

@@ -15,10 +15,11 @@
 
 namespace {
 
-// "hh:mm:ss 发送数据：{31 32 33 }123[10次]" (the hex form only in hex mode).
+// "发送数据：{31 32 33 }123[10次]" (the hex form only in hex mode), after
+// the line's time.
 QString SentLine(const QByteArray &block, bool hexMode, const QString &countText)
 {
-    QString line = logClockText() + QCoreApplication::translate("SendPath", " 发送数据：");
+    QString line = QCoreApplication::translate("SendPath", "发送数据：");
     if (hexMode)
         line += hexDisplayForm(block);
     line += bytesForDisplay(block);
@@ -137,7 +138,7 @@ bool Workbench::send(Endpoint &endpoint, const SendRequest &request)
     if (block.isEmpty())
         return false;
     QPointer<Endpoint> e(&endpoint);
-    e->appendLine(SentLine(block, e->hexMode(), countText), LineKind::Sent, block);
+    e->appendTimedLine(SentLine(block, e->hexMode(), countText), LineKind::Sent, block);
     const int count = strToInt(countText);
     for (int i = 0; i < count; ++i) {
         // May let events run: the endpoint may be gone after.

@@ -447,7 +447,7 @@ TEST(TcpServer, ConnectionErrorsAreNoticesOfTheServer)
     EXPECT_TRUE(serverNotices.isEmpty());
     Q_EMIT accepted->errorOccurred(QAbstractSocket::NetworkError);
     ASSERT_EQ(serverNotices.size(), 1);
-    const QString notice = serverNotices[0][0].toString();
+    const QString notice = serverNotices[0][1].toString();
     EXPECT_TRUE(
         notice.endsWith(QStringLiteral("Client Socket异常,代码=%1").arg(int(QAbstractSocket::NetworkError))))
         << notice.toStdString();

@@ -253,7 +253,7 @@ TEST(UdpClient, EmptyAndLargeDatagramsTravelWhole)
     const QByteArray big = Pattern(60000);
     peer.sendTo(Local, localPort, big);
     ASSERT_TRUE(WaitFor([&] { return r->receivedBytes() == big.size(); }));
-    EXPECT_EQ(LastBody(f, r), receivedLine(big, true).mid(8));
+    EXPECT_EQ(LastBody(f, r), u' ' + receivedLine(big, true));
 
     r->send(big);
     ASSERT_TRUE(peer.waitCount(1));
@@ -317,7 +317,7 @@ TEST(UdpGroup, ReceivesFromTheGroupAndSendsToGroupAndPort)
     const QByteArray big = Pattern(60000);
     sender.sendTo(Group, port, big);
     ASSERT_TRUE(WaitFor([&] { return r->receivedBytes() == 5 + big.size(); }));
-    EXPECT_EQ(LastBody(f, r), receivedLine(big, false).mid(8));
+    EXPECT_EQ(LastBody(f, r), u' ' + receivedLine(big, false));
 
     // Having heard a peer on another port, the endpoint still sends to the
     // group's own port: with the default loopback it hears itself there.

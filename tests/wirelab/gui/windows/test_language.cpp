@@ -76,7 +76,7 @@ TEST_P(UiLanguage, DialogMessageBoxAndLogLine)
     client->start();
     EXPECT_EQ(boxes.texts, QStringList {QString::fromUtf8(lang.connectFailed)});
 
-    EXPECT_EQ(receivedLine("ab", false).mid(8), QString::fromUtf8(lang.receivedLine));
+    EXPECT_EQ(u' ' + receivedLine("ab", false), QString::fromUtf8(lang.receivedLine));
 
     // The default name is an endpoint name that scripts address.
     EXPECT_EQ(client->name(), QStringLiteral("数据收发窗口"));
