@@ -96,7 +96,11 @@ TEST(DataWindowStatus, TcpClientAndAcceptedConnection)
     EXPECT_FALSE(s.b6enabled);
 
     client->start();
-    ASSERT_TRUE(WaitFor([&] { return client->isActive() && srv->liveConnections() == 1; }));
+    // The accepted connection becomes an endpoint a pass after its socket is taken.
+    ASSERT_TRUE(WaitFor([&] {
+        return client->isActive() && srv->liveConnections() == 1
+            && f.registry().connectionsOf(srv).size() == 1;
+    }));
     s = StatusOf(f, client);
     EXPECT_EQ(s.label1, QStringLiteral("已连接"));
     EXPECT_EQ(s.label6, QStringLiteral("本地端口:%1").arg(client->localPort()));
