@@ -5,6 +5,9 @@
 // The command line is read before any application object exists, so that
 // --help, --version and a run without a window need no display.
 #include "appversion.h"
+#include "core/control/controlchannel.h"
+#include "core/control/controlserver.h"
+#include "core/control/projectcontrol.h"
 #include "gui/application.h"
 #include "gui/mainwindow.h"
 #include "gui/messagebox.h"
@@ -18,6 +21,7 @@
 #include <QStringList>
 
 #include <cstdio>
+#include <memory>
 #include <optional>
 #include <variant>
 
@@ -49,6 +53,13 @@ struct Options
     QCommandLineOption duration {QStringLiteral("duration"),
         QStringLiteral("With --headless: end the run after SECONDS, a number above 0 (status 0)."),
                        QStringLiteral("SECONDS")};
+    QCommandLineOption control {QStringLiteral("control"),
+        QStringLiteral("With --headless: read commands from standard input, one per line, and answer "
+                       "them on standard output (see Control commands).")};
+    QCommandLineOption controlSocket {QStringLiteral("control-socket"),
+        QStringLiteral("Take commands on a Unix-domain socket at PATH, from any number of clients, with "
+                       "or without a window (mode 0600, removed at exit)."),
+                       QStringLiteral("PATH")};
 
     void addTo(QCommandLineParser &parser) const
     {
@@ -59,6 +70,8 @@ struct Options
         parser.addOption(json);
         parser.addOption(quiet);
         parser.addOption(duration);
+        parser.addOption(control);
+        parser.addOption(controlSocket);
         parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("With --headless: the project's directory."), QStringLiteral("[DIR]"));
     }
 };
@@ -67,6 +80,7 @@ struct Options
 struct Request
 {
     std::optional<HeadlessRun::Options> headless;  // else: the window
+    QString controlSocket;  // the window's control socket, if any
 };
 
 QString HelpText(const QCommandLineParser &parser)
@@ -82,12 +96,33 @@ QString HelpText(const QCommandLineParser &parser)
         "lines as 'HH:MM:SS.mmm <endpoint>  <line>', ALERT as 'ALERT <socket>: <text>' on\n"
         "standard error, script errors on standard error; the action {TYPE: \"EXIT\", CODE: n}\n"
         "ends the run with status n; SIGINT and SIGTERM end it with status 0.\n"
+        "\nControl commands (--control, --control-socket), one per line; NAME is an\n"
+        "endpoint's name and ID a panel item's, as the scripts see them; a word with\n"
+        "blanks goes in double quotes, with \\\" and \\\\ inside:\n"
+        "  list                  every endpoint: name, kind, state, local and peer\n"
+        "                        address, bytes received and sent\n"
+        "  send NAME TEXT        send TEXT as the data window's send button does\n"
+        "  sendhex NAME HEX      send the bytes HEX (hex digits in pairs)\n"
+        "  connect NAME, disconnect NAME, listen NAME on|off, delete NAME\n"
+        "                        the data window's and the tree's commands\n"
+        "  click NAME ID         press a panel button\n"
+        "  set NAME ID TEXT      type TEXT into a panel edit box\n"
+        "  panel NAME            a panel's items and their texts\n"
+        "  log NAME [N]          the endpoint's last N lines (default 20)\n"
+        "  quit [CODE]           end the run as SIGTERM does, with status CODE (default 0)\n"
+        "  help                  these commands\n"
+        "Every answer ends with one line 'ok [value]' or 'error: <why>'; list, panel,\n"
+        "log and help print their rows first, each beginning with '| '. With --json an\n"
+        "answer is one JSON object: {\"answer\": \"ok\"|\"error\", \"why\", \"value\", \"rows\"}.\n"
+        "Bad input (an unknown command, endpoint or panel item, a missing argument, bad\n"
+        "hex, a line over 1 MiB) gets an error and changes nothing.\n"
         "\nExit status:\n"
         "  0  normal end (also after --help and --version, --duration, SIGINT, SIGTERM)\n"
-        "  n  a script's EXIT action with CODE n (--headless)\n"
+        "  n  a script's EXIT action with CODE n (--headless), or the command quit n\n"
         "  2  invalid command line; no display for the window (DISPLAY, WAYLAND_DISPLAY\n"
         "     and QT_QPA_PLATFORM all unset); or project.txt or a listed script cannot be\n"
-        "     read or does not load (--headless)\n"
+        "     read or does not load (--headless); the --control-socket PATH exists and is\n"
+        "     not a socket (it is left as it is), or cannot be listened on\n"
         "  3  OnInit threw, or the declarations made no endpoint (--headless)\n");
     return text;
 }
@@ -129,13 +164,16 @@ std::variant<int, Request> ReadCommandLine(int argc, char **argv)
     }
     const QStringList positional = parser.positionalArguments();
     if (!parser.isSet(options.headless)) {
-        for (const QCommandLineOption *o : {&options.log, &options.json, &options.quiet, &options.duration}) {
+        for (const QCommandLineOption *o :
+             {&options.log, &options.json, &options.quiet, &options.duration, &options.control}) {
             if (parser.isSet(*o))
                 return usageError(QStringLiteral("--%1 goes with --headless.").arg(o->names().constLast()));
         }
         if (!positional.isEmpty())
             return usageError(QStringLiteral("Unexpected argument '%1'.").arg(positional.first()));
-        return Request {};
+        Request window;
+        window.controlSocket = parser.value(options.controlSocket);
+        return window;
     }
     if (positional.size() > 1)
         return usageError(QStringLiteral("Unexpected argument '%1'.").arg(positional.at(1)));
@@ -144,13 +182,17 @@ std::variant<int, Request> ReadCommandLine(int argc, char **argv)
     run.log.file = parser.value(options.log);
     run.log.json = parser.isSet(options.json);
     run.log.quiet = parser.isSet(options.quiet);
+    run.controlStdin = parser.isSet(options.control);
+    run.controlSocket = parser.value(options.controlSocket);
     if (parser.isSet(options.duration)) {
         bool ok = false;
         run.durationSeconds = parser.value(options.duration).toDouble(&ok);
         if (!ok || run.durationSeconds <= 0)
             return usageError(QStringLiteral("--duration takes a number of seconds above 0."));
     }
-    return Request {run};
+    Request headless;
+    headless.headless = run;
+    return headless;
 }
 
 // Whether the window has somewhere to go. Qt aborts when its platform plugin
@@ -195,7 +237,30 @@ int main(int argc, char **argv)
     GuardedApplication::setApplicationName(QString::fromLatin1(ProgramName));
     InstallUiTranslation(QString::fromLatin1(ProgramName));
     installMessageBox();
+    const QString &socketPath = std::get<Request>(read).controlSocket;
+    // Claimed before the project loads; a bad path ends the program at once.
+    ControlServer controlServer;
+    if (!socketPath.isEmpty()) {
+        QString why;
+        if (!controlServer.listen(socketPath, &why)) {
+            Print(stderr, QStringLiteral("%1: %2\n").arg(QLatin1String(ProgramName), why));
+            return ExitUsage;
+        }
+    }
     MainWindow window;
+    std::unique_ptr<ProjectControl> control;
+    std::unique_ptr<ControlChannel> channel;
+    if (!socketPath.isEmpty()) {
+        control = std::make_unique<ProjectControl>(window.workbench(), [&channel](int code) {
+            channel->close();
+            QMetaObject::invokeMethod(
+                qApp, [code] { QCoreApplication::exit(code); }, Qt::QueuedConnection);
+        });
+        channel = std::make_unique<ControlChannel>(*control, ControlChannel::Form::Text);
+        controlServer.serve(*channel);
+    }
     window.show();
-    return app.exec();
+    const int status = app.exec();
+    channel.reset();
+    return status;
 }

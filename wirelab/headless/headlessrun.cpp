@@ -1,5 +1,9 @@
 #include "headless/headlessrun.h"
 
+#include "core/control/controlchannel.h"
+#include "core/control/controlserver.h"
+#include "core/control/projectcontrol.h"
+#include "core/control/stdinconnection.h"
 #include "core/endpoints/registry.h"
 #include "core/script/actionexecutor.h"
 #include "core/script/declarations.h"
@@ -45,6 +49,10 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
 
 HeadlessRun::~HeadlessRun()
 {
+    // The socket goes first (its last answers sent, its file removed).
+    m_controlServer.reset();
+    m_stdin.reset();
+    m_channel.reset();
     MessageSeam::setHandler({});
     ScriptOutput::instance().setConsoleSink({});
     m_workbench->clear();
@@ -59,6 +67,17 @@ int HeadlessRun::start()
     if (!m_log->isOpen()) {
         ScriptOutput::instance().error(QStringLiteral("%1: %2").arg(m_options.log.file, m_log->fileError()));
         return ScriptsUnreadable;
+    }
+    // Claimed before anything runs (and before the directory changes, so
+    // a relative path is where the user meant it).
+    if (!m_options.controlSocket.isEmpty()) {
+        m_controlServer = std::make_unique<ControlServer>();
+        QString why;
+        if (!m_controlServer->listen(m_options.controlSocket, &why)) {
+            m_controlServer.reset();
+            ScriptOutput::instance().error(why);
+            return ControlUnusable;
+        }
     }
     if (!m_options.dir.isEmpty() && !QDir::setCurrent(m_options.dir)) {
         ScriptOutput::instance().error(QStringLiteral("%1: no such directory").arg(m_options.dir));
@@ -80,7 +99,28 @@ int HeadlessRun::start()
         m_duration.start(int(m_options.durationSeconds * 1000));
     m_stopSignals = new StopSignals(this);
     connect(m_stopSignals, &StopSignals::stopRequested, this, [this] { finish(Done); });
+    startControl();
     return Done;
+}
+
+void HeadlessRun::startControl()
+{
+    if (!m_options.controlStdin && !m_controlServer)
+        return;
+    m_control = std::make_unique<ProjectControl>(*m_workbench, [this](int code) { finish(code); });
+    m_channel = std::make_unique<ControlChannel>(
+        *m_control, m_options.log.json ? ControlChannel::Form::Json : ControlChannel::Form::Text);
+    if (m_options.controlStdin) {
+        // Answers go where the lines go, after the lines logged before them.
+        m_stdin = std::make_unique<StdinConnection>(0, [this](const QByteArray &answer) {
+            m_log->flush();
+            std::fwrite(answer.constData(), 1, size_t(answer.size()), stdout);
+            std::fflush(stdout);
+        });
+        m_channel->add(m_stdin.get());
+    }
+    if (m_controlServer)
+        m_controlServer->serve(*m_channel);
 }
 
 int HeadlessRun::exec()
@@ -102,6 +142,8 @@ void HeadlessRun::finish(int code)
         return;
     m_ending = true;
     m_code = code;
+    if (m_channel)
+        m_channel->close();
     // From the event loop, after the batch (or handler) that asked.
     QMetaObject::invokeMethod(
         this, [this] { end(); }, Qt::QueuedConnection);

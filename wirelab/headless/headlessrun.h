@@ -7,9 +7,13 @@
 // receive pane would get goes to the line log; an ALERT prints
 // "ALERT <socket>: <text>" on standard error and the run goes on.
 //
+// Control commands come from standard input (answered on standard output,
+// in order with the lines) and from a control socket, once the workspace is
+// built; the socket is claimed before anything loads.
+//
 // The run ends with an EXIT action's code once its batch is done, after
-// the given duration (status 0), or on SIGINT/SIGTERM (status 0): the
-// endpoints are closed and the log flushed first.
+// the given duration (status 0), on SIGINT/SIGTERM (status 0) or on a quit
+// command (its code): the endpoints are closed and the log flushed first.
 
 #include "headless/linelog.h"
 
@@ -19,8 +23,12 @@
 
 #include <memory>
 
+class ControlChannel;
+class ControlServer;
 class EndpointRegistry;
+class ProjectControl;
 class ScriptHost;
+class StdinConnection;
 class StopSignals;
 class Workbench;
 
@@ -32,6 +40,7 @@ public:
     enum Status {
         Done = 0,
         ScriptsUnreadable = 2,  // project.txt or a listed script cannot be read or does not load
+        ControlUnusable = 2,  // the control socket's path cannot be listened on
         NoWorkspace = 3,  // OnInit threw, or the declarations made no endpoint
     };
 
@@ -40,6 +49,8 @@ public:
         QString dir;  // holds project.txt; empty: the current directory
         LineLog::Options log;
         double durationSeconds = 0;  // > 0: end after that long
+        bool controlStdin = false;  // commands on standard input
+        QString controlSocket;  // the control socket's path, if any
     };
 
     explicit HeadlessRun(const Options &options, QObject *parent = nullptr);
@@ -64,11 +75,16 @@ Q_SIGNALS:
 
 private:
     void end();
+    void startControl();
 
     Options m_options;
     std::unique_ptr<Workbench> m_workbench;
     std::unique_ptr<LineLog> m_log;
     StopSignals *m_stopSignals = nullptr;
+    std::unique_ptr<ProjectControl> m_control;
+    std::unique_ptr<ControlChannel> m_channel;
+    std::unique_ptr<ControlServer> m_controlServer;
+    std::unique_ptr<StdinConnection> m_stdin;
     QTimer m_duration;
     int m_code = 0;
     bool m_ending = false;

@@ -6,14 +6,17 @@
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QLocalSocket>
 #include <QProcess>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
 #include <csignal>
+#include <sys/stat.h>
 
 namespace {
 
@@ -47,7 +50,10 @@ public:
     // The exit status, or -1 when it did not end within ms.
     int waitForExit(int ms = 15000)
     {
-        if (!m_process.waitForFinished(ms) || m_process.exitStatus() != QProcess::NormalExit)
+        // It may have ended while a wait for something else ran the loop.
+        if (m_process.state() != QProcess::NotRunning && !m_process.waitForFinished(ms))
+            return -1;
+        if (m_process.exitStatus() != QProcess::NormalExit)
             return -1;
         return m_process.exitCode();
     }
@@ -66,6 +72,8 @@ public:
         return m_err;
     }
     void signal(int number) { ::kill(pid_t(m_process.processId()), number); }
+    void write(const QByteArray &bytes) { m_process.write(bytes); }
+    void closeInput() { m_process.closeWriteChannel(); }
 
 private:
     QProcess m_process;
@@ -292,6 +300,68 @@ TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
             EXPECT_TRUE(run.out().isEmpty()) << "--quiet prints only errors";
         }
     }
+}
+
+TEST(Headless, DrivenFromStandardInputAndFromTheControlSocket)
+{
+    // Standard input, answered in JSON among the JSON lines; a last line
+    // cut off by the end of the input is not carried out.
+    QTemporaryDir dir;
+    Headless run({QStringLiteral("--headless"), WriteProject(dir, EchoScript),
+                                 QStringLiteral("--json"), QStringLiteral("--control")});
+    run.write("list\nlisten echo off\nlist\nsend nobody x\nlisten echo");
+    run.closeInput();
+    ASSERT_TRUE(run.waitForOutput(QStringLiteral("ended inside a line"))) << run.out().toStdString();
+    QList<QJsonObject> answers;
+    for (const QString &line : run.out().split(u'\n', Qt::SkipEmptyParts)) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        if (o.contains(QStringLiteral("answer")))
+            answers.append(o);
+    }
+    ASSERT_EQ(answers.size(), 5);
+    const auto state = [](const QJsonObject &o) {
+        return o.value(
+            QStringLiteral("rows")).toArray().at(0).toObject().value(QStringLiteral("state")).toString();
+    };
+    EXPECT_EQ(state(answers.at(0)), QStringLiteral("active"));
+    EXPECT_EQ(answers.at(1).value(QStringLiteral("answer")).toString(), QStringLiteral("ok"));
+    EXPECT_EQ(state(answers.at(2)), QStringLiteral("inactive"));
+    EXPECT_EQ(answers.at(3).value(QStringLiteral("why")).toString(),
+                                  QStringLiteral("no endpoint named \"nobody\""));
+    EXPECT_EQ(answers.at(4).value(QStringLiteral("answer")).toString(), QStringLiteral("error"));
+    // The run goes on after its input ends.
+    run.signal(SIGTERM);
+    EXPECT_EQ(run.waitForExit(), 0);
+
+    // The socket: only its user may connect; quit ends the run with its
+    // status, and the socket is gone with the run.
+    const QString socket = dir.filePath(QStringLiteral("ctl.sock"));
+    Headless served({QStringLiteral("--headless"), dir.path(), QStringLiteral("--control-socket"), socket});
+    ASSERT_TRUE(served.waitForOutput(QStringLiteral("three ticks"))) << served.err().toStdString();
+    struct stat st;
+    ASSERT_EQ(::lstat(QFile::encodeName(socket).constData(), &st), 0);
+    EXPECT_TRUE(S_ISSOCK(st.st_mode));
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    QLocalSocket client;
+    client.connectToServer(socket);
+    ASSERT_TRUE(client.waitForConnected(5000));
+    client.write("quit 5\n");
+    ASSERT_TRUE(WaitFor([&] { return client.canReadLine(); }));
+    EXPECT_EQ(client.readLine(), QByteArray("ok\n"));
+    EXPECT_EQ(served.waitForExit(), 5);
+    EXPECT_FALSE(QFileInfo::exists(socket));
+
+    // A path that holds a file ends the run at once and keeps the file.
+    QFile file(socket);
+    ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+    file.write("keep");
+    file.close();
+    Headless refused({QStringLiteral("--headless"), dir.path(), QStringLiteral("--control-socket"), socket});
+    EXPECT_EQ(refused.waitForExit(), 2);
+    EXPECT_TRUE(refused.err().contains(socket + QStringLiteral(": exists and is not a socket")));
+    EXPECT_TRUE(refused.out().isEmpty()) << "nothing ran";
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), QByteArray("keep"));
 }
 
 TEST(Headless, TheExampleRigPassesAgainstItsDevice)

@@ -17,6 +17,7 @@ public:
     explicit WindowFrontEnd(const QString &script) : m_window(script) { collectLines(); }
     EndpointRegistry &registry() override { return m_window.registry(); }
     ScriptHost &host() override { return m_window.host(); }
+    Workbench &workbench() override { return m_window.window().workbench(); }
     MessageRecorder &messages() override { return m_window.messages; }
 
 private:
@@ -47,6 +48,7 @@ public:
     }
     EndpointRegistry &registry() override { return m_run->registry(); }
     ScriptHost &host() override { return m_run->host(); }
+    Workbench &workbench() override { return m_run->workbench(); }
     MessageRecorder &messages() override { return *m_messages; }
 
 private:

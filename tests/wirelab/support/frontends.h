@@ -3,6 +3,7 @@
 // not involve panels: they run once against the main window and once
 // against a headless run (TEST_P over FrontEnd::Kind).
 
+#include "core/control/projectcontrol.h"
 #include "core/endpoints/registry.h"
 #include "core/script/scripthost.h"
 #include "scriptedcore.h"
@@ -17,6 +18,7 @@
 
 class Endpoint;
 class TcpClientEndpoint;
+class Workbench;
 
 class FrontEnd
 {
@@ -32,6 +34,7 @@ public:
 
     virtual EndpointRegistry &registry() = 0;
     virtual ScriptHost &host() = 0;
+    virtual Workbench &workbench() = 0;
     QString js(const QString &text);
     // The contract's recorded calls, those whose first field is event.
     QStringList callsOf(const QString &event);
@@ -40,6 +43,13 @@ public:
     TcpClientEndpoint *tcpClient(const QString &name, int port);
     // Every receive-pane line of an endpoint added after the start.
     QStringList lineList(const Endpoint *endpoint) const { return m_lines->of(endpoint); }
+
+    // The control commands bound to this front end's project, as the
+    // program binds them; quit is called for the quit command.
+    std::unique_ptr<ProjectControl> control(ProjectControl::Quit quit)
+    {
+        return std::make_unique<ProjectControl>(workbench(), std::move(quit));
+    }
 
     // Boxes (the window's) or messages to standard error (headless), recorded.
     virtual MessageRecorder &messages() = 0;

@@ -1,0 +1,154 @@
+#include "core/control/projectcontrol.h"
+
+#include "core/endpoints/endpoint.h"
+#include "core/endpoints/registry.h"
+#include "core/workbench/workbench.h"
+
+#include <QPointer>
+
+namespace {
+
+QString AddressText(const QString &host, int port)
+{
+    if (host.isEmpty() && port <= 0)
+        return QString();
+    // An IPv6 address in brackets, so the port after it is unambiguous.
+    const QString h = host.contains(u':') ? u'[' + host + u']' : host;
+    return h + u':' + QString::number(port);
+}
+
+ControlAnswer NotOffered(const char *command, const Endpoint &e)
+{
+    return ControlAnswer::failure(QStringLiteral("%1 does not apply to %2 (%3)").arg(
+        QLatin1String(command), e.name(), kindName(e.kind())));
+}
+
+}  // namespace
+
+ProjectControl::ProjectControl(Workbench &workbench, Quit quit)
+    : m_workbench(workbench), m_quit(std::move(quit))
+{}
+
+Endpoint *ProjectControl::find(const QString &name, ControlAnswer *failure) const
+{
+    Endpoint *e = m_workbench.find(name);
+    if (!e)
+        *failure = ControlAnswer::failure(QStringLiteral("no endpoint named \"%1\"").arg(name));
+    return e;
+}
+
+ControlAnswer ProjectControl::list()
+{
+    QList<ControlRow> rows;
+    const auto add = [&rows](const Endpoint *e) {
+        const bool hasPeer = e->kind() != EndpointKind::TcpServer;
+        rows.append({
+            {QStringLiteral("name"), e->name()},
+             {QStringLiteral("kind"), kindName(e->kind())},
+              {QStringLiteral("state"), e->isActive() ? QStringLiteral("active") : QStringLiteral("inactive")},
+                  {QStringLiteral("local"), AddressText(e->localAddress(), e->localPort())},
+                   {QStringLiteral("peer"),
+                                   hasPeer ? AddressText(e->remoteHost(), e->remotePort()) : QString()},
+                    {QStringLiteral("received"), double(e->receivedBytes())},
+                     {QStringLiteral("sent"), double(e->sentBytes())},
+                    });
+    };
+    const EndpointRegistry &registry = m_workbench.registry();
+    for (EndpointKind root : RootKinds) {
+        for (const Endpoint *e : registry.endpointsOf(root)) {
+            add(e);
+            for (const Endpoint *c : registry.connectionsOf(e))
+                add(c);
+        }
+    }
+    return ControlAnswer::listing(rows);
+}
+
+ControlAnswer ProjectControl::send(const QString &name, const QByteArray &block)
+{
+    ControlAnswer failure;
+    Endpoint *e = find(name, &failure);
+    if (!e)
+        return failure;
+    SendRequest request;
+    request.block = block;
+    if (!Workbench::send(*e, request))
+        return ControlAnswer::failure(QStringLiteral("nothing to send"));
+    return ControlAnswer::success();
+}
+
+ControlAnswer ProjectControl::connectEndpoint(const QString &name)
+{
+    ControlAnswer failure;
+    Endpoint *e = find(name, &failure);
+    if (!e)
+        return failure;
+    if (!Workbench::connectEndpoint(*e))
+        return NotOffered("connect", *e);
+    return ControlAnswer::success();
+}
+
+ControlAnswer ProjectControl::disconnectEndpoint(const QString &name)
+{
+    ControlAnswer failure;
+    Endpoint *e = find(name, &failure);
+    if (!e)
+        return failure;
+    if (!Workbench::disconnectEndpoint(*e))
+        return NotOffered("disconnect", *e);
+    return ControlAnswer::success();
+}
+
+ControlAnswer ProjectControl::listen(const QString &name, bool on)
+{
+    ControlAnswer failure;
+    Endpoint *e = find(name, &failure);
+    if (!e)
+        return failure;
+    if (!Workbench::listen(*e, on))
+        return NotOffered("listen", *e);
+    return ControlAnswer::success();
+}
+
+ControlAnswer ProjectControl::deleteEndpoint(const QString &name)
+{
+    ControlAnswer failure;
+    Endpoint *e = find(name, &failure);
+    if (!e)
+        return failure;
+    QPointer<Endpoint> alive(e);
+    Workbench::deleteEndpoint(*e);
+    // A server holding live connections stays (and says so, as in the window).
+    if (alive && alive->registry().contains(alive))
+        return ControlAnswer::failure(QStringLiteral("%1 was not deleted").arg(name));
+    return ControlAnswer::success();
+}
+
+ControlAnswer ProjectControl::click(const QString &, const QString &)
+{
+    return ControlAnswer::failure(QStringLiteral("panels cannot be driven in this version"));
+}
+
+ControlAnswer ProjectControl::setText(const QString &, const QString &, const QString &)
+{
+    return ControlAnswer::failure(QStringLiteral("panels cannot be driven in this version"));
+}
+
+ControlAnswer ProjectControl::panel(const QString &)
+{
+    return ControlAnswer::failure(QStringLiteral("panels cannot be driven in this version"));
+}
+
+ControlAnswer ProjectControl::log(const QString &name, int)
+{
+    ControlAnswer failure;
+    if (!find(name, &failure))
+        return failure;
+    return ControlAnswer::failure(QStringLiteral("the endpoint's lines are not kept in this version"));
+}
+
+ControlAnswer ProjectControl::quit(int code)
+{
+    m_quit(code);
+    return ControlAnswer::success();
+}

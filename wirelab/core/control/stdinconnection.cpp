@@ -1,0 +1,43 @@
+#include "core/control/stdinconnection.h"
+
+#include "guard.h"
+
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <unistd.h>
+
+StdinConnection::StdinConnection(int fd, Writer writer, QObject *parent)
+    : ControlConnection(parent),
+      m_fd(fd),
+      m_writer(std::move(writer)),
+      m_notifier(new QSocketNotifier(fd, QSocketNotifier::Read, this))
+{
+    connect(m_notifier, &QSocketNotifier::activated, this, guard([this] { readable(); }));
+}
+
+StdinConnection::~StdinConnection() = default;
+
+void StdinConnection::readMore()
+{
+    if (!ended())
+        m_notifier->setEnabled(true);
+}
+
+void StdinConnection::readable()
+{
+    // One read per wake-up: the descriptor stays blocking (it is shared with
+    // whoever started us), and poll said there is something to read.
+    char buffer[64 * 1024];
+    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
+    if (n > 0) {
+        received(QByteArray(buffer, qsizetype(n)));
+        if (full())
+            m_notifier->setEnabled(false);
+        return;
+    }
+    if (n < 0 && (errno == EINTR || errno == EAGAIN))
+        return;
+    m_notifier->setEnabled(false);
+    inputEnded(QStringLiteral("the input ended inside a line; it was not carried out"));
+}
