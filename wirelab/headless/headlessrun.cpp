@@ -36,6 +36,10 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
     // other message go to standard error, and the run goes on.
     MessageSeam::setHandler([this](const QString &text, const QString &title) {
         m_log->flush();
+        // The error report of a script error is already on standard error,
+        // with its file and line.
+        if (title.isEmpty() && ScriptOutput::instance().takeToldReport(text))
+            return;
         const QString line = title.isEmpty() ? ScriptOutput::programName()
             + QStringLiteral(": ") + text    : QStringLiteral("ALERT %1: %2").arg(title, text);
         const QByteArray bytes = line.toLocal8Bit() + '\n';
@@ -43,6 +47,8 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
         std::fflush(stderr);
     });
 
+    connect(&ScriptOutput::instance(), &ScriptOutput::warned, this,
+            [this](const ScriptWarning &w) { m_log->warning(w); });
     m_duration.setSingleShot(true);
     connect(&m_duration, &QTimer::timeout, this, [this] { finish(Done); });
 }
@@ -154,6 +160,7 @@ void HeadlessRun::end()
     m_duration.stop();
     // Endpoints closed (their sockets with them), then the log flushed.
     m_workbench->clear();
+    ScriptOutput::instance().flushRepeats();
     m_log->flush();
     Q_EMIT finished(m_code);
 }

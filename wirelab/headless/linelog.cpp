@@ -190,6 +190,24 @@ void LineLog::writeConsole(const QString &text)
     emitLine(line);
 }
 
+void LineLog::warning(const ScriptWarning &w)
+{
+    if (!m_options.json)
+        return;
+    QJsonObject o {
+        {QStringLiteral("t"), IsoTime(QDateTime::currentMSecsSinceEpoch())},
+         {QStringLiteral("endpoint"), w.endpoint},
+          {QStringLiteral("event"), QStringLiteral("warning")},
+           {QStringLiteral("text"), w.line()},
+            {QStringLiteral("from"), w.event},
+           };
+    if (w.action > 0)
+        o.insert(QStringLiteral("action"), w.action);
+    if (w.repeats > 0)
+        o.insert(QStringLiteral("repeated"), w.repeats);
+    emitLine(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
+}
+
 void LineLog::emitLine(const QByteArray &line)
 {
     if (!m_options.quiet)

@@ -14,6 +14,7 @@
 // at the end.
 
 #include "core/endpoints/endpoint.h"
+#include "core/script/scriptwarning.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -50,6 +51,10 @@ public:
                const QByteArray &bytes = {});
     // A line a script printed to standard output.
     void writeConsole(const QString &text);
+    // A script warning: in the JSON form an object of its own ("event":
+    // "warning", "from": the event it came from, "action": its place, and
+    // "repeated" for a count); the text form leaves it to standard error.
+    void warning(const ScriptWarning &warning);
     void flush();
 
 private:

@@ -272,6 +272,8 @@ TEST(Headless, TheOutputTellsWhatHappenedInOrderOnceInTheUiLanguage)
 
 TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
 {
+    const QByteArray UdpServer =
+        "function OnInit() { sockets = [{SOCKETTYPE: 'UDP Server', PORT: 0, ID: 'u'}]; ";
     const struct
     {
         QByteArray script;
@@ -279,6 +281,8 @@ TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
         QStringList extra;
         int status;
         const char *says;
+        const char *once = "";  // in one line of standard error, its repeats apart
+        const char *out = "";  // on standard output
     } cases[] = {
         {"", false, {}, 2, "missing.js not found"},
         {"var x = ;", true, {}, 2, "SyntaxError"},
@@ -287,8 +291,31 @@ TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
         {"function OnInit() { sockets = [{SOCKETTYPE: 'UDP Server', PORT: 0, ID: 'u'}]; console.log('x'); }",
          true,
          {QStringLiteral("--duration"), QStringLiteral("0.3"), QStringLiteral("--quiet")}, 0, ""},
-         {"", true, {QStringLiteral("--duration"), QStringLiteral("x")}, 2, "--duration"},
-         };
+         {"",
+          true,
+          {QStringLiteral("--duration"), QStringLiteral("x")}, 2, "--duration"},
+          // EXIT's CODE is an exit status or the run fails.
+          {UdpServer + "actions.push({TYPE: 'EXIT', CODE: 'abc'}); }",
+           true,
+           {},
+           1,
+           "action 1: CODE \"abc\" is not an integer from 0 to 255; the run ends with status 1"},
+          {UdpServer + "actions.push({TYPE: 'EXIT', CODE: 300}); }", true, {}, 1, "CODE 300 is not"},
+          {UdpServer + "actions.push({TYPE: 'EXIT'}); }", true, {}, 1, "EXIT without a CODE"},
+          // A handler that throws on every tick: told once with its place, then counted.
+          {UdpServer
+               + "actions.push({TYPE: 'ADDTIMER', SOCKET: 'u', TIMERNAME: 't', INTERVAL: 0}); }"
+                 " function OnTimerEvent() { throw new Error('boom'); }",
+           true,
+           {QStringLiteral("--duration"), QStringLiteral("1.5")}, 0, "main.js:3: Error: boom (repeated",
+            "Error: boom"},
+           // A warning: one line on standard error, one object among the JSON lines.
+           {UdpServer + "actions.push({TYPE: 'SNED', SOCKET: 'u'}); }",
+            true,
+            {QStringLiteral("--duration"), QStringLiteral("0.3"), QStringLiteral("--json")}, 0,
+                            "wirelab: warning: OnInit: action 1: unknown TYPE \"SNED\"; ignored",
+                            "unknown TYPE", R"("event":"warning","from":"OnInit")"},
+           };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.says);
         QTemporaryDir dir;
@@ -296,7 +323,13 @@ TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
                                   + c.extra);
         EXPECT_EQ(run.waitForExit(), c.status);
         EXPECT_TRUE(run.err().contains(QString::fromLatin1(c.says))) << run.err().toStdString();
-        if (c.status == 0) {
+        if (*c.once) {
+            const QStringList lines = run.err().split(u'\n').filter(QString::fromLatin1(c.once));
+            EXPECT_EQ(lines.size() - lines.filter(QStringLiteral("repeated")).size(), 1)
+                      << run.err().toStdString();
+        }
+        EXPECT_TRUE(run.out().contains(QString::fromLatin1(c.out))) << run.out().toStdString();
+        if (c.extra.contains(QStringLiteral("--quiet"))) {
             EXPECT_TRUE(run.out().isEmpty()) << "--quiet prints only errors";
         }
     }

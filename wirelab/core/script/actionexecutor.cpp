@@ -7,15 +7,52 @@
 #include "core/script/scriptoutput.h"
 #include "core/script/scripttimers.h"
 #include "core/text/hexcodec.h"
+#include "core/text/intconv.h"
 #include "core/text/jsondoc.h"
 #include "messageseam.h"
+
+#include <cmath>
+
+namespace {
+
+// At most this much of a text or of bytes in a warning.
+constexpr qsizetype ShownChars = 64;
+
+QString Shown(const QString &text)
+{
+    return text.size() <= ShownChars ? text : text.left(ShownChars) + QStringLiteral("...");
+}
+
+// The exit status an EXIT's CODE asks for, if it is an integer from 0 to
+// 255 (a number, or a string holding one).
+std::optional<int> ExitCodeOf(const JsonNode &action)
+{
+    const JsonNode *code = action.member(QStringLiteral("CODE"));
+    if (!code)
+        return std::nullopt;
+    double value = -1;
+    if (code->type == JsonNode::Type::Number) {
+        value = code->number;
+    } else if (code->type == JsonNode::Type::String) {
+        int n = 0;
+        if (!tryStrToInt(code->text, n))
+            return std::nullopt;
+        value = n;
+    }
+    if (value < 0 || value > 255 || std::floor(value) != value)
+        return std::nullopt;
+    return int(value);
+}
+
+}  // namespace
 
 ActionExecutor::ActionExecutor(ScriptEngine &engine, EndpointRegistry &registry)
     : m_engine(engine), m_registry(registry)
 {}
 
-void ActionExecutor::runActions()
+void ActionExecutor::runActions(const QString &event, const QString &endpoint)
 {
+    const Batch batch {event, endpoint};
     JsonNode doc;
     try {
         // json2str(actions); as a direct call (no text to parse).
@@ -35,7 +72,7 @@ void ActionExecutor::runActions()
             throw WireError(
                 QStringLiteral("json2str(actions) did not give an array: %1").arg(json.left(200)));
     } catch (...) {
-        reportDropped(0);
+        reportDropped(batch, 0);
         m_engine.clearGlobalArray(QStringLiteral("actions"));
         return;
     }
@@ -43,10 +80,10 @@ void ActionExecutor::runActions()
     const std::optional<int> outerExit = std::exchange(m_exitCode, std::nullopt);
     for (size_t i = 0; i < doc.items.size(); ++i) {
         try {
-            runAction(doc.items[i]);
+            carryOut(doc.items[i], batch, int(i) + 1);
         } catch (...) {
             // The rest of the batch is dropped; the program goes on.
-            reportDropped(int(i) + 1);
+            reportDropped(batch, int(i) + 1);
             break;
         }
     }
@@ -55,7 +92,12 @@ void ActionExecutor::runActions()
         m_onExit(*exitCode);
 }
 
-void ActionExecutor::reportDropped(int action)
+void ActionExecutor::warn(const Batch &batch, int index, const QString &text)
+{
+    ScriptOutput::instance().warning({batch.event, batch.endpoint, index, text});
+}
+
+void ActionExecutor::reportDropped(const Batch &batch, int action)
 {
     QString text;
     try {
@@ -67,46 +109,101 @@ void ActionExecutor::reportDropped(int action)
     } catch (...) {
         text = QStringLiteral("Unknown error");
     }
+    const QString from = batch.event.isEmpty() ? QStringLiteral("actions") : batch.event;
     if (action == 0)
-        ScriptOutput::instance().error(QStringLiteral("actions: %1; nothing carried out").arg(text));
+        ScriptOutput::instance().error(QStringLiteral("%1: %2; nothing carried out").arg(from, text));
     else
-        ScriptOutput::instance().error(QStringLiteral("actions: action %1: %2; the rest of the batch was dropped").arg(action).arg(text));
+        ScriptOutput::instance().error(QStringLiteral("%1: action %2: %3; the rest of the batch was dropped").arg(from).arg(action).arg(text));
 }
 
-void ActionExecutor::runAction(const JsonNode &action)
+void ActionExecutor::runAction(const JsonNode &action) { carryOut(action, Batch(), 0); }
+
+void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int index)
 {
     if (!action.isObject())
-        throw WireError(QStringLiteral("actions: an element is not an object"));
+        throw WireError(QStringLiteral("an element is not an object"));
 
     const QString type = jsonText(action, QStringLiteral("TYPE"));
     if (type == QLatin1String("EXIT")) {
-        // Names no endpoint; ends a run without a window once the batch is done.
-        if (m_onExit)
-            m_exitCode = jsonInt(action, QStringLiteral("CODE"));
+        // Names no endpoint; ends a run without a window once the batch is
+        // done. Exit statuses are 0 to 255: anything else would be cut to
+        // its low byte (300 ends as 44), and a missing or mistyped CODE
+        // would end a failing test with 0.
+        if (!m_onExit)
+            return;
+        m_exitCode = ExitCodeOf(action);
+        if (!m_exitCode) {
+            const JsonNode *code = action.member(QStringLiteral("CODE"));
+            const QString what =
+                code ? QStringLiteral("CODE %1 is not an integer from 0 to 255").arg(Shown(code->toJson()))
+                     : QStringLiteral("EXIT without a CODE");
+            const QString from = batch.event.isEmpty() ? QStringLiteral("actions") : batch.event;
+            ScriptOutput::instance().error(QStringLiteral("%1: action %2: %3; the run ends with status 1").arg(from).arg(index).arg(what));
+            m_exitCode = 1;
+        }
+        return;
+    }
+
+    static const QStringList Types {
+        QStringLiteral("DISPLAY"),  QStringLiteral("ADDTIMER"),  QStringLiteral("DELTIMER"),
+                                                                                QStringLiteral("SETTIMER"), QStringLiteral("ALERT"),     QStringLiteral("SEND"),
+                                                                                                                                                        QStringLiteral("CONNECT"),  QStringLiteral("DISCONNECT")};
+    if (!Types.contains(type)) {
+        warn(batch, index,
+             type.isEmpty() ? QStringLiteral("no TYPE; ignored")
+                            : QStringLiteral("unknown TYPE \"%1\"; ignored").arg(Shown(type)));
         return;
     }
 
     const QString socketName = jsonText(action, QStringLiteral("SOCKET"));
     Endpoint *e = m_registry.findByName(socketName);
-    if (!e)
+    if (!e) {
+        warn(batch, index,
+             QStringLiteral("%1: SOCKET \"%2\" names no endpoint; ignored").arg(type, Shown(socketName)));
         return;
+    }
+
+    // A timer action without a name acts on the timer named "", and a
+    // negative interval fires on every tick: both as always, with a word.
+    const bool timerAction = type.endsWith(QLatin1String("TIMER"));
+    const QString timerName = timerAction ? jsonText(action, QStringLiteral("TIMERNAME")) : QString();
+    const int interval = timerAction ? jsonInt(action, QStringLiteral("INTERVAL")) : 0;
+    if (timerAction && timerName.isEmpty())
+        warn(batch, index, QStringLiteral("%1 without a TIMERNAME").arg(type));
+    if (timerAction && type != QLatin1String("DELTIMER") && interval < 0)
+        warn(batch, index,
+             QStringLiteral("%1 \"%2\": INTERVAL %3 is negative; the timer fires on every tick")
+                                .arg(type, Shown(timerName))
+                                .arg(interval));
 
     if (type == QLatin1String("DISPLAY")) {
         e->appendLine(jsonText(action, QStringLiteral("DATA")));
     } else if (type == QLatin1String("ADDTIMER")) {
-        ScriptTimers::addTimer(
-            e, jsonText(action, QStringLiteral("TIMERNAME")), jsonInt(action, QStringLiteral("INTERVAL")));
+        ScriptTimers::addTimer(e, timerName, interval);
     } else if (type == QLatin1String("DELTIMER")) {
-        ScriptTimers::delTimer(e, jsonText(action, QStringLiteral("TIMERNAME")));
+        ScriptTimers::delTimer(e, timerName);
     } else if (type == QLatin1String("SETTIMER")) {
-        ScriptTimers::setTimer(
-            e, jsonText(action, QStringLiteral("TIMERNAME")), jsonInt(action, QStringLiteral("INTERVAL")));
+        ScriptTimers::setTimer(e, timerName, interval);
     } else if (type == QLatin1String("ALERT")) {
         // The batch is already out of the list: runs while the box is open
         // carry out only what is queued meanwhile.
         MessageSeam::show(jsonText(action, QStringLiteral("TEXT")), socketName);
     } else if (type == QLatin1String("SEND")) {
-        const QByteArray block = hexTextToStr(jsonText(action, QStringLiteral("DATA")));
+        // DATA is read two characters a byte whatever they are (scripts may
+        // rely on it); what it sends then is told.
+        const QString data = jsonText(action, QStringLiteral("DATA"));
+        const QByteArray block = hexTextToStr(data);
+        if (!isHexPairs(data)) {
+            const QString sent = block.isEmpty()
+                ? QStringLiteral("nothing was sent")
+                : QStringLiteral("sent as %1 (%2 %3)") .arg(
+                    strToHexSpaced(block.left(ShownChars / 2)).trimmed()
+                    + (block.size() > ShownChars / 2 ? QStringLiteral(" ...") : QString()))
+                        .arg(block.size())
+                        .arg(block.size() == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"));
+            warn(batch, index,
+                 QStringLiteral("SEND DATA \"%1\" is not pairs of hex digits; %2").arg(Shown(data), sent));
+        }
         if (!block.isEmpty())
             e->send(block);
     } else if (type == QLatin1String("CONNECT")) {

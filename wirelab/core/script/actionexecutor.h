@@ -20,21 +20,37 @@ public:
     ActionExecutor(ScriptEngine &engine, EndpointRegistry &registry);
 
     // One batch. An error inside the batch ends it and is reported on
-    // standard error; emptying the list raises like any other call.
-    void runActions();
+    // standard error; emptying the list raises like any other call. An
+    // action that cannot be carried out as written (an unknown TYPE, a
+    // SOCKET that names no endpoint, a SEND whose DATA is not pairs of hex
+    // digits, a timer without a name or with a negative interval) is
+    // handled as always and warned about (ScriptOutput), naming event (the
+    // event whose handling runs the batch: "OnRead of echo_1") and the
+    // action's place; endpoint is the endpoint that event concerns.
+    void runActions(const QString &event = QString(), const QString &endpoint = QString());
 
     // Carries out one parsed action (an object); throws on failure.
     void runAction(const JsonNode &action);
 
     // An EXIT action ({TYPE: "EXIT", CODE: n}) calls this with n once its
-    // batch is done. Unset (the window), EXIT is ignored like any type the
-    // executor does not know.
+    // batch is done; a CODE that is no integer from 0 to 255 (missing
+    // included) is reported and gives 1. Unset (the window), EXIT is
+    // ignored.
     void setExitHandler(std::function<void(int code)> handler) { m_onExit = std::move(handler); }
 
 private:
+    // Where the actions being carried out come from, for the reports.
+    struct Batch
+    {
+        QString event;
+        QString endpoint;
+    };
+
+    void carryOut(const JsonNode &action, const Batch &batch, int index);
+    static void warn(const Batch &batch, int index, const QString &text);
     // Reports the exception being handled. action: the 1-based number of
     // the action that failed, 0 for the list itself.
-    static void reportDropped(int action);
+    static void reportDropped(const Batch &batch, int action);
 
     ScriptEngine &m_engine;
     EndpointRegistry &m_registry;

@@ -99,8 +99,24 @@ void Declarations::build()
             out.error(QStringLiteral("json2str(sockets) did not give JSON: %1; no endpoints built").arg(text.left(200)),
                 ScriptOutput::Kind::StartupError);
     } catch (const ScriptError &e) {
-        // No OnInit, no script, a script error: there is no workspace.
-        out.scriptError(e, QStringLiteral("OnInit threw: "), ScriptOutput::Kind::StartupError);
+        // No OnInit, no script, a script error: there is no workspace. A
+        // function the call needs and no script defines is named as such
+        // ("OnInit threw: ReferenceError: json2str ..." blames OnInit).
+        QString missing;
+        for (const QString &function : {QStringLiteral("OnInit"), QStringLiteral("json2str")}) {
+            try {
+                if (engine.evalScript(QStringLiteral("typeof %1;").arg(function))
+                                      != QLatin1String("function"))
+                    missing = function;
+            } catch (...) {}
+            if (!missing.isEmpty())
+                break;
+        }
+        if (missing.isEmpty())
+            out.scriptError(e, QStringLiteral("OnInit threw: "), ScriptOutput::Kind::StartupError);
+        else
+            out.error(QStringLiteral("no script defines the function %1; no endpoints built").arg(missing),
+                                     ScriptOutput::Kind::StartupError);
     } catch (...) {}
     m_outcome = Outcome::Failed;
     if (!parsed)
@@ -138,7 +154,7 @@ void Declarations::build()
     m_outcome = created ? Outcome::Created : Outcome::NothingCreated;
     if (created) {
         try {
-            m_host.runActions();
+            m_host.runActions(QStringLiteral("OnInit"));
         } catch (...) {}
     }
 }

@@ -5,6 +5,7 @@
 #include "core/script/calltext.h"
 #include "core/script/declarations.h"
 #include "core/script/scriptengine.h"
+#include "core/script/scriptoutput.h"
 #include "core/script/scripttimers.h"
 
 ScriptHost::ScriptHost(EndpointRegistry &registry, QObject *parent)
@@ -16,6 +17,8 @@ ScriptHost::ScriptHost(EndpointRegistry &registry, QObject *parent)
       m_timers(std::make_unique<ScriptTimers>(*this))
 {
     registry.setEvents(this);
+    // A new host's scripts are reported afresh.
+    ScriptOutput::instance().flushRepeats();
 }
 
 ScriptHost::~ScriptHost()
@@ -37,15 +40,19 @@ void ScriptHost::buildWorkspace()
 
 bool ScriptHost::built() const { return m_declarations->built(); }
 
-void ScriptHost::runActions() { m_executor->runActions(); }
+void ScriptHost::runActions(const QString &event, const QString &endpoint)
+{
+    m_executor->runActions(event, endpoint);
+}
 
 void ScriptHost::tick() { m_timers->tick(); }
 
 void ScriptHost::buttonClicked(Endpoint &endpoint, const QString &buttonId)
 {
-    m_engine->evalScript(CallText::OnButtonClick(endpoint.name(), buttonId));
+    const QString name = endpoint.name();  // the endpoint may be gone after the call
+    m_engine->evalScript(CallText::OnButtonClick(name, buttonId));
     refreshPanels();
-    runActions();
+    runActions(QStringLiteral("click of %1 on %2").arg(buttonId, name), name);
 }
 
 void ScriptHost::editChanged(Endpoint &endpoint, const QString &editId, const QString &text)
@@ -60,8 +67,9 @@ void ScriptHost::socketEvent(Endpoint &endpoint, const QString &event, const QSt
 {
     // Same as evaluating the OnSocketEvent call text, without parsing a
     // text that can be twice the size of the received block.
-    m_engine->callGlobal(QStringLiteral("OnSocketEvent"), {endpoint.name(), event, a, QString::number(b)});
-    runActions();
+    const QString name = endpoint.name();
+    m_engine->callGlobal(QStringLiteral("OnSocketEvent"), {name, event, a, QString::number(b)});
+    runActions(QStringLiteral("%1 of %2").arg(event, name), name);
 }
 
 void ScriptHost::connectionAccepted(Endpoint &connection) { m_declarations->connectionAccepted(connection); }

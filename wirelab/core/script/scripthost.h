@@ -41,8 +41,9 @@ public:
     void buildWorkspace();
     bool built() const;
 
-    // One run of the action executor.
-    void runActions();
+    // One run of the action executor; event and endpoint name what its
+    // warnings come from (ActionExecutor::runActions).
+    void runActions(const QString &event = QString(), const QString &endpoint = QString());
     // One 100 ms tick of the script timers.
     void tick();
 

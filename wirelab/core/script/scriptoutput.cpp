@@ -7,7 +7,9 @@
 #include <QMessageLogContext>
 #include <QUrl>
 
+#include <algorithm>
 #include <cstdio>
+#include <vector>
 
 namespace {
 
@@ -43,9 +45,13 @@ ScriptOutput::ScriptOutput()
         try {
             std::rethrow_exception(error);
         } catch (const ScriptError &e) {
-            ScriptOutput::instance().scriptError(e);
+            ScriptOutput &out = ScriptOutput::instance();
+            out.scriptError(e);
+            out.m_toldReport = e.message();
         } catch (...) {}
     });
+    m_repeatTimer.setInterval(1000);
+    connect(&m_repeatTimer, &QTimer::timeout, this, [this] { tellRepeats(false); });
 }
 
 ScriptOutput &ScriptOutput::instance()
@@ -85,11 +91,100 @@ void ScriptOutput::write(bool toStdout, const QString &line, Kind kind)
     Q_EMIT lineWritten(line, kind);
 }
 
-void ScriptOutput::error(const QString &text, Kind kind) { write(false, text, kind); }
+bool ScriptOutput::counted(const QString &line, Kind kind, const ScriptWarning *warning)
+{
+    if (kind != Kind::Error && kind != Kind::Warning)
+        return false;
+    const auto it = m_recent.find(line);
+    if (it != m_recent.end()) {
+        ++it->repeats;
+        return true;
+    }
+    Recent recent;
+    recent.kind = kind;
+    if (warning)
+        recent.warning = *warning;
+    recent.order = ++m_order;
+    m_recent.insert(line, recent);
+    if (!m_repeatTimer.isActive())
+        m_repeatTimer.start();
+    return false;
+}
+
+void ScriptOutput::tellRepeats(bool forget)
+{
+    std::vector<std::pair<QString, Recent>> told;
+    for (auto it = m_recent.begin(); it != m_recent.end();) {
+        if (it->repeats > 0)
+            told.emplace_back(it.key(), *it);
+        // A line that did not come again in the last second is written in
+        // full the next time.
+        if (forget || it->repeats == 0) {
+            it = m_recent.erase(it);
+        } else {
+            it->repeats = 0;
+            ++it;
+        }
+    }
+    if (m_recent.isEmpty())
+        m_repeatTimer.stop();
+    std::sort(told.begin(), told.end(),
+              [](const auto &a, const auto &b) { return a.second.order < b.second.order; });
+    for (const auto &[line, recent] : told) {
+        if (recent.kind == Kind::Warning) {
+            ScriptWarning w = recent.warning;
+            w.repeats = recent.repeats;
+            write(false, w.line(), Kind::Warning);
+            Q_EMIT warned(w);
+        } else {
+            write(false,
+                  QStringLiteral("%1 (repeated %2 times in the last second)").arg(line).arg(recent.repeats),
+                                 recent.kind);
+        }
+    }
+}
+
+void ScriptOutput::flushRepeats() { tellRepeats(true); }
+
+void ScriptOutput::error(const QString &text, Kind kind)
+{
+    if (!counted(text, kind))
+        write(false, text, kind);
+}
 
 void ScriptOutput::scriptError(const ScriptError &e, const QString &prefix, Kind kind)
 {
-    write(false, e.where() + prefix + e.text(), kind);
+    error(e.where() + prefix + e.text(), kind);
+}
+
+void ScriptOutput::warning(const ScriptWarning &w)
+{
+    const QString line = w.line();
+    if (counted(line, Kind::Warning, &w))
+        return;
+    write(false, line, Kind::Warning);
+    Q_EMIT warned(w);
+}
+
+bool ScriptOutput::takeToldReport(const QString &text)
+{
+    if (m_toldReport.isEmpty() || text != m_toldReport)
+        return false;
+    m_toldReport.clear();
+    return true;
+}
+
+QString ScriptWarning::line() const
+{
+    QString line = QStringLiteral("warning: ");
+    if (!event.isEmpty())
+        line += event + QStringLiteral(": ");
+    if (action > 0)
+        line += QStringLiteral("action %1: ").arg(action);
+    line += text;
+    if (repeats > 0)
+        line += QStringLiteral(" (repeated %1 times in the last second)").arg(repeats);
+    return line;
 }
 
 void ScriptOutput::console(bool output, const QString &location, const QString &text)

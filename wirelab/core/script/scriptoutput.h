@@ -9,9 +9,19 @@
 //
 // console.log/info/debug of a script print to standard output, console.warn
 // and console.error to standard error, each as "<file>:<line>: <text>".
+//
+// An error or warning line that comes again within a second of the last
+// time it was written is counted instead (a throwing OnTimerEvent fires ten
+// times a second): once a second the count is told as "<line> (repeated N
+// times in the last second)"; a line quiet for a second is written in full
+// again.
 
+#include "core/script/scriptwarning.h"
+
+#include <QHash>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 
@@ -25,6 +35,7 @@ public:
         Console,  // what a script printed
         Error,  // an error of an event call or of the actions
         StartupError,  // loading the scripts or building the workspace failed
+        Warning,  // a mistake the program went on from (ScriptWarning)
     };
     Q_ENUM(Kind)
 
@@ -37,6 +48,17 @@ public:
     // A line printed by the script's console (output: standard output, else
     // standard error).
     void console(bool output, const QString &location, const QString &text);
+    // "wirelab: warning: ..." on standard error (ScriptWarning::line()).
+    void warning(const ScriptWarning &warning);
+
+    // Whether text is the error report that the error guard has just told
+    // here with its file and line; forgets it. A front end whose message
+    // box is itself a line on standard error leaves that one out.
+    bool takeToldReport(const QString &text);
+
+    // Tells the repeats counted so far and forgets every line written: what
+    // comes next is written in full (the end of a run, a new script host).
+    void flushRepeats();
 
     // Where the console lines meant for standard output go instead (a run
     // without a window writes them into its own output stream, in order
@@ -54,10 +76,27 @@ public:
 Q_SIGNALS:
     // Every line as it is written, without the program's name.
     void lineWritten(const QString &line, ScriptOutput::Kind kind);
+    // Every warning as it is written (its repeats as one with repeats set).
+    void warned(const ScriptWarning &warning);
 
 private:
     ScriptOutput();
     void write(bool toStdout, const QString &line, Kind kind);
+    // Whether line came within the last second: then it is counted.
+    bool counted(const QString &line, Kind kind, const ScriptWarning *warning = nullptr);
+    void tellRepeats(bool forget);
+
+    struct Recent
+    {
+        Kind kind = Kind::Error;
+        ScriptWarning warning;  // for Kind::Warning
+        int repeats = 0;
+        quint64 order = 0;
+    };
+    QHash<QString, Recent> m_recent;
+    quint64 m_order = 0;
+    QTimer m_repeatTimer;
+    QString m_toldReport;
 
     ConsoleSink m_consoleSink;
 };

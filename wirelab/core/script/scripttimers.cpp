@@ -66,7 +66,8 @@ int ScriptTimers::countDue() const
 void ScriptTimers::fire(Endpoint *endpoint, const QString &timerName)
 {
     // The same as evaluating CallText::OnTimerEvent(...), as a direct call.
-    m_host.engine().callGlobal(QStringLiteral("OnTimerEvent"), {endpoint->name(), timerName});
+    const QString name = endpoint->name();
+    m_host.engine().callGlobal(QStringLiteral("OnTimerEvent"), {name, timerName});
     ++m_firings;
     if (m_firings % m_refreshEvery == 0) {
         m_refreshOwed = false;
@@ -74,7 +75,7 @@ void ScriptTimers::fire(Endpoint *endpoint, const QString &timerName)
     } else {
         m_refreshOwed = true;
     }
-    m_host.runActions();
+    m_host.runActions(QStringLiteral("timer \"%1\" of %2").arg(timerName, name), name);
 }
 
 void ScriptTimers::tickTimers(Endpoint *endpoint)

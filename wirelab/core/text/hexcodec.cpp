@@ -1,5 +1,6 @@
 #include "core/text/hexcodec.h"
 
+#include <algorithm>
 #include <array>
 
 namespace {
@@ -98,4 +99,14 @@ QByteArray hexTextToStr(const QString &text)
     for (qsizetype i = 0; i < n; ++i)
         dst[i] = char((DigitValue(src[2 * i]) << 4) | DigitValue(src[2 * i + 1]));
     return out;
+}
+
+bool isHexPairs(const QString &text)
+{
+    if (text.size() % 2 != 0)
+        return false;
+    return std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+        const char16_t u = c.unicode();
+        return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F') || (u >= u'a' && u <= u'f');
+    });
 }

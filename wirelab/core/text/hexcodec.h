@@ -16,3 +16,6 @@ QString hexDisplayForm(const QByteArray &data);
 quint32 HexToInt(const QString &text);
 // Two characters per byte, nothing skipped; an odd last character is ignored.
 QByteArray hexTextToStr(const QString &text);
+// Whether text is whole pairs of hex digits (either case) and nothing else,
+// so that hexTextToStr reads it as written. "" is.
+bool isHexPairs(const QString &text);

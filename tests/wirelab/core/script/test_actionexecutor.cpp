@@ -9,6 +9,7 @@
 #include "core/endpoints/tcpclientendpoint.h"
 #include "core/endpoints/udpclientendpoint.h"
 #include "core/net/tcpsend.h"
+#include "core/script/scriptoutput.h"
 #include "core/script/scripttimers.h"
 
 #include <QNetworkDatagram>
@@ -167,6 +168,51 @@ TEST(ActionExecutor, TimerActionsManageTheEndpointsTimers)
     ASSERT_NE(u, nullptr);
     EXPECT_EQ(u->interval, 3);
     EXPECT_TRUE(x.b->timers().empty());
+}
+
+TEST(ActionExecutor, WarnsOnceAboutEachActionItCannotCarryOutAsWritten)
+{
+    // Each batch is queued by an OnRead of a, as a received block would; the
+    // actions are still handled as they always were.
+    const struct
+    {
+        const char *actions;
+        const char *warning;  // "" for none
+    } cases[] = {
+        {"{TYPE:'SNED',SOCKET:'a',DATA:'41'}", "OnRead of a: action 2: unknown TYPE \"SNED\"; ignored"},
+        {"{SOCKET:'a'}", "action 2: no TYPE"},
+        {"{TYPE:'DISPLAY',SOCKET:'nobody',DATA:'x'}",
+         "action 2: DISPLAY: SOCKET \"nobody\" names no endpoint"},
+        {"{TYPE:'SEND',SOCKET:'a',DATA:'4G1'}",
+         "SEND DATA \"4G1\" is not pairs of hex digits; sent as 40 (1 byte)"},
+        {"{TYPE:'SEND',SOCKET:'a',DATA:'4'}", "SEND DATA \"4\" is not pairs of hex digits; nothing was sent"},
+        {"{TYPE:'ADDTIMER',SOCKET:'a',INTERVAL:5}", "action 2: ADDTIMER without a TIMERNAME"},
+        {"{TYPE:'SETTIMER',SOCKET:'a',TIMERNAME:'t',INTERVAL:-2}", "INTERVAL -2 is negative"},
+        {"{TYPE:'SEND',SOCKET:'a',DATA:'4a6B'}, {TYPE:'SEND',SOCKET:'a',DATA:''}", ""},
+        {"{TYPE:'EXIT',CODE:'abc'}", ""},  // the window has no EXIT
+    };
+    Executor x;
+    QStringList warnings;
+    QObject context;
+    QObject::connect(&ScriptOutput::instance(), &ScriptOutput::warned, &context,
+                     [&](const ScriptWarning &w) { warnings << w.line(); });
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.actions);
+        warnings.clear();
+        ScriptOutput::instance().flushRepeats();
+        x.queue(QStringLiteral("[{TYPE:'ADDTIMER',SOCKET:'a',TIMERNAME:'t',INTERVAL:1}, %1]").arg(
+            QLatin1String(c.actions)));
+        x.host().socketEvent(*x.a, QStringLiteral("OnRead"), QString(), 0);
+        if (*c.warning) {
+            ASSERT_EQ(warnings.size(), 1) << warnings.join(u'|').toStdString();
+            EXPECT_TRUE(warnings.first().contains(QLatin1String(c.warning)))
+                << warnings.first().toStdString();
+        } else {
+            EXPECT_TRUE(warnings.isEmpty()) << warnings.join(u'|').toStdString();
+        }
+    }
+    // The negative interval was set as written (it fires on every tick).
+    EXPECT_EQ(ScriptTimers::findTimer(x.a, QStringLiteral("t"))->interval, -2);
 }
 
 TEST(ActionExecutor, SendConnectAndDisconnectOnARealPeer)

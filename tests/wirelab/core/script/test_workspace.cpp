@@ -116,7 +116,8 @@ TEST(WorkspaceBuild, NoUsableOnInitLeavesTheTreeToTheUser)
         const char *script;
         const char *reported;
     } cases[] = {
-        {"OnInit = undefined;", "OnInit threw: TypeError: "},
+        {"OnInit = undefined;", "no script defines the function OnInit"},
+        {"json2str = undefined; function OnInit() {}", "no script defines the function json2str"},
         {"function OnInit() {\n throw new Error('broken'); }", "test.js:2: OnInit threw: Error: broken"},
         {"function OnInit() {} function json2str(v) { return '{not json'; }",
          "json2str(sockets) did not give JSON: {not json; no endpoints built"},
