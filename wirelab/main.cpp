@@ -53,6 +53,9 @@ struct Options
     QCommandLineOption duration {QStringLiteral("duration"),
         QStringLiteral("With --headless: end the run after SECONDS, a number above 0 (status 0)."),
                        QStringLiteral("SECONDS")};
+    QCommandLineOption strict {QStringLiteral("strict"),
+        QStringLiteral("With --headless: the first script error or warning ends the run, once its batch "
+                       "is done, with status 4 (for CI).")};
     QCommandLineOption control {QStringLiteral("control"),
         QStringLiteral("With --headless: read commands from standard input, one per line, and answer "
                        "them on standard output (see Control commands).")};
@@ -70,6 +73,7 @@ struct Options
         parser.addOption(json);
         parser.addOption(quiet);
         parser.addOption(duration);
+        parser.addOption(strict);
         parser.addOption(control);
         parser.addOption(controlSocket);
         parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("With --headless: the project's directory."), QStringLiteral("[DIR]"));
@@ -123,7 +127,9 @@ QString HelpText(const QCommandLineParser &parser)
         "     and QT_QPA_PLATFORM all unset); or project.txt or a listed script cannot be\n"
         "     read or does not load (--headless); the --control-socket PATH exists and is\n"
         "     not a socket (it is left as it is), or cannot be listened on\n"
-        "  3  OnInit threw, or the declarations made no endpoint (--headless)\n");
+        "  3  OnInit threw, or the declarations made no endpoint (--headless)\n"
+        "  4  with --strict: a script error or warning (an action that cannot be carried\n"
+        "     out as written, a handler that throws, ...) (--headless)\n");
     return text;
 }
 
@@ -164,8 +170,8 @@ std::variant<int, Request> ReadCommandLine(int argc, char **argv)
     }
     const QStringList positional = parser.positionalArguments();
     if (!parser.isSet(options.headless)) {
-        for (const QCommandLineOption *o :
-             {&options.log, &options.json, &options.quiet, &options.duration, &options.control}) {
+        for (const QCommandLineOption *o : {&options.log, &options.json, &options.quiet, &options.duration,
+                                            &options.strict, &options.control}) {
             if (parser.isSet(*o))
                 return usageError(QStringLiteral("--%1 goes with --headless.").arg(o->names().constLast()));
         }
@@ -182,6 +188,7 @@ std::variant<int, Request> ReadCommandLine(int argc, char **argv)
     run.log.file = parser.value(options.log);
     run.log.json = parser.isSet(options.json);
     run.log.quiet = parser.isSet(options.quiet);
+    run.strict = parser.isSet(options.strict);
     run.controlStdin = parser.isSet(options.control);
     run.controlSocket = parser.value(options.controlSocket);
     if (parser.isSet(options.duration)) {

@@ -49,6 +49,15 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
 
     connect(&ScriptOutput::instance(), &ScriptOutput::warned, this,
             [this](const ScriptWarning &w) { m_log->warning(w); });
+    // A CI run fails on the first mistake of its scripts, once the batch
+    // or handler that made it is done.
+    if (options.strict) {
+        connect(&ScriptOutput::instance(), &ScriptOutput::lineWritten, this,
+                [this](const QString &, ScriptOutput::Kind kind) {
+                    if (kind != ScriptOutput::Kind::Console)
+                        finish(ScriptMistake);
+                });
+    }
     m_duration.setSingleShot(true);
     connect(&m_duration, &QTimer::timeout, this, [this] { finish(Done); });
 }
@@ -134,7 +143,7 @@ int HeadlessRun::exec()
     const int early = start();
     if (early != Done || m_ending) {
         m_log->flush();
-        return m_ending ? m_code : early;
+        return early != Done ? early : m_code;
     }
     QEventLoop loop;
     connect(this, &HeadlessRun::finished, &loop, [&loop](int code) { loop.exit(code); });

@@ -42,6 +42,7 @@ public:
         ScriptsUnreadable = 2,  // project.txt or a listed script cannot be read or does not load
         ControlUnusable = 2,  // the control socket's path cannot be listened on
         NoWorkspace = 3,  // OnInit threw, or the declarations made no endpoint
+        ScriptMistake = 4,  // with strict: a script error or warning
     };
 
     struct Options
@@ -49,6 +50,7 @@ public:
         QString dir;  // holds project.txt; empty: the current directory
         LineLog::Options log;
         double durationSeconds = 0;  // > 0: end after that long
+        bool strict = false;  // the first script error or warning ends the run (ScriptMistake)
         bool controlStdin = false;  // commands on standard input
         QString controlSocket;  // the control socket's path, if any
     };

@@ -261,7 +261,8 @@ TEST(Headless, TheOutputTellsWhatHappenedInOrderOnceInTheUiLanguage)
         EXPECT_TRUE(connected >= 0 && connected < received) << all.toStdString();
         const int bound = find(QStringLiteral("u"), QString::fromUtf8(form.bound));
         ASSERT_GE(bound, 0) << all.toStdString();
-        EXPECT_GT(records[bound].text.mid(QString::fromUtf8(form.bound).size()).toInt(), 0) << "the port in use";
+        EXPECT_GT(records[bound].text.mid(QString::fromUtf8(form.bound).size()).toInt(), 0)
+            << "the port in use";
         EXPECT_EQ(find(QStringLiteral("c"), QString::fromUtf8(form.disconnected)), -1) << all.toStdString();
         EXPECT_GE(find(QStringLiteral("srv"), QStringLiteral("two\nlines")), 0) << all.toStdString();
         EXPECT_GE(find(QString(), QStringLiteral("main.js:")), 0) << "console.log in the stream";
@@ -315,7 +316,21 @@ TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
             {QStringLiteral("--duration"), QStringLiteral("0.3"), QStringLiteral("--json")}, 0,
                             "wirelab: warning: OnInit: action 1: unknown TYPE \"SNED\"; ignored",
                             "unknown TYPE", R"("event":"warning","from":"OnInit")"},
-           };
+            // --strict: the first warning or error fails the run, after its batch.
+            {UdpServer
+                 + "actions.push({TYPE: 'SNED', SOCKET: 'u'}, {TYPE: 'DISPLAY', SOCKET: 'u', DATA: 'rest'}); "
+                   "}",
+             true,
+             {QStringLiteral("--strict")}, 4, "unknown TYPE", "", "u  rest"},
+             {UdpServer
+                  + "actions.push({TYPE: 'ADDTIMER', SOCKET: 'u', TIMERNAME: 't', INTERVAL: 0}); }"
+                    " function OnTimerEvent() { throw new Error('boom'); }",
+              true,
+              {QStringLiteral("--strict")}, 4, "main.js:3: Error: boom"},
+              {"function OnInit() { sockets = []; }",
+               true,
+               {QStringLiteral("--strict")}, 3, "made no endpoint"},
+             };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.says);
         QTemporaryDir dir;
