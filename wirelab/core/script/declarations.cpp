@@ -11,6 +11,7 @@
 #include "core/text/jsondoc.h"
 
 #include <QCoreApplication>
+#include <QHash>
 #include <QJSValue>
 #include <QPointer>
 
@@ -129,6 +130,7 @@ void Declarations::build()
 
     bool created = false;
     int index = 0;
+    QHash<QString, int> declaredIds;  // the ID of each endpoint made, and its declaration
     try {
         for (const JsonNode &element : ItemsOf(&doc)) {
             // Events of endpoints made so far, and timer ticks, run in between.
@@ -141,7 +143,18 @@ void Declarations::build()
             if (!current)
                 continue;
             created = true;
-            current->setName(jsonText(element, QStringLiteral("ID")));
+            const QString id = jsonText(element, QStringLiteral("ID"));
+            // A name lookup finds the first of two declared endpoints that
+            // share an ID; the second cannot be addressed by it.
+            if (!id.isEmpty() && declaredIds.contains(id)) {
+                out.warning({QStringLiteral("sockets[%1]").arg(index - 1), id, 0,
+                    QStringLiteral("ID \"%1\" is already the ID of sockets[%2]; the name finds that one")
+                                       .arg(id)
+                                       .arg(declaredIds.value(id))});
+            } else if (!id.isEmpty()) {
+                declaredIds.insert(id, index - 1);
+            }
+            current->setName(id);
             buildRows(*current, jsonArray(element, QStringLiteral("UI")));
         }
     } catch (const WireError &e) {

@@ -247,3 +247,20 @@ function OnInit() {
     EXPECT_TRUE(finished);
     EXPECT_EQ(f.registry().count(), 2);
 }
+
+TEST(WorkspaceBuild, ASecondEndpointDeclaredWithTheSameIdIsWarnedAbout)
+{
+    OutputLines out;
+    ScriptedCore f(QStringLiteral(R"JS(
+function OnInit() {
+  sockets = [{SOCKETTYPE: "UDP Server", PORT: 0, ID: "dup"}, {SOCKETTYPE: "UDP Server", PORT: 0, ID: "other"},
+             {SOCKETTYPE: "UDP Server", PORT: 0, ID: "dup"}];
+}
+)JS"));
+    ASSERT_EQ(f.registry().count(), 3);
+    EXPECT_EQ(f.endpoint(QStringLiteral("dup")), f.registry().at(0));
+    EXPECT_EQ(out.lines.filter(
+        QStringLiteral("warning")),
+        QStringList {QStringLiteral(
+                  "warning: sockets[2]: ID \"dup\" is already the ID of sockets[0]; the name finds that one")});
+}
