@@ -2,9 +2,7 @@
 
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/registry.h"
-#include "core/errors.h"
-#include "core/script/scripthost.h"
-#include "core/text/jsondoc.h"
+#include "core/workbench/panels.h"
 #include "guard.h"
 #include "gui/datawindow.h"
 
@@ -12,161 +10,105 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
-#include <QPointer>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QVBoxLayout>
 
-#include <vector>
-
 namespace {
-
 constexpr int RowHeight = 40;
-
-const std::vector<JsonNode> &ItemsOf(const JsonNode *array)
-{
-    static const std::vector<JsonNode> none;
-    return array && array->isArray() ? array->items : none;
-}
-
-bool IsIdentifier(const QString &name)
-{
-    static const QRegularExpression ident(QStringLiteral("^[A-Za-z_][A-Za-z0-9_]*$"));
-    return ident.match(name).hasMatch();
-}
-
-// Depth first, parents before their children: the order of findChildren,
-// without building the list of every object of the window.
-QObject *FindNamedBelow(const QObject *parent, const QString &name)
-{
-    for (QObject *o : parent->children()) {
-        if (o->objectName().compare(name, Qt::CaseInsensitive) == 0)
-            return o;
-        if (QObject *found = FindNamedBelow(o, name))
-            return found;
-    }
-    return nullptr;
-}
-
-// The first object of the window (designed controls included) whose name
-// equals name without regard to case.
-QObject *FindNamed(const DataWindow *window, const QString &name)
-{
-    if (name.isEmpty())
-        return nullptr;
-    return FindNamedBelow(window, name);
-}
-
-// A button or edit name must be empty or an identifier that no other object
-// of the window uses, case ignored.
-void CheckWidgetName(const DataWindow *window, const QString &name)
-{
-    if (name.isEmpty())
-        return;
-    if (!IsIdentifier(name))
-        throw WireError(QStringLiteral("'%1' is not a valid component name").arg(name));
-    if (FindNamed(window, name))
-        throw WireError(QStringLiteral("A component named %1 already exists").arg(name));
-}
-
 }  // namespace
 
-DeclaredPanels::DeclaredPanels(ScriptHost &scriptHost, EndpointRegistry &registry, WindowOf windowOf)
-    : m_scriptHost(scriptHost), m_registry(registry), m_windowOf(std::move(windowOf))
-{}
-
-void DeclaredPanels::buildRows(Endpoint &endpoint, const JsonNode &ui)
+DeclaredPanels::DeclaredPanels(Panels &panels, WindowOf windowOf, QObject *parent)
+    : QObject(parent), m_panels(panels), m_windowOf(std::move(windowOf))
 {
-    const QPointer<Endpoint> owner(&endpoint);
-    const QPointer<DataWindow> window(m_windowOf(&endpoint));
-    if (!window)
-        return;
-    ScriptHost *host = &m_scriptHost;
-
-    for (const JsonNode &row : ItemsOf(&ui)) {
-        // Setting an edit text calls the script, whose error box lets events
-        // through: the endpoint may be gone afterwards.
-        if (!owner || !window)
-            return;
-        auto *frame = new QGroupBox(window->panelHost());
-        frame->setFixedHeight(RowHeight);
-        auto *rowLayout = new QHBoxLayout(frame);
-        rowLayout->setContentsMargins(2, 2, 2, 2);
-        rowLayout->setSpacing(2);
-        rowLayout->addStretch();
-        window->panelRowsLayout()->addWidget(frame);
-        const QPointer<QGroupBox> rowFrame(frame);
-        auto place = [&](QWidget *w) { rowLayout->insertWidget(rowLayout->count() - 1, w); };
-
-        for (const JsonNode &item : ItemsOf(&row)) {
-            if (!owner || !window || !rowFrame)
-                return;
-            const QString type = jsonText(item, QStringLiteral("TYPE"));
-            const QString id = jsonText(item, QStringLiteral("ID"));
-            const QString text = jsonText(item, QStringLiteral("TEXT"));
-            if (type == QLatin1String("Button")) {
-                CheckWidgetName(window, id);
-                auto *button = new QPushButton(text, frame);
-                button->setObjectName(id);
-                place(button);
-                QObject::connect(button, &QPushButton::clicked, button, guard([host, owner, button] {
-                                     if (owner)
-                                         host->buttonClicked(*owner, button->objectName());
-                                 }));
-            } else if (type == QLatin1String("Edit")) {
-                CheckWidgetName(window, id);
-                auto *edit = new QLineEdit(frame);
-                edit->setObjectName(id);
-                place(edit);
-                QObject::connect(edit, &QLineEdit::textChanged, edit,
-                                 guard([host, owner, edit](const QString &newText) {
-                                     if (owner)
-                                         host->editChanged(*owner, edit->objectName(), newText);
-                                 }));
-                // A change like any other: the script hears the initial text.
-                edit->setText(text);
-            } else if (type == QLatin1String("Label")) {
-                auto *label = new QLabel(text, frame);
-                label->setAlignment(Qt::AlignCenter);
-                label->setFrameShape(QFrame::NoFrame);
-                label->setFixedWidth(qMax(0, jsonInt(item, QStringLiteral("WIDTH"))));
-                label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
-                place(label);
-            }
-        }
-    }
+    connect(&panels, &Panels::rowAdded, this, [this](Endpoint *e, int row) { addRow(e, row); });
+    connect(&panels, &Panels::itemAdded, this, [this](Endpoint *e, int index) { addItem(e, index); });
+    connect(&panels, &Panels::textChanged, this,
+            [this](Endpoint *e, int index, const QString &text) { showText(e, index, text); });
 }
 
-void DeclaredPanels::refresh(const JsonNode &sockets)
+void DeclaredPanels::addRow(Endpoint *endpoint, int row)
 {
-    for (const JsonNode &element : ItemsOf(&sockets)) {
-        const QString name = jsonText(element, QStringLiteral("ID"));
-        const JsonNode *ui = jsonArray(element, QStringLiteral("UI"));
-        for (const JsonNode &row : ItemsOf(ui)) {
-            for (const JsonNode &item : ItemsOf(&row)) {
-                // Looked up per item: an edit change before it may have
-                // removed or renamed the endpoint.
-                Endpoint *endpoint = m_registry.findByName(name);
-                DataWindow *window = endpoint ? m_windowOf(endpoint) : nullptr;
-                if (!window)
-                    continue;
-                QObject *target = FindNamed(window, jsonText(item, QStringLiteral("ID")));
-                if (!target)
-                    continue;
-                const QString type = jsonText(item, QStringLiteral("TYPE"));
-                const QString text = jsonText(item, QStringLiteral("TEXT"));
-                if (type == QLatin1String("Edit")) {
-                    auto *edit = qobject_cast<QLineEdit *>(target);
-                    // The change is told to the script, whose error box
-                    // lets events through.
-                    if (edit && edit->text() != text)
-                        edit->setText(text);
-                } else if (type == QLatin1String("Button")) {
-                    auto *button = qobject_cast<QPushButton *>(target);
-                    if (button && button->text() != text)
-                        button->setText(text);
-                }
-            }
-        }
+    DataWindow *window = m_windowOf(endpoint);
+    if (!window)
+        return;
+    View &view = m_views[endpoint];
+    if (view.rows.isEmpty()) {
+        // A new window for the same address later starts afresh.
+        connect(endpoint, &QObject::destroyed, this, [this, endpoint] { m_views.remove(endpoint); });
+    }
+    auto *frame = new QGroupBox(window->panelHost());
+    frame->setFixedHeight(RowHeight);
+    auto *rowLayout = new QHBoxLayout(frame);
+    rowLayout->setContentsMargins(2, 2, 2, 2);
+    rowLayout->setSpacing(2);
+    rowLayout->addStretch();
+    window->panelRowsLayout()->addWidget(frame);
+    while (view.rows.size() < row)
+        view.rows.append(nullptr);
+    view.rows.append(frame);
+}
+
+void DeclaredPanels::addItem(Endpoint *endpoint, int index)
+{
+    const QList<Panels::Item> items = m_panels.items(endpoint);
+    if (index < 0 || index >= items.size())
+        return;
+    const Panels::Item &item = items.at(index);
+    View &view = m_views[endpoint];
+    while (view.items.size() < index)
+        view.items.append(nullptr);
+    QGroupBox *frame = item.row < view.rows.size() ? view.rows.at(item.row).data() : nullptr;
+    if (!frame) {
+        view.items.append(nullptr);
+        return;
+    }
+    auto *rowLayout = static_cast<QHBoxLayout *>(frame->layout());
+    const QPointer<Endpoint> owner(endpoint);
+    Panels *panels = &m_panels;
+    QWidget *widget = nullptr;
+    switch (item.type) {
+    case Panels::Item::Type::Button: {
+        auto *button = new QPushButton(item.text, frame);
+        connect(button, &QPushButton::clicked, button, guard([panels, owner, index] {
+                    if (owner)
+                        panels->clickAt(*owner, index);
+                }));
+        widget = button;
+        break;
+    }
+    case Panels::Item::Type::Edit: {
+        auto *edit = new QLineEdit(item.text, frame);
+        connect(edit, &QLineEdit::textChanged, edit, guard([panels, owner, index](const QString &text) {
+                    if (owner)
+                        panels->setTextAt(*owner, index, text);
+                }));
+        widget = edit;
+        break;
+    }
+    case Panels::Item::Type::Label: {
+        auto *label = new QLabel(item.text, frame);
+        label->setAlignment(Qt::AlignCenter);
+        label->setFrameShape(QFrame::NoFrame);
+        label->setFixedWidth(item.width);
+        label->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Expanding);
+        widget = label;
+        break;
+    }
+    }
+    widget->setObjectName(item.id);
+    rowLayout->insertWidget(rowLayout->count() - 1, widget);
+    view.items.append(widget);
+}
+
+void DeclaredPanels::showText(Endpoint *endpoint, int index, const QString &text)
+{
+    const View view = m_views.value(endpoint);
+    QWidget *widget = index >= 0 && index < view.items.size() ? view.items.at(index).data() : nullptr;
+    if (auto *edit = qobject_cast<QLineEdit *>(widget)) {
+        if (edit->text() != text)
+            edit->setText(text);
+    } else if (auto *button = qobject_cast<QPushButton *>(widget)) {
+        if (button->text() != text)
+            button->setText(text);
     }
 }

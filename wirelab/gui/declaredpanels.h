@@ -1,30 +1,43 @@
 #pragma once
-// DeclaredPanels: the rows of buttons, edit boxes and labels that the
-// script declares for an endpoint, built at the top of its data window.
-// Clicks and edits go to the script host; refresh() brings captions and
-// texts in step with the script's declarations.
+// DeclaredPanels: the window's view of the script's panels (Panels in the
+// core): each endpoint's rows of buttons, edit boxes and labels, built at
+// the top of its data window. The buttons' and edit boxes' object names are
+// their IDs; a press or a typed text goes back to the panels.
 
-#include "core/script/panelbuilder.h"
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPointer>
 
 #include <functional>
 
 class DataWindow;
-class EndpointRegistry;
-class ScriptHost;
+class Endpoint;
+class Panels;
+class QGroupBox;
+class QWidget;
 
-class DeclaredPanels : public PanelBuilder
+class DeclaredPanels : public QObject
 {
+    Q_OBJECT
 public:
     // The data window of an endpoint, or nullptr.
     using WindowOf = std::function<DataWindow *(const Endpoint *)>;
 
-    DeclaredPanels(ScriptHost &scriptHost, EndpointRegistry &registry, WindowOf windowOf);
-
-    void buildRows(Endpoint &endpoint, const JsonNode &ui) override;
-    void refresh(const JsonNode &sockets) override;
+    DeclaredPanels(Panels &panels, WindowOf windowOf, QObject *parent = nullptr);
 
 private:
-    ScriptHost &m_scriptHost;
-    EndpointRegistry &m_registry;
+    void addRow(Endpoint *endpoint, int row);
+    void addItem(Endpoint *endpoint, int index);
+    void showText(Endpoint *endpoint, int index, const QString &text);
+
+    struct View
+    {
+        QList<QPointer<QGroupBox>> rows;
+        QList<QPointer<QWidget>> items;  // by the panels' index
+    };
+
+    Panels &m_panels;
     WindowOf m_windowOf;
+    QHash<const Endpoint *, View> m_views;
 };

@@ -66,9 +66,8 @@ MainWindow::MainWindow(const QString &projectFile, QWidget *parent)
 
     buildUi();
     followRegistry();
-    m_panels = std::make_unique<DeclaredPanels>(scriptHost(), registry(),
+    m_panels = std::make_unique<DeclaredPanels>(m_workbench->panels(),
                                                 [this](const Endpoint *e) { return dataWindow(e); });
-    scriptHost().setPanelBuilder(m_panels.get());
     m_workbench->load(projectFile);
     m_commands = new EndpointCommands(registry(), *m_tree, this);
     connect(m_commands, &EndpointCommands::welcomeWanted, this,
@@ -86,7 +85,6 @@ MainWindow::~MainWindow()
     m_workbench->stop();
     destroyDataWindows();
     m_workbench->clear();
-    scriptHost().setPanelBuilder(nullptr);
     // The dialogs go before the registry and the script host.
     delete m_commands;
     m_commands = nullptr;

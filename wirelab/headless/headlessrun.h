@@ -3,7 +3,8 @@
 // same script semantics as the window: the scripts load, OnInit and the
 // declarations build the endpoints at once (there is no window to
 // activate), the executor runs, the 100 ms tick drives the script timers,
-// servers accept connections as endpoints of their own. Panel rows are accepted and ignored. Every line a
+// servers accept connections as endpoints of their own, the declared panels
+// are built and answer clicks and typed texts as in the window. Every line a
 // receive pane would get goes to the line log; an ALERT prints
 // "ALERT <socket>: <text>" on standard error and the run goes on.
 //

@@ -3,10 +3,14 @@
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/tcpclientendpoint.h"
 #include "core/script/scriptengine.h"
+#include "core/workbench/workbench.h"
+#include "gui/datawindow.h"
 #include "headless/headlessrun.h"
 #include "scriptedcore.h"
 #include "scriptedwindow.h"
 
+#include <QLineEdit>
+#include <QPushButton>
 #include <QTemporaryDir>
 
 namespace {
@@ -19,8 +23,37 @@ public:
     ScriptHost &host() override { return m_window.host(); }
     Workbench &workbench() override { return m_window.window().workbench(); }
     MessageRecorder &messages() override { return m_window.messages; }
+    bool click(const QString &endpoint, const QString &id) override
+    {
+        auto *button = control<QPushButton>(endpoint, id);
+        if (button)
+            button->click();
+        return button;
+    }
+    bool type(const QString &endpoint, const QString &id, const QString &text) override
+    {
+        auto *edit = control<QLineEdit>(endpoint, id);
+        if (edit)
+            edit->setText(text);
+        return edit;
+    }
+    QString panelText(const QString &endpoint, const QString &id) override
+    {
+        if (auto *button = control<QPushButton>(endpoint, id))
+            return button->text();
+        if (auto *edit = control<QLineEdit>(endpoint, id))
+            return edit->text();
+        return QStringLiteral("<none>");
+    }
 
 private:
+    template<class T>
+    T *control(const QString &endpoint, const QString &id)
+    {
+        DataWindow *window = m_window.dataWindow(this->endpoint(endpoint));
+        return window ? window->findChild<T *>(id) : nullptr;
+    }
+
     ScriptedWindow m_window;
 };
 
@@ -50,6 +83,25 @@ public:
     ScriptHost &host() override { return m_run->host(); }
     Workbench &workbench() override { return m_run->workbench(); }
     MessageRecorder &messages() override { return *m_messages; }
+    bool click(const QString &endpoint, const QString &id) override
+    {
+        Endpoint *e = this->endpoint(endpoint);
+        return e && m_run->workbench().click(*e, id);
+    }
+    bool type(const QString &endpoint, const QString &id, const QString &text) override
+    {
+        Endpoint *e = this->endpoint(endpoint);
+        return e && m_run->workbench().setText(*e, id, text);
+    }
+    QString panelText(const QString &endpoint, const QString &id) override
+    {
+        Endpoint *e = this->endpoint(endpoint);
+        for (const Panels::Item &item : e ? m_run->workbench().panelItems(*e) : QList<Panels::Item>()) {
+            if (item.id == id)
+                return item.text;
+        }
+        return QStringLiteral("<none>");
+    }
 
 private:
     QTemporaryDir m_dir;

@@ -1,7 +1,7 @@
 #pragma once
-// A project started by either front end, for the end-to-end tests that do
-// not involve panels: they run once against the main window and once
-// against a headless run (TEST_P over FrontEnd::Kind).
+// A project started by either front end, for the end-to-end tests: they
+// run once against the main window and once against a headless run
+// (TEST_P over FrontEnd::Kind).
 
 #include "core/control/projectcontrol.h"
 #include "core/endpoints/registry.h"
@@ -53,6 +53,14 @@ public:
 
     // Boxes (the window's) or messages to standard error (headless), recorded.
     virtual MessageRecorder &messages() = 0;
+
+    // A press of a panel button and a text typed into a panel edit box, as
+    // that front end's user makes them (the window's controls, the headless
+    // workbench's operations); false when there is no such item.
+    virtual bool click(const QString &endpoint, const QString &id) = 0;
+    virtual bool type(const QString &endpoint, const QString &id, const QString &text) = 0;
+    // The caption or text a panel item shows ("<none>" without the item).
+    virtual QString panelText(const QString &endpoint, const QString &id) = 0;
 
 protected:
     // Keeps the lines of every endpoint the registry gets from now on.

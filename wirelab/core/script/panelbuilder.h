@@ -1,7 +1,7 @@
 #pragma once
-// The window's side of the panels that the script declares (rows of
-// buttons, edit boxes and labels at the top of a data window). A run
-// without windows has none: panel rows are accepted and ignored there.
+// Where the panels that the script declares go (rows of buttons, edit
+// boxes and labels per endpoint): the workbench's Panels. A host without a
+// builder accepts panel rows and ignores them.
 
 class Endpoint;
 class JsonNode;

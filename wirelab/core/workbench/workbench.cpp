@@ -49,8 +49,10 @@ Workbench::Workbench(QObject *parent)
     : QObject(parent),
       m_registry(std::make_unique<EndpointRegistry>()),
       m_host(std::make_unique<ScriptHost>(*m_registry)),
+      m_panels(std::make_unique<Panels>(*m_host, *m_registry)),
       m_tick(new QTimer(this))
 {
+    m_host->setPanelBuilder(m_panels.get());
     m_tick->setObjectName(QStringLiteral("Timer1"));
     m_tick->setInterval(100);
     connect(m_tick, &QTimer::timeout, this, guard([this] { tick(); }));
@@ -83,6 +85,18 @@ void Workbench::clear()
 Endpoint *Workbench::find(const QString &name) const { return m_registry->findByName(name); }
 
 void Workbench::tick() { m_host->tick(); }
+
+bool Workbench::click(Endpoint &endpoint, const QString &id) { return m_panels->click(endpoint, id); }
+
+bool Workbench::setText(Endpoint &endpoint, const QString &id, const QString &text)
+{
+    return m_panels->setText(endpoint, id, text);
+}
+
+QList<Panels::Item> Workbench::panelItems(const Endpoint &endpoint) const
+{
+    return m_panels->items(&endpoint);
+}
 
 bool Workbench::connectEndpoint(Endpoint &endpoint)
 {

@@ -1,7 +1,7 @@
 #pragma once
 // Workbench: one running project, whatever shows it. It owns the endpoint
-// registry, the script host and the 100 ms tick of the script timers, and
-// runs the project's lifecycle: load the scripts, build the workspace they
+// registry, the script host, the declared panels and the 100 ms tick of the
+// script timers, and runs the project's lifecycle: load the scripts, build the workspace they
 // declare, run (tick), stop, clear. The main window and a headless run each
 // create one and show it; every other front end drives the same one.
 //
@@ -10,7 +10,10 @@
 // same thing. They need only the endpoint: a view that holds an endpoint
 // calls them without holding the workbench.
 
+#include "core/workbench/panels.h"
+
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <QString>
 
@@ -45,6 +48,7 @@ public:
 
     EndpointRegistry &registry() { return *m_registry; }
     ScriptHost &host() { return *m_host; }
+    Panels &panels() { return *m_panels; }
 
     // Lifecycle.
     // Evaluates the script files listed in projectFile; failures are
@@ -63,6 +67,17 @@ public:
 
     // The first endpoint in display order named name, or nullptr.
     Endpoint *find(const QString &name) const;
+
+    // Panel operations, by the IDs the script gives (case ignored).
+    // A press of a button: OnButtonClick, the panels' refresh, the actions.
+    // False when the endpoint has no such button. Script errors leave here.
+    bool click(Endpoint &endpoint, const QString &id);
+    // Text typed into an edit box: OnEditChange when it changes. False when
+    // the endpoint has no such edit box. Script errors leave here.
+    bool setText(Endpoint &endpoint, const QString &id, const QString &text);
+    // The endpoint's panel items (buttons, edit boxes, labels) with their
+    // texts, row by row.
+    QList<Panels::Item> panelItems(const Endpoint &endpoint) const;
 
     // Endpoint operations. Each answers whether the endpoint's kind offers
     // the command; one it does not offer changes nothing.
@@ -93,5 +108,6 @@ private:
 
     std::unique_ptr<EndpointRegistry> m_registry;
     std::unique_ptr<ScriptHost> m_host;
+    std::unique_ptr<Panels> m_panels;
     QTimer *m_tick;  // Timer1
 };

@@ -7,8 +7,10 @@
 #include "testsupport.h"
 
 #include "core/endpoints/endpoint.h"
+#include "core/endpoints/tcpclientendpoint.h"
 #include "core/endpoints/tcpserverendpoint.h"
 #include "core/script/scripttimers.h"
+#include "core/workbench/panels.h"
 #include "gui/datawindow.h"
 #include "gui/logpane.h"
 
@@ -322,4 +324,20 @@ function onTimer(n, t) { fired++; findUi(n, "e").TEXT = "fired " + fired; }
             EXPECT_EQ(edit->text(), QStringLiteral("fired %1").arg((tick - 1) * n + i + 1));
         }
     }
+}
+
+// The panels refuse the names of the window's own controls without a
+// window to ask: a new named control must be among them.
+TEST(DeclaredPanels, EveryNameOfADataWindowIsRefusedToItsPanels)
+{
+    ScriptedWindow f;
+    const Endpoint *c = f.tcpClient(QStringLiteral("c"), 9);
+    ASSERT_NE(f.control<QWidget>(c, "Panel4"), nullptr);
+    QStringList unreserved;
+    for (QObject *o : f.dataWindow(c)->findChildren<QObject *>()) {
+        if (!o->objectName().isEmpty()
+            && !Panels::reservedNames().contains(o->objectName(), Qt::CaseInsensitive))
+            unreserved << o->objectName();
+    }
+    EXPECT_TRUE(unreserved.isEmpty()) << unreserved.join(u' ').toStdString();
 }
