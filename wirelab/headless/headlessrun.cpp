@@ -27,6 +27,7 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
       m_log(std::make_unique<LineLog>(options.log))
 {
     m_log->follow(registry());
+    m_log->follow(m_workbench->panels());
     host().executor().setExitHandler([this](int code) { finish(code); });
     // What the scripts print goes between the lines it belongs with.
     ScriptOutput::instance().setConsoleSink([this](const QString &line) { m_log->writeConsole(line); });

@@ -3,6 +3,7 @@
 #include "core/endpoints/registry.h"
 #include "core/text/displaytext.h"
 #include "core/text/hexcodec.h"
+#include "core/workbench/panels.h"
 
 #include <QDateTime>
 #include <QJsonDocument>
@@ -149,6 +150,39 @@ void LineLog::watch(Endpoint *e)
     // status: both are watched.
     connect(e, &Endpoint::statusChanged, this, schedule);
     connect(e, &Endpoint::imageChanged, this, schedule);
+}
+
+void LineLog::follow(Panels &panels)
+{
+    // An edit box's first text comes as a change; a button's caption comes
+    // with the button.
+    connect(&panels, &Panels::itemAdded, this, [this, &panels](Endpoint *e, int index) {
+        const Panels::Item item = panels.items(e).value(index);
+        if (item.type == Panels::Item::Type::Button)
+            writePanel(e, item.id, item.text);
+    });
+    connect(&panels, &Panels::textChanged, this,
+            [this, &panels](Endpoint *e, int index, const QString &text) {
+                writePanel(e, panels.items(e).value(index).id, text);
+            });
+}
+
+void LineLog::writePanel(const Endpoint *endpoint, const QString &id, const QString &text)
+{
+    const qint64 at = QDateTime::currentMSecsSinceEpoch();
+    if (!m_options.json) {
+        write(at, endpoint->name(), LineKind::Notice,
+              QStringLiteral("panel %1 %2 = %3").arg(endpoint->name(), id, text));
+        return;
+    }
+    const QJsonObject o {
+        {QStringLiteral("t"), IsoTime(at)},
+         {QStringLiteral("endpoint"), endpoint->name()},
+          {QStringLiteral("event"), QStringLiteral("panel")},
+           {QStringLiteral("id"), id},
+            {QStringLiteral("text"), text},
+           };
+    emitLine(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
 }
 
 void LineLog::write(qint64 at, const QString &endpoint, LineKind kind, const QString &text,

@@ -8,6 +8,10 @@
 // the bytes}). The record's time is the line's own; its text is the line
 // without the pane's time. Notices are in the UI language.
 //
+// A declared panel's button caption or edit text, when it is set or
+// changes, is a notice of its own: "panel <endpoint> <id> = <text>"
+// ({"event": "panel", "id", "text"} in JSON).
+//
 // What the scripts print with console.log/info/debug goes into the same
 // stream, in order ({"t", "event": "console", "text"} in JSON); --quiet
 // leaves it out. Output is buffered and flushed within a short time, and
@@ -24,6 +28,7 @@
 #include <cstdio>
 
 class EndpointRegistry;
+class Panels;
 
 class LineLog : public QObject
 {
@@ -45,6 +50,8 @@ public:
 
     // Logs every endpoint the registry gets from now on.
     void follow(EndpointRegistry &registry);
+    // Logs the texts of the panels' buttons and edit boxes as they change.
+    void follow(Panels &panels);
     // One record for an endpoint, written at the time at (milliseconds
     // since the epoch).
     void write(qint64 at, const QString &endpoint, LineKind kind, const QString &text,
@@ -59,6 +66,7 @@ public:
 
 private:
     void watch(Endpoint *endpoint);
+    void writePanel(const Endpoint *endpoint, const QString &id, const QString &text);
     void emitLine(const QByteArray &line);
 
     Options m_options;

@@ -98,7 +98,7 @@ QString WriteProject(const QTemporaryDir &dir, const QByteArray &script, bool li
 const QByteArray EchoScript = R"JS(
 function OnInit() {
   sockets = [{SOCKETTYPE: "TCP Server", PORT: 7201, ID: "echo", HEX: 0,
-              UI: [[{TYPE: "Button", ID: "ignored", TEXT: "no panels here"}]]}];
+              UI: [[{TYPE: "Button", ID: "stop", TEXT: "Stop"}]]}];
   actions.push({TYPE: "ADDTIMER", SOCKET: "echo", TIMERNAME: "t", INTERVAL: 0});
 }
 var ticks = 0;
@@ -150,9 +150,15 @@ TEST(Headless, JsonLinesAndACleanEndOnSigint)
     run.signal(SIGINT);
     EXPECT_EQ(run.waitForExit(), 0);
     bool sawRecv = false;
+    QStringList panels;
     for (const QString &line : run.out().split(u'\n', Qt::SkipEmptyParts)) {
         const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
         ASSERT_FALSE(o.isEmpty()) << line.toStdString();
+        if (o.value(QStringLiteral("event")).toString() == QStringLiteral("panel")) {
+            panels << QStringList {o.value(QStringLiteral("endpoint")).toString(),
+                                           o.value(QStringLiteral("id")).toString(),
+                                                   o.value(QStringLiteral("text")).toString()}.join(u' ');
+        }
         if (o.value(QStringLiteral("event")).toString() == QStringLiteral("recv")) {
             sawRecv = true;
             EXPECT_EQ(o.value(QStringLiteral("endpoint")).toString(), QStringLiteral("echo_1"));
@@ -160,6 +166,7 @@ TEST(Headless, JsonLinesAndACleanEndOnSigint)
         }
     }
     EXPECT_TRUE(sawRecv);
+    EXPECT_EQ(panels, QStringList {QStringLiteral("echo stop Stop")});
     EXPECT_TRUE(WaitFor([&] { return peer.state() == QAbstractSocket::UnconnectedState; }))
         << "the endpoints are closed at the end";
 }
@@ -427,9 +434,13 @@ TEST(Headless, TheDemoServesWithoutADisplay)
 {
     Headless demo({QStringLiteral("--headless"), QStringLiteral(WIRELAB_DEMO_DIR)}, "en_US.UTF-8");
     ASSERT_TRUE(demo.waitForOutput(QStringLiteral("listening on port 50007"))) << demo.err().toStdString();
+    // The reply prefix comes from the echo server's panel, as in the window.
+    EXPECT_TRUE(demo.waitForOutput(QStringLiteral("panel echo prefix = echo: ")));
     QTcpSocket peer;
     peer.connectToHost(QHostAddress::LocalHost, 50007);
     EXPECT_TRUE(peer.waitForConnected(5000));
+    peer.write("hello");
+    EXPECT_EQ(ReadExactly(&peer, 11), QByteArray("echo: hello"));
     // Under the sanitizers' build, a leak or an error at the end makes the
     // status non-zero.
     demo.signal(SIGTERM);
