@@ -17,6 +17,19 @@ QString AddressText(const QString &host, int port)
     return h + u':' + QString::number(port);
 }
 
+QString ItemTypeName(Panels::Item::Type type)
+{
+    switch (type) {
+    case Panels::Item::Type::Button:
+        return QStringLiteral("button");
+    case Panels::Item::Type::Edit:
+        return QStringLiteral("edit");
+    case Panels::Item::Type::Label:
+        return QStringLiteral("label");
+    }
+    return QString();
+}
+
 ControlAnswer NotOffered(const char *command, const Endpoint &e)
 {
     return ControlAnswer::failure(QStringLiteral("%1 does not apply to %2 (%3)").arg(
@@ -124,19 +137,44 @@ ControlAnswer ProjectControl::deleteEndpoint(const QString &name)
     return ControlAnswer::success();
 }
 
-ControlAnswer ProjectControl::click(const QString &, const QString &)
+ControlAnswer ProjectControl::click(const QString &name, const QString &id)
 {
-    return ControlAnswer::failure(QStringLiteral("panels cannot be driven in this version"));
+    ControlAnswer failure;
+    Endpoint *e = find(name, &failure);
+    if (!e)
+        return failure;
+    if (!m_workbench.click(*e, id))
+        return ControlAnswer::failure(QStringLiteral("%1 has no button \"%2\"").arg(name, id));
+    return ControlAnswer::success();
 }
 
-ControlAnswer ProjectControl::setText(const QString &, const QString &, const QString &)
+ControlAnswer ProjectControl::setText(const QString &name, const QString &id, const QString &text)
 {
-    return ControlAnswer::failure(QStringLiteral("panels cannot be driven in this version"));
+    ControlAnswer failure;
+    Endpoint *e = find(name, &failure);
+    if (!e)
+        return failure;
+    if (!m_workbench.setText(*e, id, text))
+        return ControlAnswer::failure(QStringLiteral("%1 has no edit box \"%2\"").arg(name, id));
+    return ControlAnswer::success();
 }
 
-ControlAnswer ProjectControl::panel(const QString &)
+ControlAnswer ProjectControl::panel(const QString &name)
 {
-    return ControlAnswer::failure(QStringLiteral("panels cannot be driven in this version"));
+    ControlAnswer failure;
+    Endpoint *e = find(name, &failure);
+    if (!e)
+        return failure;
+    QList<ControlRow> rows;
+    for (const Panels::Item &item : m_workbench.panelItems(*e)) {
+        rows.append({
+            {QStringLiteral("row"), item.row},
+             {QStringLiteral("type"), ItemTypeName(item.type)},
+              {QStringLiteral("id"), item.id},
+               {QStringLiteral("text"), item.text},
+              });
+    }
+    return ControlAnswer::listing(rows);
 }
 
 ControlAnswer ProjectControl::log(const QString &name, int)

@@ -32,6 +32,9 @@ SocketConnection::SocketConnection(int fd, QObject *parent)
 
 SocketConnection::~SocketConnection()
 {
+    // The notifiers go before their descriptor.
+    delete m_reader;
+    delete m_writer;
     if (m_fd >= 0)
         ::close(m_fd);
 }
