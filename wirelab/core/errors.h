@@ -56,6 +56,13 @@ public:
     using WireError::WireError;
 };
 
+// A number outside what it may be (a port above 65535).
+class RangeError : public WireError
+{
+public:
+    using WireError::WireError;
+};
+
 // An error of the datagram component ("Null Remote Address", ...).
 class UDPSockError : public WireError
 {

@@ -1,6 +1,7 @@
 #include "gui/newclientdialog.h"
 
 #include "core/net/adapterinfo.h"
+#include "core/net/portprobe.h"
 #include "core/text/intconv.h"
 
 #include <QLineEdit>
@@ -15,7 +16,7 @@ NewClientDialog::NewClientDialog(QWidget *parent) : CreationDialog(tr("创建TCP
 void NewClientDialog::confirm()
 {
     m_host = m_hostBox->text();
-    m_port = strToInt(m_portBox->text());
+    m_port = checkedPort(tr("对方端口:  ").remove(u':').trimmed(), strToInt(m_portBox->text()));
     accept();
 }
 

@@ -1,5 +1,6 @@
 #include "gui/newgroupdialog.h"
 
+#include "core/net/portprobe.h"
 #include "core/text/intconv.h"
 
 #include <QLineEdit>
@@ -14,6 +15,6 @@ NewGroupDialog::NewGroupDialog(QWidget *parent) : CreationDialog(tr("创建UDP�
 void NewGroupDialog::confirm()
 {
     m_groupAddress = m_addressBox->text();
-    m_port = strToInt(m_portBox->text());
+    m_port = checkedPort(tr("组播端口: ").remove(u':').trimmed(), strToInt(m_portBox->text()));
     accept();
 }

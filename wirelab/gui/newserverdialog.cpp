@@ -1,5 +1,6 @@
 #include "gui/newserverdialog.h"
 
+#include "core/net/portprobe.h"
 #include "core/text/intconv.h"
 
 #include <QLineEdit>
@@ -12,6 +13,6 @@ NewServerDialog::NewServerDialog(QWidget *parent) : CreationDialog(tr("创建TCP
 
 void NewServerDialog::confirm()
 {
-    m_port = strToInt(m_portBox->text());
+    m_port = checkedPort(tr("监听端口:  ").remove(u':').trimmed(), strToInt(m_portBox->text()));
     accept();
 }

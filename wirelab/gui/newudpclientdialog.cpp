@@ -25,8 +25,8 @@ NewUdpClientDialog::NewUdpClientDialog(QWidget *parent) : CreationDialog(tr("创
 void NewUdpClientDialog::confirm()
 {
     m_host = m_hostBox->text();
-    m_remotePort = strToInt(m_remotePortBox->text());
-    m_localPort = strToInt(m_localPortBox->text());
+    m_remotePort = checkedPort(tr("对方端口  ").remove(u':').trimmed(), strToInt(m_remotePortBox->text()));
+    m_localPort = checkedPort(tr("本地端口    ").remove(u':').trimmed(), strToInt(m_localPortBox->text()));
     if (!portProbe(m_localPort)) {
         MessageSeam::show(tr("本地端口已被占用，请重新选择本地端口号"));
         return;

@@ -14,7 +14,7 @@ NewUdpServerDialog::NewUdpServerDialog(QWidget *parent) : CreationDialog(tr("创
 
 void NewUdpServerDialog::confirm()
 {
-    m_localPort = strToInt(m_localPortBox->text());
+    m_localPort = checkedPort(tr("本地端口    ").remove(u':').trimmed(), strToInt(m_localPortBox->text()));
     if (!portProbe(m_localPort)) {
         MessageSeam::show(tr("本地端口已被占用，请重新选择本地端口号"));
         return;

@@ -296,6 +296,13 @@
     </message>
 </context>
 <context>
+    <name>Ports</name>
+    <message>
+        <source>%1 %2 不是 0–65535 之间的端口号</source>
+        <translation>%1 %2 is not a port number from 0 to 65535</translation>
+    </message>
+</context>
+<context>
     <name>ReceivePath</name>
     <message>
         <source>收到数据：</source>

@@ -338,6 +338,9 @@ TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
               {"function OnInit() { sockets = []; }",
                true,
                {QStringLiteral("--strict")}, 3, "made no endpoint"},
+        // A port out of range makes nothing (it listened on 4464).
+        {"function OnInit() { sockets = [{SOCKETTYPE: 'TCP Server', PORT: 70000, ID: 's'}]; }", true, {}, 3,
+         "sockets[0]: PORT 70000 "},
              };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.says);

@@ -19,6 +19,11 @@ Endpoint *CreateFromLine(EndpointRegistry &registry, const QString &line)
     const std::optional<EndpointKind> kind = kindFromName(p.socketType);
     if (!kind)
         return nullptr;
+    // A port out of range is refused, not wrapped (PORT reads inside the
+    // other two keys, so they are named first).
+    checkedPort(QStringLiteral("REMOTEPORT"), p.remotePort);
+    checkedPort(QStringLiteral("LOCALPORT"), p.localPort);
+    checkedPort(QStringLiteral("PORT"), p.port);
 
     QPointer<Endpoint> created;
     switch (*kind) {

@@ -10,5 +10,6 @@ class EndpointRegistry;
 
 // The new endpoint, registered, or nullptr (unknown kind, unusable local
 // port, or gone while a message box was open). A number value that is not
-// a number raises ConvertError before anything is created.
+// a number raises ConvertError, a port outside 0-65535 RangeError, before
+// anything is created.
 Endpoint *CreateFromLine(EndpointRegistry &registry, const QString &line);

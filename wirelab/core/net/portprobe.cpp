@@ -1,5 +1,9 @@
 #include "core/net/portprobe.h"
 
+#include "core/errors.h"
+
+#include <QCoreApplication>
+
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -21,4 +25,12 @@ bool portProbe(int port)
     const bool usable = ::bind(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
     ::close(fd);
     return usable;
+}
+
+int checkedPort(const QString &name, int value)
+{
+    if (value < 0 || value > 65535)
+        throw RangeError(
+            QCoreApplication::translate("Ports", "%1 %2 不是 0–65535 之间的端口号").arg(name).arg(value));
+    return value;
 }

@@ -76,6 +76,26 @@ TEST(CreateFromLine, LinesThatMakeNothing)
     };
     for (const char *line : notANumber)
         EXPECT_THROW(CreateFromLine(f.registry(), QLatin1String(line)), ConvertError) << line;
+    // A port is refused, naming its key and value, never cut to 16 bits.
+    const struct
+    {
+        const char *line;
+        const char *names;
+    } outOfRange[] = {
+        {"SOCKETTYPE=TCP Server,PORT=70000,HEX=1", "PORT 70000"},
+        {"SOCKETTYPE=TCP Client,PORT=-5,HOST=127.0.0.1,HEX=0", "PORT -5"},
+        {"SOCKETTYPE=UDP Client,REMOTEPORT=65536,LOCALPORT=0,HOST=127.0.0.1,HEX=0", "REMOTEPORT 65536"},
+        {"SOCKETTYPE=UDP Server,LOCALPORT=-1,HOST=,HEX=0", "LOCALPORT -1"},
+        {"SOCKETTYPE=UDP Group,PORT=65536,HOST=239.255.42.7,HEX=0", "PORT 65536"},
+    };
+    for (const auto &c : outOfRange) {
+        try {
+            CreateFromLine(f.registry(), QLatin1String(c.line));
+            ADD_FAILURE() << c.line << " was not refused";
+        } catch (const RangeError &e) {
+            EXPECT_TRUE(e.message().startsWith(QLatin1String(c.names))) << e.message().toStdString();
+        }
+    }
     EXPECT_EQ(f.registry().count(), 0);
     EXPECT_TRUE(f.messages.texts.isEmpty());
 }

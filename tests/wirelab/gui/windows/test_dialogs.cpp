@@ -112,7 +112,7 @@ TEST(CreationDialogs, CaptionsLabelsDefaultsAndButtons)
     }
 }
 
-TEST(CreationDialogs, NonNumericPortIsReportedAndTheDialogStaysOpen)
+TEST(CreationDialogs, ANonNumericOrOutOfRangePortIsReportedAndTheDialogStaysOpen)
 {
     MessageRecorder messages;
     NewServerDialog server;
@@ -122,13 +122,17 @@ TEST(CreationDialogs, NonNumericPortIsReportedAndTheDialogStaysOpen)
         EXPECT_EQ(messages.texts, QStringList {QStringLiteral("'6a' is not a valid integer value")});
         EXPECT_TRUE(server.isVisible());
         EXPECT_NE(server.result(), int(QDialog::Accepted));
-        // No range check: the socket layer takes the low 16 bits.
+        // A port out of range is refused as well, naming the field and the value.
         Find(server, "Edit1").setText(QStringLiteral("70000"));
+        Button(server, "Button1").click();
+        EXPECT_EQ(messages.texts.value(1), QStringLiteral("监听端口 70000 不是 0–65535 之间的端口号"));
+        EXPECT_TRUE(server.isVisible());
+        Find(server, "Edit1").setText(QStringLiteral("65535"));
         Button(server, "Button1").click();
     });
     EXPECT_EQ(result, int(QDialog::Accepted));
-    EXPECT_EQ(server.port(), 70000);
-    EXPECT_EQ(messages.texts.size(), 1);
+    EXPECT_EQ(server.port(), 65535);
+    EXPECT_EQ(messages.texts.size(), 2);
 }
 
 TEST(CreationDialogs, CancelAndCloseBoxRejectAfterAnEarlierOk)
