@@ -118,6 +118,8 @@ QString HelpText(const QCommandLineParser &parser)
         "Every answer ends with one line 'ok [value]' or 'error: <why>'; list, panel,\n"
         "log and help print their rows first, each beginning with '| '. With --json an\n"
         "answer is one JSON object: {\"answer\": \"ok\"|\"error\", \"why\", \"value\", \"rows\"}.\n"
+        "Answers on standard output are printed with --quiet too. At the end of standard\n"
+        "input the run goes on; quit ends it.\n"
         "Bad input (an unknown command, endpoint or panel item, a missing argument, bad\n"
         "hex, a line over 1 MiB) gets an error and changes nothing.\n"
         "\nExit status:\n"
