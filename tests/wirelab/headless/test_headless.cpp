@@ -444,7 +444,9 @@ TEST(Headless, TheExampleRigPassesAgainstItsDevice)
 {
     Headless device(
         {QStringLiteral("--headless"), QStringLiteral(WIRELAB_RIG_DIR "/device"), QStringLiteral("--quiet")});
-    Headless tester({QStringLiteral("--headless"), QStringLiteral(WIRELAB_RIG_DIR "/tester")});
+    // As README's CI recipe runs it: a script mistake would fail it.
+    Headless tester({QStringLiteral("--headless"),
+                                    QStringLiteral(WIRELAB_RIG_DIR "/tester"), QStringLiteral("--strict")});
     EXPECT_EQ(tester.waitForExit(), 0) << tester.out().toStdString() << tester.err().toStdString();
     EXPECT_TRUE(tester.out().contains(QStringLiteral("PASS: 5 requests")));
     device.signal(SIGTERM);
