@@ -24,6 +24,10 @@ DeclaredPanels::DeclaredPanels(Panels &panels, WindowOf windowOf, QObject *paren
     connect(&panels, &Panels::itemAdded, this, [this](Endpoint *e, int index) { addItem(e, index); });
     connect(&panels, &Panels::textChanged, this,
             [this](Endpoint *e, int index, const QString &text) { showText(e, index, text); });
+    connect(&panels, &Panels::ownControlText, this,
+            [this](Endpoint *e, const QString &type, const QString &id, const QString &text) {
+                showOwnControlText(e, type, id, text);
+            });
 }
 
 void DeclaredPanels::addRow(Endpoint *endpoint, int row)
@@ -110,5 +114,27 @@ void DeclaredPanels::showText(Endpoint *endpoint, int index, const QString &text
     } else if (auto *button = qobject_cast<QPushButton *>(widget)) {
         if (button->text() != text)
             button->setText(text);
+    }
+}
+
+void DeclaredPanels::showOwnControlText(Endpoint *endpoint, const QString &type, const QString &id,
+                                        const QString &text)
+{
+    // The refresh finds controls by name in the whole window, its own
+    // designed ones too; those are not connected to the script.
+    DataWindow *window = m_windowOf(endpoint);
+    if (!window)
+        return;
+    for (QWidget *w : window->findChildren<QWidget *>()) {
+        if (w->objectName().compare(id, Qt::CaseInsensitive) != 0)
+            continue;
+        if (auto *edit = qobject_cast<QLineEdit *>(w); edit && type == QLatin1String("Edit")) {
+            if (edit->text() != text)
+                edit->setText(text);
+        } else if (auto *button = qobject_cast<QPushButton *>(w); button && type == QLatin1String("Button")) {
+            if (button->text() != text)
+                button->setText(text);
+        }
+        return;
     }
 }

@@ -30,6 +30,7 @@ private:
     void addRow(Endpoint *endpoint, int row);
     void addItem(Endpoint *endpoint, int index);
     void showText(Endpoint *endpoint, int index, const QString &text);
+    void showOwnControlText(Endpoint *endpoint, const QString &type, const QString &id, const QString &text);
 
     struct View
     {

@@ -216,12 +216,16 @@ void Panels::refresh(const JsonNode &sockets)
                 Endpoint *endpoint = m_registry.findByName(name);
                 if (!endpoint)
                     continue;
-                const int index = indexOf(endpoint, jsonText(node, QStringLiteral("ID")));
-                Item *item = itemAt(endpoint, index);
-                if (!item)
-                    continue;
+                const QString id = jsonText(node, QStringLiteral("ID"));
                 const QString type = jsonText(node, QStringLiteral("TYPE"));
                 const QString text = jsonText(node, QStringLiteral("TEXT"));
+                const int index = indexOf(endpoint, id);
+                Item *item = itemAt(endpoint, index);
+                if (!item) {
+                    if (reservedNames().contains(id, Qt::CaseInsensitive))
+                        Q_EMIT ownControlText(endpoint, type, id, text);
+                    continue;
+                }
                 if (type == QLatin1String("Edit") && item->type == Item::Type::Edit) {
                     changeEditText(*endpoint, index, text, true);
                 } else if (type == QLatin1String("Button") && item->type == Item::Type::Button

@@ -75,6 +75,10 @@ Q_SIGNALS:
     void itemAdded(Endpoint *endpoint, int index);
     // A button's caption or an edit box's text changed.
     void textChanged(Endpoint *endpoint, int index, const QString &text);
+    // The refresh met an item named as one of the window's own controls
+    // (reservedNames()): a window sets that control's text as it would a
+    // panel item's, without a call to the script. type: "Edit" or "Button".
+    void ownControlText(Endpoint *endpoint, const QString &type, const QString &id, const QString &text);
 
 private:
     struct Panel

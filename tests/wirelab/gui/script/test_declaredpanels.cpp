@@ -341,3 +341,22 @@ TEST(DeclaredPanels, EveryNameOfADataWindowIsRefusedToItsPanels)
     }
     EXPECT_TRUE(unreserved.isEmpty()) << unreserved.join(u' ').toStdString();
 }
+
+// The refresh finds the window's own controls by name as well: their texts
+// follow `sockets` without a call to the script.
+TEST(DeclaredPanels, TheRefreshReachesTheWindowsOwnControls)
+{
+    ScriptedWindow f(QStringLiteral(R"JS(
+function OnInit() { sockets = [{SOCKETTYPE: "TCP Server", PORT: "0", ID: "srv", UI: [[{TYPE: "Button", ID: "go"}]]}]; }
+function onClick(n, id) {
+  sockets.push({ID: "srv", UI: [[{TYPE: "Edit", ID: "edit_TIME", TEXT: "7"}, {TYPE: "Button", ID: "button_11", TEXT: "Fire"}]]});
+}
+)JS"));
+    Endpoint *srv = f.endpoint("srv");
+    ASSERT_NE(srv, nullptr);
+    f.clearCalls();
+    f.control<QPushButton>(srv, "go")->click();
+    EXPECT_EQ(f.control<QLineEdit>(srv, "Edit_time")->text(), "7");
+    EXPECT_EQ(f.control<QPushButton>(srv, "Button_11")->text(), "Fire");
+    EXPECT_EQ(f.calls(), QStringList {"click|srv|go"});
+}
