@@ -323,6 +323,14 @@
 <context>
     <name>TcpClientEndpoint</name>
     <message>
+        <source>连接失败：%1</source>
+        <translation>Connection failed: %1</translation>
+    </message>
+    <message>
+        <source>连接异常：%1</source>
+        <translation>Connection error: %1</translation>
+    </message>
+    <message>
         <source>连接失败!</source>
         <translation>Connection failed!</translation>
     </message>

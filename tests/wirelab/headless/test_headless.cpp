@@ -225,12 +225,13 @@ TEST(Headless, TheOutputTellsWhatHappenedInOrderOnceInTheUiLanguage)
         bool json;
         const char *lang;
         const char *time;  // the form of a record's time
-        const char *connected, *received, *bound, *disconnected;
+        const char *connected, *received, *bound, *disconnected, *failed;
     } forms[] = {
         {false, "zh_CN.UTF-8", "^\\d\\d:\\d\\d:\\d\\d\\.\\d{3}$", "已连接，对端 127.0.0.1:", "收到数据：hi",
-         "绑定在端口 ", "已断开"},
+         "绑定在端口 ", "已断开", "连接失败："},
         {true, "en_US.UTF-8", "^\\d{4}-\\d\\d-\\d\\dT\\d\\d:\\d\\d:\\d\\d\\.\\d{3}(Z|[+-]\\d\\d:\\d\\d)$",
-         "connected, peer 127.0.0.1:", "Received: hi", "bound to port ", "disconnected"},
+         "connected, peer 127.0.0.1:", "Received: hi", "bound to port ", "disconnected",
+         "Connection failed: "},
     };
     for (const auto &form : forms) {
         SCOPED_TRACE(form.lang);
@@ -272,6 +273,7 @@ TEST(Headless, TheOutputTellsWhatHappenedInOrderOnceInTheUiLanguage)
         EXPECT_GT(records[bound].text.mid(QString::fromUtf8(form.bound).size()).toInt(), 0)
             << "the port in use";
         EXPECT_EQ(find(QStringLiteral("c"), QString::fromUtf8(form.disconnected)), -1) << all.toStdString();
+        EXPECT_GE(find(QStringLiteral("c"), QString::fromUtf8(form.failed)), 0) << all.toStdString();
         EXPECT_GE(find(QStringLiteral("srv"), QStringLiteral("two\nlines")), 0) << all.toStdString();
         EXPECT_GE(find(QString(), QStringLiteral("main.js:")), 0) << "console.log in the stream";
         EXPECT_FALSE(all.contains(QStringLiteral("careful")));

@@ -3,7 +3,7 @@
 // function the workbench calls, each call recorded in the global `calls` as
 // "event|name|a|b" ("OnRead|srv_1|4142|0", "timer|c|t", "click|c|go",
 // "edit|c|id|text", "delete|c"), then handed to a hook the test's own script
-// may define: onSocket(name, event, a, b), onTimer(name, timer),
+// may define: onSocket(name, event, a, b[, data]), onTimer(name, timer),
 // onClick(name, id), onEdit(name, id, text).
 
 inline constexpr const char *ContractScript = R"JS(
@@ -15,7 +15,7 @@ function hook(name) { return typeof this[name] == "function" ? this[name] : null
 function OnInit() {}
 function OnSocketEvent(n, e, a, b) {
   calls.push(e + "|" + n + "|" + a + "|" + b);
-  var h = hook("onSocket"); if (h) h(n, e, a, b);
+  var h = hook("onSocket"); if (h) h.apply(null, arguments);
 }
 function OnTimerEvent(n, t) {
   calls.push("timer|" + n + "|" + t);

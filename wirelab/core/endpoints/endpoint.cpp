@@ -80,7 +80,7 @@ QStringList Endpoint::takeLines()
     return std::exchange(m_lines, {});
 }
 
-void Endpoint::receive(const QByteArray &data, const QString &a, int b, CounterOrder order)
+void Endpoint::receive(const QByteArray &data, const QString &a, int b, CounterOrder order, bool withBytes)
 {
     QPointer<Endpoint> self(this);
     appendTimedLine(receivedLine(data, m_hexMode), LineKind::Received, data);
@@ -88,15 +88,23 @@ void Endpoint::receive(const QByteArray &data, const QString &a, int b, CounterO
     if (order == CounterOrder::BeforeScript)
         Q_EMIT countersChanged();
     // A script error leaves here: the rest of the sequence is skipped.
-    socketEvent(QStringLiteral("OnRead"), a, b);
+    socketEvent(QStringLiteral("OnRead"), a, b,
+                               withBytes ? std::optional<QString>(strToHexCompact(data)) : std::nullopt);
     if (order == CounterOrder::AfterScript && self)
         Q_EMIT countersChanged();
 }
 
-void Endpoint::socketEvent(const QString &event, const QString &a, int b)
+void Endpoint::socketEvent(const QString &event, const QString &a, int b, const std::optional<QString> &data)
 {
     if (EndpointEvents *events = m_registry.events())
-        events->socketEvent(*this, event, a, b);
+        events->socketEvent(*this, event, a, b, data);
+}
+
+void Endpoint::socketError(const QString &noticeText, const QString &reason)
+{
+    notice(noticeText);
+    if (EndpointEvents *events = m_registry.events())
+        events->socketError(*this, reason);
 }
 
 QString receivedLine(const QByteArray &data, bool hexMode)

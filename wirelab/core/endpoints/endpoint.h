@@ -18,6 +18,7 @@
 #include <QStringList>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class EndpointRegistry;
@@ -159,10 +160,17 @@ protected:
     // The receive sequence of every receiving kind: the log line (time,
     // "收到数据：", hex form in hex mode, the bytes), the received counter,
     // then OnRead(a, b) and the actions. A script error leaves here.
-    void receive(const QByteArray &data, const QString &a, int b, CounterOrder order);
-    // OnSocketEvent(name, event, a, b) and the actions, through the
+    // withBytes: OnRead also gets the bytes as compact hex, fifth (the
+    // datagram kinds, whose a and b name the sender).
+    void receive(const QByteArray &data, const QString &a, int b, CounterOrder order, bool withBytes = false);
+    // OnSocketEvent(name, event, a, b[, data]) and the actions, through the
     // registry's event handler; a script error leaves here.
-    void socketEvent(const QString &event, const QString &a, int b);
+    void socketEvent(const QString &event, const QString &a, int b,
+                     const std::optional<QString> &data = std::nullopt);
+    // A connect that failed or an error the socket reported: a notice with
+    // the reason, then OnSocketError(name, reason) when the scripts define
+    // it; a script error leaves here.
+    void socketError(const QString &notice, const QString &reason);
 
 private:
     const EndpointKind m_kind;

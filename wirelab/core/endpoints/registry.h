@@ -20,6 +20,7 @@
 #include <QString>
 
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Endpoint;
@@ -30,8 +31,12 @@ class EndpointEvents
 {
 public:
     virtual ~EndpointEvents() = default;
-    // OnSocketEvent(name, event, a, b), then the action executor.
-    virtual void socketEvent(Endpoint &endpoint, const QString &event, const QString &a, int b) = 0;
+    // OnSocketEvent(name, event, a, b[, data]), then the action executor.
+    virtual void socketEvent(Endpoint &endpoint, const QString &event, const QString &a, int b,
+                             const std::optional<QString> &data) = 0;
+    // OnSocketError(name, text), then the action executor, when the scripts
+    // define it; nothing otherwise.
+    virtual void socketError(Endpoint &endpoint, const QString &text) = 0;
     // A connection accepted and set up: its declared panel and the panels'
     // refresh.
     virtual void connectionAccepted(Endpoint &connection) = 0;

@@ -59,8 +59,18 @@ TcpClientEndpoint::TcpClientEndpoint(EndpointRegistry &registry, const QString &
             Guarded([&] { alive->onReadyRead(); });
         } while (alive && h->socket() && h->socket()->bytesAvailable() > 0);
     });
-    // Errors (refused, unreachable, unknown host, reset) are silent: the
-    // endpoint simply is, or stays, disconnected.
+    // An error (refused, unreachable, unknown host, a failed read or write)
+    // leaves the endpoint as it is, disconnected or not, and is told: a
+    // notice with the reason, and OnSocketError for a script that has it. A
+    // peer that closes is an ordinary disconnect.
+    connect(socket, &QTcpSocket::errorOccurred, this, guard([this, h](QAbstractSocket::SocketError error) {
+                if (error == QAbstractSocket::RemoteHostClosedError || !h->socket())
+                    return;
+                TcpSocketHandlers::Busy busy(*h);
+                const QString reason = h->socket()->errorString();
+                socketError(isActive() ? tr("连接异常：%1").arg(reason) : tr("连接失败：%1").arg(reason),
+                            reason);
+            }));
 }
 
 TcpClientEndpoint::~TcpClientEndpoint()

@@ -463,10 +463,15 @@ void TcpServerEndpoint::attach(const Link &c)
                          ScheduleCloses(listener, q);
                      }));
     QObject::connect(socket, &QTcpSocket::errorOccurred, context,
-                     guard([server](QAbstractSocket::SocketError error) {
+                     guard([server, c](QAbstractSocket::SocketError error) {
                          // A peer that closes or resets is an ordinary disconnect.
                          if (error == QAbstractSocket::RemoteHostClosedError || !server)
                              return;
                          server->notice(tr("Client Socket异常,代码=%1").arg(int(error)));
+                         // The script hears it from the connection that failed.
+                         QTcpSocket *s = c.handlers->socket();
+                         EndpointEvents *events = server->registry().events();
+                         if (c.endpoint && s && events)
+                             events->socketError(*c.endpoint, s->errorString());
                      }));
 }

@@ -26,5 +26,5 @@ UdpClientEndpoint::UdpClientEndpoint(EndpointRegistry &registry, const QString &
 void UdpClientEndpoint::datagram(const QByteArray &data, const QString &fromIP, int port)
 {
     // The destination stays what was given at creation.
-    receive(data, fromIP, port, CounterOrder::BeforeScript);
+    receive(data, fromIP, port, CounterOrder::BeforeScript, true);
 }

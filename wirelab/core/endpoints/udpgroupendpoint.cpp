@@ -83,7 +83,7 @@ void UdpGroupEndpoint::setUp(Path path)
         Guarded([&] {
             const QByteArray data = s->readDatagram();
             if (self)
-                self->receive(data, QString(), 0, CounterOrder::AfterScript);
+                self->receive(data, QString(), 0, CounterOrder::AfterScript, true);
         });
     });
 }

@@ -36,5 +36,5 @@ void UdpServerEndpoint::datagram(const QByteArray &data, const QString &fromIP, 
     setRemote(fromIP, port);
     setState(EndpointState::Active);
     refreshStatus();
-    receive(data, fromIP, port, CounterOrder::AfterScript);
+    receive(data, fromIP, port, CounterOrder::AfterScript, true);
 }

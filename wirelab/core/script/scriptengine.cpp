@@ -181,6 +181,11 @@ QString ScriptEngine::callGlobal(const QString &function, const QStringList &arg
     return TextOf(invoke(function, values));
 }
 
+bool ScriptEngine::hasGlobalFunction(const QString &function) const
+{
+    return m_global.property(function).isCallable();
+}
+
 QString ScriptEngine::jsonOfGlobal(const QString &global)
 {
     // A global declared with let/const is no property of the global object:

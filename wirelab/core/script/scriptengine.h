@@ -35,6 +35,9 @@ public:
     // function("arg1","arg2",...); with every argument as a string literal,
     // without parsing a text: the event calls go this way.
     QString callGlobal(const QString &function, const QStringList &args);
+    // Whether the scripts define a function of that name in the global
+    // object (a handler the workbench calls only when it is there).
+    bool hasGlobalFunction(const QString &function) const;
     // json2str(<global>); as a call (the value of the global as argument).
     QString jsonOfGlobal(const QString &global);
     // <global>=[]; as an assignment.

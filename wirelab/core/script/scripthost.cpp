@@ -63,13 +63,27 @@ void ScriptHost::editChanged(Endpoint &endpoint, const QString &editId, const QS
 
 void ScriptHost::refreshPanels() { m_declarations->refresh(); }
 
-void ScriptHost::socketEvent(Endpoint &endpoint, const QString &event, const QString &a, int b)
+void ScriptHost::socketEvent(Endpoint &endpoint, const QString &event, const QString &a, int b,
+                             const std::optional<QString> &data)
 {
     // Same as evaluating the OnSocketEvent call text, without parsing a
     // text that can be twice the size of the received block.
     const QString name = endpoint.name();
-    m_engine->callGlobal(QStringLiteral("OnSocketEvent"), {name, event, a, QString::number(b)});
+    QStringList arguments {name, event, a, QString::number(b)};
+    if (data)
+        arguments.append(*data);
+    m_engine->callGlobal(QStringLiteral("OnSocketEvent"), arguments);
     runActions(QStringLiteral("%1 of %2").arg(event, name), name);
+}
+
+void ScriptHost::socketError(Endpoint &endpoint, const QString &text)
+{
+    // Scripts written before this event exist: without the handler, nothing.
+    if (!m_engine->hasGlobalFunction(QStringLiteral("OnSocketError")))
+        return;
+    const QString name = endpoint.name();
+    m_engine->callGlobal(QStringLiteral("OnSocketError"), {name, text});
+    runActions(QStringLiteral("OnSocketError of %1").arg(name), name);
 }
 
 void ScriptHost::connectionAccepted(Endpoint &connection) { m_declarations->connectionAccepted(connection); }

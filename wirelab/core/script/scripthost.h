@@ -58,7 +58,9 @@ public:
     void refreshPanels();
 
     // EndpointEvents
-    void socketEvent(Endpoint &endpoint, const QString &event, const QString &a, int b) override;
+    void socketEvent(Endpoint &endpoint, const QString &event, const QString &a, int b,
+                     const std::optional<QString> &data) override;
+    void socketError(Endpoint &endpoint, const QString &text) override;
     void connectionAccepted(Endpoint &connection) override;
     void deleting(Endpoint &endpoint) override;
 

@@ -10,6 +10,7 @@
 #include <QHostAddress>
 #include <QPointer>
 #include <QRegularExpression>
+#include <QSignalSpy>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QTimer>
@@ -221,6 +222,37 @@ TEST(TcpClient, FailedConnectsAreSilent)
         QStringLiteral("OnConnect")),
         (QStringList {QStringLiteral("OnConnect|refused|127.0.0.1|%1").arg(closedPort),
                                      QStringLiteral("OnConnect|named|127.0.0.1|%1").arg(closedPort)}));
+}
+
+TEST(TcpClient, FailedConnectsAreNoticedAndToldToOnSocketError)
+{
+    ScriptedCore f(QStringLiteral(
+        "function OnSocketError(n, text) {\n"
+        "  calls.push('error|' + n + '|' + (text ? 'reason' : ''));\n"
+        "  actions.push({TYPE: 'DISPLAY', SOCKET: n, DATA: 'handled'});\n"
+        "}\n"));
+    QTcpServer probe;
+    const int closedPort = Listen(probe);
+    probe.close();
+    for (const QString &name : {QStringLiteral("refused"), QStringLiteral("unknown")}) {
+        SCOPED_TRACE(name.toStdString());
+        const QString host = name
+            == QStringLiteral("refused") ? QStringLiteral("127.0.0.1")
+                                         : QStringLiteral("no-such-host.invalid");
+        f.clearCalls();
+        auto *client = f.tcpClient(name, closedPort, host);
+        QSignalSpy notices(client, &Endpoint::noticed);
+        client->start();
+        ASSERT_TRUE(WaitFor([&] { return !f.callsOf(QStringLiteral("error")).isEmpty(); }, 10000));
+        SpinFor(50);
+        EXPECT_EQ(f.calls(), QStringList {QStringLiteral("error|%1|reason").arg(name)});
+        ASSERT_EQ(notices.size(), 1);
+        EXPECT_TRUE(notices[0][1].toString().startsWith(QStringLiteral("连接失败：")))
+                    << notices[0][1].toString().toStdString();
+        EXPECT_EQ(f.lineList(client), QStringList {QStringLiteral("handled")});
+        EXPECT_FALSE(client->isActive());
+        EXPECT_TRUE(f.messages.texts.isEmpty());
+    }
 }
 
 TEST(TcpClient, AConnectThatCannotStartShowsTheFailureBox)

@@ -329,6 +329,43 @@ TEST(UdpGroup, ReceivesFromTheGroupAndSendsToGroupAndPort)
     EXPECT_TRUE(f.messages.texts.isEmpty());
 }
 
+TEST(UdpEndpoints, OnReadGetsTheDatagramAsCompactHexFifth)
+{
+    ScriptedCore f(QStringLiteral("var reads = [];\n"
+                                  "function onSocket(n, e, a, b, d) { if (e == 'OnRead') reads.push([a, b, d].join('|')); }\n"));
+    Peer sender(QHostAddress::AnyIPv4);
+    const QString from = QStringLiteral("127.0.0.1|%1|").arg(sender.port());
+    const int groupPort = FreeUdpPort();
+    const struct
+    {
+        Endpoint *endpoint;
+        QString to;
+        int port;
+        QString expected;  // a|b|hex
+    } cases[] = {
+        {UdpClientEndpoint::create(f.registry(), Local, 9, FreeUdpPort()), Local, 0, from},
+        {UdpServerEndpoint::create(f.registry(), FreeUdpPort()), Local, 0, from},
+        {UdpGroupEndpoint::create(f.registry(), Group, groupPort, Path::Dialog), Group, groupPort,
+         QStringLiteral("|0|")},
+        };
+    for (const auto &c : cases) {
+        ASSERT_NE(c.endpoint, nullptr);
+        SCOPED_TRACE(kindName(c.endpoint->kind()).toStdString());
+        f.js(QStringLiteral("reads = [];"));
+        for (const QByteArray &datagram : {QByteArray("\x00\xFF"
+                                                      "A",
+                                                      3),
+                                           QByteArray()}) {
+            sender.sendTo(c.to, c.port ? c.port : c.endpoint->portInUse(), datagram);
+            ASSERT_TRUE(WaitFor([&] {
+                return f.js(QStringLiteral("reads.length")).toInt() == (datagram.isEmpty() ? 2 : 1);
+            }));
+        }
+        EXPECT_EQ(f.js(QStringLiteral("reads.join(',')")),
+                       c.expected + QStringLiteral("00FF41,") + c.expected);
+    }
+}
+
 // The test socket holds the port with address sharing, which the endpoint
 // does not ask for: its bind fails, yet it joins, and what it sends reaches
 // the member.

@@ -202,7 +202,7 @@ TEST(ActionExecutor, WarnsOnceAboutEachActionItCannotCarryOutAsWritten)
         ScriptOutput::instance().flushRepeats();
         x.queue(QStringLiteral("[{TYPE:'ADDTIMER',SOCKET:'a',TIMERNAME:'t',INTERVAL:1}, %1]").arg(
             QLatin1String(c.actions)));
-        x.host().socketEvent(*x.a, QStringLiteral("OnRead"), QString(), 0);
+        x.host().socketEvent(*x.a, QStringLiteral("OnRead"), QString(), 0, std::nullopt);
         if (*c.warning) {
             ASSERT_EQ(warnings.size(), 1) << warnings.join(u'|').toStdString();
             EXPECT_TRUE(warnings.first().contains(QLatin1String(c.warning)))
