@@ -1,5 +1,5 @@
 #pragma once
-// Common frame of the five creation dialogs: a cream form with labelled edit
+// Common frame of the creation dialogs: a cream form with labelled edit
 // boxes, "确定" (Button1) and "取消" (Button2). The dialogs are created once
 // and reused, so whatever the user typed stays for the next use.
 //
@@ -9,6 +9,8 @@
 
 #include <QDialog>
 
+class Endpoint;
+class EndpointRegistry;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -20,6 +22,8 @@ class CreationDialog : public QDialog
 public:
     // Shows the dialog modally through the dialog seam; Accepted or Rejected.
     int run();
+    // Creates the dialog's endpoint from the values of the last OK.
+    virtual Endpoint *createEndpoint(EndpointRegistry &registry) const = 0;
 
 protected:
     explicit CreationDialog(const QString &caption, QWidget *parent);

@@ -1,6 +1,7 @@
 #include "gui/datawindow.h"
 
 #include "core/endpoints/endpoint.h"
+#include "core/endpoints/kinddescriptor.h"
 #include "core/workbench/timedsend.h"
 #include "guard.h"
 #include "gui/logpane.h"
@@ -274,55 +275,20 @@ void DataWindow::refreshStatus()
         m_stopButton->setVisible(false);
         return;
     }
-    const bool active = e->isActive();
-    auto stateText = [&](const QString &on, const QString &off) { m_stateLabel->setText(active ? on : off); };
-    auto peerLabels = [&] {
-        m_peerAddressLabel->setText(tr("对方IP:%1").arg(e->remoteHost()));
-        m_peerPortLabel->setText(tr("对方端口:%1").arg(e->remotePort()));
-        m_localPortLabel->setText(tr("本地端口:%1").arg(e->localPort()));
-    };
-    auto tcpButtons = [&] {
-        m_startButton->setEnabled(!active);
-        m_stopButton->setEnabled(active);
-    };
-
-    switch (e->kind()) {
-    case EndpointKind::TcpServer:
-        stateText(tr("已启动"), tr("已停止"));
-        m_peerAddressLabel->clear();
-        m_peerPortLabel->clear();
-        m_localPortLabel->setText(tr("本地端口:%1").arg(e->localPort()));
-        m_startButton->setText(tr("启动监听"));
-        m_stopButton->setText(tr("停止监听"));
-        showStart = showStop = true;
-        tcpButtons();
-        break;
-    case EndpointKind::TcpConnection:
-        stateText(tr("已连接"), tr("已断开"));
-        peerLabels();
-        m_stopButton->setText(tr("断开"));
-        showStop = true;
-        tcpButtons();
-        break;
-    case EndpointKind::TcpClient:
-        stateText(tr("已连接"), tr("已断开"));
-        peerLabels();
-        m_startButton->setText(tr("连接"));
-        m_stopButton->setText(tr("断开"));
-        showStart = showStop = true;
-        tcpButtons();
-        break;
-    case EndpointKind::UdpClient:
-    case EndpointKind::UdpServer:
-        m_stateLabel->clear();
-        peerLabels();
-        break;
-    case EndpointKind::UdpGroup:
-        m_stateLabel->clear();
-        m_peerAddressLabel->setText(tr("组播地址:%1").arg(e->localAddress()));
-        m_peerPortLabel->setText(tr("组播端口:%1").arg(e->localPort()));
-        m_localPortLabel->clear();
-        break;
+    const StatusFields f = kindDescriptor(e->kind()).status(*e);
+    m_stateLabel->setText(f.state);
+    m_peerAddressLabel->setText(f.first);
+    m_peerPortLabel->setText(f.second);
+    m_localPortLabel->setText(f.third);
+    showStart = !f.startCaption.isEmpty();
+    showStop = !f.stopCaption.isEmpty();
+    if (showStart)
+        m_startButton->setText(f.startCaption);
+    if (showStop)
+        m_stopButton->setText(f.stopCaption);
+    if (showStart || showStop) {
+        m_startButton->setEnabled(!e->isActive());
+        m_stopButton->setEnabled(e->isActive());
     }
     m_startButton->setVisible(showStart);
     m_stopButton->setVisible(showStop);
@@ -408,16 +374,16 @@ void DataWindow::stop()
     Endpoint *e = m_endpoint;
     if (!e)
         return;
-    switch (e->kind()) {
-    case EndpointKind::TcpServer:
-        Workbench::listen(*e, false);
+    switch (kindDescriptor(e->kind()).windowStop()) {
+    case WindowStop::None:
         break;
-    case EndpointKind::TcpClient:
-    case EndpointKind::TcpConnection:
+    case WindowStop::Endpoint:
+        if (!Workbench::disconnectEndpoint(*e))
+            Workbench::listen(*e, false);
+        break;
+    case WindowStop::SelectedEndpoint:
         e->setState(EndpointState::Inactive);
         Q_EMIT stopRequested(m_stopButton);
-        break;
-    default:
         break;
     }
 }

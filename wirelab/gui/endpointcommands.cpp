@@ -1,19 +1,12 @@
 #include "gui/endpointcommands.h"
 
 #include "core/endpoints/endpoint.h"
+#include "core/endpoints/kinddescriptor.h"
 #include "core/endpoints/registry.h"
-#include "core/endpoints/tcpclientendpoint.h"
-#include "core/endpoints/tcpserverendpoint.h"
-#include "core/endpoints/udpclientendpoint.h"
-#include "core/endpoints/udpgroupendpoint.h"
-#include "core/endpoints/udpserverendpoint.h"
 #include "core/workbench/workbench.h"
+#include "gui/creationdialog.h"
 #include "gui/endpointtree.h"
-#include "gui/newclientdialog.h"
-#include "gui/newgroupdialog.h"
-#include "gui/newserverdialog.h"
-#include "gui/newudpclientdialog.h"
-#include "gui/newudpserverdialog.h"
+#include "gui/kinddialogs.h"
 
 #include <QPointer>
 #include <QTreeWidget>
@@ -21,20 +14,22 @@
 EndpointCommands::EndpointCommands(EndpointRegistry &registry, EndpointTree &tree, QWidget *dialogParent)
     : QObject(dialogParent), m_registry(registry), m_tree(tree)
 {
-    m_newServer = new NewServerDialog(dialogParent);
-    m_newClient = new NewClientDialog(dialogParent);
-    m_newUdpClient = new NewUdpClientDialog(dialogParent);
-    m_newGroup = new NewGroupDialog(dialogParent);
-    m_newUdpServer = new NewUdpServerDialog(dialogParent);
+    for (EndpointKind kind : RootKinds) {
+        if (CreationDialog *dialog = makeCreationDialog(kind, dialogParent))
+            m_dialogs.emplace(kind, dialog);
+    }
 }
 
 EndpointCommands::~EndpointCommands()
 {
-    delete m_newUdpServer;
-    delete m_newGroup;
-    delete m_newUdpClient;
-    delete m_newClient;
-    delete m_newServer;
+    for (auto &[kind, dialog] : m_dialogs)
+        delete dialog;
+}
+
+CreationDialog *EndpointCommands::dialogOf(EndpointKind kind) const
+{
+    const auto it = m_dialogs.find(kind);
+    return it == m_dialogs.end() ? nullptr : it->second;
 }
 
 void EndpointCommands::create()
@@ -47,31 +42,11 @@ void EndpointCommands::create()
 
     // Each comparison looks at the node selected at that moment: a creation
     // selects its new node, so no later kind matches.
-    auto rootSelected = [&](EndpointKind kind) {
-        return view && EndpointTree::rootKindOf(view->currentItem()) == kind;
-    };
-
-    if (rootSelected(EndpointKind::TcpServer)) {
-        if (m_newServer->run() == QDialog::Accepted)
-            TcpServerEndpoint::create(m_registry, m_newServer->port());
-    }
-    if (rootSelected(EndpointKind::TcpClient)) {
-        if (m_newClient->run() == QDialog::Accepted)
-            TcpClientEndpoint::create(m_registry, m_newClient->host(), m_newClient->port());
-    }
-    if (rootSelected(EndpointKind::UdpClient)) {
-        if (m_newUdpClient->run() == QDialog::Accepted)
-            UdpClientEndpoint::create(m_registry, m_newUdpClient->host(), m_newUdpClient->remotePort(),
-                                      m_newUdpClient->localPort());
-    }
-    if (rootSelected(EndpointKind::UdpServer)) {
-        if (m_newUdpServer->run() == QDialog::Accepted)
-            UdpServerEndpoint::create(m_registry, m_newUdpServer->localPort());
-    }
-    if (rootSelected(EndpointKind::UdpGroup)) {
-        if (m_newGroup->run() == QDialog::Accepted)
-            UdpGroupEndpoint::create(m_registry, m_newGroup->groupAddress(), m_newGroup->port(),
-                                     UdpGroupEndpoint::Path::Dialog);
+    for (EndpointKind kind : RootKinds) {
+        if (!view || EndpointTree::rootKindOf(view->currentItem()) != kind)
+            continue;
+        if (CreationDialog *dialog = dialogOf(kind); dialog && dialog->run() == QDialog::Accepted)
+            dialog->createEndpoint(m_registry);
     }
 
     if (m_registry.count() > 0)

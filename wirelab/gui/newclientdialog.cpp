@@ -1,5 +1,6 @@
 #include "gui/newclientdialog.h"
 
+#include "core/endpoints/tcpclientendpoint.h"
 #include "core/net/adapterinfo.h"
 #include "core/net/portprobe.h"
 #include "core/text/intconv.h"
@@ -21,3 +22,8 @@ void NewClientDialog::confirm()
 }
 
 void NewClientDialog::prepare() { m_hostBox->setText(localAdapterAddress()); }
+
+Endpoint *NewClientDialog::createEndpoint(EndpointRegistry &registry) const
+{
+    return TcpClientEndpoint::create(registry, m_host, m_port);
+}

@@ -18,6 +18,8 @@ public:
     const QString &host() const { return m_host; }
     int port() const { return m_port; }
 
+    Endpoint *createEndpoint(EndpointRegistry &registry) const override;
+
 protected:
     void confirm() override;
     void prepare() override;

@@ -1,5 +1,6 @@
 #include "gui/newgroupdialog.h"
 
+#include "core/endpoints/udpgroupendpoint.h"
 #include "core/net/portprobe.h"
 #include "core/text/intconv.h"
 
@@ -17,4 +18,9 @@ void NewGroupDialog::confirm()
     m_groupAddress = m_addressBox->text();
     m_port = checkedPort(tr("组播端口: ").remove(u':').trimmed(), strToInt(m_portBox->text()));
     accept();
+}
+
+Endpoint *NewGroupDialog::createEndpoint(EndpointRegistry &registry) const
+{
+    return UdpGroupEndpoint::create(registry, m_groupAddress, m_port, UdpGroupEndpoint::Path::Dialog);
 }

@@ -18,6 +18,8 @@ public:
     const QString &groupAddress() const { return m_groupAddress; }
     int port() const { return m_port; }
 
+    Endpoint *createEndpoint(EndpointRegistry &registry) const override;
+
 protected:
     void confirm() override;
 

@@ -1,5 +1,6 @@
 #include "gui/newserverdialog.h"
 
+#include "core/endpoints/tcpserverendpoint.h"
 #include "core/net/portprobe.h"
 #include "core/text/intconv.h"
 
@@ -15,4 +16,9 @@ void NewServerDialog::confirm()
 {
     m_port = checkedPort(tr("监听端口:  ").remove(u':').trimmed(), strToInt(m_portBox->text()));
     accept();
+}
+
+Endpoint *NewServerDialog::createEndpoint(EndpointRegistry &registry) const
+{
+    return TcpServerEndpoint::create(registry, m_port);
 }

@@ -14,6 +14,8 @@ public:
     // Valid after OK.
     int port() const { return m_port; }
 
+    Endpoint *createEndpoint(EndpointRegistry &registry) const override;
+
 protected:
     void confirm() override;
 

@@ -1,5 +1,6 @@
 #include "gui/newudpclientdialog.h"
 
+#include "core/endpoints/udpclientendpoint.h"
 #include "core/net/adapterinfo.h"
 #include "core/net/portprobe.h"
 #include "core/text/intconv.h"
@@ -43,4 +44,9 @@ void NewUdpClientDialog::fillBroadcastAddress()
     if (warn)
         MessageSeam::show(tr("请检查本机网络连接是否正常"));
     m_hostBox->setText(broadcast);
+}
+
+Endpoint *NewUdpClientDialog::createEndpoint(EndpointRegistry &registry) const
+{
+    return UdpClientEndpoint::create(registry, m_host, m_remotePort, m_localPort);
 }

@@ -22,6 +22,8 @@ public:
     int remotePort() const { return m_remotePort; }
     int localPort() const { return m_localPort; }
 
+    Endpoint *createEndpoint(EndpointRegistry &registry) const override;
+
 protected:
     void confirm() override;
     void prepare() override;

@@ -1,5 +1,6 @@
 #include "gui/newudpserverdialog.h"
 
+#include "core/endpoints/udpserverendpoint.h"
 #include "core/net/portprobe.h"
 #include "core/text/intconv.h"
 #include "messageseam.h"
@@ -20,4 +21,9 @@ void NewUdpServerDialog::confirm()
         return;
     }
     accept();
+}
+
+Endpoint *NewUdpServerDialog::createEndpoint(EndpointRegistry &registry) const
+{
+    return UdpServerEndpoint::create(registry, m_localPort);
 }

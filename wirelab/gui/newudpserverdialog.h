@@ -15,6 +15,8 @@ public:
     // Valid after OK.
     int localPort() const { return m_localPort; }
 
+    Endpoint *createEndpoint(EndpointRegistry &registry) const override;
+
 protected:
     void confirm() override;
 

@@ -1,5 +1,6 @@
 #include "headless/linelog.h"
 
+#include "core/endpoints/kinddescriptor.h"
 #include "core/endpoints/registry.h"
 #include "core/text/displaytext.h"
 #include "core/text/hexcodec.h"
@@ -27,31 +28,6 @@ QString EventName(LineKind kind)
         return QStringLiteral("display");
     case LineKind::Notice:
         return QStringLiteral("notice");
-    }
-    return QString();
-}
-
-// The status area of a window as one notice; empty when there is nothing
-// to tell (a client that was never connected has not been disconnected).
-QString StateNotice(const Endpoint &e, bool wasActive)
-{
-    const QString peer = e.remoteHost() + u':' + QString::number(e.remotePort());
-    switch (e.kind()) {
-    case EndpointKind::TcpServer:
-        return e.isActive() ? LineLog::tr("正在监听端口 %1").arg(e.portInUse())
-                            : LineLog::tr("未在监听（端口 %1）").arg(e.portInUse());
-    case EndpointKind::TcpClient:
-    case EndpointKind::TcpConnection:
-        if (e.isActive())
-            return LineLog::tr("已连接，对端 %1").arg(peer);
-        return wasActive ? LineLog::tr("已断开") : QString();
-    case EndpointKind::UdpServer:
-        return e.isActive() ? LineLog::tr("应答 %1").arg(peer)
-                            : LineLog::tr("绑定在端口 %1").arg(e.portInUse());
-    case EndpointKind::UdpClient:
-        return LineLog::tr("端口 %1，发往 %2").arg(e.portInUse()).arg(peer);
-    case EndpointKind::UdpGroup:
-        return LineLog::tr("组播 %1:%2").arg(e.localAddress()).arg(e.localPort());
     }
     return QString();
 }
@@ -124,7 +100,7 @@ void LineLog::watch(Endpoint *e)
         state->pending = false;
         if (!endpoint)
             return;
-        const QString notice = StateNotice(*endpoint, state->wasActive);
+        const QString notice = kindDescriptor(endpoint->kind()).statusLine(*endpoint, state->wasActive);
         state->wasActive = state->wasActive || endpoint->isActive();
         if (!notice.isEmpty() && notice != state->last) {
             state->last = notice;

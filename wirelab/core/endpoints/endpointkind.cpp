@@ -1,30 +1,63 @@
 #include "core/endpoints/endpointkind.h"
 
-QString kindName(EndpointKind kind)
+#include "core/endpoints/kinddescriptor.h"
+#include "core/endpoints/tcpclientendpoint.h"
+#include "core/endpoints/tcpconnectionendpoint.h"
+#include "core/endpoints/tcpserverendpoint.h"
+#include "core/endpoints/udpclientendpoint.h"
+#include "core/endpoints/udpgroupendpoint.h"
+#include "core/endpoints/udpserverendpoint.h"
+
+#include <cstdlib>
+
+const KindDescriptor &kindDescriptor(EndpointKind kind)
 {
+    // No default: a kind without a descriptor does not compile.
     switch (kind) {
     case EndpointKind::TcpServer:
-        return QStringLiteral("TCP Server");
+        return TcpServerEndpoint::descriptor();
     case EndpointKind::TcpClient:
-        return QStringLiteral("TCP Client");
+        return TcpClientEndpoint::descriptor();
     case EndpointKind::UdpServer:
-        return QStringLiteral("UDP Server");
+        return UdpServerEndpoint::descriptor();
     case EndpointKind::UdpClient:
-        return QStringLiteral("UDP Client");
+        return UdpClientEndpoint::descriptor();
     case EndpointKind::UdpGroup:
-        return QStringLiteral("UDP Group");
+        return UdpGroupEndpoint::descriptor();
     case EndpointKind::TcpConnection:
-        return QStringLiteral("TCP ServerClient");
+        return TcpConnectionEndpoint::descriptor();
     }
-    return QString();
+    std::abort();  // a value outside the enumeration
 }
+
+const KindDescriptor *kindDescriptor(const QString &name)
+{
+    for (EndpointKind kind : AllKinds) {
+        const KindDescriptor &d = kindDescriptor(kind);
+        if (d.name() == name)
+            return &d;
+    }
+    return nullptr;
+}
+
+const std::vector<EndpointKind> &RootKindList::kinds() const
+{
+    static const std::vector<EndpointKind> roots = [] {
+        std::vector<EndpointKind> list;
+        for (EndpointKind kind : AllKinds) {
+            if (kindDescriptor(kind).hasRoot())
+                list.push_back(kind);
+        }
+        return list;
+    }();
+    return roots;
+}
+
+QString kindName(EndpointKind kind) { return kindDescriptor(kind).name(); }
 
 std::optional<EndpointKind> kindFromName(const QString &name)
 {
-    for (EndpointKind kind : {EndpointKind::TcpServer, EndpointKind::TcpClient, EndpointKind::UdpServer,
-                              EndpointKind::UdpClient, EndpointKind::UdpGroup, EndpointKind::TcpConnection}) {
-        if (name == kindName(kind))
-            return kind;
-    }
+    if (const KindDescriptor *d = kindDescriptor(name))
+        return d->kind();
     return std::nullopt;
 }

@@ -1,11 +1,14 @@
 #pragma once
-// The six endpoint kinds, their names as users and scripts write them, and
-// the state an endpoint is in.
+// The endpoint kinds, their names as users and scripts write them, and the
+// state an endpoint is in. What a kind is and does is its descriptor
+// (kinddescriptor.h); this file only lists the kinds.
 
 #include <QString>
 
 #include <array>
+#include <cstddef>
 #include <optional>
+#include <vector>
 
 enum class EndpointKind {
     TcpServer,
@@ -16,11 +19,25 @@ enum class EndpointKind {
     TcpConnection,  // a connection accepted by a TCP server
 };
 
-// The kinds that have a root of their own in the tree, in display order.
-inline constexpr std::array<EndpointKind, 5> RootKinds = {
+// Every kind, in the order of the tree's roots (a kind without a root of
+// its own is skipped there). A new kind is added here, to the enumeration
+// above and to kindDescriptor() in endpointkind.cpp.
+inline constexpr std::array AllKinds = {
     EndpointKind::TcpServer, EndpointKind::TcpClient, EndpointKind::UdpServer,
-    EndpointKind::UdpClient, EndpointKind::UdpGroup,
+    EndpointKind::UdpClient, EndpointKind::UdpGroup,  EndpointKind::TcpConnection,
 };
+
+// The kinds that have a root of their own in the tree, in display order
+// (as their descriptors say).
+struct RootKindList
+{
+    const std::vector<EndpointKind> &kinds() const;
+    std::size_t size() const { return kinds().size(); }
+    EndpointKind at(std::size_t i) const { return kinds().at(i); }
+    auto begin() const { return kinds().begin(); }
+    auto end() const { return kinds().end(); }
+};
+inline constexpr RootKindList RootKinds {};
 
 // "TCP Server", "TCP Client", "UDP Server", "UDP Client", "UDP Group",
 // "TCP ServerClient".

@@ -1,5 +1,9 @@
 #include "core/endpoints/tcpclientendpoint.h"
 
+#include "core/endpoints/kinddescriptor.h"
+#include "core/text/jsondoc.h"
+#include "core/text/paramline.h"
+
 #include "core/endpoints/registry.h"
 #include "core/endpoints/tcpsockethandlers.h"
 #include "core/errors.h"
@@ -195,4 +199,51 @@ void TcpClientEndpoint::closeForDeletion()
     h->dispose();
     if (alive)
         alive->m_handlers.reset();
+}
+
+namespace {
+
+class TcpClientKind final : public LineDeclaredKind
+{
+public:
+    EndpointKind kind() const override { return EndpointKind::TcpClient; }
+    QString name() const override { return QStringLiteral("TCP Client"); }
+    bool hasRoot() const override { return true; }
+    QString paramLine(const JsonNode &element) const override
+    {
+        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HOST=%3,HEX=%4") .arg(
+            name(),
+            jsonText(element, QStringLiteral("PORT")),
+                     jsonText(element, QStringLiteral("HOST")), jsonText(element, QStringLiteral("HEX")));
+    }
+    Endpoint *fromLine(EndpointRegistry &registry, const ParamLine &line) const override
+    {
+        return TcpClientEndpoint::create(registry, line.host, line.port);
+    }
+    StatusFields status(const Endpoint &e) const override
+    {
+        StatusFields f;
+        f.state = e.isActive() ? statusText(QT_TRANSLATE_NOOP("DataWindow", "已连接"))
+                               : statusText(QT_TRANSLATE_NOOP("DataWindow", "已断开"));
+        setPeerFields(f, e);
+        f.startCaption = statusText(QT_TRANSLATE_NOOP("DataWindow", "连接"));
+        f.stopCaption = statusText(QT_TRANSLATE_NOOP("DataWindow", "断开"));
+        return f;
+    }
+    QString statusLine(const Endpoint &e, bool wasActive) const override
+    {
+        if (e.isActive())
+            return statusLineText(QT_TRANSLATE_NOOP("LineLog", "已连接，对端 %1")).arg(peerText(e));
+        return wasActive ? statusLineText(QT_TRANSLATE_NOOP("LineLog", "已断开")) : QString();
+    }
+    WindowStop windowStop() const override { return WindowStop::SelectedEndpoint; }
+    KindCommands commands() const override { return {true, true, false}; }
+};
+
+}  // namespace
+
+const KindDescriptor &TcpClientEndpoint::descriptor()
+{
+    static const TcpClientKind kind;
+    return kind;
 }

@@ -10,10 +10,14 @@
 class QTcpSocket;
 class TcpSocketHandlers;
 
+class KindDescriptor;
+
 class TcpClientEndpoint : public Endpoint
 {
     Q_OBJECT
 public:
+    // What the program asks about the kind (kinddescriptor.h).
+    static const KindDescriptor &descriptor();
     // Creates and registers the client, disconnected.
     static TcpClientEndpoint *create(EndpointRegistry &registry, const QString &host, int port);
     ~TcpClientEndpoint() override;

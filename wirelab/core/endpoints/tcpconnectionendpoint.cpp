@@ -1,5 +1,7 @@
 #include "core/endpoints/tcpconnectionendpoint.h"
 
+#include "core/endpoints/kinddescriptor.h"
+
 #include "core/endpoints/tcpserverendpoint.h"
 #include "core/endpoints/tcpsockethandlers.h"
 #include "core/text/hexcodec.h"
@@ -102,4 +104,43 @@ void TcpConnectionEndpoint::closeForDeletion()
     QTcpSocket *s = socket();
     if (isActive() || (s && s->state() != QAbstractSocket::UnconnectedState))
         close();
+}
+
+namespace {
+
+// Made only by a server's accept: no root, no declaration, no line.
+class TcpConnectionKind final : public KindDescriptor
+{
+public:
+    EndpointKind kind() const override { return EndpointKind::TcpConnection; }
+    QString name() const override { return QStringLiteral("TCP ServerClient"); }
+    bool hasRoot() const override { return false; }
+    Endpoint *declare(EndpointRegistry &, const JsonNode &) const override { return nullptr; }
+    QString paramLine(const JsonNode &) const override { return QString(); }
+    Endpoint *fromLine(EndpointRegistry &, const ParamLine &) const override { return nullptr; }
+    StatusFields status(const Endpoint &e) const override
+    {
+        StatusFields f;
+        f.state = e.isActive() ? statusText(QT_TRANSLATE_NOOP("DataWindow", "已连接"))
+                               : statusText(QT_TRANSLATE_NOOP("DataWindow", "已断开"));
+        setPeerFields(f, e);
+        f.stopCaption = statusText(QT_TRANSLATE_NOOP("DataWindow", "断开"));
+        return f;
+    }
+    QString statusLine(const Endpoint &e, bool wasActive) const override
+    {
+        if (e.isActive())
+            return statusLineText(QT_TRANSLATE_NOOP("LineLog", "已连接，对端 %1")).arg(peerText(e));
+        return wasActive ? statusLineText(QT_TRANSLATE_NOOP("LineLog", "已断开")) : QString();
+    }
+    WindowStop windowStop() const override { return WindowStop::SelectedEndpoint; }
+    KindCommands commands() const override { return {false, true, false}; }
+};
+
+}  // namespace
+
+const KindDescriptor &TcpConnectionEndpoint::descriptor()
+{
+    static const TcpConnectionKind kind;
+    return kind;
 }

@@ -12,10 +12,14 @@ class QTcpSocket;
 class TcpServerEndpoint;
 class TcpSocketHandlers;
 
+class KindDescriptor;
+
 class TcpConnectionEndpoint : public Endpoint
 {
     Q_OBJECT
 public:
+    // What the program asks about the kind (kinddescriptor.h).
+    static const KindDescriptor &descriptor();
     ~TcpConnectionEndpoint() override;
 
     // The number that ends the connection's name (never reused in a run).

@@ -1,5 +1,9 @@
 #include "core/endpoints/tcpserverendpoint.h"
 
+#include "core/endpoints/kinddescriptor.h"
+#include "core/text/jsondoc.h"
+#include "core/text/paramline.h"
+
 #include "core/endpoints/registry.h"
 #include "core/endpoints/tcpconnectionendpoint.h"
 #include "core/endpoints/tcpsockethandlers.h"
@@ -474,4 +478,49 @@ void TcpServerEndpoint::attach(const Link &c)
                          if (c.endpoint && s && events)
                              events->socketError(*c.endpoint, s->errorString());
                      }));
+}
+
+namespace {
+
+class TcpServerKind final : public LineDeclaredKind
+{
+public:
+    EndpointKind kind() const override { return EndpointKind::TcpServer; }
+    QString name() const override { return QStringLiteral("TCP Server"); }
+    bool hasRoot() const override { return true; }
+    QString paramLine(const JsonNode &element) const override
+    {
+        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HEX=%3") .arg(
+            name(), jsonText(element, QStringLiteral("PORT")), jsonText(element, QStringLiteral("HEX")));
+    }
+    Endpoint *fromLine(EndpointRegistry &registry, const ParamLine &line) const override
+    {
+        return TcpServerEndpoint::create(registry, line.port);
+    }
+    StatusFields status(const Endpoint &e) const override
+    {
+        StatusFields f;
+        f.state = e.isActive() ? statusText(QT_TRANSLATE_NOOP("DataWindow", "已启动"))
+                               : statusText(QT_TRANSLATE_NOOP("DataWindow", "已停止"));
+        f.third = statusText(QT_TRANSLATE_NOOP("DataWindow", "本地端口:%1"), e.localPort());
+        f.startCaption = statusText(QT_TRANSLATE_NOOP("DataWindow", "启动监听"));
+        f.stopCaption = statusText(QT_TRANSLATE_NOOP("DataWindow", "停止监听"));
+        return f;
+    }
+    QString statusLine(const Endpoint &e, bool) const override
+    {
+        return e.isActive()
+            ? statusLineText(QT_TRANSLATE_NOOP("LineLog", "正在监听端口 %1")).arg(e.portInUse())
+            : statusLineText(QT_TRANSLATE_NOOP("LineLog", "未在监听（端口 %1）")).arg(e.portInUse());
+    }
+    WindowStop windowStop() const override { return WindowStop::Endpoint; }
+    KindCommands commands() const override { return {false, false, true}; }
+};
+
+}  // namespace
+
+const KindDescriptor &TcpServerEndpoint::descriptor()
+{
+    static const TcpServerKind kind;
+    return kind;
 }

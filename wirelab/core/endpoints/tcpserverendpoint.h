@@ -21,10 +21,14 @@
 class QTcpSocket;
 class TcpConnectionEndpoint;
 
+class KindDescriptor;
+
 class TcpServerEndpoint : public Endpoint
 {
     Q_OBJECT
 public:
+    // What the program asks about the kind (kinddescriptor.h).
+    static const KindDescriptor &descriptor();
     // Creates and registers the server and tries to listen: on failure
     // "该端口已被占用,监听未启动!" is shown and the server stays, not listening.
     static TcpServerEndpoint *create(EndpointRegistry &registry, int port);

@@ -4,10 +4,14 @@
 
 #include "core/endpoints/udpendpoint.h"
 
+class KindDescriptor;
+
 class UdpClientEndpoint : public UdpEndpoint
 {
     Q_OBJECT
 public:
+    // What the program asks about the kind (kinddescriptor.h).
+    static const KindDescriptor &descriptor();
     // Creates and registers the client; a binding error leaves here with
     // nothing registered.
     static UdpClientEndpoint *create(EndpointRegistry &registry, const QString &host, int remotePort,

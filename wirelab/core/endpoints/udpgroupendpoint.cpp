@@ -1,5 +1,10 @@
 #include "core/endpoints/udpgroupendpoint.h"
 
+#include "core/endpoints/kinddescriptor.h"
+#include "core/net/portprobe.h"
+#include "core/text/jsondoc.h"
+#include "core/text/paramline.h"
+
 #include "core/endpoints/registry.h"
 #include "core/net/groupsocket.h"
 #include "guard.h"
@@ -114,4 +119,53 @@ void UdpGroupEndpoint::closeForDeletion()
         m_socket->deleteLater();
         m_socket = nullptr;
     }
+}
+
+namespace {
+
+class UdpGroupKind final : public LineDeclaredKind
+{
+public:
+    EndpointKind kind() const override { return EndpointKind::UdpGroup; }
+    QString name() const override { return QStringLiteral("UDP Group"); }
+    bool hasRoot() const override { return true; }
+    // A group declares its address as GROUPADDR.
+    QString paramLine(const JsonNode &element) const override
+    {
+        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HOST=%3,HEX=%4") .arg(
+            name(),
+            jsonText(element, QStringLiteral("PORT")),
+                     jsonText(element, QStringLiteral("GROUPADDR")),
+                              jsonText(element, QStringLiteral("HEX")));
+    }
+    // LOCALPORT is 0 in a declared line, so the probe passes there.
+    Endpoint *fromLine(EndpointRegistry &registry, const ParamLine &line) const override
+    {
+        if (!portProbe(line.localPort))
+            return nullptr;
+        return UdpGroupEndpoint::create(registry, line.host, line.port, UdpGroupEndpoint::Path::ParamLine);
+    }
+    StatusFields status(const Endpoint &e) const override
+    {
+        StatusFields f;
+        f.first = statusText(QT_TRANSLATE_NOOP("DataWindow", "组播地址:%1"), e.localAddress());
+        f.second = statusText(QT_TRANSLATE_NOOP("DataWindow", "组播端口:%1"), e.localPort());
+        return f;
+    }
+    QString statusLine(const Endpoint &e, bool) const override
+    {
+        return statusLineText(QT_TRANSLATE_NOOP("LineLog", "组播 %1:%2"))
+            .arg(e.localAddress())
+            .arg(e.localPort());
+    }
+    WindowStop windowStop() const override { return WindowStop::None; }
+    KindCommands commands() const override { return {}; }
+};
+
+}  // namespace
+
+const KindDescriptor &UdpGroupEndpoint::descriptor()
+{
+    static const UdpGroupKind kind;
+    return kind;
 }

@@ -8,10 +8,14 @@
 
 #include <QPointer>
 
+class KindDescriptor;
+
 class UdpGroupEndpoint : public Endpoint
 {
     Q_OBJECT
 public:
+    // What the program asks about the kind (kinddescriptor.h).
+    static const KindDescriptor &descriptor();
     enum class Path {
         Dialog,
         ParamLine

@@ -1,5 +1,10 @@
 #include "core/endpoints/udpserverendpoint.h"
 
+#include "core/endpoints/kinddescriptor.h"
+#include "core/net/portprobe.h"
+#include "core/text/jsondoc.h"
+#include "core/text/paramline.h"
+
 #include "core/endpoints/registry.h"
 #include "core/net/adapterinfo.h"
 #include "core/net/datagramsocket.h"
@@ -37,4 +42,52 @@ void UdpServerEndpoint::datagram(const QByteArray &data, const QString &fromIP, 
     setState(EndpointState::Active);
     refreshStatus();
     receive(data, fromIP, port, CounterOrder::AfterScript, true);
+}
+
+namespace {
+
+class UdpServerKind final : public LineDeclaredKind
+{
+public:
+    EndpointKind kind() const override { return EndpointKind::UdpServer; }
+    QString name() const override { return QStringLiteral("UDP Server"); }
+    bool hasRoot() const override { return true; }
+    // A UDP server declares its local port as PORT.
+    QString paramLine(const JsonNode &element) const override
+    {
+        return QStringLiteral("SOCKETTYPE=%1,LOCALPORT=%2,HOST=%3,HEX=%4") .arg(
+            name(),
+            jsonText(element, QStringLiteral("PORT")),
+                     jsonText(element, QStringLiteral("HOST")), jsonText(element, QStringLiteral("HEX")));
+    }
+    // The script gets no box for a busy local port: it simply has no
+    // endpoint.
+    Endpoint *fromLine(EndpointRegistry &registry, const ParamLine &line) const override
+    {
+        if (!portProbe(line.localPort))
+            return nullptr;
+        return UdpServerEndpoint::create(registry, line.localPort);
+    }
+    StatusFields status(const Endpoint &e) const override
+    {
+        StatusFields f;
+        setPeerFields(f, e);
+        return f;
+    }
+    QString statusLine(const Endpoint &e, bool) const override
+    {
+        return e.isActive()
+            ? statusLineText(QT_TRANSLATE_NOOP("LineLog", "应答 %1")).arg(peerText(e))
+            : statusLineText(QT_TRANSLATE_NOOP("LineLog", "绑定在端口 %1")).arg(e.portInUse());
+    }
+    WindowStop windowStop() const override { return WindowStop::None; }
+    KindCommands commands() const override { return {}; }
+};
+
+}  // namespace
+
+const KindDescriptor &UdpServerEndpoint::descriptor()
+{
+    static const UdpServerKind kind;
+    return kind;
 }

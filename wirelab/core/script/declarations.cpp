@@ -1,7 +1,7 @@
 #include "core/script/declarations.h"
 
 #include "core/endpoints/endpoint.h"
-#include "core/endpoints/endpointfactory.h"
+#include "core/endpoints/kinddescriptor.h"
 #include "core/errors.h"
 #include "core/script/calltext.h"
 #include "core/script/panelbuilder.h"
@@ -32,31 +32,8 @@ QString Declarations::paramLineOf(const JsonNode &element)
     // The declaration goes through the parameter-line reader as the
     // creation dialogs' lines do, so its values are read by the same rules
     // (a value ends at its first comma; a key is found as a bare word).
-    const QString kindName = jsonText(element, QStringLiteral("SOCKETTYPE"));
-    const std::optional<EndpointKind> kind = kindFromName(kindName);
-    if (!kind)
-        return QString();
-    auto v = [&](const char *key) { return jsonText(element, QLatin1String(key)); };
-    switch (*kind) {
-    case EndpointKind::TcpServer:
-        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HEX=%3").arg(kindName, v("PORT"), v("HEX"));
-    case EndpointKind::TcpClient:
-        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HOST=%3,HEX=%4").arg(kindName, v("PORT"), v("HOST"),
-                                                                          v("HEX"));
-    case EndpointKind::UdpClient:
-        return QStringLiteral("SOCKETTYPE=%1,REMOTEPORT=%2,LOCALPORT=%3,HOST=%4,HEX=%5") .arg(
-            kindName, v("REMOTEPORT"), v("LOCALPORT"), v("HOST"), v("HEX"));
-    // A UDP server declares its local port as PORT, a group its address as GROUPADDR.
-    case EndpointKind::UdpServer:
-        return QStringLiteral("SOCKETTYPE=%1,LOCALPORT=%2,HOST=%3,HEX=%4").arg(kindName, v("PORT"), v("HOST"),
-                                                                               v("HEX"));
-    case EndpointKind::UdpGroup:
-        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HOST=%3,HEX=%4").arg(kindName, v("PORT"), v("GROUPADDR"),
-                                                                          v("HEX"));
-    case EndpointKind::TcpConnection:
-        break;
-    }
-    return QString();
+    const KindDescriptor *kind = kindDescriptor(jsonText(element, QStringLiteral("SOCKETTYPE")));
+    return kind ? kind->paramLine(element) : QString();
 }
 
 std::shared_ptr<const JsonNode> Declarations::readSockets()
@@ -136,10 +113,10 @@ void Declarations::build()
             // Events of endpoints made so far, and timer ticks, run in between.
             QCoreApplication::processEvents();
             ++index;
-            const QString line = paramLineOf(element);
-            if (line.isEmpty())
+            const KindDescriptor *kind = kindDescriptor(jsonText(element, QStringLiteral("SOCKETTYPE")));
+            if (!kind)
                 continue;  // an unknown kind names nothing: no earlier endpoint is renamed
-            QPointer<Endpoint> current(CreateFromLine(m_host.registry(), line));
+            QPointer<Endpoint> current(kind->declare(m_host.registry(), element));
             if (!current)
                 continue;
             created = true;

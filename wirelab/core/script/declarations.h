@@ -1,7 +1,8 @@
 #pragma once
 // The workspace that the script declares in `sockets`: the endpoints made
-// at the start (OnInit, then one endpoint per declaration through the
-// parameter-line reader and the endpoint factory), their panels (through
+// at the start (OnInit, then one endpoint per declaration, made as its
+// kind's descriptor says: most through the parameter-line reader and the
+// endpoint factory), their panels (through
 // the host's panel builder), the panel of an accepted connection, and the
 // panels' refresh from `sockets`.
 
@@ -40,8 +41,8 @@ public:
     // raises. The last parse is reused while the text stays the same.
     std::shared_ptr<const JsonNode> readSockets();
 
-    // The parameter line of one declaration, or "" when its kind is none of
-    // the five that can be declared. Values go in as written.
+    // The parameter line of one declaration, or "" when its kind declares
+    // no parameter line (or is no kind). Values go in as written.
     static QString paramLineOf(const JsonNode &element);
 
 private:

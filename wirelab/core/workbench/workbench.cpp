@@ -1,6 +1,7 @@
 #include "core/workbench/workbench.h"
 
 #include "core/endpoints/endpoint.h"
+#include "core/endpoints/kinddescriptor.h"
 #include "core/endpoints/registry.h"
 #include "core/script/scripthost.h"
 #include "core/text/displaytext.h"
@@ -38,10 +39,7 @@ void WaitResponsive(int ms)
     loop.exec();
 }
 
-bool IsTcpPeer(const Endpoint &e)
-{
-    return e.kind() == EndpointKind::TcpClient || e.kind() == EndpointKind::TcpConnection;
-}
+KindCommands CommandsOf(const Endpoint &e) { return kindDescriptor(e.kind()).commands(); }
 
 }  // namespace
 
@@ -100,7 +98,7 @@ QList<Panels::Item> Workbench::panelItems(const Endpoint &endpoint) const
 
 bool Workbench::connectEndpoint(Endpoint &endpoint)
 {
-    if (endpoint.kind() != EndpointKind::TcpClient)
+    if (!CommandsOf(endpoint).connect)
         return false;
     endpoint.start();
     return true;
@@ -108,7 +106,7 @@ bool Workbench::connectEndpoint(Endpoint &endpoint)
 
 bool Workbench::disconnectEndpoint(Endpoint &endpoint)
 {
-    if (!IsTcpPeer(endpoint))
+    if (!CommandsOf(endpoint).disconnect)
         return false;
     // The window's "断开" marks its own endpoint disconnected before the
     // stop command closes it.
@@ -119,7 +117,7 @@ bool Workbench::disconnectEndpoint(Endpoint &endpoint)
 
 bool Workbench::listen(Endpoint &endpoint, bool on)
 {
-    if (endpoint.kind() != EndpointKind::TcpServer)
+    if (!CommandsOf(endpoint).listen)
         return false;
     if (on)
         endpoint.start();

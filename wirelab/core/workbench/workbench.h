@@ -80,7 +80,8 @@ public:
     QList<Panels::Item> panelItems(const Endpoint &endpoint) const;
 
     // Endpoint operations. Each answers whether the endpoint's kind offers
-    // the command; one it does not offer changes nothing.
+    // the command (its descriptor's commands()); one it does not offer
+    // changes nothing.
     // "连接" of a TCP client: shows its failure in a message box.
     static bool connectEndpoint(Endpoint &endpoint);
     // "断开" of a TCP client or an accepted connection.

@@ -1,9 +1,11 @@
-// Endpoints made from parameter lines: the dispatch on the kind, the silent
-// port probe, the hex mode, and lines that make nothing.
+// Endpoints made from parameter lines: the list of kinds, the dispatch on
+// the kind, the silent port probe, the hex mode, and lines that make
+// nothing.
 #include "scriptedcore.h"
 
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/endpointfactory.h"
+#include "core/endpoints/kinddescriptor.h"
 #include "core/errors.h"
 
 #include <QHostAddress>
@@ -17,6 +19,21 @@ bool UnderItsRoot(ScriptedCore &f, Endpoint *r)
 {
     const QList<Endpoint *> under = f.registry().endpointsOf(r->kind());
     return !under.isEmpty() && under.last() == r;
+}
+
+// The list of kinds and their descriptors agree: a kind listed twice, or a
+// descriptor answering for another kind or under a taken name, would
+// create or show the wrong thing.
+TEST(CreateFromLine, EveryKindIsDescribedOnceUnderItsOwnName)
+{
+    QStringList names;
+    for (EndpointKind kind : AllKinds) {
+        const KindDescriptor &d = kindDescriptor(kind);
+        EXPECT_EQ(d.kind(), kind) << d.name().toStdString();
+        EXPECT_EQ(kindFromName(d.name()), kind) << d.name().toStdString();
+        EXPECT_FALSE(names.contains(d.name())) << d.name().toStdString();
+        names << d.name();
+    }
 }
 
 TEST(CreateFromLine, TcpServerListensWithTheHexModeOn)

@@ -1,0 +1,34 @@
+#include "core/endpoints/kinddescriptor.h"
+
+#include "core/endpoints/endpoint.h"
+#include "core/endpoints/endpointfactory.h"
+
+#include <QCoreApplication>
+
+Endpoint *LineDeclaredKind::declare(EndpointRegistry &registry, const JsonNode &element) const
+{
+    const QString line = paramLine(element);
+    return line.isEmpty() ? nullptr : CreateFromLine(registry, line);
+}
+
+// The status area belongs to the data window, and so do its translations.
+QString statusText(const char *text) { return QCoreApplication::translate("DataWindow", text); }
+
+QString statusText(const char *text, const QString &value) { return statusText(text).arg(value); }
+
+QString statusText(const char *text, int value) { return statusText(text).arg(value); }
+
+// The status lines are the headless log's, and so are their translations.
+QString statusLineText(const char *text) { return QCoreApplication::translate("LineLog", text); }
+
+void setPeerFields(StatusFields &fields, const Endpoint &endpoint)
+{
+    fields.first = statusText(QT_TRANSLATE_NOOP("DataWindow", "对方IP:%1"), endpoint.remoteHost());
+    fields.second = statusText(QT_TRANSLATE_NOOP("DataWindow", "对方端口:%1"), endpoint.remotePort());
+    fields.third = statusText(QT_TRANSLATE_NOOP("DataWindow", "本地端口:%1"), endpoint.localPort());
+}
+
+QString peerText(const Endpoint &endpoint)
+{
+    return endpoint.remoteHost() + u':' + QString::number(endpoint.remotePort());
+}
