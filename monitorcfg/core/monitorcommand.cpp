@@ -3,7 +3,7 @@
 #include "frames.h"
 #include "guard.h"
 #include "messageseam.h"
-#include "portdiscovery.h"
+#include "serialports.h"
 #include "queryreply.h"
 #include "systemtexts.h"
 

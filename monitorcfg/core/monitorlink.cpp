@@ -12,11 +12,11 @@ MonitorLink::MonitorLink(QObject *parent) : QObject(parent)
     m_settleTimer.setInterval(kReplySettleMs);
     m_settleTimer.setSingleShot(true);
     // The receive side holds at most 1 KiB, like the monitor's own tool did.
-    m_port.setReadBufferSize(1024);
+    m_line.port().setReadBufferSize(1024);
 
-    connect(&m_port, &QSerialPort::readyRead, this, guard([this] { onReadyRead(); }));
-    connect(&m_port, &QSerialPort::errorOccurred, this,
-            guard([this](QSerialPort::SerialPortError e) { onPortError(e); }));
+    connect(&m_line, &SerialLine::readyRead, this, guard([this] { onReadyRead(); }));
+    // A device that goes away is closed by the line; requests then time out
+    // until the user picks a port again.
     connect(&m_settleTimer, &QTimer::timeout, this, guard([this] { onReplySettled(); }));
     connect(&m_configTimer, &QTimer::timeout, this, guard([this] { onConfigTick(); }));
     connect(&m_queryTimer, &QTimer::timeout, this, guard([this] { onQueryTick(); }));
@@ -24,35 +24,25 @@ MonitorLink::MonitorLink(QObject *parent) : QObject(parent)
 
 bool MonitorLink::openPort(const QString &name)
 {
-    if (m_port.isOpen())
-        m_port.close();
+    m_line.close();
     m_settleTimer.stop();
-    const QString trimmed = name.trimmed();
-    if (trimmed.isEmpty()) {
+    if (name.trimmed().isEmpty()) {
         m_openError = tr("没有串口名");
         return false;
     }
-    m_port.setPortName(trimmed);
-    m_port.setBaudRate(QSerialPort::Baud9600);
-    m_port.setDataBits(QSerialPort::Data8);
-    m_port.setParity(QSerialPort::NoParity);
-    m_port.setStopBits(QSerialPort::OneStop);
-    m_port.setFlowControl(QSerialPort::NoFlowControl);
-    m_lastErrorText.clear();
-    const bool opened = m_port.open(QIODevice::ReadWrite);
-    // onPortError() has already cleared the error the failed open raised.
-    m_openError = opened ? QString() : m_lastErrorText;
-    m_port.clearError();
+    // 9600 8N1 without flow control: the line's defaults.
+    const bool opened = m_line.open(name, SerialLine::Settings());
+    m_openError = opened ? QString() : m_line.errorText();
     return opened;
 }
 
-bool MonitorLink::isOpen() const { return m_port.isOpen(); }
+bool MonitorLink::isOpen() const { return m_line.isOpen(); }
 
-QString MonitorLink::portName() const { return m_port.portName(); }
+QString MonitorLink::portName() const { return m_line.portName(); }
 
 QByteArray MonitorLink::waitingBytes()
 {
-    return m_port.isOpen() ? m_port.peek(m_port.bytesAvailable()) : QByteArray();
+    return m_line.port().isOpen() ? m_line.port().peek(m_line.port().bytesAvailable()) : QByteArray();
 }
 
 void MonitorLink::sendRequest(Mode mode, const QByteArray &frame)
@@ -63,28 +53,28 @@ void MonitorLink::sendRequest(Mode mode, const QByteArray &frame)
     // A second click keeps the running timer and its count.
     if (!timer.isActive())
         timer.start();
-    if (!m_port.isOpen())
+    if (!m_line.port().isOpen())
         return;
-    m_port.write(frame);
+    m_line.port().write(frame);
     // Only the receive side is reset: the frame just queued must go out whole.
-    m_port.clear(QSerialPort::Input);
+    m_line.port().clear(QSerialPort::Input);
 }
 
 void MonitorLink::onReadyRead()
 {
-    if (!m_settleTimer.isActive() && m_port.bytesAvailable() >= m_threshold)
+    if (!m_settleTimer.isActive() && m_line.port().bytesAvailable() >= m_threshold)
         m_settleTimer.start();
 }
 
 void MonitorLink::onReplySettled()
 {
-    if (!m_port.isOpen())
+    if (!m_line.port().isOpen())
         return;
-    const qint64 waiting = m_port.bytesAvailable();
+    const qint64 waiting = m_line.port().bytesAvailable();
     if (waiting > kQueryThreshold)
         m_threshold = int(qMin<qint64>(waiting, INT_MAX));
-    m_reply = m_port.readAll();
-    m_port.clear(QSerialPort::Input);
+    m_reply = m_line.port().readAll();
+    m_line.port().clear(QSerialPort::Input);
     if (m_reply.isEmpty())
         return;
     emit replyRead(m_reply);
@@ -127,27 +117,4 @@ void MonitorLink::onQueryTick()
     m_queryTimer.stop();
     m_queryTicks = 0;
     emit queryFailed();
-}
-
-void MonitorLink::onPortError(QSerialPort::SerialPortError error)
-{
-    if (error == QSerialPort::NoError)
-        return;
-    m_lastErrorText = m_port.errorString();
-    // A read that fails after the port said it was readable is a hang-up too:
-    // a pseudo-terminal whose other side closed reads end-of-file forever.
-    if (error == QSerialPort::ResourceError || error == QSerialPort::ReadError) {
-        // The device went away (a closed line, an unplugged adapter): close it
-        // after this notification so it cannot keep firing. Requests then time
-        // out until the user picks a port again.
-        QMetaObject::invokeMethod(this, guard([this] {
-                                      if (m_port.isOpen())
-                                          m_port.close();
-                                  }),
-                                  Qt::QueuedConnection);
-        return;
-    }
-    // Ioctls a pseudo-terminal cannot do, a failed write, a missing port: the
-    // outcome shows only as a timeout, never as a message.
-    m_port.clearError();
 }

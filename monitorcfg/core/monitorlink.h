@@ -3,8 +3,10 @@
 // whole frame, replies judged by the rule of the most recent request, and a
 // 100 ms timer per request kind that gives up on its 13th tick.
 
+#include "serialline.h"
 #include <QByteArray>
 #include <QObject>
+
 #include <QSerialPort>
 #include <QTimer>
 
@@ -63,9 +65,8 @@ private:
     void onReplySettled();
     void onConfigTick();
     void onQueryTick();
-    void onPortError(QSerialPort::SerialPortError error);
 
-    QSerialPort m_port;
+    SerialLine m_line;
     QTimer m_configTimer;
     QTimer m_queryTimer;
     QTimer m_settleTimer;
@@ -74,7 +75,6 @@ private:
     int m_threshold = 1;
     QByteArray m_reply;
     QString m_openError;
-    QString m_lastErrorText;
     int m_configTicks = 0;
     int m_queryTicks = 0;
 };

@@ -7,7 +7,7 @@
 #include "guard.h"
 #include "leadingnumber.h"
 #include "monitorlink.h"
-#include "portdiscovery.h"
+#include "serialports.h"
 #include "queryreply.h"
 
 #include <QAbstractItemView>

@@ -1,4 +1,4 @@
-#include "portdiscovery.h"
+#include "serialports.h"
 
 #include <QSerialPort>
 #include <QSerialPortInfo>
@@ -41,6 +41,19 @@ QStringList SortPortNames(QStringList names)
     return names;
 }
 
+QList<QSerialPortInfo> ListSerialPorts()
+{
+    QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
+    QStringList names;
+    for (const QSerialPortInfo &info : ports)
+        names << info.portName();
+    names = SortPortNames(names);
+    std::stable_sort(ports.begin(), ports.end(), [&](const QSerialPortInfo &a, const QSerialPortInfo &b) {
+        return names.indexOf(a.portName()) < names.indexOf(b.portName());
+    });
+    return ports;
+}
+
 QStringList CandidatePortNames()
 {
 #ifdef Q_OS_WIN
@@ -50,11 +63,10 @@ QStringList CandidatePortNames()
     return names;
 #else
     QStringList names;
-    const QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    for (const QSerialPortInfo &info : ports)
+    for (const QSerialPortInfo &info : ListSerialPorts())
         names << info.portName();
     names.removeDuplicates();
-    return SortPortNames(names);
+    return names;
 #endif
 }
 
