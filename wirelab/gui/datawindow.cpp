@@ -227,12 +227,12 @@ void DataWindow::buildUi()
     connect(m_stopTimedSendButton, &QPushButton::clicked, this, guard([this] { stopTimedSend(); }));
 
     showCounter();
-    // The lines received before the controls existed, then every new one.
+    // The lines logged before the controls existed, then every new one.
     if (m_endpoint) {
-        for (const QString &line : m_endpoint->takeLines())
-            m_receivePane->appendLine(line);
-        connect(m_endpoint, &Endpoint::lineAppended, this,
-                guard([this](const QString &line) { appendLine(line); }));
+        const EndpointLog &log = m_endpoint->log();
+        for (qsizetype i = 0; i < log.count(); ++i)
+            appendRecord(i);
+        connect(&log, &EndpointLog::recordAppended, this, guard([this](qsizetype i) { appendRecord(i); }));
     }
     if (std::exchange(m_statusPending, false))
         refreshStatus();
@@ -294,10 +294,12 @@ void DataWindow::refreshStatus()
     m_stopButton->setVisible(showStop);
 }
 
-void DataWindow::appendLine(const QString &line)
+void DataWindow::appendRecord(qsizetype index)
 {
-    if (m_receivePane)
-        m_receivePane->appendLine(line);
+    // The extra records (a script's SEND, ...) are not lines of this pane.
+    const EndpointLog &log = m_endpoint->log();
+    if (m_receivePane && !log.record(index).extra)
+        m_receivePane->appendLine(log.text(index));
 }
 
 void DataWindow::showNotice(const QString &text)

@@ -78,7 +78,7 @@ private:
     void showHexMode(bool on);
     void writeCounterText();
     void showCounter();
-    void appendLine(const QString &line);
+    void appendRecord(qsizetype index);
     void showNotice(const QString &text);
 
     // Handlers.

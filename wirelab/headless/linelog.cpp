@@ -27,7 +27,10 @@ QString EventName(LineKind kind)
     case LineKind::Displayed:
         return QStringLiteral("display");
     case LineKind::Notice:
+    case LineKind::SendFailed:
         return QStringLiteral("notice");
+    case LineKind::Warning:
+        return QStringLiteral("warning");
     }
     return QString();
 }
@@ -79,9 +82,16 @@ void LineLog::follow(EndpointRegistry &registry)
 
 void LineLog::watch(Endpoint *e)
 {
-    // Nothing waits for a window here: the lines are only passed on.
-    for (const QString &line : e->takeLines())
-        write(QDateTime::currentMSecsSinceEpoch(), e->name(), LineKind::Displayed, line);
+    // The endpoint's log, each record as it comes (the order across
+    // endpoints is the order they happened in); the records before this
+    // came while the endpoint was being made.
+    auto record = [this, e](qsizetype i) {
+        const EndpointLog &log = e->log();
+        const EndpointLog::Entry r = log.record(i);
+        write(r.timeMs, e->name(), r.kind, log.body(i), log.bytes(i));
+    };
+    for (qsizetype i = 0; i < e->log().count(); ++i)
+        record(i);
     // The status area of a window, as a notice when it changes. Told from
     // the event loop, since an endpoint being made gets its name after its
     // first status; but always before the endpoint's next line, so that a
@@ -113,11 +123,10 @@ void LineLog::watch(Endpoint *e)
             QMetaObject::invokeMethod(this, tell, Qt::QueuedConnection);
         }
     };
-    connect(e, &Endpoint::lineLogged, this,
-            [this, e, tell](qint64 at, const QString &text, LineKind kind, const QByteArray &bytes) {
-                tell();
-                write(at, e->name(), kind, text, bytes);
-            });
+    connect(&e->log(), &EndpointLog::recordAppended, this, [record, tell](qsizetype i) {
+        tell();
+        record(i);
+    });
     connect(e, &Endpoint::noticed, this, [this, e, tell](qint64 at, const QString &text) {
         tell();
         write(at, e->name(), LineKind::Notice, text);
@@ -172,7 +181,7 @@ void LineLog::write(qint64 at, const QString &endpoint, LineKind kind, const QSt
               {QStringLiteral("event"), EventName(kind)},
                {QStringLiteral("text"), text},
               };
-        if (kind == LineKind::Received || kind == LineKind::Sent)
+        if (carriesBytes(kind))
             o.insert(QStringLiteral("hex"), strToHexCompact(bytes));
         line = QJsonDocument(o).toJson(QJsonDocument::Compact);
     } else {

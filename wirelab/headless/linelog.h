@@ -4,7 +4,8 @@
 // each on standard output ("HH:MM:SS.mmm <endpoint>  <text>", the lines of
 // a text with line breaks indented under the first) and, when asked,
 // appended to a file; or one JSON object per record ({"t" with its UTC
-// offset, "endpoint", "event": recv|send|display|notice, "text", "hex" of
+// offset, "endpoint", "event": recv|send|display|notice|warning,
+// "text", "hex" of
 // the bytes}). The record's time is the line's own; its text is the line
 // without the pane's time. Notices are in the UI language.
 //

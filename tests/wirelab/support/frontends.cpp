@@ -120,7 +120,7 @@ std::unique_ptr<FrontEnd> FrontEnd::start(Kind kind, const QString &script)
 
 QString FrontEnd::js(const QString &text) { return host().engine().evalScript(text); }
 
-void FrontEnd::collectLines() { m_lines = std::make_unique<LineCollector>(registry(), false); }
+void FrontEnd::collectLines() { m_lines = std::make_unique<LineCollector>(registry()); }
 
 QStringList FrontEnd::callsOf(const QString &event) { return RecordedCalls(host(), event); }
 

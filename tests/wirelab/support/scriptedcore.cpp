@@ -45,7 +45,7 @@ int FreeUdpPort()
 ScriptedCore::ScriptedCore(const QString &script, bool build)
     : m_registry(std::make_unique<EndpointRegistry>())
 {
-    m_lines = std::make_unique<LineCollector>(*m_registry, true);
+    m_lines = std::make_unique<LineCollector>(*m_registry);
     m_host = std::make_unique<ScriptHost>(*m_registry);
     m_host->loadScripts(WriteContractProject(m_dir.path(), script));
     if (build)
@@ -69,13 +69,17 @@ TcpClientEndpoint *ScriptedCore::tcpClient(const QString &name, int port, const 
     return TextTcpClient(*m_registry, name, port, host);
 }
 
-LineCollector::LineCollector(EndpointRegistry &registry, bool take)
+LineCollector::LineCollector(EndpointRegistry &registry)
 {
-    QObject::connect(&registry, &EndpointRegistry::added, &registry, [this, take](Endpoint *e) {
-        if (take)
-            m_lines[e] = e->takeLines();
-        QObject::connect(e, &Endpoint::lineAppended, e,
-                         [this, e](const QString &line) { m_lines[e] << line; });
+    QObject::connect(&registry, &EndpointRegistry::added, &registry, [this](Endpoint *e) {
+        // The receive pane's lines: the extra records are not among them.
+        auto collect = [this, e](qsizetype i) {
+            if (!e->log().record(i).extra)
+                m_lines[e] << e->log().text(i);
+        };
+        for (qsizetype i = 0; i < e->log().count(); ++i)
+            collect(i);
+        QObject::connect(&e->log(), &EndpointLog::recordAppended, e, collect);
     });
 }
 

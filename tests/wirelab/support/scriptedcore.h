@@ -20,12 +20,11 @@ class Endpoint;
 class TcpClientEndpoint;
 
 // Keeps every receive-pane line of the endpoints a registry gets from now
-// on, as a view would; take: also take the lines an endpoint kept so far
-// (when no other view does).
+// on, read from their logs as a view reads them.
 class LineCollector
 {
 public:
-    LineCollector(EndpointRegistry &registry, bool take);
+    explicit LineCollector(EndpointRegistry &registry);
     QStringList of(const Endpoint *endpoint) const { return m_lines.value(endpoint); }
 
 private:

@@ -1,10 +1,8 @@
 #include "core/endpoints/endpoint.h"
 
 #include "core/endpoints/registry.h"
-#include "core/text/displaytext.h"
 #include "core/text/hexcodec.h"
 
-#include <QCoreApplication>
 #include <QDateTime>
 #include <QLocale>
 #include <QPointer>
@@ -54,36 +52,12 @@ void Endpoint::resetCounters()
     Q_EMIT countersChanged();
 }
 
-void Endpoint::appendLine(const QString &line, LineKind kind, const QByteArray &bytes)
-{
-    if (!m_linesTaken)
-        m_lines.append(line);
-    Q_EMIT lineAppended(line);
-    Q_EMIT lineLogged(QDateTime::currentMSecsSinceEpoch(), line, kind, bytes);
-}
-
-void Endpoint::appendTimedLine(const QString &text, LineKind kind, const QByteArray &bytes)
-{
-    const qint64 at = QDateTime::currentMSecsSinceEpoch();
-    const QString line = logClockText(at) + u' ' + text;
-    if (!m_linesTaken)
-        m_lines.append(line);
-    Q_EMIT lineAppended(line);
-    Q_EMIT lineLogged(at, text, kind, bytes);
-}
-
 void Endpoint::notice(const QString &text) { Q_EMIT noticed(QDateTime::currentMSecsSinceEpoch(), text); }
-
-QStringList Endpoint::takeLines()
-{
-    m_linesTaken = true;
-    return std::exchange(m_lines, {});
-}
 
 void Endpoint::receive(const QByteArray &data, const QString &a, int b, CounterOrder order, bool withBytes)
 {
     QPointer<Endpoint> self(this);
-    appendTimedLine(receivedLine(data, m_hexMode), LineKind::Received, data);
+    m_log.append(LineKind::Received, data, m_hexMode);
     m_received += data.size();
     if (order == CounterOrder::BeforeScript)
         Q_EMIT countersChanged();
@@ -109,11 +83,11 @@ void Endpoint::socketError(const QString &noticeText, const QString &reason)
 
 QString receivedLine(const QByteArray &data, bool hexMode)
 {
-    QString line = QCoreApplication::translate("ReceivePath", "收到数据：");
-    if (hexMode)
-        line += hexDisplayForm(data);
-    line += bytesForDisplay(data);
-    return line;
+    LineParts parts;
+    parts.kind = LineKind::Received;
+    parts.hexMode = hexMode;
+    parts.bytes = data;
+    return lineBody(parts);
 }
 
 QString creationTimeText() { return creationTimeText(QDateTime::currentMSecsSinceEpoch()); }

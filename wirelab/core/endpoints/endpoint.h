@@ -1,7 +1,7 @@
 #pragma once
 // Endpoint: what one endpoint is, whatever shows it. Its kind and state,
 // name, addresses and ports, creation time, hex mode, byte counters, script
-// timers and the lines of its receive pane. Views (a data window, the
+// timers and its log (the lines of its receive pane and more). Views (a data window, the
 // headless log) draw from its signals and ask it to act through the
 // commands below; it knows none of them.
 //
@@ -11,6 +11,7 @@
 
 #include "core/endpoints/endpointkind.h"
 #include "core/endpoints/scripttimer.h"
+#include "core/log/endpointlog.h"
 
 #include <QByteArray>
 #include <QObject>
@@ -22,14 +23,6 @@
 #include <vector>
 
 class EndpointRegistry;
-
-// What a line of the receive pane tells.
-enum class LineKind {
-    Received,  // data received (the line carries its bytes)
-    Sent,  // data sent from the data window (the line carries its bytes)
-    Displayed,  // a DISPLAY action's text
-    Notice,  // something the endpoint says itself ("发送失败，连接已断开")
-};
 
 class Endpoint : public QObject
 {
@@ -75,17 +68,14 @@ public:
     // the data window's send decide when (countSent() alone does not).
     void announceCounters() { Q_EMIT countersChanged(); }
 
-    // The receive pane's lines. Until a view takes them, they are kept here
-    // (a data window is built only when first shown); once taken, every
-    // new line is only signalled, so no line is stored twice.
-    // A line as it is written, with no time of its own (a DISPLAY text, a
-    // notice).
-    void appendLine(const QString &line, LineKind kind = LineKind::Displayed, const QByteArray &bytes = {});
-    // A line of traffic: the pane shows it after the time of day
-    // ("HH:mm:ss " + text); the log is given the time and the text apart.
-    void appendTimedLine(const QString &text, LineKind kind, const QByteArray &bytes = {});
-    QStringList takeLines();
-    bool linesTaken() const { return m_linesTaken; }
+    // Everything the endpoint logged: every view reads it from here.
+    EndpointLog &log() { return m_log; }
+    const EndpointLog &log() const { return m_log; }
+    // Logs a line of text (a DISPLAY action's by default).
+    void appendLine(const QString &text, LineKind kind = LineKind::Displayed)
+    {
+        m_log.appendText(kind, text);
+    }
 
     // A notice about the endpoint ("Client Socket异常,代码=10053"), told
     // with the time it happened: a data window puts it into its send pane
@@ -123,12 +113,6 @@ public:
     virtual int portInUse() const { return m_localPort; }
 
 Q_SIGNALS:
-    // The line as the receive pane shows it.
-    void lineAppended(const QString &line);
-    // The same line for a log that keeps its own clock: when it was written
-    // (milliseconds since the epoch), its text without the pane's time,
-    // what it tells and, for data, the bytes.
-    void lineLogged(qint64 at, const QString &text, LineKind kind, const QByteArray &bytes);
     void countersChanged();
     void statusChanged();
     void hexModeChanged(bool on);
@@ -187,8 +171,7 @@ private:
     bool m_hexMode = true;  // the data window's hex box starts checked
     qint64 m_received = 0;
     qint64 m_sent = 0;
-    QStringList m_lines;
-    bool m_linesTaken = false;
+    EndpointLog m_log;
     std::vector<std::unique_ptr<ScriptTimer>> m_timers;
 };
 

@@ -188,7 +188,7 @@ void TcpClientEndpoint::stop()
 void TcpClientEndpoint::send(const QByteArray &block)
 {
     if (!isActive() || !m_handlers->send(block))
-        appendLine(tr("发送失败，连接已断开"), LineKind::Notice);
+        appendLine(tr("发送失败，连接已断开"), LineKind::SendFailed);
 }
 
 void TcpClientEndpoint::closeForDeletion()

@@ -94,7 +94,7 @@ void TcpConnectionEndpoint::closeConnection() { close(); }
 void TcpConnectionEndpoint::send(const QByteArray &block)
 {
     if (!isActive() || !m_handlers->send(block))
-        appendLine(tr("发送失败，连接已断开"), LineKind::Notice);
+        appendLine(tr("发送失败，连接已断开"), LineKind::SendFailed);
 }
 
 void TcpConnectionEndpoint::closeForDeletion()

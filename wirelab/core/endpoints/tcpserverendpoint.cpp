@@ -292,7 +292,7 @@ void TcpServerEndpoint::stop()
 void TcpServerEndpoint::send(const QByteArray &)
 {
     if (!isActive())
-        appendLine(tr("发送失败，连接已断开"), LineKind::Notice);
+        appendLine(tr("发送失败，连接已断开"), LineKind::SendFailed);
 }
 
 void TcpServerEndpoint::closeListener()

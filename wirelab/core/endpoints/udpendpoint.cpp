@@ -36,7 +36,7 @@ UdpEndpoint::~UdpEndpoint() { closeForDeletion(); }
 void UdpEndpoint::send(const QByteArray &block)
 {
     if (!isActive()) {
-        appendLine(tr("发送失败，连接已断开"), LineKind::Notice);
+        appendLine(tr("发送失败，连接已断开"), LineKind::SendFailed);
         return;
     }
     if (m_socket)

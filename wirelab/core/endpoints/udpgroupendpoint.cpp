@@ -96,7 +96,7 @@ void UdpGroupEndpoint::setUp(Path path)
 void UdpGroupEndpoint::send(const QByteArray &block)
 {
     if (!isActive()) {
-        appendLine(tr("发送失败，连接已断开"), LineKind::Notice);
+        appendLine(tr("发送失败，连接已断开"), LineKind::SendFailed);
         return;
     }
     int error = EBADF;

@@ -4,7 +4,6 @@
 #include "core/endpoints/kinddescriptor.h"
 #include "core/endpoints/registry.h"
 #include "core/script/scripthost.h"
-#include "core/text/displaytext.h"
 #include "core/text/hexcodec.h"
 #include "core/text/intconv.h"
 #include "guard.h"
@@ -15,18 +14,6 @@
 #include <QTimer>
 
 namespace {
-
-// "发送数据：{31 32 33 }123[10次]" (the hex form only in hex mode), after
-// the line's time.
-QString SentLine(const QByteArray &block, bool hexMode, const QString &countText)
-{
-    QString line = QCoreApplication::translate("SendPath", "发送数据：");
-    if (hexMode)
-        line += hexDisplayForm(block);
-    line += bytesForDisplay(block);
-    line += QCoreApplication::translate("SendPath", "[%1次]").arg(countText);
-    return line;
-}
 
 // Waits ms milliseconds with the event loop running, so the program stays
 // responsive (and incoming datagrams keep being read) between repetitions.
@@ -150,7 +137,7 @@ bool Workbench::send(Endpoint &endpoint, const SendRequest &request)
     if (block.isEmpty())
         return false;
     QPointer<Endpoint> e(&endpoint);
-    e->appendTimedLine(SentLine(block, e->hexMode(), countText), LineKind::Sent, block);
+    e->log().appendSent(block, e->hexMode(), countText);
     const int count = strToInt(countText);
     for (int i = 0; i < count; ++i) {
         // May let events run: the endpoint may be gone after.

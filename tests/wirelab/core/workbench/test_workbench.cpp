@@ -43,7 +43,8 @@ function onSocket(n, e, a, b) { if (e == "OnRead" && n != "c") actions.push({TYP
     // Sent twice back to back, counted, logged once with the typed count,
     // echoed by the server.
     QStringList lines;
-    QObject::connect(c, &Endpoint::lineAppended, c, [&lines](const QString &line) { lines << line; });
+    QObject::connect(&c->log(), &EndpointLog::recordAppended, c,
+                     [&](qsizetype i) { lines << c->log().text(i); });
     SendRequest request;
     request.block = Workbench::blockOf(QStringLiteral("hi\n"), false);
     request.countText = QStringLiteral("2");

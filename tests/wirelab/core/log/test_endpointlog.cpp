@@ -1,0 +1,142 @@
+#include "core/log/endpointlog.h"
+
+#include <QDateTime>
+#include <QSignalSpy>
+#include <gtest/gtest.h>
+
+namespace {
+
+// 12:34:56.789 local time.
+const qint64 Noon = QDateTime(QDate(2026, 3, 4), QTime(12, 34, 56, 789)).toMSecsSinceEpoch();
+
+// Bytes that depend on their position, so a cut or shifted range never
+// compares equal.
+QByteArray Pattern(qint64 size, int seed)
+{
+    QByteArray b(size, Qt::Uninitialized);
+    for (qint64 i = 0; i < size; ++i)
+        b[i] = char((i * 131 + i / 253 + seed) & 0xFF);
+    return b;
+}
+
+}  // namespace
+
+TEST(LineText, EveryKindOfLineReadsAsThePaneShowsIt)
+{
+    struct Case
+    {
+        LineKind kind;
+        bool hexMode;
+        bool withCount;
+        QByteArray bytes;
+        QByteArray count;
+        const char *text;
+        const char *body;
+    };
+    const Case cases[] = {
+        {LineKind::Received, true, false, "12", {}, "12:34:56 收到数据：{31 32 }12", "收到数据：{31 32 }12"},
+        {LineKind::Received,
+         false,
+         false,
+         QByteArray("a\0\r\n\xff", 5),
+         {},
+         "12:34:56 收到数据：a␀␍␊\uFFFD",
+         "收到数据：a␀␍␊\uFFFD"},
+        {LineKind::Received, true, false, {}, {}, "12:34:56 收到数据：{}", "收到数据：{}"},
+        {LineKind::Sent, true, true, "123", "10", "12:34:56 发送数据：{31 32 33 }123[10次]",
+         "发送数据：{31 32 33 }123[10次]"},
+        {LineKind::Sent, false, true, "abc", "", "12:34:56 发送数据：abc[次]", "发送数据：abc[次]"},
+        // A script's SEND: no repeat count.
+        {LineKind::Sent, true, false, "ok", {}, "12:34:56 发送数据：{6F 6B }ok", "发送数据：{6F 6B }ok"},
+        {LineKind::Displayed, true, false, "状态 ok\n2", {}, "状态 ok\n2", "状态 ok\n2"},
+        {LineKind::SendFailed,
+         false,
+         false,
+         "发送失败，连接已断开",
+         {},
+         "发送失败，连接已断开",
+         "发送失败，连接已断开"},
+        {LineKind::Notice, false, false, "connected", {}, "connected", "connected"},
+        {LineKind::Warning, false, false, "a.js:3: x", {}, "a.js:3: x", "a.js:3: x"},
+    };
+    for (const Case &c : cases) {
+        LineParts p;
+        p.timeMs = Noon;
+        p.kind = c.kind;
+        p.hexMode = c.hexMode;
+        p.withCount = c.withCount;
+        p.bytes = c.bytes;
+        p.countText = c.count;
+        EXPECT_EQ(lineText(p), QString::fromUtf8(c.text)) << c.text;
+        EXPECT_EQ(lineBody(p), QString::fromUtf8(c.body)) << c.text;
+    }
+}
+
+class EndpointLogTest : public ::testing::Test
+{
+protected:
+    EndpointLog log;
+};
+
+TEST_F(EndpointLogTest, RecordsKeepTheirBytesAcrossBlocksAndReadBackAsLines)
+{
+    const qint64 block = EndpointLog::BlockSize;
+    // Sizes that end short of, exactly at and across block boundaries, and
+    // one record longer than a whole block.
+    const QList<qint64> sizes {100, block - 100, 7, block + 3, 0, block / 2, block};
+    QList<QByteArray> payloads;
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        payloads << Pattern(sizes[i], int(i));
+        EXPECT_EQ(log.append(LineKind::Received, payloads.last(), i % 2), i);
+    }
+    log.appendSent("123", true, QStringLiteral("10"));
+    log.appendText(LineKind::Displayed, QStringLiteral("显示"), true);
+
+    ASSERT_EQ(log.count(), sizes.size() + 2);
+    qint64 offset = 0;
+    for (qsizetype i = 0; i < sizes.size(); ++i) {
+        const EndpointLog::Entry e = log.record(i);
+        EXPECT_EQ(e.kind, LineKind::Received);
+        EXPECT_EQ(e.hexMode, bool(i % 2));
+        EXPECT_FALSE(e.extra);
+        EXPECT_EQ(e.offset, offset);
+        EXPECT_EQ(e.size, sizes[i]);
+        EXPECT_TRUE(log.bytes(i) == payloads[i]) << i;
+        if (sizes[i] > 0) {
+            EXPECT_EQ(log.recordAt(offset + sizes[i] - 1), i);
+        }
+        offset += sizes[i];
+    }
+    EXPECT_EQ(log.read(block - 100, 200), payloads[1].right(100) + payloads[2] + payloads[3].left(93));
+
+    const qsizetype sent = sizes.size();
+    EXPECT_TRUE(log.text(sent).endsWith(QStringLiteral(" 发送数据：{31 32 33 }123[10次]")));
+    EXPECT_EQ(log.bytes(sent), "123");
+    EXPECT_TRUE(log.record(sent + 1).extra);
+    EXPECT_EQ(log.text(sent + 1), QStringLiteral("显示"));
+    EXPECT_EQ(log.lastLines(2), (QStringList {log.text(sent - 1), log.text(sent)}));
+    EXPECT_EQ(log.lastLines(1, true), QStringList {QStringLiteral("显示")});
+}
+
+TEST_F(EndpointLogTest, AppendsAreAnnouncedOncePerBurstAndClearStartsAgain)
+{
+    QSignalSpy each(&log, &EndpointLog::recordAppended);
+    QSignalSpy burst(&log, &EndpointLog::appended);
+    for (int i = 0; i < 1000; ++i)
+        log.append(LineKind::Received, "x", false);
+    EXPECT_EQ(each.size(), 1000);
+    ASSERT_TRUE(burst.wait(2000));
+    ASSERT_EQ(burst.size(), 1);
+    EXPECT_EQ(burst.at(0).at(0).value<qsizetype>(), 0);
+    EXPECT_EQ(burst.at(0).at(1).value<qsizetype>(), 999);
+
+    QSignalSpy cleared(&log, &EndpointLog::cleared);
+    log.clear();
+    EXPECT_EQ(cleared.size(), 1);
+    EXPECT_EQ(log.count(), 0);
+    EXPECT_EQ(log.streamSize(), 0);
+    log.appendText(LineKind::Notice, QStringLiteral("again"));
+    ASSERT_TRUE(burst.wait(2000));
+    EXPECT_EQ(burst.at(1).at(0).value<qsizetype>(), 0);
+    EXPECT_EQ(log.text(0), QStringLiteral("again"));
+}

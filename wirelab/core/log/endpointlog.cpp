@@ -1,0 +1,217 @@
+#include "core/log/endpointlog.h"
+
+#include <QDateTime>
+
+#include <algorithm>
+#include <cstring>
+
+// 24 bytes: the time, then the stream offset (48 bits) packed with the kind
+// and the flags, then the lengths of the payload and of the count text that
+// follows it in the stream.
+struct EndpointLog::Record
+{
+    qint64 timeMs;
+    quint64 packed;
+    quint32 size;
+    quint32 countSize;
+
+    static constexpr int KindShift = 48;
+    static constexpr quint64 OffsetMask = (quint64(1) << KindShift) - 1;
+    static constexpr quint64 HexBit = quint64(1) << 56;
+    static constexpr quint64 ExtraBit = quint64(1) << 57;
+    static constexpr quint64 CountBit = quint64(1) << 58;
+
+    qint64 offset() const { return qint64(packed & OffsetMask); }
+    LineKind kind() const { return LineKind((packed >> KindShift) & 0xFF); }
+    bool has(quint64 bit) const { return packed & bit; }
+};
+
+struct EndpointLog::Block
+{
+    QByteArray data;
+};
+
+namespace {
+
+// Past this a record's text would not fit the record; longer blocks are
+// never received in one piece (reads are at most 256 KiB), so this only
+// cuts a pathological DISPLAY text.
+constexpr qint64 MaxRecordBytes = 0xFFFFFFFF;
+
+}  // namespace
+
+EndpointLog::EndpointLog(QObject *parent) : QObject(parent)
+{
+    static_assert(sizeof(Record) == 24, "a record stays at 24 bytes");
+    m_batch.setSingleShot(true);
+    m_batch.setInterval(BatchMs);
+    connect(&m_batch, &QTimer::timeout, this, &EndpointLog::announce);
+}
+
+EndpointLog::~EndpointLog() = default;
+
+const EndpointLog::Record &EndpointLog::at(qsizetype i) const
+{
+    Q_ASSERT(i >= 0 && i < m_count);
+    return m_chunks[size_t(i / ChunkRecords)][size_t(i % ChunkRecords)];
+}
+
+EndpointLog::Entry EndpointLog::record(qsizetype i) const
+{
+    const Record &r = at(i);
+    Entry e;
+    e.timeMs = r.timeMs;
+    e.kind = r.kind();
+    e.hexMode = r.has(Record::HexBit);
+    e.extra = r.has(Record::ExtraBit);
+    e.offset = r.offset();
+    e.size = r.size;
+    return e;
+}
+
+QByteArray EndpointLog::bytes(qsizetype i) const
+{
+    const Record &r = at(i);
+    return read(r.offset(), r.size);
+}
+
+LineParts EndpointLog::parts(qsizetype i) const
+{
+    const Record &r = at(i);
+    LineParts p;
+    p.timeMs = r.timeMs;
+    p.kind = r.kind();
+    p.hexMode = r.has(Record::HexBit);
+    p.withCount = r.has(Record::CountBit);
+    p.bytes = read(r.offset(), r.size);
+    if (r.countSize)
+        p.countText = read(r.offset() + r.size, r.countSize);
+    return p;
+}
+
+QString EndpointLog::text(qsizetype i) const { return lineText(parts(i)); }
+
+QString EndpointLog::body(qsizetype i) const { return lineBody(parts(i)); }
+
+QStringList EndpointLog::lastLines(qsizetype n, bool withExtra) const
+{
+    QStringList lines;
+    for (qsizetype i = m_count - 1; i >= 0 && lines.size() < n; --i) {
+        if (withExtra || !at(i).has(Record::ExtraBit))
+            lines.append(text(i));
+    }
+    std::reverse(lines.begin(), lines.end());
+    return lines;
+}
+
+QByteArray EndpointLog::read(qint64 offset, qint64 size) const
+{
+    offset = std::clamp<qint64>(offset, 0, m_end);
+    size = std::clamp<qint64>(size, 0, m_end - offset);
+    QByteArray out(size, Qt::Uninitialized);
+    char *dst = out.data();
+    while (size > 0) {
+        const Block &b = m_blocks[size_t(offset / BlockSize)];
+        const qint64 within = offset % BlockSize;
+        const qint64 take = std::min(size, BlockSize - within);
+        std::memcpy(dst, b.data.constData() + within, size_t(take));
+        dst += take;
+        offset += take;
+        size -= take;
+    }
+    return out;
+}
+
+qsizetype EndpointLog::recordAt(qint64 offset) const
+{
+    qsizetype lo = 0;
+    qsizetype hi = m_count;  // first record starting after offset
+    while (lo < hi) {
+        const qsizetype mid = lo + (hi - lo) / 2;
+        if (at(mid).offset() <= offset)
+            lo = mid + 1;
+        else
+            hi = mid;
+    }
+    return lo - 1;
+}
+
+qsizetype EndpointLog::append(LineKind kind, const QByteArray &bytes, bool hexMode, bool extra)
+{
+    return add(QDateTime::currentMSecsSinceEpoch(), kind, hexMode, extra, false, bytes, {});
+}
+
+qsizetype EndpointLog::appendText(LineKind kind, const QString &text, bool extra)
+{
+    return add(QDateTime::currentMSecsSinceEpoch(), kind, false, extra, false, text.toUtf8(), {});
+}
+
+qsizetype EndpointLog::appendSent(const QByteArray &block, bool hexMode, const QString &countText)
+{
+    return add(QDateTime::currentMSecsSinceEpoch(), LineKind::Sent, hexMode, false, true, block,
+               countText.toUtf8());
+}
+
+qsizetype EndpointLog::add(qint64 timeMs, LineKind kind, bool hexMode, bool extra, bool withCount,
+                           const QByteArray &bytes, const QByteArray &countText)
+{
+    const qint64 size = std::min<qint64>(bytes.size(), MaxRecordBytes);
+    const qint64 countSize = std::min<qint64>(countText.size(), MaxRecordBytes);
+    if (m_count % ChunkRecords == 0 && size_t(m_count / ChunkRecords) == m_chunks.size())
+        m_chunks.push_back(std::make_unique<Record[]>(size_t(ChunkRecords)));
+    Record &r = m_chunks[size_t(m_count / ChunkRecords)][size_t(m_count % ChunkRecords)];
+    r.timeMs = timeMs;
+    r.packed = quint64(m_end) | (quint64(kind) << Record::KindShift) | (hexMode ? Record::HexBit : 0)
+        | (extra ? Record::ExtraBit : 0) | (withCount ? Record::CountBit : 0);
+    r.size = quint32(size);
+    r.countSize = quint32(countSize);
+    store(bytes.constData(), size);
+    store(countText.constData(), countSize);
+    const qsizetype index = m_count++;
+    Q_EMIT recordAppended(index);
+    if (!m_batch.isActive())
+        m_batch.start();
+    return index;
+}
+
+void EndpointLog::store(const char *data, qint64 size)
+{
+    while (size > 0) {
+        const size_t index = size_t(m_end / BlockSize);
+        if (index == m_blocks.size())
+            m_blocks.emplace_back();
+        QByteArray &block = m_blocks[index].data;
+        const qint64 take = std::min(size, BlockSize - m_end % BlockSize);
+        const qint64 needed = block.size() + take;
+        if (needed > block.capacity()) {
+            // The first block grows with the log (most endpoints log little);
+            // once a block is full, the next is made whole at once. Either
+            // way a block never holds more than BlockSize.
+            const qint64 grown = index == 0 ? std::max<qint64>(needed, 2 * block.capacity()) : BlockSize;
+            block.reserve(std::min(BlockSize, std::max<qint64>(grown, 4096)));
+        }
+        block.append(data, take);
+        data += take;
+        size -= take;
+        m_end += take;
+    }
+}
+
+void EndpointLog::announce()
+{
+    if (m_announced >= m_count)
+        return;
+    const qsizetype first = std::exchange(m_announced, m_count);
+    Q_EMIT appended(first, m_count - 1);
+}
+
+void EndpointLog::clear()
+{
+    m_batch.stop();
+    m_chunks.clear();
+    m_blocks.clear();
+    m_count = 0;
+    m_end = 0;
+    m_announced = 0;
+    Q_EMIT cleared();
+}
