@@ -4,7 +4,9 @@
 #include "core/endpoints/kinddescriptor.h"
 #include "core/workbench/timedsend.h"
 #include "guard.h"
-#include "gui/logpane.h"
+#include "gui/logfindbar.h"
+#include "gui/logsaving.h"
+#include "gui/logview.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -17,7 +19,9 @@
 #include <QLineEdit>
 #include <QMouseEvent>
 #include <QPlainTextEdit>
+#include <QProgressBar>
 #include <QPushButton>
+#include <QShortcut>
 #include <QStatusBar>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -75,8 +79,11 @@ Endpoint *DataWindow::endpoint() const { return m_endpoint; }
 void DataWindow::followEndpoint()
 {
     Endpoint *e = m_endpoint;
-    connect(e, &Endpoint::nameChanged, this,
-            guard([this](const QString &, const QString &to) { setWindowTitle(to); }));
+    connect(e, &Endpoint::nameChanged, this, guard([this](const QString &, const QString &to) {
+                setWindowTitle(to);
+                if (m_saving)
+                    m_saving->setEndpointName(to);
+            }));
     connect(e, &Endpoint::statusChanged, this, guard([this] { refreshStatus(); }));
     connect(e, &Endpoint::hexModeChanged, this, guard([this](bool on) { showHexMode(on); }));
     connect(e, &Endpoint::countersChanged, this, guard([this] { writeCounterText(); }));
@@ -149,13 +156,21 @@ void DataWindow::buildUi()
     Paint(receiveBox, Cream);
     auto *recvLayout = new QVBoxLayout(receiveBox);
     recvLayout->setContentsMargins(2, 2, 2, 2);
-    m_receivePane = Named(new LogPane(receiveBox), "Memo2");
+    m_receivePane = Named(new LogView(receiveBox), "Memo2");
     {
         QPalette pal = m_receivePane->palette();
         pal.setColor(QPalette::Base, QColor(247, 249, 253));
         m_receivePane->setPalette(pal);
     }
-    recvLayout->addWidget(m_receivePane);
+    recvLayout->addWidget(m_receivePane, 1);
+    m_findBar = Named(new LogFindBar(m_receivePane, receiveBox), "FindBar");
+    m_findBar->hide();
+    recvLayout->addWidget(m_findBar);
+    auto *saveProgress = Named(new QProgressBar(receiveBox), "SaveProgress");
+    saveProgress->setMaximumHeight(saveProgress->fontMetrics().height());
+    saveProgress->setTextVisible(false);
+    recvLayout->addWidget(saveProgress);
+    m_saving = new LogSaving(m_receivePane, saveProgress, this);
     panel4Layout->addWidget(receiveBox, 1);
     panel2Layout->addWidget(m_panelHost, 3);
 
@@ -227,12 +242,20 @@ void DataWindow::buildUi()
     connect(m_stopTimedSendButton, &QPushButton::clicked, this, guard([this] { stopTimedSend(); }));
 
     showCounter();
-    // The lines logged before the controls existed, then every new one.
+    // Find and its shortcuts work anywhere in the window.
+    auto shortcut = [this](const QKeySequence &keys, auto handler) {
+        auto *s = new QShortcut(keys, this);
+        s->setContext(Qt::WidgetWithChildrenShortcut);
+        connect(s, &QShortcut::activated, this, guard(handler));
+    };
+    shortcut(QKeySequence::Find, [this] { m_findBar->activate(); });
+    shortcut(QKeySequence(Qt::Key_F3), [this] { m_findBar->findNext(); });
+    shortcut(QKeySequence(Qt::SHIFT | Qt::Key_F3), [this] { m_findBar->findPrevious(); });
+
+    // The pane draws from the endpoint's log, which keeps every line.
     if (m_endpoint) {
-        const EndpointLog &log = m_endpoint->log();
-        for (qsizetype i = 0; i < log.count(); ++i)
-            appendRecord(i);
-        connect(&log, &EndpointLog::recordAppended, this, guard([this](qsizetype i) { appendRecord(i); }));
+        m_receivePane->setLog(&m_endpoint->log());
+        m_saving->setEndpointName(m_endpoint->name());
     }
     if (std::exchange(m_statusPending, false))
         refreshStatus();
@@ -292,14 +315,6 @@ void DataWindow::refreshStatus()
     }
     m_startButton->setVisible(showStart);
     m_stopButton->setVisible(showStop);
-}
-
-void DataWindow::appendRecord(qsizetype index)
-{
-    // The extra records (a script's SEND, ...) are not lines of this pane.
-    const EndpointLog &log = m_endpoint->log();
-    if (m_receivePane && !log.record(index).extra)
-        m_receivePane->appendLine(log.text(index));
 }
 
 void DataWindow::showNotice(const QString &text)

@@ -18,7 +18,9 @@
 #include <QWidget>
 
 class Endpoint;
-class LogPane;
+class LogFindBar;
+class LogSaving;
+class LogView;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -78,7 +80,6 @@ private:
     void showHexMode(bool on);
     void writeCounterText();
     void showCounter();
-    void appendRecord(qsizetype index);
     void showNotice(const QString &text);
 
     // Handlers.
@@ -111,7 +112,9 @@ private:
     QPushButton *m_stopButton = nullptr;  // Button_6
     QWidget *m_panelHost = nullptr;  // Panel4
     QVBoxLayout *m_rowsLayout = nullptr;
-    LogPane *m_receivePane = nullptr;  // Memo2
+    LogView *m_receivePane = nullptr;  // Memo2
+    LogFindBar *m_findBar = nullptr;  // FindBar
+    LogSaving *m_saving = nullptr;  // its progress bar is SaveProgress
     QGroupBox *m_sendBox = nullptr;  // GroupBox2
     QPlainTextEdit *m_sendPane = nullptr;  // Memo3
     QPushButton *m_sendButton = nullptr;  // Button_11

@@ -158,6 +158,130 @@
     </message>
 </context>
 <context>
+    <name>LogFindBar</name>
+    <message>
+        <source>查找</source>
+        <translation>Find</translation>
+    </message>
+    <message>
+        <source>十六进制</source>
+        <translation>Hex</translation>
+    </message>
+    <message>
+        <source>区分大小写</source>
+        <translation>Match case</translation>
+    </message>
+    <message>
+        <source>上一个 (Shift+Enter)</source>
+        <translation>Previous (Shift+Enter)</translation>
+    </message>
+    <message>
+        <source>下一个 (Enter)</source>
+        <translation>Next (Enter)</translation>
+    </message>
+    <message>
+        <source>关闭 (Esc)</source>
+        <translation>Close (Esc)</translation>
+    </message>
+    <message>
+        <source>显示:</source>
+        <translation>Show:</translation>
+    </message>
+    <message>
+        <source>收到</source>
+        <translation>Received</translation>
+    </message>
+    <message>
+        <source>发送</source>
+        <translation>Sent</translation>
+    </message>
+    <message>
+        <source>提示</source>
+        <translation>Notices</translation>
+    </message>
+    <message>
+        <source>脚本</source>
+        <translation>Script</translation>
+    </message>
+    <message>
+        <source>附加记录</source>
+        <translation>Extra records</translation>
+    </message>
+    <message>
+        <source>脚本发送的数据、连接失败和脚本警告</source>
+        <translation>Data sent by scripts, connection failures and script warnings</translation>
+    </message>
+    <message>
+        <source>只显示含查找内容的行</source>
+        <translation>Only lines that contain</translation>
+    </message>
+    <message>
+        <source>无匹配</source>
+        <translation>No matches</translation>
+    </message>
+</context>
+<context>
+    <name>LogSaveJob</name>
+    <message>
+        <source>日志已被清空</source>
+        <translation>The log was cleared</translation>
+    </message>
+</context>
+<context>
+    <name>LogSaving</name>
+    <message>
+        <source>保存日志…</source>
+        <translation>Save log…</translation>
+    </message>
+    <message>
+        <source>记录到文件…</source>
+        <translation>Log to file…</translation>
+    </message>
+    <message>
+        <source>文本 (*.txt *.log)</source>
+        <translation>Text (*.txt *.log)</translation>
+    </message>
+    <message>
+        <source>收到的原始数据 (*.bin)</source>
+        <translation>Raw received bytes (*.bin)</translation>
+    </message>
+    <message>
+        <source>JSON 行 (*.jsonl)</source>
+        <translation>JSON lines (*.jsonl)</translation>
+    </message>
+    <message>
+        <source>保存日志</source>
+        <translation>Save log</translation>
+    </message>
+    <message>
+        <source>无法写入日志文件 %1：%2</source>
+        <translation>Cannot write the log file %1: %2</translation>
+    </message>
+    <message>
+        <source>记录到文件</source>
+        <translation>Log to file</translation>
+    </message>
+</context>
+<context>
+    <name>LogView</name>
+    <message>
+        <source>%1 条新行</source>
+        <translation>%1 new lines</translation>
+    </message>
+    <message>
+        <source>复制</source>
+        <translation>Copy</translation>
+    </message>
+    <message>
+        <source>全选</source>
+        <translation>Select all</translation>
+    </message>
+    <message>
+        <source>清空</source>
+        <translation>Clear</translation>
+    </message>
+</context>
+<context>
     <name>MainWindow</name>
     <message>
         <source>TCP/UDP Socket 调试工具</source>

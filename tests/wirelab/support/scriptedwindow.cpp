@@ -4,7 +4,7 @@
 #include "core/endpoints/tcpclientendpoint.h"
 #include "core/script/scriptengine.h"
 #include "gui/datawindow.h"
-#include "gui/logpane.h"
+#include "gui/logview.h"
 #include "scriptedcore.h"
 
 #include <QSignalSpy>
@@ -45,11 +45,11 @@ QWidget *ScriptedWindow::dataWindowWidget(const Endpoint *endpoint)
     return w;
 }
 
-LogPane *ScriptedWindow::pane(const Endpoint *endpoint) { return control<LogPane>(endpoint, "Memo2"); }
+LogView *ScriptedWindow::pane(const Endpoint *endpoint) { return control<LogView>(endpoint, "Memo2"); }
 
 QString ScriptedWindow::paneText(const Endpoint *endpoint)
 {
-    LogPane *p = pane(endpoint);
+    LogView *p = pane(endpoint);
     return p ? p->text() : QString();
 }
 

@@ -18,7 +18,7 @@
 
 class DataWindow;
 class Endpoint;
-class LogPane;
+class LogView;
 class TcpClientEndpoint;
 
 class ScriptedWindow
@@ -55,7 +55,7 @@ public:
     }
     // The receive pane (Memo2) of the endpoint's data window, and its text
     // (lines still waiting to be shown included).
-    LogPane *pane(const Endpoint *endpoint);
+    LogView *pane(const Endpoint *endpoint);
     QString paneText(const Endpoint *endpoint);
 
     // A TCP client made by hand (disconnected), named, in text mode.

@@ -17,7 +17,7 @@
 #include "core/endpoints/udpserverendpoint.h"
 #include "gui/datawindow.h"
 #include "gui/endpointtree.h"
-#include "gui/logpane.h"
+#include "gui/logview.h"
 
 #include <QCheckBox>
 #include <QDialog>

@@ -9,7 +9,7 @@
 #include "core/endpoints/registry.h"
 #include "core/script/scripthost.h"
 #include "gui/datawindow.h"
-#include "gui/logpane.h"
+#include "gui/logview.h"
 #include "gui/mainwindow.h"
 
 #include <QDir>
@@ -38,7 +38,7 @@ QPushButton *ButtonOf(MainWindow &w, const Endpoint *e, const char *id)
 
 bool Received(MainWindow &w, const Endpoint *e, const QString &text)
 {
-    auto *pane = Control<LogPane>(w, e, "Memo2");
+    auto *pane = Control<LogView>(w, e, "Memo2");
     return pane && pane->text().contains(text);
 }
 

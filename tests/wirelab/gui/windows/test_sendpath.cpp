@@ -4,7 +4,7 @@
 #include "core/endpoints/tcpclientendpoint.h"
 #include "core/net/tcpsend.h"
 #include "gui/datawindow.h"
-#include "gui/logpane.h"
+#include "gui/logview.h"
 #include "scriptedwindow.h"
 #include "testsupport.h"
 
@@ -40,7 +40,7 @@ struct Window
         return f.control<T>(r, name);
     }
     QPlainTextEdit *memo3() { return control<QPlainTextEdit>("Memo3"); }
-    LogPane *memo2() { return f.pane(r); }
+    LogView *memo2() { return f.pane(r); }
     QLineEdit *editTime() { return control<QLineEdit>("Edit_time"); }
     void click(const char *button) { control<QPushButton>(button)->click(); }
     QTimer *sendTimer() { return w->findChild<QTimer *>(QStringLiteral("Timer1")); }

@@ -1,0 +1,243 @@
+// The receive pane over an endpoint's log: rows and following the end under
+// a flood, selection, copy and clear; find and filter through the bar; save
+// through a replaced file dialog, and a save that fails.
+#include "core/log/endpointlog.h"
+#include "dialogdriver.h"
+#include "gui/logfindbar.h"
+#include "gui/logsaving.h"
+#include "gui/logview.h"
+#include "seamrecorder.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCheckBox>
+#include <QClipboard>
+#include <QFileDialog>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QToolButton>
+#include <QVBoxLayout>
+#include <gtest/gtest.h>
+
+namespace {
+
+struct LogViewTest : ::testing::Test
+{
+    EndpointLog log;
+    QWidget window;
+    LogView *view = new LogView(&window);
+    LogFindBar *bar = new LogFindBar(view, &window);
+    QProgressBar *progress = new QProgressBar(&window);
+    LogSaving saving {view, progress, &window};
+
+    LogViewTest()
+    {
+        auto *layout = new QVBoxLayout(&window);
+        layout->addWidget(view, 1);
+        layout->addWidget(bar);
+        layout->addWidget(progress);
+        window.resize(500, 400);
+        view->setLog(&log);
+        window.show();
+    }
+    // Waits until the view has been told of every record.
+    void settle()
+    {
+        QSignalSpy spy(&log, &EndpointLog::appended);
+        if (spy.wait(2000))
+            QCoreApplication::processEvents();
+    }
+    template<class T>
+    T *bar_(const char *name)
+    {
+        return bar->findChild<T *>(QLatin1String(name));
+    }
+    void find(const QString &text, bool hex = false, bool caseSensitive = false)
+    {
+        bar->activate();
+        bar_<QCheckBox>("FindHex")->setChecked(hex);
+        bar_<QCheckBox>("FindCase")->setChecked(caseSensitive);
+        bar_<QLineEdit>("FindText")->setText(text);
+    }
+};
+
+TEST_F(LogViewTest, AFloodIsFollowedAtTheEndAndCountedWhenScrolledUp)
+{
+    constexpr int Lines = 200000;
+    for (int i = 0; i < Lines; ++i)
+        log.append(LineKind::Received, QByteArray::number(i), false);
+    log.appendText(LineKind::Warning, QStringLiteral("not a pane line"), true);
+    settle();
+    EXPECT_EQ(view->rowCount(), Lines);  // the extra record is hidden
+    EXPECT_TRUE(view->isAtEnd());
+    EXPECT_TRUE(view->lastLine().endsWith(QStringLiteral("收到数据：199999")))
+                << view->lastLine().toStdString();
+    // Only the rows on screen are laid out: a screenful, not the log.
+    EXPECT_LT(view->visibleRowCount(), 100);
+
+    view->verticalScrollBar()->setValue(0);
+    EXPECT_FALSE(view->isAtEnd());
+    for (int i = 0; i < 50; ++i)
+        log.append(LineKind::Sent, "x", false);
+    settle();
+    EXPECT_EQ(view->topRow(), 0);  // stays where the user is
+    auto *mark = view->findChild<QToolButton *>(QStringLiteral("NewLines"));
+    ASSERT_NE(mark, nullptr);
+    EXPECT_TRUE(mark->isVisible());
+    EXPECT_TRUE(mark->text().contains(QStringLiteral("50")));
+    mark->click();
+    EXPECT_TRUE(view->isAtEnd());
+    EXPECT_FALSE(mark->isVisible());
+
+    // A line of megabytes is one row, read back whole.
+    const QByteArray big(3 << 20, 'a');
+    log.append(LineKind::Received, big, false);
+    settle();
+    EXPECT_TRUE(view->isAtEnd());
+    EXPECT_TRUE(view->lastLine().endsWith(QString::fromLatin1(big)));
+    EXPECT_EQ(view->rowCount(), Lines + 51);
+}
+
+TEST_F(LogViewTest, KeysSelectCopyAndTheMenuClears)
+{
+    for (const char *line : {"one", "two", "three", "four"})
+        log.appendText(LineKind::Displayed, QString::fromLatin1(line));
+    view->setFocus();
+    QTest::keyClick(view, Qt::Key_Home);
+    QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
+    QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
+    EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("one\ntwo\nthree"));
+    QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
+    EXPECT_EQ(view->selectedText(), view->text());
+    // Typing does not change the log.
+    QTest::keyClicks(view, QStringLiteral("xyz"));
+    EXPECT_EQ(view->text(), QStringLiteral("one\ntwo\nthree\nfour"));
+
+    view->clearLog();
+    EXPECT_EQ(log.count(), 0);
+    EXPECT_EQ(view->rowCount(), 0);
+    EXPECT_FALSE(view->hasSelection());
+    log.appendText(LineKind::Displayed, QStringLiteral("after"));
+    EXPECT_EQ(view->text(), QStringLiteral("after"));
+}
+
+TEST_F(LogViewTest, FindCountsMatchesInTheBytesAndFilterHidesRows)
+{
+    log.append(LineKind::Received, "Hello world", false);
+    log.append(LineKind::Sent, QByteArray("\x00\xff\x41", 3), true);
+    log.appendText(LineKind::Notice, QStringLiteral("hello again"));
+    log.append(LineKind::Sent, "sent by a script: hello", false, true);
+    // A match across the log's blocks within one record.
+    QByteArray across(EndpointLog::BlockSize + 10, '.');
+    across.replace(EndpointLog::BlockSize - log.streamSize() - 2, 5, "HELLO");
+    log.append(LineKind::Received, across, false);
+
+    struct Case
+    {
+        QString text;
+        bool hex, caseSensitive;
+        qsizetype matches;
+    } cases[] = {
+        {QStringLiteral("hello"), false, false, 3},  // not the hidden record
+        {QStringLiteral("hello"), false, true, 1},
+        {QStringLiteral("FF 41"), true, false, 1},
+        {QStringLiteral("ff41"), true, false, 1},
+        {QStringLiteral("nowhere"), false, false, 0},
+    };
+    for (const Case &c : cases) {
+        find(c.text, c.hex, c.caseSensitive);
+        EXPECT_EQ(bar->matchCount(), c.matches) << c.text.toStdString();
+    }
+    find(QStringLiteral("hello"));
+    QTest::keyClick(bar_<QLineEdit>("FindText"), Qt::Key_Return);
+    EXPECT_EQ(bar->currentMatch(), 1);
+    QTest::keyClick(bar_<QLineEdit>("FindText"), Qt::Key_Return, Qt::ShiftModifier);
+    EXPECT_EQ(bar->currentMatch(), 0);
+
+    bar_<QCheckBox>("OnlyMatching")->setChecked(true);
+    EXPECT_EQ(view->rowCount(), 3);
+    bar_<QCheckBox>("ShowExtra")->setChecked(true);
+    EXPECT_EQ(view->rowCount(), 4);
+    EXPECT_EQ(bar->matchCount(), 4);
+    bar_<QCheckBox>("OnlyMatching")->setChecked(false);
+    bar_<QCheckBox>("ShowReceived")->setChecked(false);
+    EXPECT_EQ(view->rowCount(), 3);
+    EXPECT_EQ(log.count(), 5);  // hidden, not deleted
+}
+
+TEST_F(LogViewTest, SavesInEachFormThroughTheDialogAndTellsAFailure)
+{
+    log.append(LineKind::Received, "ab", false);
+    log.append(LineKind::Sent, "zz", false);
+    log.append(LineKind::Received, QByteArray("\x00\n", 2), true);
+    log.append(LineKind::Sent, "by script", false, true);
+    saving.setEndpointName(QStringLiteral("c1"));
+    QTemporaryDir dir;
+    struct Case
+    {
+        int filter;
+        const char *file;
+    } cases[] = {{0, "t.txt"}, {1, "r.bin"}, {2, "j.jsonl"}};
+    QStringList filters;
+    for (const Case &c : cases) {
+        const QString path = dir.filePath(QLatin1String(c.file));
+        DialogDriver driver([&](QDialog *d) {
+            auto *fd = qobject_cast<QFileDialog *>(d);
+            filters = fd->nameFilters();
+            fd->selectNameFilter(filters.at(c.filter));
+            fd->selectFile(path);
+            return int(QDialog::Accepted);
+        });
+        saving.saveAction()->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!saving.isSaving(), 5000);
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly)) << c.file;
+        const QByteArray content = file.readAll();
+        switch (c.filter) {
+        case 0:
+            EXPECT_EQ(content, (view->text() + u'\n').toUtf8());  // the lines shown
+            break;
+        case 1:
+            EXPECT_EQ(content, QByteArray("ab\x00\n", 4));
+            break;
+        default:
+            EXPECT_EQ(content.count('\n'), 4);  // every record, the script's too
+            EXPECT_TRUE(content.contains("\"event\":\"send\""));
+            EXPECT_TRUE(content.contains("\"hex\":\"000A\"") || content.contains("\"hex\":\"000a\""));
+            EXPECT_TRUE(content.contains("\"endpoint\":\"c1\""));
+        }
+    }
+
+    MessageRecorder messages;
+    DialogDriver driver([&](QDialog *d) {
+        auto *fd = qobject_cast<QFileDialog *>(d);
+        fd->selectFile(dir.filePath(QStringLiteral("missing/dir/x.txt")));
+        return int(QDialog::Accepted);
+    });
+    saving.saveAction()->trigger();
+    QTRY_VERIFY_WITH_TIMEOUT(!saving.isSaving(), 5000);
+    ASSERT_EQ(messages.texts.size(), 1);
+    EXPECT_TRUE(messages.texts.first().contains(QStringLiteral("x.txt")));
+
+    // Logging to a file appends each new line as it arrives.
+    const QString live = dir.filePath(QStringLiteral("live.log"));
+    DialogDriver liveDriver([&](QDialog *d) {
+        qobject_cast<QFileDialog *>(d)->selectFile(live);
+        return int(QDialog::Accepted);
+    });
+    saving.logToFileAction()->trigger();
+    ASSERT_TRUE(saving.logToFileAction()->isChecked());
+    const qsizetype first = log.appendText(LineKind::Displayed, QStringLiteral("new one"));
+    settle();
+    QFile file(live);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(file.readAll(), (log.text(first) + u'\n').toUtf8());
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+#include "core/log/logsavejob.h"
+
+#include "core/log/endpointlog.h"
+#include "core/text/hexcodec.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+namespace {
+// Writing per pass of the event loop: short enough to keep the window smooth.
+constexpr qint64 SliceMs = 8;
+
+QString EventName(LineKind kind)
+{
+    switch (kind) {
+    case LineKind::Received:
+        return QStringLiteral("recv");
+    case LineKind::Sent:
+        return QStringLiteral("send");
+    case LineKind::Displayed:
+        return QStringLiteral("display");
+    case LineKind::Notice:
+    case LineKind::SendFailed:
+        return QStringLiteral("notice");
+    case LineKind::Warning:
+        return QStringLiteral("warning");
+    }
+    return QString();
+}
+
+QString IsoTime(qint64 msecsSinceEpoch)
+{
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch);
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+}  // namespace
+
+LogSaveJob::LogSaveJob(const EndpointLog &log, const QString &path, Format format,
+                       const QString &endpointName, QObject *parent)
+    : QObject(parent),
+      m_log(&log),
+      m_file(path),
+      m_format(format),
+      m_endpointName(endpointName),
+      m_count(log.count())
+{
+    m_timer.setInterval(0);
+    connect(&m_timer, &QTimer::timeout, this, &LogSaveJob::step);
+}
+
+LogSaveJob::LogSaveJob(const EndpointLog &log, const QString &path, Format format,
+                       const QString &endpointName, std::vector<qsizetype> records, QObject *parent)
+    : QObject(parent),
+      m_log(&log),
+      m_file(path),
+      m_format(format),
+      m_endpointName(endpointName),
+      m_records(std::move(records)),
+      m_subset(true),
+      m_count(log.count())
+{
+    m_timer.setInterval(0);
+    connect(&m_timer, &QTimer::timeout, this, &LogSaveJob::step);
+}
+
+qsizetype LogSaveJob::total() const { return m_subset ? qsizetype(m_records.size()) : m_count; }
+
+void LogSaveJob::start()
+{
+    if (!m_file.open(QIODevice::WriteOnly)) {
+        // Told after start() returns, as every other end is.
+        const QString error = m_file.errorString();
+        QTimer::singleShot(0, this, [this, error] { Q_EMIT finished(false, error); });
+        return;
+    }
+    m_timer.start();
+}
+
+void LogSaveJob::cancel()
+{
+    if (!m_timer.isActive())
+        return;
+    m_file.cancelWriting();
+    m_file.commit();
+    finish(false, QString());
+}
+
+QByteArray LogSaveJob::jsonLine(const EndpointLog &log, qsizetype record, const QString &endpointName)
+{
+    const EndpointLog::Entry e = log.record(record);
+    QJsonObject o {
+        {QStringLiteral("t"), IsoTime(e.timeMs)},
+         {QStringLiteral("endpoint"), endpointName},
+          {QStringLiteral("event"), EventName(e.kind)},
+           {QStringLiteral("text"), log.body(record)},
+          };
+    if (carriesBytes(e.kind))
+        o.insert(QStringLiteral("hex"), strToHexCompact(log.bytes(record)));
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
+
+QByteArray LogSaveJob::chunk(qsizetype record) const
+{
+    switch (m_format) {
+    case Format::Text:
+        return m_log->text(record).toUtf8() + '\n';
+    case Format::Raw:
+        return m_log->record(record).kind == LineKind::Received ? m_log->bytes(record) : QByteArray();
+    case Format::JsonLines:
+        return jsonLine(*m_log, record, m_endpointName) + '\n';
+    }
+    return QByteArray();
+}
+
+void LogSaveJob::step()
+{
+    if (!m_log || m_log->count() < m_count) {
+        m_file.cancelWriting();
+        m_file.commit();
+        finish(false, tr("日志已被清空"));
+        return;
+    }
+    QElapsedTimer clock;
+    clock.start();
+    const qsizetype end = total();
+    while (m_next < end && clock.elapsed() < SliceMs) {
+        const qsizetype record = m_subset ? m_records[size_t(m_next)] : m_next;
+        const QByteArray bytes = chunk(record);
+        if (!bytes.isEmpty() && m_file.write(bytes) != bytes.size()) {
+            const QString error = m_file.errorString();
+            m_file.cancelWriting();
+            m_file.commit();
+            finish(false, error);
+            return;
+        }
+        ++m_next;
+    }
+    Q_EMIT progress(m_next, end);
+    if (m_next < end)
+        return;
+    if (!m_file.commit()) {
+        finish(false, m_file.errorString());
+        return;
+    }
+    finish(true, QString());
+}
+
+void LogSaveJob::finish(bool ok, const QString &error)
+{
+    m_timer.stop();
+    Q_EMIT finished(ok, error);
+}

@@ -1,0 +1,211 @@
+#include "gui/logfindbar.h"
+
+#include "core/workbench/workbench.h"
+#include "guard.h"
+#include "gui/logview.h"
+
+#include <QCheckBox>
+#include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QLineEdit>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+namespace {
+template<class T>
+T *Named(T *w, const char *name)
+{
+    w->setObjectName(QLatin1String(name));
+    return w;
+}
+}  // namespace
+
+LogFindBar::LogFindBar(LogView *view, QWidget *parent) : QWidget(parent), m_view(view)
+{
+    auto *rows = new QVBoxLayout(this);
+    rows->setContentsMargins(0, 2, 0, 0);
+    rows->setSpacing(2);
+    auto *findRow = new QHBoxLayout;
+    rows->addLayout(findRow);
+    auto *filterRow = new QHBoxLayout;
+    rows->addLayout(filterRow);
+
+    findRow->addWidget(new QLabel(tr("查找"), this));
+    m_text = Named(new QLineEdit(this), "FindText");
+    m_text->setClearButtonEnabled(true);
+    m_text->installEventFilter(this);
+    findRow->addWidget(m_text, 1);
+    m_hex = Named(new QCheckBox(tr("十六进制"), this), "FindHex");
+    m_case = Named(new QCheckBox(tr("区分大小写"), this), "FindCase");
+    findRow->addWidget(m_hex);
+    findRow->addWidget(m_case);
+    auto *previous = Named(new QToolButton(this), "FindPrevious");
+    previous->setArrowType(Qt::UpArrow);
+    previous->setToolTip(tr("上一个 (Shift+Enter)"));
+    auto *next = Named(new QToolButton(this), "FindNext");
+    next->setArrowType(Qt::DownArrow);
+    next->setToolTip(tr("下一个 (Enter)"));
+    findRow->addWidget(previous);
+    findRow->addWidget(next);
+    m_count = Named(new QLabel(this), "FindCount");
+    m_count->setMinimumWidth(m_count->fontMetrics().horizontalAdvance(QStringLiteral("000000/000000")));
+    findRow->addWidget(m_count);
+    auto *close = Named(new QToolButton(this), "FindClose");
+    close->setText(QStringLiteral("×"));
+    close->setToolTip(tr("关闭 (Esc)"));
+    findRow->addWidget(close);
+
+    filterRow->addWidget(new QLabel(tr("显示:"), this));
+    m_received = Named(new QCheckBox(tr("收到"), this), "ShowReceived");
+    m_sent = Named(new QCheckBox(tr("发送"), this), "ShowSent");
+    m_notices = Named(new QCheckBox(tr("提示"), this), "ShowNotices");
+    m_script = Named(new QCheckBox(tr("脚本"), this), "ShowScript");
+    m_extra = Named(new QCheckBox(tr("附加记录"), this), "ShowExtra");
+    m_extra->setToolTip(tr("脚本发送的数据、连接失败和脚本警告"));
+    m_onlyMatching = Named(new QCheckBox(tr("只显示含查找内容的行"), this), "OnlyMatching");
+    const unsigned shown = view->shown();
+    m_received->setChecked(shown & LogView::ShowReceived);
+    m_sent->setChecked(shown & LogView::ShowSent);
+    m_notices->setChecked(shown & LogView::ShowNotices);
+    m_script->setChecked(shown & LogView::ShowScript);
+    m_extra->setChecked(shown & LogView::ShowExtra);
+    for (QCheckBox *box : {m_received, m_sent, m_notices, m_script, m_extra, m_onlyMatching}) {
+        filterRow->addWidget(box);
+        connect(box, &QCheckBox::toggled, this, guard([this] { applyFilter(); }));
+    }
+    filterRow->addStretch();
+
+    m_research.setSingleShot(true);
+    m_research.setInterval(200);
+    connect(&m_research, &QTimer::timeout, this, guard([this] { search(); }));
+    connect(m_view, &LogView::rowsChanged, this, guard([this] {
+                if (isVisible() && !m_text->text().isEmpty() && !m_research.isActive())
+                    m_research.start();
+            }));
+    connect(m_text, &QLineEdit::textChanged, this, guard([this] {
+                if (m_onlyMatching->isChecked())
+                    applyFilter();
+                search();
+            }));
+    for (QCheckBox *box : {m_hex, m_case})
+        connect(box, &QCheckBox::toggled, this, guard([this] {
+                    if (m_onlyMatching->isChecked())
+                        applyFilter();
+                    search();
+                }));
+    connect(next, &QToolButton::clicked, this, guard([this] { findNext(); }));
+    connect(previous, &QToolButton::clicked, this, guard([this] { findPrevious(); }));
+    connect(close, &QToolButton::clicked, this, guard([this] {
+                hide();
+                m_view->setMatches({}, -1, QString());
+                m_view->setFocus();
+            }));
+}
+
+QByteArray LogFindBar::needle() const
+{
+    return m_hex->isChecked() ? Workbench::blockOf(m_text->text(), true) : m_text->text().toUtf8();
+}
+
+void LogFindBar::activate()
+{
+    show();
+    m_text->setFocus();
+    m_text->selectAll();
+    search();
+}
+
+void LogFindBar::applyFilter()
+{
+    unsigned shown = 0;
+    shown |= m_received->isChecked() ? unsigned(LogView::ShowReceived) : 0u;
+    shown |= m_sent->isChecked() ? unsigned(LogView::ShowSent) : 0u;
+    shown |= m_notices->isChecked() ? unsigned(LogView::ShowNotices) : 0u;
+    shown |= m_script->isChecked() ? unsigned(LogView::ShowScript) : 0u;
+    shown |= m_extra->isChecked() ? unsigned(LogView::ShowExtra) : 0u;
+    m_view->setShown(shown);
+    m_view->setContainsFilter(m_onlyMatching->isChecked() ? needle() : QByteArray(), m_case->isChecked());
+    search();
+}
+
+void LogFindBar::search()
+{
+    m_research.stop();
+    m_matches.clear();
+    const QByteArray bytes = needle();
+    if (!bytes.isEmpty() && m_view->log()) {
+        m_view->rowCount();  // takes the records not announced yet
+        for (const LogMatch &m : findInLog(*m_view->log(), bytes, m_case->isChecked())) {
+            if (m_view->isShown(m.record))
+                m_matches.push_back(m);
+        }
+    }
+    if (m_current >= qsizetype(m_matches.size()))
+        m_current = m_matches.empty() ? -1 : 0;
+    if (m_current < 0 && !m_matches.empty())
+        m_current = 0;
+    showCurrent();
+}
+
+void LogFindBar::showCurrent()
+{
+    std::vector<qsizetype> records;
+    records.reserve(m_matches.size());
+    for (const LogMatch &m : m_matches) {
+        if (records.empty() || records.back() != m.record)
+            records.push_back(m.record);
+    }
+    const qsizetype record = m_current >= 0 ? m_matches[size_t(m_current)].record : -1;
+    // How the match shows in a row: its text, or the hex form of its bytes.
+    const QString shown =
+        m_hex->isChecked() ? QString::fromLatin1(needle().toHex(' ').toUpper()) : m_text->text();
+    m_view->setMatches(std::move(records), record, shown);
+    if (record >= 0)
+        m_view->showRecord(record);
+    if (m_text->text().isEmpty())
+        m_count->clear();
+    else if (m_matches.empty())
+        m_count->setText(tr("无匹配"));
+    else
+        m_count->setText(QStringLiteral("%1/%2").arg(m_current + 1).arg(m_matches.size()));
+}
+
+void LogFindBar::findNext()
+{
+    if (m_matches.empty())
+        return;
+    m_current = (m_current + 1) % qsizetype(m_matches.size());
+    showCurrent();
+}
+
+void LogFindBar::findPrevious()
+{
+    if (m_matches.empty())
+        return;
+    m_current = (m_current - 1 + qsizetype(m_matches.size())) % qsizetype(m_matches.size());
+    showCurrent();
+}
+
+bool LogFindBar::eventFilter(QObject *watched, QEvent *event)
+{
+    bool eaten = false;
+    Guarded([&] {
+        if (watched != m_text || event->type() != QEvent::KeyPress)
+            return;
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
+            if (key->modifiers() & Qt::ShiftModifier)
+                findPrevious();
+            else
+                findNext();
+            eaten = true;
+        } else if (key->key() == Qt::Key_Escape) {
+            hide();
+            m_view->setMatches({}, -1, QString());
+            m_view->setFocus();
+            eaten = true;
+        }
+    });
+    return eaten || QWidget::eventFilter(watched, event);
+}
