@@ -2,6 +2,7 @@
 # Makes the screenshots the README and the AppStream metainfo show, in Chinese
 # (LANG=C.UTF-8) and in English (LANGUAGE=en):
 #   docs/wirelab.png, docs/wirelab-en.png        wirelab on the demo project
+#   docs/wirelab-find.png, docs/wirelab-find-en.png  the same with the find bar
 #   docs/monitorcfg.png, docs/monitorcfg-en.png  monitorcfg on a simulated monitor
 # wirelab's come from tools/screenshot (offscreen); monitorcfg's are grabs of
 # its window on a virtual X display (xvfb-run, xdotool, xwd, netpbm).
@@ -64,6 +65,9 @@ if [ -z "$port" ]; then
   exit 1
 fi
 
+# What the find bar looks for in the demo client's log.
+find_text=ping
+
 # suffix, then the language variables of that language
 shoot() {
   local suffix=$1
@@ -71,6 +75,9 @@ shoot() {
   echo "screenshots: docs/wirelab$suffix.png"
   (cd "$repo/examples/demo" &&
    env "$@" QT_QPA_PLATFORM=offscreen timeout 60 "$shot" "$repo/docs/wirelab$suffix.png")
+  echo "screenshots: docs/wirelab-find$suffix.png"
+  (cd "$repo/examples/demo" &&
+   env "$@" QT_QPA_PLATFORM=offscreen timeout 60 "$shot" "$repo/docs/wirelab-find$suffix.png" 1500 "$find_text")
   echo "screenshots: docs/monitorcfg$suffix.png"
   env "$@" timeout 60 xvfb-run -a -s "-screen 0 1280x1024x24" \
     bash "$0" --grab-monitorcfg "$tool" "$port" "$repo/docs/monitorcfg$suffix.png"

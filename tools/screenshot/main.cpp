@@ -1,15 +1,18 @@
 // Makes the README's screenshot: starts the workbench on the demo project
 // (the current directory's project.txt) under any platform, enters the
 // workbench, lets the demo run for a moment and saves a grab of the window.
-// Usage: wirelab-screenshot <output.png> [milliseconds]
+// With a find text, the client's data window shows its find bar with it.
+// Usage: wirelab-screenshot <output.png> [milliseconds] [find text]
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/registry.h"
 #include "gui/application.h"
 #include "gui/datawindow.h"
+#include "gui/logfindbar.h"
 #include "gui/mainwindow.h"
 #include "gui/messagebox.h"
 #include "uilanguage.h"
 
+#include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
 
@@ -24,6 +27,7 @@ int main(int argc, char **argv)
         return 2;
     const QString output = QString::fromLocal8Bit(argv[1]);
     const int settle = argc > 2 ? QString::fromLocal8Bit(argv[2]).toInt() : 1500;
+    const QString findText = argc > 3 ? QString::fromLocal8Bit(argv[3]) : QString();
 
     MainWindow form;
     form.show();
@@ -50,6 +54,18 @@ int main(int argc, char **argv)
             if (Endpoint *e = form.registry().findByName(QStringLiteral("client")))
                 form.selectEndpoint(e);
         });
+        if (!findText.isEmpty()) {
+            QTimer::singleShot(settle * 2 / 3, &form, [&] {
+                Endpoint *e = form.registry().findByName(QStringLiteral("client"));
+                DataWindow *w = e ? form.dataWindow(e) : nullptr;
+                auto *bar = w ? w->findChild<LogFindBar *>(QStringLiteral("FindBar")) : nullptr;
+                if (!bar)
+                    return;
+                bar->activate();
+                if (auto *box = bar->findChild<QLineEdit *>(QStringLiteral("FindText")))
+                    box->setText(findText);
+            });
+        }
         QTimer::singleShot(settle, &form, [&] {
             const bool ok = form.grab().save(output);
             QApplication::exit(ok ? 0 : 1);

@@ -105,7 +105,13 @@ LogFindBar::LogFindBar(LogView *view, QWidget *parent) : QWidget(parent), m_view
 
 QByteArray LogFindBar::needle() const
 {
-    return m_hex->isChecked() ? Workbench::blockOf(m_text->text(), true) : m_text->text().toUtf8();
+    if (!m_hex->isChecked())
+        return m_text->text().toUtf8();
+    // Digits as the send pane takes them; blanks between byte pairs are
+    // allowed here, since a pasted hex form has them ("31 32").
+    QString digits = m_text->text();
+    digits.remove(QLatin1Char(' '));
+    return Workbench::blockOf(digits, true);
 }
 
 void LogFindBar::activate()

@@ -13,6 +13,7 @@
 #include "gui/endpointcommands.h"
 #include "gui/endpointtree.h"
 #include "gui/logpane.h"
+#include "gui/logview.h"
 #include "scriptedcore.h"
 #include "scriptedwindow.h"
 #include "testsupport.h"
