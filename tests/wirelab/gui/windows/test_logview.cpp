@@ -8,6 +8,7 @@
 #include "gui/logview.h"
 #include "seamrecorder.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
@@ -103,7 +104,7 @@ TEST_F(LogViewTest, AFloodIsFollowedAtTheEndAndCountedWhenScrolledUp)
     EXPECT_EQ(view->rowCount(), Lines + 51);
 }
 
-TEST_F(LogViewTest, KeysSelectCopyAndTheMenuClears)
+TEST_F(LogViewTest, KeysSelectAndCopyAndClearEmptiesTheLog)
 {
     for (const char *line : {"one", "two", "three", "four"})
         log.appendText(LineKind::Displayed, QString::fromLatin1(line));
@@ -113,6 +114,13 @@ TEST_F(LogViewTest, KeysSelectCopyAndTheMenuClears)
     QTest::keyClick(view, Qt::Key_Down, Qt::ShiftModifier);
     QTest::keyClick(view, Qt::Key_C, Qt::ControlModifier);
     EXPECT_EQ(QGuiApplication::clipboard()->text(), QStringLiteral("one\ntwo\nthree"));
+    // Assistive technology reads the rows on screen, offsets clamped.
+    QAccessibleInterface *a11y = QAccessible::queryAccessibleInterface(view);
+    ASSERT_TRUE(a11y && a11y->textInterface());
+    EXPECT_EQ(a11y->textInterface()->text(-5, 1 << 30), QStringLiteral("one\ntwo\nthree\nfour"));
+    int from = -1, to = -1;
+    a11y->textInterface()->selection(0, &from, &to);
+    EXPECT_EQ(QStringView(view->text()).mid(from, to - from), QStringLiteral("one\ntwo\nthree"));
     QTest::keyClick(view, Qt::Key_A, Qt::ControlModifier);
     EXPECT_EQ(view->selectedText(), view->text());
     // Typing does not change the log.
