@@ -33,7 +33,6 @@ LogFindBar::LogFindBar(LogView *view, QWidget *parent) : QWidget(parent), m_view
 
     findRow->addWidget(new QLabel(tr("查找"), this));
     m_text = Named(new QLineEdit(this), "FindText");
-    m_text->setClearButtonEnabled(true);
     m_text->installEventFilter(this);
     findRow->addWidget(m_text, 1);
     m_hex = Named(new QCheckBox(tr("十六进制"), this), "FindHex");
