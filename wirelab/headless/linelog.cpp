@@ -2,6 +2,7 @@
 
 #include "core/endpoints/kinddescriptor.h"
 #include "core/endpoints/registry.h"
+#include "core/log/linejson.h"
 #include "core/text/displaytext.h"
 #include "core/text/hexcodec.h"
 #include "core/workbench/panels.h"
@@ -16,31 +17,6 @@ namespace {
 // Output is handed on once this much waits, or after FlushMs.
 constexpr qsizetype FlushBytes = 64 * 1024;
 constexpr int FlushMs = 50;
-
-QString EventName(LineKind kind)
-{
-    switch (kind) {
-    case LineKind::Received:
-        return QStringLiteral("recv");
-    case LineKind::Sent:
-        return QStringLiteral("send");
-    case LineKind::Displayed:
-        return QStringLiteral("display");
-    case LineKind::Notice:
-    case LineKind::SendFailed:
-        return QStringLiteral("notice");
-    case LineKind::Warning:
-        return QStringLiteral("warning");
-    }
-    return QString();
-}
-
-// The time with its UTC offset ("2026-12-08T20:15:01.250+01:00").
-QString IsoTime(qint64 msecsSinceEpoch)
-{
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch);
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
-}
 
 // The lines of a text after the first, each indented by indent.
 QString IndentContinuations(const QString &text, qsizetype indent)
@@ -161,7 +137,7 @@ void LineLog::writePanel(const Endpoint *endpoint, const QString &id, const QStr
         return;
     }
     const QJsonObject o {
-        {QStringLiteral("t"), IsoTime(at)},
+        {QStringLiteral("t"), isoTimeWithOffset(at)},
          {QStringLiteral("endpoint"), endpoint->name()},
           {QStringLiteral("event"), QStringLiteral("panel")},
            {QStringLiteral("id"), id},
@@ -175,15 +151,7 @@ void LineLog::write(qint64 at, const QString &endpoint, LineKind kind, const QSt
 {
     QByteArray line;
     if (m_options.json) {
-        QJsonObject o {
-            {QStringLiteral("t"), IsoTime(at)},
-             {QStringLiteral("endpoint"), endpoint},
-              {QStringLiteral("event"), EventName(kind)},
-               {QStringLiteral("text"), text},
-              };
-        if (carriesBytes(kind))
-            o.insert(QStringLiteral("hex"), strToHexCompact(bytes));
-        line = QJsonDocument(o).toJson(QJsonDocument::Compact);
+        line = lineJson(at, endpoint, kind, text, bytes);
     } else {
         const QString prefix = ClockWithMs(at) + u' ' + endpoint + QStringLiteral("  ");
         line = (prefix + IndentContinuations(text, prefix.size())).toLocal8Bit();
@@ -197,7 +165,7 @@ void LineLog::writeConsole(const QString &text)
     QByteArray line;
     if (m_options.json) {
         const QJsonObject o {
-            {QStringLiteral("t"), IsoTime(QDateTime::currentMSecsSinceEpoch())},
+            {QStringLiteral("t"), isoTimeWithOffset(QDateTime::currentMSecsSinceEpoch())},
              {QStringLiteral("event"), QStringLiteral("console")},
               {QStringLiteral("text"), text},
              };
@@ -214,7 +182,7 @@ void LineLog::warning(const ScriptWarning &w)
     if (!m_options.json)
         return;
     QJsonObject o {
-        {QStringLiteral("t"), IsoTime(QDateTime::currentMSecsSinceEpoch())},
+        {QStringLiteral("t"), isoTimeWithOffset(QDateTime::currentMSecsSinceEpoch())},
          {QStringLiteral("endpoint"), w.endpoint},
           {QStringLiteral("event"), QStringLiteral("warning")},
            {QStringLiteral("text"), w.line()},

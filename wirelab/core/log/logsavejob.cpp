@@ -1,39 +1,11 @@
 #include "core/log/logsavejob.h"
 
 #include "core/log/endpointlog.h"
-#include "core/text/hexcodec.h"
-
-#include <QDateTime>
-#include <QJsonDocument>
-#include <QJsonObject>
+#include "core/log/linejson.h"
 
 namespace {
 // Writing per pass of the event loop: short enough to keep the window smooth.
 constexpr qint64 SliceMs = 8;
-
-QString EventName(LineKind kind)
-{
-    switch (kind) {
-    case LineKind::Received:
-        return QStringLiteral("recv");
-    case LineKind::Sent:
-        return QStringLiteral("send");
-    case LineKind::Displayed:
-        return QStringLiteral("display");
-    case LineKind::Notice:
-    case LineKind::SendFailed:
-        return QStringLiteral("notice");
-    case LineKind::Warning:
-        return QStringLiteral("warning");
-    }
-    return QString();
-}
-
-QString IsoTime(qint64 msecsSinceEpoch)
-{
-    const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch);
-    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
-}
 }  // namespace
 
 LogSaveJob::LogSaveJob(const EndpointLog &log, const QString &path, Format format,
@@ -89,15 +61,8 @@ void LogSaveJob::cancel()
 QByteArray LogSaveJob::jsonLine(const EndpointLog &log, qsizetype record, const QString &endpointName)
 {
     const EndpointLog::Entry e = log.record(record);
-    QJsonObject o {
-        {QStringLiteral("t"), IsoTime(e.timeMs)},
-         {QStringLiteral("endpoint"), endpointName},
-          {QStringLiteral("event"), EventName(e.kind)},
-           {QStringLiteral("text"), log.body(record)},
-          };
-    if (carriesBytes(e.kind))
-        o.insert(QStringLiteral("hex"), strToHexCompact(log.bytes(record)));
-    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+    return lineJson(e.timeMs, endpointName, e.kind, log.body(record),
+                    carriesBytes(e.kind) ? log.bytes(record) : QByteArray());
 }
 
 QByteArray LogSaveJob::chunk(qsizetype record) const

@@ -1,0 +1,45 @@
+#include "core/log/linejson.h"
+
+#include "core/text/hexcodec.h"
+
+#include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
+
+QString lineEventName(LineKind kind)
+{
+    switch (kind) {
+    case LineKind::Received:
+        return QStringLiteral("recv");
+    case LineKind::Sent:
+        return QStringLiteral("send");
+    case LineKind::Displayed:
+        return QStringLiteral("display");
+    case LineKind::Notice:
+    case LineKind::SendFailed:
+        return QStringLiteral("notice");
+    case LineKind::Warning:
+        return QStringLiteral("warning");
+    }
+    return QString();
+}
+
+QString isoTimeWithOffset(qint64 msecsSinceEpoch)
+{
+    const QDateTime local = QDateTime::fromMSecsSinceEpoch(msecsSinceEpoch);
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODateWithMs);
+}
+
+QByteArray lineJson(qint64 timeMs, const QString &endpoint, LineKind kind, const QString &text,
+                    const QByteArray &bytes)
+{
+    QJsonObject o {
+        {QStringLiteral("t"), isoTimeWithOffset(timeMs)},
+         {QStringLiteral("endpoint"), endpoint},
+          {QStringLiteral("event"), lineEventName(kind)},
+           {QStringLiteral("text"), text},
+          };
+    if (carriesBytes(kind))
+        o.insert(QStringLiteral("hex"), strToHexCompact(bytes));
+    return QJsonDocument(o).toJson(QJsonDocument::Compact);
+}
