@@ -47,6 +47,10 @@ struct Options
                        QStringLiteral("Run DIR/project.txt (default: the current directory) without a "
                                                "window; every receive-pane line goes to standard output.")};
     QCommandLineOption log {QStringLiteral("log"), QStringLiteral("With --headless: also append the lines to FILE."), QStringLiteral("FILE")};
+    QCommandLineOption logRaw {QStringLiteral("log-raw"),
+        QStringLiteral("With --headless: write the bytes each endpoint receives, as they arrive, to "
+                       "FILE.<endpoint> (one file per endpoint, emptied first)."),
+                       QStringLiteral("FILE")};
     QCommandLineOption json {QStringLiteral("json"),
         QStringLiteral("With --headless: one JSON object per line (t, endpoint, event, text, hex).")};
     QCommandLineOption quiet {QStringLiteral("quiet"), QStringLiteral("With --headless: print only errors.")};
@@ -70,6 +74,7 @@ struct Options
         parser.addOption(version);
         parser.addOption(headless);
         parser.addOption(log);
+        parser.addOption(logRaw);
         parser.addOption(json);
         parser.addOption(quiet);
         parser.addOption(duration);
@@ -172,7 +177,7 @@ std::variant<int, Request> ReadCommandLine(int argc, char **argv)
     }
     const QStringList positional = parser.positionalArguments();
     if (!parser.isSet(options.headless)) {
-        for (const QCommandLineOption *o : {&options.log, &options.json, &options.quiet, &options.duration,
+        for (const QCommandLineOption *o : {&options.log, &options.logRaw, &options.json, &options.quiet, &options.duration,
                                             &options.strict, &options.control}) {
             if (parser.isSet(*o))
                 return usageError(QStringLiteral("--%1 goes with --headless.").arg(o->names().constLast()));
@@ -188,6 +193,7 @@ std::variant<int, Request> ReadCommandLine(int argc, char **argv)
     HeadlessRun::Options run;
     run.dir = positional.value(0);
     run.log.file = parser.value(options.log);
+    run.log.rawFile = parser.value(options.logRaw);
     run.log.json = parser.isSet(options.json);
     run.log.quiet = parser.isSet(options.quiet);
     run.strict = parser.isSet(options.strict);

@@ -103,6 +103,11 @@ int HeadlessRun::start()
     if (!m_workbench->load(QStringLiteral("project.txt")))
         return ScriptsUnreadable;
     m_workbench->build();
+    QString rawError;
+    if (!m_log->openRawFiles(registry(), &rawError)) {
+        ScriptOutput::instance().error(rawError);
+        return ScriptsUnreadable;
+    }
     const Declarations::Outcome outcome = host().declarations().outcome();
     if (outcome != Declarations::Outcome::Created) {
         if (outcome == Declarations::Outcome::NothingCreated)

@@ -3,11 +3,13 @@
 #include "core/endpoints/kinddescriptor.h"
 #include "core/endpoints/registry.h"
 #include "core/log/linejson.h"
+#include "core/script/scriptoutput.h"
 #include "core/text/displaytext.h"
 #include "core/text/hexcodec.h"
 #include "core/workbench/panels.h"
 
 #include <QDateTime>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QPointer>
@@ -38,12 +40,22 @@ QString ClockWithMs(qint64 msecsSinceEpoch)
 
 }  // namespace
 
+struct LineLog::RawFile
+{
+    QFile file;
+    QByteArray waiting;
+};
+
 LineLog::LineLog(const Options &options, QObject *parent) : QObject(parent), m_options(options)
 {
     if (!options.file.isEmpty()) {
         m_file.setFileName(options.file);
         m_file.open(QIODevice::WriteOnly | QIODevice::Append);
     }
+    // Where the user meant it, before the run changes to the project's
+    // directory.
+    if (!options.rawFile.isEmpty())
+        m_options.rawFile = QFileInfo(options.rawFile).absoluteFilePath();
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(FlushMs);
     connect(&m_flushTimer, &QTimer::timeout, this, &LineLog::flush);
@@ -64,7 +76,10 @@ void LineLog::watch(Endpoint *e)
     auto record = [this, e](qsizetype i) {
         const EndpointLog &log = e->log();
         const EndpointLog::Entry r = log.record(i);
-        write(r.timeMs, e->name(), r.kind, log.body(i), log.bytes(i));
+        const QByteArray bytes = log.bytes(i);
+        if (r.kind == LineKind::Received && !m_options.rawFile.isEmpty())
+            writeRaw(e->name(), bytes);
+        write(r.timeMs, e->name(), r.kind, log.body(i), bytes);
     };
     for (qsizetype i = 0; i < e->log().count(); ++i)
         record(i);
@@ -195,13 +210,59 @@ void LineLog::warning(const ScriptWarning &w)
     emitLine(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
 }
 
+bool LineLog::openRawFiles(const EndpointRegistry &registry, QString *why)
+{
+    if (m_options.rawFile.isEmpty())
+        return true;
+    for (int i = 0; i < registry.count(); ++i) {
+        if (!rawFile(registry.at(i)->name(), why))
+            return false;
+    }
+    return true;
+}
+
+LineLog::RawFile *LineLog::rawFile(const QString &endpoint, QString *why)
+{
+    auto found = m_raw.find(endpoint);
+    if (found != m_raw.end())
+        return found->second.get();
+    // An endpoint name is a file name suffix: no directory separator.
+    QString suffix = endpoint;
+    suffix.replace(u'/', u'_');
+    auto raw = std::make_unique<RawFile>();
+    raw->file.setFileName(m_options.rawFile + u'.' + suffix);
+    if (!raw->file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+        const QString error = QStringLiteral("%1: %2").arg(raw->file.fileName(), raw->file.errorString());
+        if (why)
+            *why = error;
+        else
+            ScriptOutput::instance().error(error);
+        raw.reset();
+    }
+    return m_raw.emplace(endpoint, std::move(raw)).first->second.get();
+}
+
+void LineLog::writeRaw(const QString &endpoint, const QByteArray &bytes)
+{
+    RawFile *raw = rawFile(endpoint);
+    if (!raw)
+        return;
+    raw->waiting += bytes;
+    scheduleFlush(raw->waiting.size());
+}
+
 void LineLog::emitLine(const QByteArray &line)
 {
     if (!m_options.quiet)
         m_out += line;
     if (m_file.isOpen())
         m_fileOut += line;
-    if (m_out.size() >= FlushBytes || m_fileOut.size() >= FlushBytes)
+    scheduleFlush(std::max(m_out.size(), m_fileOut.size()));
+}
+
+void LineLog::scheduleFlush(qsizetype waiting)
+{
+    if (waiting >= FlushBytes)
         flush();
     else if (!m_flushTimer.isActive())
         m_flushTimer.start();
@@ -219,5 +280,12 @@ void LineLog::flush()
         m_file.write(m_fileOut);
         m_file.flush();
         m_fileOut.clear();
+    }
+    for (auto &[name, raw] : m_raw) {
+        if (raw && !raw->waiting.isEmpty()) {
+            raw->file.write(raw->waiting);
+            raw->file.flush();
+            raw->waiting.clear();
+        }
     }
 }

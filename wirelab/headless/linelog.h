@@ -17,6 +17,10 @@
 // stream, in order ({"t", "event": "console", "text"} in JSON); --quiet
 // leaves it out. Output is buffered and flushed within a short time, and
 // at the end.
+//
+// When asked, the bytes each endpoint receives are also written raw, as
+// they arrive, to a file of the endpoint's own: "<rawFile>.<endpoint>"
+// (emptied when the run first writes it), for a capture of the stream.
 
 #include "core/endpoints/endpoint.h"
 #include "core/script/scriptwarning.h"
@@ -27,6 +31,8 @@
 #include <QTimer>
 
 #include <cstdio>
+#include <map>
+#include <memory>
 
 class EndpointRegistry;
 class Panels;
@@ -40,6 +46,7 @@ public:
         bool json = false;
         bool quiet = false;  // nothing on standard output (the file still gets it)
         QString file;  // appended to, when not empty
+        QString rawFile;  // the raw received bytes go to <rawFile>.<endpoint>, when not empty
     };
 
     explicit LineLog(const Options &options, QObject *parent = nullptr);
@@ -48,6 +55,10 @@ public:
     // Whether the file (if any) could be opened.
     bool isOpen() const { return m_options.file.isEmpty() || m_file.isOpen(); }
     QString fileError() const { return m_file.errorString(); }
+    // Opens the raw file of every endpoint the registry has (the declared
+    // ones, at the start): false and why (naming the file) when one cannot
+    // be opened. Later endpoints get theirs with their first bytes.
+    bool openRawFiles(const EndpointRegistry &registry, QString *why);
 
     // Logs every endpoint the registry gets from now on.
     void follow(EndpointRegistry &registry);
@@ -69,10 +80,17 @@ private:
     void watch(Endpoint *endpoint);
     void writePanel(const Endpoint *endpoint, const QString &id, const QString &text);
     void emitLine(const QByteArray &line);
+    // The raw file of an endpoint, opened when first asked; null when it
+    // cannot be opened (said once, on standard error, unless why is given).
+    struct RawFile;
+    RawFile *rawFile(const QString &endpoint, QString *why = nullptr);
+    void writeRaw(const QString &endpoint, const QByteArray &bytes);
+    void scheduleFlush(qsizetype waiting);
 
     Options m_options;
     QFile m_file;
     QByteArray m_out;  // waiting for standard output
     QByteArray m_fileOut;
+    std::map<QString, std::unique_ptr<RawFile>> m_raw;  // by endpoint name; null: unusable
     QTimer m_flushTimer;
 };

@@ -3,6 +3,7 @@
 // statuses, and a device test rig run as a pair.
 #include "testsupport.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QHostAddress>
@@ -12,6 +13,7 @@
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QRandomGenerator>
 #include <QTcpSocket>
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
@@ -170,6 +172,36 @@ TEST(Headless, JsonLinesAndACleanEndOnSigint)
     EXPECT_EQ(panels, QStringList {QStringLiteral("echo stop Stop")});
     EXPECT_TRUE(WaitFor([&] { return peer.state() == QAbstractSocket::UnconnectedState; }))
         << "the endpoints are closed at the end";
+}
+
+TEST(Headless, RawLogHoldsTheReceivedStreamOfEachEndpoint)
+{
+    QTemporaryDir dir;
+    const QString raw = dir.filePath(QStringLiteral("capture"));
+    Headless run({QStringLiteral("--headless"), WriteProject(dir, EchoScript), QStringLiteral("--quiet"),
+                  QStringLiteral("--log-raw"), raw});
+    QTcpSocket peer;
+    ASSERT_TRUE(WaitFor([&] {
+        peer.abort();
+        peer.connectToHost(QHostAddress::LocalHost, 7201);
+        return peer.waitForConnected(200);
+    })) << run.err().toStdString();
+    QByteArray sent(300 * 1024, Qt::Uninitialized);
+    for (char &c : sent)
+        c = char(QRandomGenerator::global()->generate());
+    peer.write(sent);
+    QFile file(raw + QStringLiteral(".echo_1"));
+    // Flushed while the run goes on, not only at its end.
+    ASSERT_TRUE(WaitFor([&] {
+        peer.readAll();  // the echo
+        return file.size() >= sent.size();
+    }, 15000)) << file.size() << run.err().toStdString();
+    run.signal(SIGINT);
+    EXPECT_EQ(run.waitForExit(), 0);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256),
+              QCryptographicHash::hash(sent, QCryptographicHash::Sha256));
+    EXPECT_TRUE(QFile::exists(raw + QStringLiteral(".echo"))) << "a file per endpoint, the server's too";
 }
 
 // A connection that sends at once, a port the system chooses, a client that
@@ -340,6 +372,9 @@ TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
               {"function OnInit() { sockets = []; }",
                true,
                {QStringLiteral("--strict")}, 3, "made no endpoint"},
+        // A raw log that cannot be written ends the start, naming the file.
+        {UdpServer + "}", true, {QStringLiteral("--log-raw"), QStringLiteral("/nonexistent/cap")}, 2,
+         "/nonexistent/cap.u: "},
         // A port out of range makes nothing (it listened on 4464).
         {"function OnInit() { sockets = [{SOCKETTYPE: 'TCP Server', PORT: 70000, ID: 's'}]; }", true, {}, 3,
          "sockets[0]: PORT 70000 "},
