@@ -15,8 +15,10 @@
 #include "messageseam.h"
 
 #include <QCoreApplication>
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
+#include <QPointer>
 
 #include <cstdio>
 
@@ -40,12 +42,10 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
         // with its file and line.
         if (title.isEmpty() && ScriptOutput::instance().takeToldReport(text))
             return;
-        const QString line = title.isEmpty() ? ScriptOutput::programName()
-            + QStringLiteral(": ") + text    : QStringLiteral("ALERT %1: %2").arg(title, text);
-        const QByteArray bytes = line.toLocal8Bit() + '\n';
-        std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
-        std::fflush(stderr);
+        writeError(title.isEmpty()                   ? ScriptOutput::programName()
+                       + QStringLiteral(": ") + text : QStringLiteral("ALERT %1: %2").arg(title, text));
     });
+    connect(&registry(), &EndpointRegistry::portBusy, this, &HeadlessRun::tellPortBusy);
 
     connect(&ScriptOutput::instance(), &ScriptOutput::warned, this,
             [this](const ScriptWarning &w) { m_log->warning(w); });
@@ -71,6 +71,38 @@ HeadlessRun::~HeadlessRun()
     MessageSeam::setHandler({});
     ScriptOutput::instance().setConsoleSink({});
     m_workbench->clear();
+}
+
+void HeadlessRun::writeError(const QString &line)
+{
+    const QByteArray bytes = line.toLocal8Bit() + '\n';
+    std::fwrite(bytes.constData(), 1, size_t(bytes.size()), stderr);
+    std::fflush(stderr);
+}
+
+void HeadlessRun::tellPortBusy(Endpoint *endpoint, int port)
+{
+    if (!endpoint) {
+        // Nothing was made: the declaration being built names it.
+        const QString name = host().declarations().declaringId();
+        const QString text = tr("端口 %1 已被占用，未创建").arg(port);
+        m_log->write(QDateTime::currentMSecsSinceEpoch(), name, LineKind::Notice, text);
+        m_log->flush();
+        writeError(QStringLiteral("%1: %2: %3").arg(ScriptOutput::programName(), name, text));
+        return;
+    }
+    // A declared endpoint is named after it is made: told from the event
+    // loop, by the name it has then.
+    const QPointer<Endpoint> e(endpoint);
+    QTimer::singleShot(
+        0, this, guard([this, e, port] {
+            if (!e)
+                return;
+            const QString text = tr("端口 %1 已被占用").arg(port);
+            e->notice(text);
+            m_log->flush();
+            writeError(QStringLiteral("%1: %2: %3").arg(ScriptOutput::programName(), e->name(), text));
+        }));
 }
 
 EndpointRegistry &HeadlessRun::registry() { return m_workbench->registry(); }

@@ -79,6 +79,10 @@ Q_SIGNALS:
 private:
     void end();
     void startControl();
+    // A port already in use, named with its endpoint in the output and on
+    // standard error (the message box alone names neither).
+    void tellPortBusy(Endpoint *endpoint, int port);
+    void writeError(const QString &text);
 
     Options m_options;
     std::unique_ptr<Workbench> m_workbench;

@@ -123,6 +123,17 @@
     </message>
 </context>
 <context>
+    <name>HeadlessRun</name>
+    <message>
+        <source>端口 %1 已被占用</source>
+        <translation>port %1 is in use</translation>
+    </message>
+    <message>
+        <source>端口 %1 已被占用，未创建</source>
+        <translation>port %1 is in use; nothing was made</translation>
+    </message>
+</context>
+<context>
     <name>LineLog</name>
     <message>
         <source>正在监听端口 %1</source>

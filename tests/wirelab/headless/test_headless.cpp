@@ -14,8 +14,10 @@
 #include <QLocalSocket>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QTcpServer>
 #include <QTcpSocket>
 #include <QTemporaryDir>
+#include <QUdpSocket>
 #include <gtest/gtest.h>
 
 #include <csignal>
@@ -378,12 +380,22 @@ TEST(Headless, FailuresEndWithTheirStatusAndSayWhy)
         // A port out of range makes nothing (it listened on 4464).
         {"function OnInit() { sockets = [{SOCKETTYPE: 'TCP Server', PORT: 70000, ID: 's'}]; }", true, {}, 3,
          "sockets[0]: PORT 70000 "},
+        // A port in use names the endpoint and the port, made or not.
+        {"function OnInit() { sockets = [{SOCKETTYPE: 'TCP Server', PORT: 7213, ID: 'ts'},"
+         " {SOCKETTYPE: 'UDP Server', PORT: 7214, ID: 'us'}]; }",
+         true, {QStringLiteral("--duration"), QStringLiteral("0.3")}, 0, "wirelab: ts: port 7213 is in use",
+         "wirelab: us: port 7214 is in use; nothing was made", "us  port 7214 is in use"},
              };
+    QTcpServer busyTcp;
+    ASSERT_TRUE(busyTcp.listen(QHostAddress::AnyIPv4, 7213));
+    QUdpSocket busyUdp;
+    ASSERT_TRUE(busyUdp.bind(QHostAddress::AnyIPv4, 7214));
     for (const auto &c : cases) {
         SCOPED_TRACE(c.says);
         QTemporaryDir dir;
         Headless run(QStringList {QStringLiteral("--headless"), WriteProject(dir, c.script, c.listScript)}
-                                  + c.extra);
+                                  + c.extra,
+                                  "en_US.UTF-8");
         EXPECT_EQ(run.waitForExit(), c.status);
         EXPECT_TRUE(run.err().contains(QString::fromLatin1(c.says))) << run.err().toStdString();
         if (*c.once) {

@@ -95,6 +95,9 @@ public:
     void endBatch(bool present = true);
     bool inBatch() const { return m_batchDepth > 0; }
 
+    // Tells the front ends that a port was already in use (portBusy).
+    void tellPortBusy(Endpoint *endpoint, int port) { Q_EMIT portBusy(endpoint, port); }
+
 Q_SIGNALS:
     // A new endpoint; server is its server for an accepted connection.
     // Views show and select it unless a batch is in progress.
@@ -103,6 +106,10 @@ Q_SIGNALS:
     void removing(Endpoint *endpoint);
     // The newest endpoint of a batch is to be selected and shown.
     void presentRequested(Endpoint *endpoint);
+    // The port was already in use: endpoint does not listen or receive on
+    // it, or is null when nothing was made. Told before the message box; a
+    // declared endpoint gets its name only after this.
+    void portBusy(Endpoint *endpoint, int port);
 
 private:
     void nameChanged(Endpoint *endpoint, const QString &from, const QString &to);

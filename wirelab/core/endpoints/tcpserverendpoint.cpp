@@ -180,7 +180,9 @@ TcpServerEndpoint *TcpServerEndpoint::create(EndpointRegistry &registry, int por
         server->setState(EndpointState::Active);
         server->setImage(StateImage::Listening);
     } else {
-        MessageSeam::show(tr("该端口已被占用,监听未启动!"));
+        registry.tellPortBusy(server, server->localPort());
+        if (alive)
+            MessageSeam::show(tr("该端口已被占用,监听未启动!"));
     }
     if (alive)
         alive->refreshStatus();
@@ -238,7 +240,9 @@ void TcpServerEndpoint::start()
         setState(EndpointState::Active);
     } else {
         QPointer<TcpServerEndpoint> alive(this);
-        MessageSeam::show(tr("Socket端口已经被占用!"));
+        registry().tellPortBusy(this, localPort());
+        if (alive)
+            MessageSeam::show(tr("Socket端口已经被占用!"));
         if (!alive)
             return;
     }

@@ -52,8 +52,10 @@ public:
     // endpoint.
     Endpoint *fromLine(EndpointRegistry &registry, const ParamLine &line) const override
     {
-        if (!portProbe(line.localPort))
+        if (!portProbe(line.localPort)) {
+            registry.tellPortBusy(nullptr, line.localPort);
             return nullptr;
+        }
         return UdpClientEndpoint::create(registry, line.host, line.remotePort, line.localPort);
     }
     StatusFields status(const Endpoint &e) const override

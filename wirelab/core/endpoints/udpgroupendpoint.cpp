@@ -63,6 +63,12 @@ UdpGroupEndpoint::UdpGroupEndpoint(EndpointRegistry &registry, const QString &gr
 
 UdpGroupEndpoint::~UdpGroupEndpoint() { closeForDeletion(); }
 
+int UdpGroupEndpoint::portInUse() const
+{
+    const int bound = m_socket ? m_socket->boundPort() : 0;
+    return bound > 0 ? bound : localPort();
+}
+
 void UdpGroupEndpoint::setUp(Path path)
 {
     const FailureTexts texts = TextsFor(path);
@@ -74,8 +80,14 @@ void UdpGroupEndpoint::setUp(Path path)
     const QPointer<GroupSocket> socket(m_socket);
     if (const int error = socket->create())
         MessageSeam::show(texts.socket.arg(error));
-    if (socket && self && socket->bindAny(self->groupPort()) != 0)
-        MessageSeam::show(texts.bind);
+    if (socket && self) {
+        if (const int error = socket->bindAny(self->groupPort())) {
+            if (error == EADDRINUSE)
+                self->registry().tellPortBusy(self, self->groupPort());
+            if (socket && self)
+                MessageSeam::show(texts.bind);
+        }
+    }
     if (socket && self && socket->join(self->groupAddress()) != 0)
         MessageSeam::show(texts.join);
     if (!socket)
@@ -156,7 +168,7 @@ public:
     {
         return statusLineText(QT_TRANSLATE_NOOP("LineLog", "组播 %1:%2"))
             .arg(e.localAddress())
-            .arg(e.localPort());
+            .arg(e.portInUse());
     }
     WindowStop windowStop() const override { return WindowStop::None; }
     KindCommands commands() const override { return {}; }

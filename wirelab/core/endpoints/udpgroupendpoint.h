@@ -34,6 +34,8 @@ public:
     // One datagram to the group address and port, with the failure boxes.
     void send(const QByteArray &block) override;
     void closeForDeletion() override;
+    // The port the socket is bound to (the system's choice for port 0).
+    int portInUse() const override;
 
 private:
     UdpGroupEndpoint(EndpointRegistry &registry, const QString &groupAddress, int port);

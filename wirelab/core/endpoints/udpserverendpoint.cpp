@@ -64,8 +64,10 @@ public:
     // endpoint.
     Endpoint *fromLine(EndpointRegistry &registry, const ParamLine &line) const override
     {
-        if (!portProbe(line.localPort))
+        if (!portProbe(line.localPort)) {
+            registry.tellPortBusy(nullptr, line.localPort);
             return nullptr;
+        }
         return UdpServerEndpoint::create(registry, line.localPort);
     }
     StatusFields status(const Endpoint &e) const override

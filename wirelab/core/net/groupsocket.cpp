@@ -45,6 +45,15 @@ int GroupSocket::bindAny(int port)
     return 0;
 }
 
+int GroupSocket::boundPort() const
+{
+    sockaddr_in local {};
+    socklen_t size = sizeof local;
+    if (m_fd < 0 || ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &size) < 0)
+        return 0;
+    return ntohs(local.sin_port);
+}
+
 int GroupSocket::join(const QString &groupAddress)
 {
     ip_mreq membership {};

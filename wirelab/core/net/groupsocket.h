@@ -20,6 +20,7 @@ public:
     // Each returns 0 on success or the system's error code (errno).
     int create();  // socket(AF_INET, SOCK_DGRAM, 0)
     int bindAny(int port);  // bind to 0.0.0.0:(port & 0xFFFF)
+    int boundPort() const;  // getsockname's port; 0 when not bound
     int join(const QString &groupAddress);  // IP_ADD_MEMBERSHIP, interface any
     void enableReadNotification();  // readyRead() from now on
 

@@ -116,11 +116,13 @@ void Declarations::build()
             const KindDescriptor *kind = kindDescriptor(jsonText(element, QStringLiteral("SOCKETTYPE")));
             if (!kind)
                 continue;  // an unknown kind names nothing: no earlier endpoint is renamed
+            const QString id = jsonText(element, QStringLiteral("ID"));
+            m_declaringId = id;
             QPointer<Endpoint> current(kind->declare(m_host.registry(), element));
+            m_declaringId.clear();
             if (!current)
                 continue;
             created = true;
-            const QString id = jsonText(element, QStringLiteral("ID"));
             // A name lookup finds the first of two declared endpoints that
             // share an ID; the second cannot be addressed by it.
             if (!id.isEmpty() && declaredIds.contains(id)) {
@@ -139,6 +141,7 @@ void Declarations::build()
         out.error(QStringLiteral("sockets[%1]: %2; the build stopped there").arg(index - 1).arg(e.message()),
                                  ScriptOutput::Kind::StartupError);
     } catch (...) {}
+    m_declaringId.clear();
 
     engine.restoreGlobalArray(QStringLiteral("actions"), initActions);
     m_outcome = created ? Outcome::Created : Outcome::NothingCreated;

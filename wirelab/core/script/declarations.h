@@ -31,6 +31,9 @@ public:
     void build();
     bool built() const { return m_built; }
     Outcome outcome() const { return m_outcome; }
+    // The ID of the declaration whose endpoint is being made, "" otherwise:
+    // names what a creation that makes nothing reports.
+    const QString &declaringId() const { return m_declaringId; }
 
     // For a new accepted connection: its declared panel, then refresh().
     void connectionAccepted(Endpoint &connection);
@@ -51,6 +54,7 @@ private:
     ScriptHost &m_host;
     bool m_built = false;
     Outcome m_outcome = Outcome::NotBuilt;
+    QString m_declaringId;
     QString m_lastText;
     std::shared_ptr<const JsonNode> m_lastDoc;
 };

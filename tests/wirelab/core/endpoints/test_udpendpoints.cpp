@@ -5,6 +5,7 @@
 #include "testsupport.h"
 
 #include "core/endpoints/endpoint.h"
+#include "core/endpoints/kinddescriptor.h"
 #include "core/endpoints/udpclientendpoint.h"
 #include "core/endpoints/udpgroupendpoint.h"
 #include "core/endpoints/udpserverendpoint.h"
@@ -411,6 +412,15 @@ TEST(UdpGroup, SecondGroupOnTheSamePortIsCreatedButDeaf)
     SpinFor(30);
     EXPECT_TRUE(f.lineList(second).isEmpty());
     EXPECT_EQ(f.registry().count(), 3);
+
+    // Its notices name the port in use: the one it failed to bind, or the
+    // one the system chose for port 0.
+    EXPECT_EQ(second->portInUse(), port);
+    Endpoint *chosen = UdpGroupEndpoint::create(f.registry(), Group, 0, Path::Dialog);
+    ASSERT_NE(chosen, nullptr);
+    EXPECT_GT(chosen->portInUse(), 0);
+    EXPECT_EQ(kindDescriptor(EndpointKind::UdpGroup).statusLine(*chosen, true),
+              QStringLiteral("组播 224.1.1.1:%1").arg(chosen->portInUse()));
 }
 
 TEST(UdpGroup, AddressesThatCannotBeJoinedAreStillCreated)
