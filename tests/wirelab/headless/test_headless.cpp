@@ -155,6 +155,7 @@ TEST(Headless, JsonLinesAndACleanEndOnSigint)
     run.signal(SIGINT);
     EXPECT_EQ(run.waitForExit(), 0);
     bool sawRecv = false;
+    QStringList sends;  // what the script's SEND wrote
     QStringList panels;
     for (const QString &line : run.out().split(u'\n', Qt::SkipEmptyParts)) {
         const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
@@ -164,6 +165,9 @@ TEST(Headless, JsonLinesAndACleanEndOnSigint)
                                            o.value(QStringLiteral("id")).toString(),
                                                    o.value(QStringLiteral("text")).toString()}.join(u' ');
         }
+        if (o.value(QStringLiteral("event")).toString() == QStringLiteral("send"))
+            sends << o.value(QStringLiteral("endpoint")).toString() + u' '
+                    + o.value(QStringLiteral("hex")).toString();
         if (o.value(QStringLiteral("event")).toString() == QStringLiteral("recv")) {
             sawRecv = true;
             EXPECT_EQ(o.value(QStringLiteral("endpoint")).toString(), QStringLiteral("echo_1"));
@@ -171,6 +175,7 @@ TEST(Headless, JsonLinesAndACleanEndOnSigint)
         }
     }
     EXPECT_TRUE(sawRecv);
+    EXPECT_EQ(sends, QStringList {QStringLiteral("echo_1 0102")});
     EXPECT_EQ(panels, QStringList {QStringLiteral("echo stop Stop")});
     EXPECT_TRUE(WaitFor([&] { return peer.state() == QAbstractSocket::UnconnectedState; }))
         << "the endpoints are closed at the end";

@@ -96,8 +96,9 @@ public:
     virtual void closeConnection() {}
     // Sends one block (the SEND action and the data window's send): a
     // notice line instead when the endpoint cannot send. Events may be
-    // handled while it waits; the endpoint may be gone afterwards.
-    virtual void send(const QByteArray &block) = 0;
+    // handled while it waits; the endpoint may be gone afterwards. Returns
+    // whether the block went out (was handed to the system).
+    virtual bool send(const QByteArray &block) = 0;
     // Whether the endpoint may be deleted now (a server holding live
     // connections may not).
     virtual bool mayDelete() const { return true; }

@@ -185,10 +185,12 @@ void TcpClientEndpoint::stop()
     }
 }
 
-void TcpClientEndpoint::send(const QByteArray &block)
+bool TcpClientEndpoint::send(const QByteArray &block)
 {
-    if (!isActive() || !m_handlers->send(block))
-        appendLine(tr("发送失败，连接已断开"), LineKind::SendFailed);
+    if (isActive() && m_handlers->send(block))
+        return true;
+    appendLine(tr("发送失败，连接已断开"), LineKind::SendFailed);
+    return false;
 }
 
 void TcpClientEndpoint::closeForDeletion()

@@ -35,7 +35,7 @@ public:
     // Hands the kernel what it takes of the pending output, then closes at
     // once (OnDisConnect comes from inside this call).
     void closeConnection() override;
-    void send(const QByteArray &block) override;
+    bool send(const QByteArray &block) override;
     void closeForDeletion() override;
 
 private:

@@ -91,10 +91,12 @@ void TcpConnectionEndpoint::stop()
 
 void TcpConnectionEndpoint::closeConnection() { close(); }
 
-void TcpConnectionEndpoint::send(const QByteArray &block)
+bool TcpConnectionEndpoint::send(const QByteArray &block)
 {
-    if (!isActive() || !m_handlers->send(block))
-        appendLine(tr("发送失败，连接已断开"), LineKind::SendFailed);
+    if (isActive() && m_handlers->send(block))
+        return true;
+    appendLine(tr("发送失败，连接已断开"), LineKind::SendFailed);
+    return false;
 }
 
 void TcpConnectionEndpoint::closeForDeletion()

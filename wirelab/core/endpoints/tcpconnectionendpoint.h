@@ -32,7 +32,7 @@ public:
     // from inside this call).
     void stop() override;
     void closeConnection() override;
-    void send(const QByteArray &block) override;
+    bool send(const QByteArray &block) override;
     void closeForDeletion() override;
 
     // What the server's handlers of this connection call.

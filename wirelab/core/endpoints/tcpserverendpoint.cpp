@@ -293,10 +293,12 @@ void TcpServerEndpoint::stop()
         std::rethrow_exception(failure);
 }
 
-void TcpServerEndpoint::send(const QByteArray &)
+bool TcpServerEndpoint::send(const QByteArray &)
 {
+    // A listener has no peer: nothing goes out.
     if (!isActive())
         appendLine(tr("发送失败，连接已断开"), LineKind::SendFailed);
+    return false;
 }
 
 void TcpServerEndpoint::closeListener()

@@ -39,7 +39,7 @@ public:
     // "停止监听": closes every accepted connection, then the listening socket.
     void stop() override;
     // Servers send nothing; a stopped one says it cannot.
-    void send(const QByteArray &block) override;
+    bool send(const QByteArray &block) override;
     // Not while it holds live connections.
     bool mayDelete() const override;
     void closeForDeletion() override;

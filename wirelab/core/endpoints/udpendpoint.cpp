@@ -33,14 +33,16 @@ UdpEndpoint::UdpEndpoint(EndpointKind kind, EndpointRegistry &registry, int loca
 
 UdpEndpoint::~UdpEndpoint() { closeForDeletion(); }
 
-void UdpEndpoint::send(const QByteArray &block)
+bool UdpEndpoint::send(const QByteArray &block)
 {
     if (!isActive()) {
         appendLine(tr("发送失败，连接已断开"), LineKind::SendFailed);
-        return;
+        return false;
     }
-    if (m_socket)
-        m_socket->sendStream(block);
+    if (!m_socket)
+        return false;
+    m_socket->sendStream(block);
+    return true;
 }
 
 void UdpEndpoint::closeForDeletion()

@@ -17,7 +17,7 @@ public:
     DatagramSocket *socket() const { return m_socket; }
 
     // One datagram to the socket's destination (its errors are thrown).
-    void send(const QByteArray &block) override;
+    bool send(const QByteArray &block) override;
     void closeForDeletion() override;
     int portInUse() const override;
 

@@ -105,11 +105,11 @@ void UdpGroupEndpoint::setUp(Path path)
     });
 }
 
-void UdpGroupEndpoint::send(const QByteArray &block)
+bool UdpGroupEndpoint::send(const QByteArray &block)
 {
     if (!isActive()) {
         appendLine(tr("发送失败，连接已断开"), LineKind::SendFailed);
-        return;
+        return false;
     }
     int error = EBADF;
     qint64 sent = -1;
@@ -122,6 +122,7 @@ void UdpGroupEndpoint::send(const QByteArray &block)
         MessageSeam::show(QStringLiteral("send fail"));
     if (sent != block.size())
         MessageSeam::show(QStringLiteral("Not Send all"));
+    return sent > 0;
 }
 
 void UdpGroupEndpoint::closeForDeletion()

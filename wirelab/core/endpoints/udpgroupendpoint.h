@@ -32,7 +32,7 @@ public:
     int groupPort() const { return localPort(); }
 
     // One datagram to the group address and port, with the failure boxes.
-    void send(const QByteArray &block) override;
+    bool send(const QByteArray &block) override;
     void closeForDeletion() override;
     // The port the socket is bound to (the system's choice for port 0).
     int portInUse() const override;

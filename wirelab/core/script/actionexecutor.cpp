@@ -204,8 +204,12 @@ void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int in
             warn(batch, index,
                  QStringLiteral("SEND DATA \"%1\" is not pairs of hex digits; %2").arg(Shown(data), sent));
         }
-        if (!block.isEmpty())
-            e->send(block);
+        // What went out is logged once, as a record the receive pane leaves
+        // out (the headless output and the saved forms show it). The send
+        // may let events run: the endpoint may be gone after.
+        const QPointer<Endpoint> alive(e);
+        if (!block.isEmpty() && e->send(block) && alive)
+            alive->log().append(LineKind::Sent, block, alive->hexMode(), true);
     } else if (type == QLatin1String("CONNECT")) {
         e->open();  // only a TCP client opens anything
     } else if (type == QLatin1String("DISCONNECT")) {
