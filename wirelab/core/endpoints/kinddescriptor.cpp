@@ -32,3 +32,20 @@ QString peerText(const Endpoint &endpoint)
 {
     return endpoint.remoteHost() + u':' + QString::number(endpoint.remotePort());
 }
+
+StatusFields connectionStatus(const Endpoint &endpoint)
+{
+    StatusFields f;
+    f.state = endpoint.isActive() ? statusText(QT_TRANSLATE_NOOP("DataWindow", "已连接"))
+                                  : statusText(QT_TRANSLATE_NOOP("DataWindow", "已断开"));
+    setPeerFields(f, endpoint);
+    f.stopCaption = statusText(QT_TRANSLATE_NOOP("DataWindow", "断开"));
+    return f;
+}
+
+QString connectionStatusLine(const Endpoint &endpoint, bool wasActive)
+{
+    if (endpoint.isActive())
+        return statusLineText(QT_TRANSLATE_NOOP("LineLog", "已连接，对端 %1")).arg(peerText(endpoint));
+    return wasActive ? statusLineText(QT_TRANSLATE_NOOP("LineLog", "已断开")) : QString();
+}

@@ -111,3 +111,8 @@ QString statusLineText(const char *text);
 void setPeerFields(StatusFields &fields, const Endpoint &endpoint);
 // "host:port" of the peer, as the status lines write it.
 QString peerText(const Endpoint &endpoint);
+// A TCP connection's status (a client's, an accepted one's): connected or
+// disconnected, its peer and local port, the "断开" caption; and its status
+// line ("disconnected" only once it had been connected).
+StatusFields connectionStatus(const Endpoint &endpoint);
+QString connectionStatusLine(const Endpoint &endpoint, bool wasActive);

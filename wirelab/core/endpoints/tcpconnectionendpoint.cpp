@@ -120,20 +120,10 @@ public:
     Endpoint *declare(EndpointRegistry &, const JsonNode &) const override { return nullptr; }
     QString paramLine(const JsonNode &) const override { return QString(); }
     Endpoint *fromLine(EndpointRegistry &, const ParamLine &) const override { return nullptr; }
-    StatusFields status(const Endpoint &e) const override
-    {
-        StatusFields f;
-        f.state = e.isActive() ? statusText(QT_TRANSLATE_NOOP("DataWindow", "已连接"))
-                               : statusText(QT_TRANSLATE_NOOP("DataWindow", "已断开"));
-        setPeerFields(f, e);
-        f.stopCaption = statusText(QT_TRANSLATE_NOOP("DataWindow", "断开"));
-        return f;
-    }
+    StatusFields status(const Endpoint &e) const override { return connectionStatus(e); }
     QString statusLine(const Endpoint &e, bool wasActive) const override
     {
-        if (e.isActive())
-            return statusLineText(QT_TRANSLATE_NOOP("LineLog", "已连接，对端 %1")).arg(peerText(e));
-        return wasActive ? statusLineText(QT_TRANSLATE_NOOP("LineLog", "已断开")) : QString();
+        return connectionStatusLine(e, wasActive);
     }
     WindowStop windowStop() const override { return WindowStop::SelectedEndpoint; }
     KindCommands commands() const override { return {false, true, false}; }
