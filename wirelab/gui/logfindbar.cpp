@@ -82,16 +82,19 @@ LogFindBar::LogFindBar(LogView *view, QWidget *parent) : QWidget(parent), m_view
                 if (isVisible() && !m_text->text().isEmpty() && !m_research.isActive())
                     m_research.start();
             }));
+    // Filtering by the find text searches too: one pass over the log.
     connect(m_text, &QLineEdit::textChanged, this, guard([this] {
                 if (m_onlyMatching->isChecked())
                     applyFilter();
-                search();
+                else
+                    search();
             }));
     for (QCheckBox *box : {m_hex, m_case})
         connect(box, &QCheckBox::toggled, this, guard([this] {
                     if (m_onlyMatching->isChecked())
                         applyFilter();
-                    search();
+                    else
+                        search();
                 }));
     connect(next, &QToolButton::clicked, this, guard([this] { findNext(); }));
     connect(previous, &QToolButton::clicked, this, guard([this] { findPrevious(); }));

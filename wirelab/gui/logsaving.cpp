@@ -109,7 +109,8 @@ void LogSaving::setLogToFile(bool on)
 {
     if (m_logFile.isOpen()) {
         m_logFile.close();
-        disconnect(m_view->log(), &EndpointLog::appended, this, nullptr);
+        if (EndpointLog *log = m_view->log())
+            disconnect(log, nullptr, this, nullptr);  // appended and cleared
     }
     if (!on || !m_view->log()) {
         m_logToFileAction->setChecked(false);

@@ -74,12 +74,10 @@ void LineLog::watch(Endpoint *e)
     // endpoints is the order they happened in); the records before this
     // came while the endpoint was being made.
     auto record = [this, e](qsizetype i) {
-        const EndpointLog &log = e->log();
-        const EndpointLog::Entry r = log.record(i);
-        const QByteArray bytes = log.bytes(i);
-        if (r.kind == LineKind::Received && !m_options.rawFile.isEmpty())
-            writeRaw(e->name(), bytes);
-        write(r.timeMs, e->name(), r.kind, log.body(i), bytes);
+        const LineParts p = e->log().parts(i);
+        if (p.kind == LineKind::Received && !m_options.rawFile.isEmpty())
+            writeRaw(e->name(), p.bytes);
+        write(p.timeMs, e->name(), p.kind, lineBody(p), p.bytes);
     };
     for (qsizetype i = 0; i < e->log().count(); ++i)
         record(i);

@@ -23,17 +23,10 @@ LogSaveJob::LogSaveJob(const EndpointLog &log, const QString &path, Format forma
 
 LogSaveJob::LogSaveJob(const EndpointLog &log, const QString &path, Format format,
                        const QString &endpointName, std::vector<qsizetype> records, QObject *parent)
-    : QObject(parent),
-      m_log(&log),
-      m_file(path),
-      m_format(format),
-      m_endpointName(endpointName),
-      m_records(std::move(records)),
-      m_subset(true),
-      m_count(log.count())
+    : LogSaveJob(log, path, format, endpointName, parent)
 {
-    m_timer.setInterval(0);
-    connect(&m_timer, &QTimer::timeout, this, &LogSaveJob::step);
+    m_records = std::move(records);
+    m_subset = true;
 }
 
 qsizetype LogSaveJob::total() const { return m_subset ? qsizetype(m_records.size()) : m_count; }
@@ -60,9 +53,8 @@ void LogSaveJob::cancel()
 
 QByteArray LogSaveJob::jsonLine(const EndpointLog &log, qsizetype record, const QString &endpointName)
 {
-    const EndpointLog::Entry e = log.record(record);
-    return lineJson(e.timeMs, endpointName, e.kind, log.body(record),
-                    carriesBytes(e.kind) ? log.bytes(record) : QByteArray());
+    const LineParts p = log.parts(record);
+    return lineJson(p.timeMs, endpointName, p.kind, lineBody(p), p.bytes);
 }
 
 QByteArray LogSaveJob::chunk(qsizetype record) const
