@@ -50,7 +50,7 @@ ActionExecutor::ActionExecutor(ScriptEngine &engine, EndpointRegistry &registry)
     : m_engine(engine), m_registry(registry)
 {}
 
-void ActionExecutor::runActions(const QString &event, const QString &endpoint)
+void ActionExecutor::runActions(const EventName &event, const QString &endpoint)
 {
     const Batch batch {event, endpoint};
     JsonNode doc;
@@ -94,7 +94,7 @@ void ActionExecutor::runActions(const QString &event, const QString &endpoint)
 
 void ActionExecutor::warn(const Batch &batch, int index, const QString &text)
 {
-    ScriptOutput::instance().warning({batch.event, batch.endpoint, index, text});
+    ScriptOutput::instance().warning({batch.event ? batch.event() : QString(), batch.endpoint, index, text});
 }
 
 void ActionExecutor::reportDropped(const Batch &batch, int action)
@@ -109,14 +109,18 @@ void ActionExecutor::reportDropped(const Batch &batch, int action)
     } catch (...) {
         text = QStringLiteral("Unknown error");
     }
-    const QString from = batch.event.isEmpty() ? QStringLiteral("actions") : batch.event;
+    const QString from = batch.source();
     if (action == 0)
         ScriptOutput::instance().error(QStringLiteral("%1: %2; nothing carried out").arg(from, text));
     else
         ScriptOutput::instance().error(QStringLiteral("%1: action %2: %3; the rest of the batch was dropped").arg(from).arg(action).arg(text));
 }
 
-void ActionExecutor::runAction(const JsonNode &action) { carryOut(action, Batch(), 0); }
+void ActionExecutor::runAction(const JsonNode &action)
+{
+    const EventName none;
+    carryOut(action, Batch {none, QString()}, 0);
+}
 
 void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int index)
 {
@@ -137,7 +141,7 @@ void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int in
             const QString what =
                 code ? QStringLiteral("CODE %1 is not an integer from 0 to 255").arg(Shown(code->toJson()))
                      : QStringLiteral("EXIT without a CODE");
-            const QString from = batch.event.isEmpty() ? QStringLiteral("actions") : batch.event;
+            const QString from = batch.source();
             ScriptOutput::instance().error(QStringLiteral("%1: action %2: %3; the run ends with status 1").arg(from).arg(index).arg(what));
             m_exitCode = 1;
         }

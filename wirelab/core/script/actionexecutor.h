@@ -27,7 +27,10 @@ public:
     // handled as always and warned about (ScriptOutput), naming event (the
     // event whose handling runs the batch: "OnRead of echo_1") and the
     // action's place; endpoint is the endpoint that event concerns.
-    void runActions(const QString &event = QString(), const QString &endpoint = QString());
+    // The event is named only when a report needs it (never on the common
+    // path of a batch that goes well).
+    using EventName = std::function<QString()>;
+    void runActions(const EventName &event = {}, const QString &endpoint = QString());
 
     // Carries out one parsed action (an object); throws on failure.
     void runAction(const JsonNode &action);
@@ -42,8 +45,10 @@ private:
     // Where the actions being carried out come from, for the reports.
     struct Batch
     {
-        QString event;
+        const EventName &event;
         QString endpoint;
+        // The event's name, or "actions" for a run no event started.
+        QString source() const { return event ? event() : QStringLiteral("actions"); }
     };
 
     void carryOut(const JsonNode &action, const Batch &batch, int index);

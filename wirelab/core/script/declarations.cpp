@@ -27,15 +27,6 @@ const std::vector<JsonNode> &ItemsOf(const JsonNode *array)
 
 Declarations::Declarations(ScriptHost &host) : m_host(host) {}
 
-QString Declarations::paramLineOf(const JsonNode &element)
-{
-    // The declaration goes through the parameter-line reader as the
-    // creation dialogs' lines do, so its values are read by the same rules
-    // (a value ends at its first comma; a key is found as a bare word).
-    const KindDescriptor *kind = kindDescriptor(jsonText(element, QStringLiteral("SOCKETTYPE")));
-    return kind ? kind->paramLine(element) : QString();
-}
-
 std::shared_ptr<const JsonNode> Declarations::readSockets()
 {
     const QString text = m_host.engine().jsonOfGlobal(QStringLiteral("sockets"));
@@ -147,7 +138,7 @@ void Declarations::build()
     m_outcome = created ? Outcome::Created : Outcome::NothingCreated;
     if (created) {
         try {
-            m_host.runActions(QStringLiteral("OnInit"));
+            m_host.runActions([] { return QStringLiteral("OnInit"); });
         } catch (...) {}
     }
 }

@@ -44,10 +44,6 @@ public:
     // raises. The last parse is reused while the text stays the same.
     std::shared_ptr<const JsonNode> readSockets();
 
-    // The parameter line of one declaration, or "" when its kind declares
-    // no parameter line (or is no kind). Values go in as written.
-    static QString paramLineOf(const JsonNode &element);
-
 private:
     void buildRows(Endpoint &endpoint, const JsonNode *ui);
 

@@ -40,7 +40,7 @@ void ScriptHost::buildWorkspace()
 
 bool ScriptHost::built() const { return m_declarations->built(); }
 
-void ScriptHost::runActions(const QString &event, const QString &endpoint)
+void ScriptHost::runActions(const ActionExecutor::EventName &event, const QString &endpoint)
 {
     m_executor->runActions(event, endpoint);
 }
@@ -52,7 +52,7 @@ void ScriptHost::buttonClicked(Endpoint &endpoint, const QString &buttonId)
     const QString name = endpoint.name();  // the endpoint may be gone after the call
     m_engine->evalScript(CallText::OnButtonClick(name, buttonId));
     refreshPanels();
-    runActions(QStringLiteral("click of %1 on %2").arg(buttonId, name), name);
+    runActions([&] { return QStringLiteral("click of %1 on %2").arg(buttonId, name); }, name);
 }
 
 void ScriptHost::editChanged(Endpoint &endpoint, const QString &editId, const QString &text)
@@ -73,7 +73,7 @@ void ScriptHost::socketEvent(Endpoint &endpoint, const QString &event, const QSt
     if (data)
         arguments.append(*data);
     m_engine->callGlobal(QStringLiteral("OnSocketEvent"), arguments);
-    runActions(QStringLiteral("%1 of %2").arg(event, name), name);
+    runActions([&] { return QStringLiteral("%1 of %2").arg(event, name); }, name);
 }
 
 void ScriptHost::socketError(Endpoint &endpoint, const QString &text)
@@ -83,7 +83,7 @@ void ScriptHost::socketError(Endpoint &endpoint, const QString &text)
         return;
     const QString name = endpoint.name();
     m_engine->callGlobal(QStringLiteral("OnSocketError"), {name, text});
-    runActions(QStringLiteral("OnSocketError of %1").arg(name), name);
+    runActions([&] { return QStringLiteral("OnSocketError of %1").arg(name); }, name);
 }
 
 void ScriptHost::connectionAccepted(Endpoint &connection) { m_declarations->connectionAccepted(connection); }

@@ -6,13 +6,13 @@
 // edits of the declared panels) or a run without a window.
 
 #include "core/endpoints/registry.h"
+#include "core/script/actionexecutor.h"
 
 #include <QObject>
 #include <QString>
 
 #include <memory>
 
-class ActionExecutor;
 class Declarations;
 class PanelBuilder;
 class ScriptEngine;
@@ -43,7 +43,7 @@ public:
 
     // One run of the action executor; event and endpoint name what its
     // warnings come from (ActionExecutor::runActions).
-    void runActions(const QString &event = QString(), const QString &endpoint = QString());
+    void runActions(const ActionExecutor::EventName &event = {}, const QString &endpoint = QString());
     // One 100 ms tick of the script timers.
     void tick();
 

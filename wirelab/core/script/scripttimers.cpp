@@ -75,7 +75,7 @@ void ScriptTimers::fire(Endpoint *endpoint, const QString &timerName)
     } else {
         m_refreshOwed = true;
     }
-    m_host.runActions(QStringLiteral("timer \"%1\" of %2").arg(timerName, name), name);
+    m_host.runActions([&] { return QStringLiteral("timer \"%1\" of %2").arg(timerName, name); }, name);
 }
 
 void ScriptTimers::tickTimers(Endpoint *endpoint)
