@@ -41,19 +41,6 @@ QStringList SortPortNames(QStringList names)
     return names;
 }
 
-QList<QSerialPortInfo> ListSerialPorts()
-{
-    QList<QSerialPortInfo> ports = QSerialPortInfo::availablePorts();
-    QStringList names;
-    for (const QSerialPortInfo &info : ports)
-        names << info.portName();
-    names = SortPortNames(names);
-    std::stable_sort(ports.begin(), ports.end(), [&](const QSerialPortInfo &a, const QSerialPortInfo &b) {
-        return names.indexOf(a.portName()) < names.indexOf(b.portName());
-    });
-    return ports;
-}
-
 QStringList CandidatePortNames()
 {
 #ifdef Q_OS_WIN
@@ -63,10 +50,10 @@ QStringList CandidatePortNames()
     return names;
 #else
     QStringList names;
-    for (const QSerialPortInfo &info : ListSerialPorts())
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
         names << info.portName();
     names.removeDuplicates();
-    return names;
+    return SortPortNames(names);
 #endif
 }
 

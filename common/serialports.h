@@ -5,12 +5,7 @@
 // the system reports elsewhere). Pseudo-terminals are never listed: they
 // are opened by their path.
 
-#include <QList>
-#include <QSerialPortInfo>
 #include <QStringList>
-
-// Every port the system reports, ordered by SortPortNames().
-QList<QSerialPortInfo> ListSerialPorts();
 
 // The names worth trying, before any is opened.
 QStringList CandidatePortNames();
