@@ -1,6 +1,5 @@
 #pragma once
-// The serial ports the system offers: their descriptions for a choice
-// (name, description, USB ids), and those that can be opened, in the
+// The serial ports the system offers: those that can be opened, in the
 // platform's names and order (COM1 .. COM16 on Windows, the serial devices
 // the system reports elsewhere). Pseudo-terminals are never listed: they
 // are opened by their path.
