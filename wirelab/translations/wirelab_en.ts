@@ -2,6 +2,13 @@
 <!DOCTYPE TS>
 <TS version="2.1" language="en_US">
 <context>
+    <name>Addresses</name>
+    <message>
+        <source>BIND %1 不是 IPv4 或 IPv6 地址</source>
+        <translation>BIND %1 is not an IPv4 or IPv6 address</translation>
+    </message>
+</context>
+<context>
     <name>CreationDialog</name>
     <message>
         <source>确定</source>
@@ -383,6 +390,14 @@
         <source>监听端口:  </source>
         <translation>Listening port:</translation>
     </message>
+    <message>
+        <source>绑定地址:</source>
+        <translation>Bind address:</translation>
+    </message>
+    <message>
+        <source>全部地址</source>
+        <translation>all addresses</translation>
+    </message>
 </context>
 <context>
     <name>NewUdpClientDialog</name>
@@ -498,6 +513,10 @@
     <message>
         <source>发送失败，连接已断开</source>
         <translation>Send failed: not connected</translation>
+    </message>
+    <message>
+        <source>监听未启动：%1</source>
+        <translation>Not listening: %1</translation>
     </message>
 </context>
 <context>

@@ -2,6 +2,7 @@
 
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/registry.h"
+#include "core/net/addresstext.h"
 #include "core/workbench/workbench.h"
 
 #include <QPointer>
@@ -12,9 +13,7 @@ QString AddressText(const QString &host, int port)
 {
     if (host.isEmpty() && port <= 0)
         return QString();
-    // An IPv6 address in brackets, so the port after it is unambiguous.
-    const QString h = host.contains(u':') ? u'[' + host + u']' : host;
-    return h + u':' + QString::number(port);
+    return hostPortText(host, port);
 }
 
 QString ItemTypeName(Panels::Item::Type type)

@@ -2,6 +2,8 @@
 
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/endpointfactory.h"
+#include "core/net/addresstext.h"
+#include "core/text/jsondoc.h"
 
 #include <QCoreApplication>
 
@@ -9,6 +11,12 @@ Endpoint *LineDeclaredKind::declare(EndpointRegistry &registry, const JsonNode &
 {
     const QString line = paramLine(element);
     return line.isEmpty() ? nullptr : CreateFromLine(registry, line);
+}
+
+QString bindParam(const JsonNode &element)
+{
+    const QString key = QStringLiteral("BIND");
+    return element.member(key) ? QStringLiteral(",BIND=") + jsonText(element, key) : QString();
 }
 
 // The status area belongs to the data window, and so do its translations.
@@ -30,7 +38,7 @@ void setPeerFields(StatusFields &fields, const Endpoint &endpoint)
 
 QString peerText(const Endpoint &endpoint)
 {
-    return endpoint.remoteHost() + u':' + QString::number(endpoint.remotePort());
+    return hostPortText(endpoint.remoteHost(), endpoint.remotePort());
 }
 
 StatusFields connectionStatus(const Endpoint &endpoint)

@@ -99,6 +99,10 @@ public:
     Endpoint *declare(EndpointRegistry &registry, const JsonNode &element) const override;
 };
 
+// ",BIND=<value>" for a server's parameter line when the element has BIND,
+// else "" (a line without it listens on every address).
+QString bindParam(const JsonNode &element);
+
 // The status texts the kinds share ("对方IP:" + host, "对方端口:" + port,
 // "本地端口:" + port), in the data window's translation context.
 QString statusText(const char *text);
@@ -109,7 +113,7 @@ QString statusLineText(const char *text);
 // Label3, Label4 and Label6 of a kind with a peer: its address and port,
 // then the local port.
 void setPeerFields(StatusFields &fields, const Endpoint &endpoint);
-// "host:port" of the peer, as the status lines write it.
+// "host:port" of the peer, as the status lines write it ("[::1]:50007").
 QString peerText(const Endpoint &endpoint);
 // A TCP connection's status (a client's, an accepted one's): connected or
 // disconnected, its peer and local port, the "断开" caption; and its status

@@ -7,6 +7,7 @@
 #include "core/endpoints/registry.h"
 #include "core/endpoints/tcpsockethandlers.h"
 #include "core/errors.h"
+#include "core/net/addresstext.h"
 #include "core/text/hexcodec.h"
 #include "guard.h"
 #include "messageseam.h"
@@ -15,10 +16,6 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QTcpSocket>
-
-namespace {
-QString DottedIPv4(const QHostAddress &address) { return QHostAddress(address.toIPv4Address()).toString(); }
-}  // namespace
 
 TcpClientEndpoint *TcpClientEndpoint::create(EndpointRegistry &registry, const QString &host, int port)
 {
@@ -31,7 +28,7 @@ TcpClientEndpoint::TcpClientEndpoint(EndpointRegistry &registry, const QString &
     : Endpoint(EndpointKind::TcpClient, registry)
 {
     setRemote(host, port);
-    setCaption(host + u'[' + QString::number(port) + u']');
+    setCaption(nodeCaption(host, port));
     setImage(StateImage::Disconnected);
 
     // The socket outlives the endpoint while a handler of it is still on
@@ -88,7 +85,7 @@ QTcpSocket *TcpClientEndpoint::socket() const { return m_handlers ? m_handlers->
 void TcpClientEndpoint::onConnected()
 {
     QTcpSocket *s = socket();
-    m_peerAddress = DottedIPv4(s->peerAddress());
+    m_peerAddress = peerAddressText(s->peerAddress());
     m_peerPort = s->peerPort();
     // Blocks go out as they are handed over: a request/reply conversation
     // must not wait for Nagle's algorithm.
@@ -149,11 +146,11 @@ void TcpClientEndpoint::open()
         return;
     if (remoteHost().trimmed().isEmpty() || remotePort() < 0 || remotePort() > 65535)
         throw WireError(tr("连接失败!"));
-    // IPv4 only, so peer addresses are always plain dotted IPv4; a host
-    // name is resolved by Qt off the GUI thread and a failed lookup is just
-    // another silent connect failure.
+    // Either family: an address literal (with its zone, "fe80::1%eth0") is
+    // used as it is; a name is resolved by Qt off the GUI thread and its
+    // addresses are tried in the resolver's order until one connects.
     s->connectToHost(remoteHost(), quint16(remotePort()), QIODevice::ReadWrite,
-                     QAbstractSocket::IPv4Protocol);
+                     QAbstractSocket::AnyIPProtocol);
 }
 
 void TcpClientEndpoint::start()

@@ -29,7 +29,7 @@ public:
     void start() override;
     // "断开": closes the connection and sets the state to 0.
     void stop() override;
-    // Starts a non-blocking connect (IPv4); throws WireError "连接失败!" when
+    // Starts a non-blocking connect (IPv4 or IPv6); throws WireError "连接失败!" when
     // it cannot start. Already connecting or connected: nothing changes.
     void open() override;
     // Hands the kernel what it takes of the pending output, then closes at

@@ -4,6 +4,7 @@
 
 #include "core/endpoints/tcpserverendpoint.h"
 #include "core/endpoints/tcpsockethandlers.h"
+#include "core/net/addresstext.h"
 #include "core/text/hexcodec.h"
 
 #include <QPointer>
@@ -31,7 +32,7 @@ TcpConnectionEndpoint::TcpConnectionEndpoint(EndpointRegistry &registry, TcpServ
       m_peerPort(peerPort),
       m_acceptedLocalPort(localPort)
 {
-    setCaption(peerAddress + u'[' + QString::number(peerPort) + u']');
+    setCaption(nodeCaption(peerAddress, peerPort));
     setImage(StateImage::Connected);
     setName((server ? server->name() : QString()) + u'_' + QString::number(m_number));
 }

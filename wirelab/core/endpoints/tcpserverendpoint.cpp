@@ -8,6 +8,7 @@
 #include "core/endpoints/tcpconnectionendpoint.h"
 #include "core/endpoints/tcpsockethandlers.h"
 #include "core/net/adapterinfo.h"
+#include "core/net/addresstext.h"
 #include "guard.h"
 #include "messageseam.h"
 
@@ -53,14 +54,6 @@ void RunKeepingFirstError(std::exception_ptr &first, F &&step)
         if (!first)
             first = std::current_exception();
     }
-}
-
-QString DottedPeer(const QTcpSocket *socket)
-{
-    const QHostAddress peer = socket->peerAddress();
-    bool isV4 = false;
-    const quint32 v4 = peer.toIPv4Address(&isV4);
-    return isV4 ? QHostAddress(v4).toString() : peer.toString();
 }
 
 }  // namespace
@@ -172,13 +165,18 @@ void ScheduleCloses(QTcpServer *context, const std::shared_ptr<TcpServerEndpoint
 
 }  // namespace
 
-TcpServerEndpoint *TcpServerEndpoint::create(EndpointRegistry &registry, int port)
+TcpServerEndpoint *TcpServerEndpoint::create(EndpointRegistry &registry, int port, const QString &bind)
 {
-    auto *server = registry.adopt(new TcpServerEndpoint(registry, port));
+    const QHostAddress address = bindAddress(bind);  // a bad value makes nothing
+    auto *server = registry.adopt(new TcpServerEndpoint(registry, port, bind.trimmed(), address));
     QPointer<TcpServerEndpoint> alive(server);
     if (server->listen()) {
         server->setState(EndpointState::Active);
         server->setImage(StateImage::Listening);
+    } else if (!server->portWasBusy()) {
+        // Not a busy port (an address this machine does not have): saying
+        // the port is in use would send the user looking for the wrong fault.
+        MessageSeam::show(tr("监听未启动：%1").arg(server->m_server->errorString()));
     } else {
         registry.tellPortBusy(server, server->localPort());
         if (alive)
@@ -189,15 +187,19 @@ TcpServerEndpoint *TcpServerEndpoint::create(EndpointRegistry &registry, int por
     return alive;
 }
 
-TcpServerEndpoint::TcpServerEndpoint(EndpointRegistry &registry, int port)
+TcpServerEndpoint::TcpServerEndpoint(EndpointRegistry &registry, int port, const QString &bind,
+                                     const QHostAddress &address)
     : Endpoint(EndpointKind::TcpServer, registry),
       // Freed later than the endpoint when deleted inside one of its own
       // handlers; the registry frees what is left at exit.
       m_server(new QTcpServer(&registry)),
-      m_queues(std::make_shared<Queues>())
+      m_queues(std::make_shared<Queues>()),
+      m_bind(address)
 {
-    setLocal(localAdapterAddress(), port);
-    setCaption(localAddress() + u'[' + QString::number(port) + u']');
+    // Bound to one address, the server shows that one; listening on every
+    // address, the machine's own.
+    setLocal(bind.isEmpty() ? localAdapterAddress() : bind, port);
+    setCaption(nodeCaption(localAddress(), port));
     setImage(StateImage::NotListening);
     connect(m_server, &QTcpServer::newConnection, this, guard([this] { acceptWaiting(); }));
     // Errors of the listening socket (acceptError) are deliberately silent.
@@ -228,9 +230,14 @@ bool TcpServerEndpoint::listen()
     // refused or left to retry a second later (Qt's default is 50; the
     // system caps it).
     m_server->setListenBacklogSize(ListenBacklog);
-    // The low 16 bits of the port, on the IPv4 any-address so that peers are
-    // plain dotted IPv4 addresses.
-    return m_server->listen(QHostAddress::AnyIPv4, quint16(localPort()));
+    // Every address of both families unless BIND names one (IPv4 peers of
+    // the dual-stack socket are shown dotted, peerAddressText()).
+    return m_server->listen(m_bind, quint16(localPort()));
+}
+
+bool TcpServerEndpoint::portWasBusy() const
+{
+    return !m_server || m_server->serverError() == QAbstractSocket::AddressInUseError;
 }
 
 void TcpServerEndpoint::start()
@@ -238,6 +245,8 @@ void TcpServerEndpoint::start()
     if (listen()) {
         setImage(StateImage::Listening);
         setState(EndpointState::Active);
+    } else if (!portWasBusy()) {
+        MessageSeam::show(tr("监听未启动：%1").arg(m_server->errorString()));
     } else {
         QPointer<TcpServerEndpoint> alive(this);
         registry().tellPortBusy(this, localPort());
@@ -327,7 +336,8 @@ void TcpServerEndpoint::acceptWaiting()
             socket->deleteLater();
             continue;
         }
-        m_queues->taken.push_back({socket, DottedPeer(socket), socket->peerPort(), socket->localPort()});
+        m_queues->taken.push_back(
+            {socket, peerAddressText(socket->peerAddress()), socket->peerPort(), socket->localPort()});
     }
     scheduleSetUp();
 }
@@ -496,12 +506,14 @@ public:
     bool hasRoot() const override { return true; }
     QString paramLine(const JsonNode &element) const override
     {
-        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HEX=%3") .arg(
-            name(), jsonText(element, QStringLiteral("PORT")), jsonText(element, QStringLiteral("HEX")));
+        return QStringLiteral("SOCKETTYPE=%1,PORT=%2,HEX=%3").arg(
+            name(),
+            jsonText(element, QStringLiteral("PORT")), jsonText(element, QStringLiteral("HEX")))
+                     + bindParam(element);
     }
     Endpoint *fromLine(EndpointRegistry &registry, const ParamLine &line) const override
     {
-        return TcpServerEndpoint::create(registry, line.port);
+        return TcpServerEndpoint::create(registry, line.port, line.bind);
     }
     StatusFields status(const Endpoint &e) const override
     {

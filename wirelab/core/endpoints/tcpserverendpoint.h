@@ -1,6 +1,6 @@
 #pragma once
-// The "TCP Server" endpoint on QTcpServer, listening on the IPv4
-// any-address. Every connection it accepts becomes an endpoint of its own
+// The "TCP Server" endpoint on QTcpServer, listening on every IPv4 and
+// IPv6 address, or on the one address BIND names. Every connection it accepts becomes an endpoint of its own
 // (TcpConnectionEndpoint) under it, named "<server name>_<number>".
 //
 // Setting a connection up (its endpoint, its views, the script's
@@ -11,6 +11,7 @@
 
 #include "core/endpoints/endpoint.h"
 
+#include <QHostAddress>
 #include <QList>
 #include <QPointer>
 #include <QTcpServer>
@@ -29,9 +30,11 @@ class TcpServerEndpoint : public Endpoint
 public:
     // What the program asks about the kind (kinddescriptor.h).
     static const KindDescriptor &descriptor();
-    // Creates and registers the server and tries to listen: on failure
-    // "该端口已被占用,监听未启动!" is shown and the server stays, not listening.
-    static TcpServerEndpoint *create(EndpointRegistry &registry, int port);
+    // Creates and registers the server and tries to listen on bind (an
+    // address; empty: every address): on failure "该端口已被占用,监听未启动!"
+    // is shown and the server stays, not listening. A bind that is not an
+    // address throws WireError and makes nothing.
+    static TcpServerEndpoint *create(EndpointRegistry &registry, int port, const QString &bind = QString());
     ~TcpServerEndpoint() override;
 
     // "启动监听": listens again; "Socket端口已经被占用!" on failure.
@@ -59,8 +62,10 @@ public:
     struct Link;
 
 private:
-    explicit TcpServerEndpoint(EndpointRegistry &registry, int port);
+    TcpServerEndpoint(EndpointRegistry &registry, int port, const QString &bind, const QHostAddress &address);
     bool listen();
+    // Whether the last failed listen failed for a port in use.
+    bool portWasBusy() const;
     QList<QTcpSocket *> heldConnections() const;
     void acceptWaiting();
     void scheduleSetUp();
@@ -71,4 +76,5 @@ private:
 
     QPointer<QTcpServer> m_server;
     std::shared_ptr<Queues> m_queues;
+    QHostAddress m_bind;
 };

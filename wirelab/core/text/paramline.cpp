@@ -49,5 +49,6 @@ ParamLine readParamLine(const QString &line)
     ReadNumber(line, QStringLiteral("LOCALPORT"), p.localPort);
     ReadNumber(line, QStringLiteral("REMOTEPORT"), p.remotePort);
     p.host = paramValue(line, QStringLiteral("HOST"));
+    p.bind = paramValue(line, QStringLiteral("BIND"));
     return p;
 }

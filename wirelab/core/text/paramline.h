@@ -18,9 +18,11 @@ struct ParamLine
     int localPort = 0;
     int remotePort = 0;
     QString host;
+    QString bind;  // the one address a server listens on; empty: all
 };
 
-// Keys are read in the order SOCKETTYPE, PORT, HEX, LOCALPORT, REMOTEPORT, HOST.
+// Keys are read in the order SOCKETTYPE, PORT, HEX, LOCALPORT, REMOTEPORT, HOST,
+// BIND.
 ParamLine readParamLine(const QString &line);  // throws ConvertError
 
 // The raw value of one key as described above; found is false when the line

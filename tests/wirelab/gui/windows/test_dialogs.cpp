@@ -79,6 +79,8 @@ TEST(CreationDialogs, CaptionsLabelsDefaultsAndButtons)
     EXPECT_EQ(server.windowTitle(), QStringLiteral("创建TCP Server"));
     EXPECT_EQ(LabelText(server, "Label1"), QStringLiteral("监听端口:  "));
     EXPECT_EQ(BoxText(server, "Edit1"), QStringLiteral("60000"));
+    EXPECT_EQ(LabelText(server, "LabelBind"), QStringLiteral("绑定地址:"));
+    EXPECT_EQ(BoxText(server, "EditBind"), QString());
 
     EXPECT_EQ(client.windowTitle(), QStringLiteral("创建TCP Client"));
     EXPECT_EQ(LabelText(client, "Label1"), QStringLiteral("对方IP:    "));
@@ -127,12 +129,19 @@ TEST(CreationDialogs, ANonNumericOrOutOfRangePortIsReportedAndTheDialogStaysOpen
         Button(server, "Button1").click();
         EXPECT_EQ(messages.texts.value(1), QStringLiteral("监听端口 70000 不是 0–65535 之间的端口号"));
         EXPECT_TRUE(server.isVisible());
+        // So is a bind field that holds no address.
         Find(server, "Edit1").setText(QStringLiteral("65535"));
+        Find(server, "EditBind").setText(QStringLiteral("::1x"));
+        Button(server, "Button1").click();
+        EXPECT_EQ(messages.texts.value(2), QStringLiteral("BIND ::1x 不是 IPv4 或 IPv6 地址"));
+        EXPECT_TRUE(server.isVisible());
+        Find(server, "EditBind").setText(QStringLiteral(" ::1 "));
         Button(server, "Button1").click();
     });
     EXPECT_EQ(result, int(QDialog::Accepted));
     EXPECT_EQ(server.port(), 65535);
-    EXPECT_EQ(messages.texts.size(), 2);
+    EXPECT_EQ(server.bind(), QStringLiteral("::1"));
+    EXPECT_EQ(messages.texts.size(), 3);
 }
 
 TEST(CreationDialogs, CancelAndCloseBoxRejectAfterAnEarlierOk)

@@ -1,0 +1,141 @@
+// IPv6 end to end against both front ends: TCP servers declared with and
+// without BIND, reached over ::1 and 127.0.0.1 (an IPv4 peer of the
+// dual-stack listener is still shown dotted), and a TCP client of an IPv6
+// peer.
+#include "faultsupport.h"
+#include "frontends.h"
+
+#include "core/endpoints/endpoint.h"
+#include "core/endpoints/kinddescriptor.h"
+#include "core/endpoints/tcpclientendpoint.h"
+
+#include <QHostAddress>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <gtest/gtest.h>
+
+#include <memory>
+
+namespace {
+
+class Ipv6Test : public ::testing::TestWithParam<FrontEnd::Kind>
+{
+protected:
+    void start(const QString &script) { front = FrontEnd::start(GetParam(), script); }
+
+    // The endpoint a peer connected from peerPort became, once set up.
+    Endpoint *acceptedFrom(int peerPort)
+    {
+        Endpoint *found = nullptr;
+        WaitFor([&] {
+            for (int i = 0; i < front->registry().count() && !found; ++i) {
+                Endpoint *e = front->registry().at(i);
+                if (e->kind() == EndpointKind::TcpConnection && e->remotePort() == peerPort && e->isActive())
+                    found = e;
+            }
+            return found != nullptr;
+        });
+        return found;
+    }
+    static QString statusLine(const Endpoint *e) { return kindDescriptor(e->kind()).statusLine(*e, true); }
+
+    std::unique_ptr<FrontEnd> front;
+};
+
+TEST_P(Ipv6Test, TcpServersListenOnBothFamiliesOrOnlyOnTheirBindAddress)
+{
+    const int port[] = {FreeTcpPort(), FreeTcpPort(), FreeTcpPort(), FreeTcpPort(), FreeTcpPort()};
+    start(
+        QStringLiteral("function OnInit() { sockets = [\n"
+                         "  {SOCKETTYPE: 'TCP Server', PORT: %1, HEX: 0, ID: 'all'},\n"
+                         "  {SOCKETTYPE: 'TCP Server', PORT: %2, HEX: 0, ID: 'v6', BIND: '::1'},\n"
+                         "  {SOCKETTYPE: 'TCP Server', PORT: %3, HEX: 0, ID: 'v4', BIND: '127.0.0.1'},\n"
+                         "  {SOCKETTYPE: 'TCP Server', PORT: %4, HEX: 0, ID: 'absent', BIND: '192.0.2.1'},\n"
+                         "  {SOCKETTYPE: 'TCP Server', PORT: %5, HEX: 0, ID: 'bad', BIND: 'not-an-address'}];\n"
+                         "}\n")
+                           .arg(port[0])
+                           .arg(port[1])
+                           .arg(port[2])
+                           .arg(port[3])
+                           .arg(port[4]));
+
+    // A value that is no address makes nothing; an address this machine
+    // lacks makes a server that says why it does not listen (not "port in
+    // use").
+    EXPECT_EQ(front->endpoint(QStringLiteral("bad")), nullptr);
+    Endpoint *absent = front->endpoint(QStringLiteral("absent"));
+    ASSERT_NE(absent, nullptr);
+    EXPECT_FALSE(absent->isActive());
+    EXPECT_EQ(front->messages().texts.filter(QStringLiteral("监听未启动：")).size(), 1)
+              << front->messages().texts.join(u'|').toStdString();
+    EXPECT_EQ(front->endpoint(QStringLiteral("v6"))->caption(), QStringLiteral("[::1]:%1").arg(port[1]));
+    EXPECT_EQ(front->endpoint(QStringLiteral("v4"))->caption(), QStringLiteral("127.0.0.1[%1]").arg(port[2]));
+
+    struct Row
+    {
+        const char *server;
+        int port;
+        const char *from;
+        bool accepted;
+        const char *caption;  // %1: the peer's port
+        const char *shown;  // the peer in the status line
+    };
+    const Row rows[] = {
+        {"all", port[0], "::1", true, "[::1]:%1", "[::1]:%1"},
+        {"all", port[0], "127.0.0.1", true, "127.0.0.1[%1]", "127.0.0.1:%1"},
+        {"v6", port[1], "::1", true, "[::1]:%1", "[::1]:%1"},
+        {"v6", port[1], "127.0.0.1", false, "", ""},
+        {"v4", port[2], "127.0.0.1", true, "127.0.0.1[%1]", "127.0.0.1:%1"},
+        {"v4", port[2], "::1", false, "", ""},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.server) + " from " + row.from);
+        QTcpSocket peer;
+        peer.connectToHost(QHostAddress(QLatin1String(row.from)), quint16(row.port));
+        if (!row.accepted) {
+            EXPECT_TRUE(WaitFor([&] { return peer.error() == QAbstractSocket::ConnectionRefusedError; }));
+            continue;
+        }
+        ASSERT_TRUE(peer.waitForConnected(5000));
+        const int peerPort = peer.localPort();
+        const auto withPort = [&](const char *text) { return QString::fromLatin1(text).arg(peerPort); };
+        Endpoint *c = acceptedFrom(peerPort);
+        ASSERT_NE(c, nullptr);
+        const QString address = QLatin1String(row.from);
+        EXPECT_EQ(c->remoteHost(), address);
+        EXPECT_EQ(front->callsOf(
+            QStringLiteral("OnConnect")).last(),
+            QStringLiteral("OnConnect|%1|%2|%3").arg(c->name(), address).arg(c->name().section(u'_', -1)));
+        EXPECT_EQ(c->caption(), withPort(row.caption));
+        EXPECT_TRUE(statusLine(c).endsWith(withPort(row.shown))) << statusLine(c).toStdString();
+        peer.write("ping");
+        EXPECT_TRUE(WaitFor([&] { return c->receivedBytes() == 4; }));
+        c->send("pong");
+        EXPECT_EQ(ReadExactly(&peer, 4), "pong");
+    }
+}
+
+TEST_P(Ipv6Test, ATcpClientConnectsToAnIPv6Peer)
+{
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::LocalHostIPv6, 0));
+    start(QString());
+    const int port = listener.serverPort();
+    TcpClientEndpoint *r =
+        TextTcpClient(front->registry(), QStringLiteral("cli"), port, QStringLiteral("::1"));
+    EXPECT_EQ(r->caption(), QStringLiteral("[::1]:%1").arg(port));
+    r->start();  // "连接"
+    ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections() && r->isActive(); }));
+    std::unique_ptr<QTcpSocket> peer(listener.nextPendingConnection());
+    EXPECT_EQ(front->callsOf(QStringLiteral("OnConnect")),
+                             QStringList {QStringLiteral("OnConnect|cli|::1|%1").arg(port)});
+    EXPECT_EQ(statusLine(r), QStringLiteral("已连接，对端 [::1]:%1").arg(port));
+    r->send("hello");
+    EXPECT_EQ(ReadExactly(peer.get(), 5), "hello");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFrontEnds, Ipv6Test,
+                         ::testing::Values(FrontEnd::Kind::Window, FrontEnd::Kind::Headless),
+                         [](const auto &test) { return FrontEndName(test.param); });
+
+}  // namespace
