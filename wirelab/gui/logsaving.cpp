@@ -140,10 +140,10 @@ void LogSaving::writeNewLines()
     if (!m_logFile.isOpen() || !log)
         return;
     QByteArray lines;
-    for (; m_logged < log->count(); ++m_logged) {
-        if (!log->record(m_logged).extra)
-            lines += log->text(m_logged).toUtf8() + '\n';
-    }
+    // Every record, the extra ones too: a capture left running does not
+    // depend on what the pane shows at the moment.
+    for (; m_logged < log->count(); ++m_logged)
+        lines += log->text(m_logged).toUtf8() + '\n';
     if (lines.isEmpty())
         return;
     if (m_logFile.write(lines) != lines.size() || !m_logFile.flush()) {

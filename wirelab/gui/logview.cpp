@@ -112,7 +112,8 @@ void LogView::setLog(EndpointLog *log)
 bool LogView::passes(qsizetype record) const
 {
     const EndpointLog::Entry e = m_log->record(record);
-    if (e.extra ? !(m_show & ShowExtra) : !(m_show & ShowBit(e.kind)))
+    // An extra record shows when extra records do and its kind does.
+    if (!(m_show & ShowBit(e.kind)) || (e.extra && !(m_show & ShowExtra)))
         return false;
     return m_needle.isEmpty() || contains(m_log->bytes(record), m_needle, m_needleCaseSensitive);
 }

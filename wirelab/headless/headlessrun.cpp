@@ -92,14 +92,14 @@ void HeadlessRun::tellPortBusy(Endpoint *endpoint, int port)
         return;
     }
     // A declared endpoint is named after it is made: told from the event
-    // loop, by the name it has then.
+    // loop, by the name it has then, after the registry logged it with the
+    // endpoint (its line comes from there).
     const QPointer<Endpoint> e(endpoint);
     QTimer::singleShot(
         0, this, guard([this, e, port] {
             if (!e)
                 return;
             const QString text = tr("端口 %1 已被占用").arg(port);
-            e->notice(text);
             m_log->flush();
             writeError(QStringLiteral("%1: %2: %3").arg(ScriptOutput::programName(), e->name(), text));
         }));

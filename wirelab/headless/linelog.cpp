@@ -74,6 +74,11 @@ void LineLog::watch(Endpoint *e)
     // endpoints is the order they happened in); the records before this
     // came while the endpoint was being made.
     auto record = [this, e](qsizetype i) {
+        // Every script warning and error is written already (standard
+        // error; in JSON a warning object of its own): not again from the
+        // endpoint's log.
+        if (e->log().record(i).kind == LineKind::Warning)
+            return;
         const LineParts p = e->log().parts(i);
         if (p.kind == LineKind::Received && !m_options.rawFile.isEmpty())
             writeRaw(e->name(), p.bytes);
@@ -115,10 +120,6 @@ void LineLog::watch(Endpoint *e)
     connect(&e->log(), &EndpointLog::recordAppended, this, [record, tell](qsizetype i) {
         tell();
         record(i);
-    });
-    connect(e, &Endpoint::noticed, this, [this, e, tell](qint64 at, const QString &text) {
-        tell();
-        write(at, e->name(), LineKind::Notice, text);
     });
     // A connection's close changes its node's image but not its window's
     // status: both are watched.

@@ -1,13 +1,15 @@
 #pragma once
-// What a run without a window shows of its endpoints: every line a data
-// window's receive pane would get, and the endpoint's notices, one record
-// each on standard output ("HH:MM:SS.mmm <endpoint>  <text>", the lines of
-// a text with line breaks indented under the first) and, when asked,
-// appended to a file; or one JSON object per record ({"t" with its UTC
-// offset, "endpoint", "event": recv|send|display|notice|warning,
-// "text", "hex" of
-// the bytes}). The record's time is the line's own; its text is the line
-// without the pane's time. Notices are in the UI language.
+// What a run without a window shows of its endpoints: every record of
+// their logs (the lines a data window's receive pane gets, and the extra
+// records: a script's SEND, notices and connection failures) and their
+// status as it changes, one line each on standard output ("HH:MM:SS.mmm
+// <endpoint>  <text>", the lines of a text with line breaks indented under
+// the first) and, when asked, appended to a file; or one JSON object per
+// record ({"t" with its UTC offset, "endpoint", "event":
+// recv|send|display|notice, "text", "hex" of the bytes}). The record's time
+// is the line's own; its text is the line without the pane's time. Notices
+// are in the UI language. A log's script warnings are left out: the run
+// writes every script warning and error itself (see warning()).
 //
 // A declared panel's button caption or edit text, when it is set or
 // changes, is a notice of its own: "panel <endpoint> <id> = <text>"

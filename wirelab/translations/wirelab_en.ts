@@ -130,6 +130,13 @@
     </message>
 </context>
 <context>
+    <name>EndpointRegistry</name>
+    <message>
+        <source>端口 %1 已被占用</source>
+        <translation>port %1 is in use</translation>
+    </message>
+</context>
+<context>
     <name>HeadlessRun</name>
     <message>
         <source>端口 %1 已被占用</source>
@@ -525,6 +532,10 @@
         <source>发送失败，连接已断开</source>
         <translation>Send failed: not connected</translation>
     </message>
+    <message>
+        <source>发送失败：%1</source>
+        <translation>Send failed: %1</translation>
+    </message>
 </context>
 <context>
     <name>UdpGroupEndpoint</name>
@@ -543,6 +554,14 @@
     <message>
         <source>发送失败，连接已断开</source>
         <translation>Send failed: not connected</translation>
+    </message>
+    <message>
+        <source>发送失败：%1</source>
+        <translation>Send failed: %1</translation>
+    </message>
+    <message>
+        <source>只发送了 %1 字节</source>
+        <translation>only %1 bytes were sent</translation>
     </message>
 </context>
 </TS>

@@ -52,7 +52,12 @@ void Endpoint::resetCounters()
     Q_EMIT countersChanged();
 }
 
-void Endpoint::notice(const QString &text) { Q_EMIT noticed(QDateTime::currentMSecsSinceEpoch(), text); }
+void Endpoint::notice(const QString &text)
+{
+    // The record first: a run without a window writes its line from there.
+    const qsizetype record = m_log.appendText(LineKind::Notice, text, true);
+    Q_EMIT noticed(m_log.record(record).timeMs, text);
+}
 
 void Endpoint::receive(const QByteArray &data, const QString &a, int b, CounterOrder order, bool withBytes)
 {

@@ -79,8 +79,11 @@ public:
 
     // A notice about the endpoint ("Client Socket异常,代码=10053"), told
     // with the time it happened: a data window puts it into its send pane
-    // after the date and time.
+    // after the date and time. It is logged as an extra record too.
     void notice(const QString &text);
+    // A failure the send pane does not show (a port in use, a datagram the
+    // system refused): an extra record of the log alone.
+    void logNotice(const QString &text) { m_log.appendText(LineKind::Notice, text, true); }
 
     std::vector<std::unique_ptr<ScriptTimer>> &timers() { return m_timers; }
     const std::vector<std::unique_ptr<ScriptTimer>> &timers() const { return m_timers; }

@@ -2,6 +2,8 @@
 
 #include "core/endpoints/endpoint.h"
 
+#include <QTimer>
+
 #include <algorithm>
 #include <exception>
 
@@ -30,6 +32,15 @@ Endpoint *EndpointRegistry::add(std::unique_ptr<Endpoint> owned, Endpoint *serve
         m_batchNewest = e;
     Q_EMIT added(e, server);
     return e;
+}
+
+void EndpointRegistry::tellPortBusy(Endpoint *endpoint, int port)
+{
+    if (endpoint) {
+        QTimer::singleShot(0, endpoint,
+                           [endpoint, port] { endpoint->logNotice(tr("端口 %1 已被占用").arg(port)); });
+    }
+    Q_EMIT portBusy(endpoint, port);
 }
 
 void EndpointRegistry::nameChanged(Endpoint *e, const QString &from, const QString &to)

@@ -95,8 +95,10 @@ public:
     void endBatch(bool present = true);
     bool inBatch() const { return m_batchDepth > 0; }
 
-    // Tells the front ends that a port was already in use (portBusy).
-    void tellPortBusy(Endpoint *endpoint, int port) { Q_EMIT portBusy(endpoint, port); }
+    // Tells the front ends that a port was already in use (portBusy), and
+    // logs it with the endpoint (if one was made) from the event loop, by
+    // the name the endpoint has then.
+    void tellPortBusy(Endpoint *endpoint, int port);
 
 Q_SIGNALS:
     // A new endpoint; server is its server for an accepted connection.

@@ -158,6 +158,7 @@ void TcpClientEndpoint::start()
     try {
         open();
     } catch (const WireError &) {
+        logNotice(tr("连接失败!"));
         MessageSeam::show(tr("连接失败!"));
         return;
     }

@@ -1,6 +1,7 @@
 #include "core/endpoints/udpendpoint.h"
 
 #include "core/endpoints/registry.h"
+#include "core/errors.h"
 #include "core/net/datagramsocket.h"
 #include "guard.h"
 
@@ -41,8 +42,21 @@ bool UdpEndpoint::send(const QByteArray &block)
     }
     if (!m_socket)
         return false;
-    m_socket->sendStream(block);
-    return true;
+    // A block that cannot be sent as a datagram throws (the caller tells
+    // it); the log keeps it with this endpoint either way.
+    const QPointer<UdpEndpoint> self(this);
+    QString why;
+    try {
+        if (m_socket->sendStream(block, &why))
+            return true;
+    } catch (const WireError &e) {
+        if (self)
+            logNotice(tr("发送失败：%1").arg(e.message()));
+        throw;
+    }
+    if (self)
+        logNotice(tr("发送失败：%1").arg(why));
+    return false;
 }
 
 void UdpEndpoint::closeForDeletion()

@@ -116,6 +116,10 @@ bool UdpGroupEndpoint::send(const QByteArray &block)
     // The target is the group address and port every time, whoever sent last.
     if (m_socket)
         sent = m_socket->sendTo(block, groupAddress(), groupPort(), &error);
+    // The log keeps what did not go out; the boxes may let events run.
+    if (sent != block.size())
+        logNotice(
+            tr("发送失败：%1").arg(sent < 0 ? qt_error_string(error) : tr("只发送了 %1 字节").arg(sent)));
     if (error != 0 && error != EAGAIN && error != EWOULDBLOCK)
         MessageSeam::show(QString::number(error));
     if (sent < 0)

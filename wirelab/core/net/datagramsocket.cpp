@@ -128,7 +128,7 @@ bool DatagramSocket::readOne(int fd, Datagram &d)
 
 void DatagramSocket::readStream(QByteArray &data) const { data = m_last; }
 
-void DatagramSocket::sendStream(const QByteArray &block)
+bool DatagramSocket::sendStream(const QByteArray &block, QString *why)
 {
     QPointer<DatagramSocket> self(this);
     QByteArray data = block;
@@ -139,7 +139,7 @@ void DatagramSocket::sendStream(const QByteArray &block)
         if (handler)
             handler(handled, data);
         if (!self)
-            return;
+            return false;
         if (!handled || data.isEmpty())
             throw WireError(QStringLiteral("Invalid stream"));
     }
@@ -149,7 +149,7 @@ void DatagramSocket::sendStream(const QByteArray &block)
 
     const quint32 address = resolveRemoteHost();
     if (!self)
-        return;  // destroyed while the name was looked up: nothing left to send with
+        return false;  // destroyed while the name was looked up: nothing left to send with
     if (address == 0)
         throw UDPSockError(QStringLiteral("Null Remote Address"));
 
@@ -160,9 +160,14 @@ void DatagramSocket::sendStream(const QByteArray &block)
         if (m_socket->state() == QAbstractSocket::UnconnectedState)
             m_socket->bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress);
         watchSocket();
-        m_socket->writeDatagram(data, QHostAddress(address), quint16(remotePort & 0xFFFF));
+        if (m_socket->writeDatagram(data, QHostAddress(address), quint16(remotePort & 0xFFFF)) < 0) {
+            if (why)
+                *why = m_socket->errorString();
+            return false;
+        }
     }
     emit dataSent();
+    return true;
 }
 
 quint32 DatagramSocket::resolveRemoteHost()

@@ -51,8 +51,9 @@ public:
     // not empty), UDPSockError "Null Remote Address" for an empty or 0.0.0.0
     // destination, UDPSockError "Host Lookup Canceled" when the name does not
     // resolve (onInvalidHost may ask for one retry), and WireError for a block
-    // over MaxDatagram bytes. A failing send itself is not reported.
-    void sendStream(const QByteArray &block);
+    // over MaxDatagram bytes. A send the system refuses (no route, its
+    // buffer full) throws nothing: false, and why when asked.
+    bool sendStream(const QByteArray &block, QString *why = nullptr);
 
     // Closes the socket; nothing is received afterwards.
     void closeSocket();

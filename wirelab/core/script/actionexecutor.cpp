@@ -44,6 +44,20 @@ std::optional<int> ExitCodeOf(const JsonNode &action)
     return int(value);
 }
 
+// The message of the exception being handled.
+QString ErrorText()
+{
+    try {
+        throw;
+    } catch (const WireError &e) {
+        return e.message();
+    } catch (const std::exception &e) {
+        return QString::fromLocal8Bit(e.what());
+    } catch (...) {
+        return QStringLiteral("Unknown error");
+    }
+}
+
 }  // namespace
 
 ActionExecutor::ActionExecutor(ScriptEngine &engine, EndpointRegistry &registry)
@@ -83,7 +97,7 @@ void ActionExecutor::runActions(const EventName &event, const QString &endpoint)
             carryOut(doc.items[i], batch, int(i) + 1);
         } catch (...) {
             // The rest of the batch is dropped; the program goes on.
-            reportDropped(batch, int(i) + 1);
+            reportDropped(batch, int(i) + 1, &doc.items[i]);
             break;
         }
     }
@@ -92,28 +106,33 @@ void ActionExecutor::runActions(const EventName &event, const QString &endpoint)
         m_onExit(*exitCode);
 }
 
-void ActionExecutor::warn(const Batch &batch, int index, const QString &text)
+void ActionExecutor::warn(const Batch &batch, int index, const QString &text, Endpoint *target) const
 {
-    ScriptOutput::instance().warning({batch.event ? batch.event() : QString(), batch.endpoint, index, text});
+    const ScriptWarning warning {batch.event ? batch.event() : QString(), batch.endpoint, index, text};
+    if (!target && !batch.endpoint.isEmpty())
+        target = m_registry.findByName(batch.endpoint);
+    if (target)
+        target->log().appendText(LineKind::Warning, warning.line(), true);
+    ScriptOutput::instance().warning(warning);
 }
 
-void ActionExecutor::reportDropped(const Batch &batch, int action)
+void ActionExecutor::reportDropped(const Batch &batch, int action, const JsonNode *failed) const
 {
-    QString text;
-    try {
-        throw;
-    } catch (const WireError &e) {
-        text = e.message();
-    } catch (const std::exception &e) {
-        text = QString::fromLocal8Bit(e.what());
-    } catch (...) {
-        text = QStringLiteral("Unknown error");
-    }
+    const QString text = ErrorText();
     const QString from = batch.source();
-    if (action == 0)
+    if (action == 0) {
         ScriptOutput::instance().error(QStringLiteral("%1: %2; nothing carried out").arg(from, text));
-    else
-        ScriptOutput::instance().error(QStringLiteral("%1: action %2: %3; the rest of the batch was dropped").arg(from).arg(action).arg(text));
+        return;
+    }
+    const QString line = QStringLiteral("%1: action %2: %3; the rest of the batch was dropped").arg(from).arg(action).arg(text);
+    const QString socket =
+        failed && failed->isObject() ? jsonText(*failed, QStringLiteral("SOCKET")) : QString();
+    Endpoint *concerned = socket.isEmpty() ? nullptr : m_registry.findByName(socket);
+    if (!concerned && !batch.endpoint.isEmpty())
+        concerned = m_registry.findByName(batch.endpoint);
+    if (concerned)
+        concerned->log().appendText(LineKind::Warning, QStringLiteral("error: ") + line, true);
+    ScriptOutput::instance().error(line);
 }
 
 void ActionExecutor::runAction(const JsonNode &action)
@@ -173,12 +192,13 @@ void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int in
     const QString timerName = timerAction ? jsonText(action, QStringLiteral("TIMERNAME")) : QString();
     const int interval = timerAction ? jsonInt(action, QStringLiteral("INTERVAL")) : 0;
     if (timerAction && timerName.isEmpty())
-        warn(batch, index, QStringLiteral("%1 without a TIMERNAME").arg(type));
+        warn(batch, index, QStringLiteral("%1 without a TIMERNAME").arg(type), e);
     if (timerAction && type != QLatin1String("DELTIMER") && interval < 0)
         warn(batch, index,
              QStringLiteral("%1 \"%2\": INTERVAL %3 is negative; the timer fires on every tick")
                                 .arg(type, Shown(timerName))
-                                .arg(interval));
+                                .arg(interval),
+                            e);
 
     if (type == QLatin1String("DISPLAY")) {
         e->appendLine(jsonText(action, QStringLiteral("DATA")));
@@ -206,7 +226,7 @@ void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int in
                         .arg(block.size())
                         .arg(block.size() == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"));
             warn(batch, index,
-                 QStringLiteral("SEND DATA \"%1\" is not pairs of hex digits; %2").arg(Shown(data), sent));
+                 QStringLiteral("SEND DATA \"%1\" is not pairs of hex digits; %2").arg(Shown(data), sent), e);
         }
         // What went out is logged once, as a record the receive pane leaves
         // out (the headless output and the saved forms show it). The send

@@ -10,6 +10,7 @@
 #include <functional>
 #include <optional>
 
+class Endpoint;
 class EndpointRegistry;
 class JsonNode;
 class ScriptEngine;
@@ -28,7 +29,9 @@ public:
     // event whose handling runs the batch: "OnRead of echo_1") and the
     // action's place; endpoint is the endpoint that event concerns.
     // The event is named only when a report needs it (never on the common
-    // path of a batch that goes well).
+    // path of a batch that goes well). A warning, and the error of an
+    // action that failed, is also logged as an extra record with the
+    // endpoint it concerns: the action's SOCKET, else the event's endpoint.
     using EventName = std::function<QString()>;
     void runActions(const EventName &event = {}, const QString &endpoint = QString());
 
@@ -52,10 +55,11 @@ private:
     };
 
     void carryOut(const JsonNode &action, const Batch &batch, int index);
-    static void warn(const Batch &batch, int index, const QString &text);
+    // target: the endpoint the action names, once it is known.
+    void warn(const Batch &batch, int index, const QString &text, Endpoint *target = nullptr) const;
     // Reports the exception being handled. action: the 1-based number of
-    // the action that failed, 0 for the list itself.
-    static void reportDropped(const Batch &batch, int action);
+    // the action that failed (failed: the action), 0 for the list itself.
+    void reportDropped(const Batch &batch, int action, const JsonNode *failed = nullptr) const;
 
     ScriptEngine &m_engine;
     EndpointRegistry &m_registry;

@@ -7,6 +7,7 @@
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/scripttimer.h"
 #include "core/endpoints/tcpclientendpoint.h"
+#include "core/endpoints/tcpserverendpoint.h"
 #include "core/endpoints/udpclientendpoint.h"
 #include "core/net/tcpsend.h"
 #include "core/script/scriptoutput.h"
@@ -213,6 +214,56 @@ TEST(ActionExecutor, WarnsOnceAboutEachActionItCannotCarryOutAsWritten)
     }
     // The negative interval was set as written (it fires on every tick).
     EXPECT_EQ(ScriptTimers::findTimer(x.a, QStringLiteral("t"))->interval, -2);
+}
+
+TEST(ActionExecutor, WhatThePaneLeavesOutIsLoggedAsExtraRecords)
+{
+    Executor x;
+    QTcpServer taken;
+    ASSERT_TRUE(taken.listen(QHostAddress::AnyIPv4, 0));
+    Endpoint *server = TcpServerEndpoint::create(x.registry(), taken.serverPort());
+    Endpoint *nowhere = UdpClientEndpoint::create(x.registry(), QString(), 9, 0);
+    nowhere->setName(QStringLiteral("nowhere"));
+    // Port 0 as destination: the system refuses the datagram.
+    Endpoint *refused = UdpClientEndpoint::create(x.registry(), QStringLiteral("127.0.0.1"), 0, 0);
+    refused->setName(QStringLiteral("refused"));
+    x.a->start();  // nobody listens on port 9
+    x.queue(QStringLiteral("[{TYPE:'SEND',SOCKET:'a',DATA:'4G1'}]"));
+    x.host().socketEvent(*x.b, QStringLiteral("OnRead"), QString(), 0, std::nullopt);
+    x.queue(QStringLiteral("[{TYPE:'SEND',SOCKET:'nowhere',DATA:'41'}]"));
+    x.host().runActions();
+    x.queue(QStringLiteral("[{TYPE:'SEND',SOCKET:'refused',DATA:'41'}]"));
+    x.host().runActions();
+
+    const struct
+    {
+        Endpoint *endpoint;
+        LineKind kind;
+        QString text;  // how the record's text starts
+    } cases[] = {
+        {server, LineKind::Notice, QStringLiteral("端口 %1 已被占用").arg(taken.serverPort())},
+         {x.a, LineKind::Notice, QStringLiteral("连接失败：")},
+          {x.a, LineKind::Warning, QStringLiteral("warning: OnRead of b: action 1: SEND DATA \"4G1\"")},
+           {nowhere, LineKind::Notice, QStringLiteral("发送失败：Null Remote Address")},
+            {nowhere, LineKind::Warning, QStringLiteral("error: actions: action 1: Null Remote Address")},
+             {refused, LineKind::Notice, QStringLiteral("发送失败：")},
+            };
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.text.toStdString());
+        const EndpointLog &log = c.endpoint->log();
+        ASSERT_TRUE(WaitFor([&] {
+            for (qsizetype i = 0; i < log.count(); ++i) {
+                if (log.record(i).kind == c.kind && log.text(i).startsWith(c.text))
+                    return log.record(i).extra;
+            }
+            return false;
+        })) << log.lastLines(10, true).join(u'|').toStdString();
+        for (const QString &line : x.lineList(c.endpoint))
+            EXPECT_FALSE(line.startsWith(c.text)) << "not in the pane";
+    }
+    // A datagram that did not go out is not logged as sent.
+    for (qsizetype i = 0; i < refused->log().count(); ++i)
+        EXPECT_NE(refused->log().record(i).kind, LineKind::Sent);
 }
 
 TEST(ActionExecutor, SendConnectAndDisconnectOnARealPeer)

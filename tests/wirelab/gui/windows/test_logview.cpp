@@ -176,6 +176,8 @@ TEST_F(LogViewTest, FindCountsMatchesInTheBytesAndFilterHidesRows)
     bar_<QCheckBox>("OnlyMatching")->setChecked(false);
     bar_<QCheckBox>("ShowReceived")->setChecked(false);
     EXPECT_EQ(view->rowCount(), 3);
+    bar_<QCheckBox>("ShowSent")->setChecked(false);  // the script's SEND too
+    EXPECT_EQ(view->rowCount(), 1);
     EXPECT_EQ(log.count(), 5);  // hidden, not deleted
 }
 
@@ -233,7 +235,6 @@ TEST_F(LogViewTest, SavesInEachFormThroughTheDialogAndTellsAFailure)
     ASSERT_EQ(messages.texts.size(), 1);
     EXPECT_TRUE(messages.texts.first().contains(QStringLiteral("x.txt")));
 
-    // Logging to a file appends each new line as it arrives.
     const QString live = dir.filePath(QStringLiteral("live.log"));
     DialogDriver liveDriver([&](QDialog *d) {
         qobject_cast<QFileDialog *>(d)->selectFile(live);
@@ -241,11 +242,13 @@ TEST_F(LogViewTest, SavesInEachFormThroughTheDialogAndTellsAFailure)
     });
     saving.logToFileAction()->trigger();
     ASSERT_TRUE(saving.logToFileAction()->isChecked());
+    // Logging to a file appends each new line as it arrives, extra records too.
     const qsizetype first = log.appendText(LineKind::Displayed, QStringLiteral("new one"));
+    log.appendText(LineKind::Notice, QStringLiteral("refused"), true);
     settle();
     QFile file(live);
     ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(file.readAll(), (log.text(first) + u'\n').toUtf8());
+    EXPECT_EQ(file.readAll(), (log.text(first) + QStringLiteral("\nrefused\n")).toUtf8());
 }
 
 }  // namespace
