@@ -67,10 +67,10 @@ ActionExecutor::ActionExecutor(ScriptEngine &engine, EndpointRegistry &registry)
 void ActionExecutor::runActions(const EventName &event, const QString &endpoint)
 {
     const Batch batch {event, endpoint};
-    JsonNode doc;
+    QString json;
     try {
         // json2str(actions); as a direct call (no text to parse).
-        const QString json = m_engine.jsonOfGlobal(QStringLiteral("actions"));
+        json = m_engine.jsonOfGlobal(QStringLiteral("actions"));
         if (json.isEmpty())
             return;  // nothing to run, and the list is left as it is
         // The batch is taken out of the script before its first action runs.
@@ -80,14 +80,51 @@ void ActionExecutor::runActions(const EventName &event, const QString &endpoint)
         // they carry out what was queued after it, and what is queued after
         // this batch waits in the list for the next run.
         m_engine.clearGlobalArray(QStringLiteral("actions"));
+    } catch (...) {
+        dropBatch(batch);
+        return;
+    }
+    carryOutBatch(json, batch);
+}
+
+void ActionExecutor::runEvent(const QString &function, const QStringList &args, const EventName &event,
+                              const QString &endpoint)
+{
+    ScriptEngine::EventActions taken = m_engine.callEvent(function, args);
+    if (!taken.read) {
+        runActions(event, endpoint);
+        return;
+    }
+    const Batch batch {event, endpoint};
+    if (taken.error) {
+        try {
+            std::rethrow_exception(taken.error);
+        } catch (...) {
+            dropBatch(batch);
+        }
+        return;
+    }
+    if (!taken.json.isEmpty())
+        carryOutBatch(taken.json, batch);
+}
+
+void ActionExecutor::dropBatch(const Batch &batch)
+{
+    reportDropped(batch, 0);
+    m_engine.clearGlobalArray(QStringLiteral("actions"));
+}
+
+void ActionExecutor::carryOutBatch(const QString &json, const Batch &batch)
+{
+    JsonNode doc;
+    try {
         if (!parseLenientJson(json, doc))
             throw WireError(QStringLiteral("json2str(actions) did not give JSON: %1").arg(json.left(200)));
         if (!doc.isArray())
             throw WireError(
                 QStringLiteral("json2str(actions) did not give an array: %1").arg(json.left(200)));
     } catch (...) {
-        reportDropped(batch, 0);
-        m_engine.clearGlobalArray(QStringLiteral("actions"));
+        dropBatch(batch);
         return;
     }
     // A nested batch keeps its own EXIT.

@@ -6,6 +6,7 @@
 // what was queued after the batch was taken.
 
 #include <QString>
+#include <QStringList>
 
 #include <functional>
 #include <optional>
@@ -35,6 +36,13 @@ public:
     using EventName = std::function<QString()>;
     void runActions(const EventName &event = {}, const QString &endpoint = QString());
 
+    // The event function called with args, then the batch it queued, as
+    // the call followed by runActions() does but in one entry into the
+    // engine (ScriptEngine::callEvent). The event's error leaves here and
+    // runs no batch.
+    void runEvent(const QString &function, const QStringList &args, const EventName &event,
+                  const QString &endpoint);
+
     // Carries out one parsed action (an object); throws on failure.
     void runAction(const JsonNode &action);
 
@@ -54,6 +62,11 @@ private:
         QString source() const { return event ? event() : QStringLiteral("actions"); }
     };
 
+    // Parses json, the batch taken out of the script, and carries it out.
+    void carryOutBatch(const QString &json, const Batch &batch);
+    // Reports the exception being handled as the loss of the whole batch
+    // and empties the list.
+    void dropBatch(const Batch &batch);
     void carryOut(const JsonNode &action, const Batch &batch, int index);
     // target: the endpoint the action names, once it is known.
     void warn(const Batch &batch, int index, const QString &text, Endpoint *target = nullptr) const;

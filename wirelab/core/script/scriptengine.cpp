@@ -8,27 +8,88 @@
 #include <QFileInfo>
 #include <QStringList>
 
+namespace {
+
+enum Phase : std::uint64_t {
+    Idle = 0,
+    Armed = 1,
+    Firing = 2,
+    Fired = 3
+};
+
+std::int64_t SteadyNs()
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+// The direct calls, kept out of the global scope so that no script can see or
+// replace them. A name that is not defined or not callable fails as the call
+// text would; the line numbers of those two errors are part of their
+// reports, so they stay on lines 5 and 7.
+//
+// call(name, args): one function, what it throws caught into state.
+// event(name, ...): the event function with the arguments after name, then
+// json2str(actions), then actions=[] when that gave a text; what the event
+// returned is turned into text as a direct call's result is. It returns
+// json2str's text, or state when anything else happened: state.threw with
+// state.error, state.stage 0 for the event and 1 for json2str; stage 2 with
+// state.value when json2str gave no string (the caller converts it and
+// empties the list); stage 3 when actions is no property of g.
+const char EventCallers[] =
+    "(function (g, state) {\n"
+    "  function find(name) {\n"
+    "    // lines 5 and 7\n"
+    "\n"
+    "    if (!(name in g)) throw new ReferenceError(name + ' is not defined');\n"
+    "    var f = g[name];\n"
+    "    if (typeof f !== 'function') throw new TypeError(name + ' is not a function');\n"
+    "    return f;\n"
+    "  }\n"
+    "  function call(name, args) {\n"
+    "    state.threw = false;\n"
+    "    try { return find(name).apply(undefined, args); }\n"
+    "    catch (e) { state.threw = true; state.error = e; }\n"
+    "  }\n"
+    "  function event(name, a, b, c, d, e) {\n"
+    "    state.threw = false;\n"
+    "    state.stage = 0;\n"
+    "    var n = arguments.length, r, j;\n"
+    "    try {\n"
+    "      var f = find(name);\n"
+    "      if (n === 5) r = f.apply(undefined, [a, b, c, d]);\n"
+    "      else if (n === 6) r = f.apply(undefined, [a, b, c, d, e]);\n"
+    "      else if (n === 3) r = f.apply(undefined, [a, b]);\n"
+    "      else { var args = []; for (var i = 1; i < n; ++i) args.push(arguments[i]); r = f.apply(undefined, "
+    "args); }\n"
+    "    } catch (x) { state.threw = true; state.error = x; return state; }\n"
+    "    if (r !== null && (typeof r === 'object' || typeof r === 'function')) try { `${r}`; } catch (x) {}\n"
+    "    state.stage = 1;\n"
+    "    if (!('actions' in g)) { state.stage = 3; return state; }\n"
+    "    var v = g.actions;\n"
+    "    try { j = find('json2str').apply(undefined, [v]); }\n"
+    "    catch (x) { state.threw = true; state.error = x; return state; }\n"
+    "    if (typeof j === 'string') { if (j.length) g.actions = []; return j; }\n"
+    "    state.stage = 2;\n"
+    "    state.value = j;\n"
+    "    return state;\n"
+    "  }\n"
+    "  return [call, event];\n"
+    "})";
+
+}  // namespace
+
 ScriptEngine::ScriptEngine() : m_global(m_engine.globalObject())
 {
     // console.log and friends, reported with the script's file and line.
     m_engine.installExtensions(QJSEngine::ConsoleExtension);
     ScriptOutput::instance();
-    // Kept out of the global scope, so no script can see or replace it. A
-    // name that is not defined or not callable fails as the call text would.
     m_callState = m_engine.newObject();
-    m_caller = m_engine.evaluate(QStringLiteral(
-        "(function (g, state) {\n"
-        "  return function (name, args) {\n"
-        "    state.threw = false;\n"
-        "    try {\n"
-        "      if (!(name in g)) throw new ReferenceError(name + ' is not defined');\n"
-        "      var f = g[name];\n"
-        "      if (typeof f !== 'function') throw new TypeError(name + ' is not a function');\n"
-        "      return f.apply(undefined, args);\n"
-        "    } catch (e) { state.threw = true; state.error = e; }\n"
-        "  };\n"
-        "})"));
-    m_caller = m_caller.call({m_global, m_callState});
+    const QJSValue callers =
+        m_engine.evaluate(QString::fromLatin1(EventCallers)).call({m_global, m_callState});
+    m_caller = callers.property(0);
+    m_eventCaller = callers.property(1);
     m_watchdog = std::thread([this] { watchdogLoop(); });
 }
 
@@ -49,36 +110,55 @@ void ScriptEngine::watchdogLoop()
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     while (!m_quit) {
-        if (!m_armed) {
+        std::uint64_t watched = m_watched.load(std::memory_order_acquire);
+        if ((watched & 3) != Armed) {
             if (m_watchTimeoutMs > 0)
                 m_wake.wait_for(lock, std::chrono::milliseconds(m_watchTimeoutMs));
             else
                 m_wake.wait(lock);
             continue;
         }
-        const std::uint64_t generation = m_generation;
-        if (m_wake.wait_until(lock, m_deadline) == std::cv_status::timeout && m_armed
-            && m_generation == generation && !m_quit) {
-            // Under the same mutex as disarm(): a late interrupt can never
-            // hit the next call.
-            m_fired = true;
+        const std::int64_t left = m_deadlineNs.load(std::memory_order_relaxed) - SteadyNs();
+        if (left > 0) {
+            m_wake.wait_for(lock, std::chrono::nanoseconds(left));
+            continue;
+        }
+        // Only the call that is still armed is interrupted: a call that has
+        // ended (or the next one) has changed m_watched, and the exchange fails.
+        if (m_watched.compare_exchange_strong(watched, (watched & ~std::uint64_t(3)) | Firing,
+                                              std::memory_order_acq_rel)) {
             m_engine.setInterrupted(true);
-            m_armed = false;
+            m_watched.store((watched & ~std::uint64_t(3)) | Fired, std::memory_order_release);
         }
     }
 }
 
-void ScriptEngine::arm()
+std::uint64_t ScriptEngine::arm()
 {
     if (m_timeoutMs <= 0)
-        return;
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        ++m_generation;
-        m_armed = true;
-        m_fired = false;
-        m_deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(m_timeoutMs);
-    }
+        return 0;
+    const std::uint64_t token = (++m_generation << 2) | Armed;
+    m_deadlineNs.store(SteadyNs() + std::int64_t(m_timeoutMs) * 1000000, std::memory_order_relaxed);
+    m_watched.store(token, std::memory_order_release);
+    return token;
+}
+
+bool ScriptEngine::disarm(std::uint64_t token)
+{
+    if (!token)
+        return false;
+    std::uint64_t watched = token;
+    const std::uint64_t idle = token & ~std::uint64_t(3);
+    if (m_watched.compare_exchange_strong(watched, idle, std::memory_order_acq_rel))
+        return false;
+    if ((watched & ~std::uint64_t(3)) != idle)
+        return false;  // a call nested in this one was watched since
+    // The watchdog is interrupting this call: wait until it has, then clear it.
+    while ((m_watched.load(std::memory_order_acquire) & 3) == Firing)
+        std::this_thread::yield();
+    m_engine.setInterrupted(false);
+    m_watched.store(idle, std::memory_order_release);
+    return true;
 }
 
 void ScriptEngine::setTimeoutMs(int ms)
@@ -89,16 +169,6 @@ void ScriptEngine::setTimeoutMs(int ms)
         m_watchTimeoutMs = ms;
     }
     m_wake.notify_all();
-}
-
-bool ScriptEngine::disarm()
-{
-    std::lock_guard<std::mutex> lock(m_mutex);
-    m_armed = false;
-    ++m_generation;
-    if (m_fired)
-        m_engine.setInterrupted(false);
-    return m_fired;
 }
 
 namespace {
@@ -120,9 +190,9 @@ QString ScriptEngine::evalScript(const QString &text, const QString &fileName)
 {
     ++m_evalCount;
     QStringList stack;
-    arm();
+    const std::uint64_t token = arm();
     const QJSValue result = m_engine.evaluate(text, fileName, 1, &stack);
-    if (disarm())
+    if (disarm(token))
         ThrowInterrupted(m_timeoutMs);
     throwIfFailed(result, !stack.isEmpty(), stack);
     return TextOf(result);
@@ -160,9 +230,9 @@ QJSValue ScriptEngine::invoke(const QString &function, const QJSValueList &args)
     QJSValue array = m_engine.newArray(uint(args.size()));
     for (int i = 0; i < args.size(); ++i)
         array.setProperty(quint32(i), args.at(i));
-    arm();
+    const std::uint64_t token = arm();
     QJSValue result = m_caller.call({QJSValue(function), array});
-    if (disarm())
+    if (disarm(token))
         ThrowInterrupted(m_timeoutMs);
     if (m_callState.property(QStringLiteral("threw")).toBool()) {
         const QJSValue error = m_callState.property(QStringLiteral("error"));
@@ -179,6 +249,58 @@ QString ScriptEngine::callGlobal(const QString &function, const QStringList &arg
     for (const QString &a : args)
         values.append(QJSValue(a));
     return TextOf(invoke(function, values));
+}
+
+ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, const QStringList &args)
+{
+    ++m_evalCount;
+    QJSValueList values;
+    values.reserve(args.size() + 1);
+    values.append(QJSValue(function));
+    for (const QString &a : args)
+        values.append(QJSValue(a));
+    const std::uint64_t token = arm();
+    const QJSValue result = m_eventCaller.call(values);
+    const bool interrupted = disarm(token);
+    EventActions read;
+    if (result.isString() && !interrupted) {
+        read.read = true;
+        read.json = result.toString();
+        m_evalCount += read.json.isEmpty() ? 1 : 2;
+        return read;
+    }
+    const int stage = m_callState.property(QStringLiteral("stage")).toInt();
+    if (stage == 0) {
+        if (interrupted)
+            ThrowInterrupted(m_timeoutMs);
+        const QJSValue error = m_callState.property(QStringLiteral("error"));
+        m_callState.setProperty(QStringLiteral("error"), QJSValue());
+        throwIfFailed(error, true, {});  // throws
+    }
+    if (stage == 3)
+        return read;  // actions is read the usual way
+    read.read = true;
+    ++m_evalCount;
+    try {
+        if (interrupted)
+            ThrowInterrupted(m_timeoutMs);
+        if (m_callState.property(QStringLiteral("threw")).toBool()) {
+            const QJSValue error = m_callState.property(QStringLiteral("error"));
+            m_callState.setProperty(QStringLiteral("error"), QJSValue());
+            throwIfFailed(error, true, {});
+        }
+    } catch (...) {
+        read.error = std::current_exception();
+        return read;
+    }
+    // json2str gave no string: converted as its direct call's value is, and
+    // the list emptied as clearGlobalArray does.
+    const QJSValue value = m_callState.property(QStringLiteral("value"));
+    m_callState.setProperty(QStringLiteral("value"), QJSValue());
+    read.json = TextOf(value);
+    if (!read.json.isEmpty())
+        clearGlobalArray(QStringLiteral("actions"));
+    return read;
 }
 
 bool ScriptEngine::hasGlobalFunction(const QString &function) const

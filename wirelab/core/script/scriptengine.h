@@ -12,8 +12,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
+#include <exception>
 #include <mutex>
 #include <thread>
 
@@ -49,6 +51,25 @@ public:
     // Puts what takeGlobalArray took back in front of what the global holds now.
     void restoreGlobalArray(const QString &global, const QJSValue &taken);
 
+    // What callEvent read of the script's actions.
+    struct EventActions
+    {
+        // false: `actions` is no property of the global object (declared
+        // with let or const); nothing was read, read it as usual.
+        bool read = false;
+        // json2str(actions); as text. The list was emptied when it is not
+        // empty, and left as it is when it is.
+        QString json;
+        // What json2str raised instead (the list left as it is).
+        std::exception_ptr error;
+    };
+    // An event in one entry into the engine: function("arg1",...), then
+    // json2str(actions), then actions=[] when that gave a text; the same
+    // values, errors and state in the script as the three calls one after
+    // the other (callGlobal, jsonOfGlobal, clearGlobalArray). Throws
+    // ScriptError when the event function fails, and then reads nothing.
+    EventActions callEvent(const QString &function, const QStringList &args);
+
     // Evaluates the script files listed in projectFile (one path per line;
     // blank lines and lines starting with "//" after trimming are skipped).
     // A file whose evaluation fails is skipped; a file that cannot be read
@@ -69,24 +90,32 @@ private:
     QJSValue invoke(const QString &function, const QJSValueList &args);
     void throwIfFailed(const QJSValue &result, bool threw, const QStringList &stack);
     void watchdogLoop();
-    void arm();
-    bool disarm();  // whether the watchdog interrupted the call
+    // Watches the call about to start; the token names it to disarm().
+    std::uint64_t arm();
+    bool disarm(std::uint64_t token);  // whether the watchdog interrupted the call
 
     QJSEngine m_engine;
     QJSValue m_global;  // kept alive: string results are much cheaper with it
     QJSValue m_caller;  // calls a global function by name, catching what it throws
-    QJSValue m_callState;  // {threw, error} of the last call through m_caller
+    QJSValue m_callState;  // {threw, error, stage} of the last call through m_caller or m_eventCaller
+    QJSValue m_eventCaller;  // an event, json2str(actions) and actions=[] in one call
     int m_timeoutMs = 10000;
     quint64 m_evalCount = 0;
 
+    // The watched call: generation * 4 + phase (Idle, Armed, Firing, Fired).
+    // The engine's thread arms and disarms it without a lock; the watchdog
+    // interrupts only a call it moved from Armed to Firing, and disarm()
+    // waits for Fired before it clears the interruption, so a late
+    // interrupt never hits the next call.
+    std::atomic<std::uint64_t> m_watched {0};
+    std::atomic<std::int64_t> m_deadlineNs {0};  // steady clock
+    std::uint64_t m_generation = 0;  // the engine's thread only
+
+    // The watchdog's sleep; arming never wakes it.
     std::mutex m_mutex;
     std::condition_variable m_wake;
-    bool m_armed = false;
-    bool m_fired = false;
     bool m_quit = false;
     int m_watchTimeoutMs = 10000;  // m_timeoutMs as the watchdog thread reads it
-    std::uint64_t m_generation = 0;
-    std::chrono::steady_clock::time_point m_deadline;
     std::thread m_watchdog;
 };
 

@@ -67,13 +67,15 @@ void ScriptHost::socketEvent(Endpoint &endpoint, const QString &event, const QSt
                              const std::optional<QString> &data)
 {
     // Same as evaluating the OnSocketEvent call text, without parsing a
-    // text that can be twice the size of the received block.
+    // text that can be twice the size of the received block, and reading
+    // the actions in the same entry into the engine.
     const QString name = endpoint.name();
     QStringList arguments {name, event, a, QString::number(b)};
     if (data)
         arguments.append(*data);
-    m_engine->callGlobal(QStringLiteral("OnSocketEvent"), arguments);
-    runActions([&] { return QStringLiteral("%1 of %2").arg(event, name); }, name);
+    m_executor->runEvent(
+        QStringLiteral("OnSocketEvent"), arguments,
+                       [&] { return QStringLiteral("%1 of %2").arg(event, name); }, name);
 }
 
 void ScriptHost::socketError(Endpoint &endpoint, const QString &text)
@@ -82,8 +84,9 @@ void ScriptHost::socketError(Endpoint &endpoint, const QString &text)
     if (!m_engine->hasGlobalFunction(QStringLiteral("OnSocketError")))
         return;
     const QString name = endpoint.name();
-    m_engine->callGlobal(QStringLiteral("OnSocketError"), {name, text});
-    runActions([&] { return QStringLiteral("OnSocketError of %1").arg(name); }, name);
+    m_executor->runEvent(
+        QStringLiteral("OnSocketError"), {name, text},
+                       [&] { return QStringLiteral("OnSocketError of %1").arg(name); }, name);
 }
 
 void ScriptHost::connectionAccepted(Endpoint &connection) { m_declarations->connectionAccepted(connection); }

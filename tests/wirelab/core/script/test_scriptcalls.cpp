@@ -103,6 +103,18 @@ TEST(ScriptCalls, RunawayDirectCallIsInterruptedAndTheEngineGoesOn)
                     engine.callGlobal(QStringLiteral("spin"), {});
                 }).contains(QStringLiteral("interrupted")));
     EXPECT_EQ(engine.callGlobal(QStringLiteral("ok"), {}), QStringLiteral("fine"));
+
+    // In one entry per event: the event's interruption is the event's
+    // error; json2str's comes back for the executor, the list left as it is.
+    engine.evalScript(QStringLiteral("var actions = [1]; function json2str(v) { spin(); }"));
+    EXPECT_TRUE(Message(engine, [&] {
+                    engine.callEvent(QStringLiteral("spin"), {});
+                }).contains(QStringLiteral("interrupted")));
+    const ScriptEngine::EventActions read = engine.callEvent(QStringLiteral("ok"), {});
+    EXPECT_TRUE(read.read && read.json.isEmpty());
+    EXPECT_TRUE(
+        Message(engine, [&] { std::rethrow_exception(read.error); }).contains(QStringLiteral("interrupted")));
+    EXPECT_EQ(engine.evalScript(QStringLiteral("actions.length")), QStringLiteral("1"));
 }
 
 TEST(ScriptCalls, MissingActionsFailsAsTheCallTextDoes)
@@ -113,4 +125,92 @@ TEST(ScriptCalls, MissingActionsFailsAsTheCallTextDoes)
     const QString byText = Message(engine, [&] { engine.evalScript(CallText::JsonActions()); });
     EXPECT_TRUE(byCall.startsWith(QStringLiteral("ReferenceError: actions is not defined")));
     EXPECT_EQ(byCall, byText);
+}
+
+// An event in one entry into the engine gives what the event call, then
+// json2str(actions), then emptying a non-empty list give one after the
+// other: the same errors (message, file, line), texts and script state.
+TEST(ScriptCalls, OneEntryPerEventMatchesTheSeparateCalls)
+{
+    const struct
+    {
+        const char *name;
+        const char *script;  // after the common part
+    } cases[] = {
+        {"queues", ""},
+        {"throws a string", "function OnSocketEvent(n) { actions.push(1); throw 'boom'; }"},
+        {"throws an error", "function OnSocketEvent(n) {\n actions.push(1);\n throw new Error('bad'); }"},
+        {"no event function", "delete OnSocketEvent;"},
+        {"event no function", "OnSocketEvent = 3;"},
+        {"json2str throws", "function json2str(v) {\n throw new TypeError('no json'); }"},
+        {"no json2str", "delete json2str;"},
+        {"json2str redefined",
+         "function json2str(v) { seen.push(v.length); return JSON.stringify(v) + ' '; }"},
+        {"json2str empty", "function json2str(v) { return ''; }"},
+        {"json2str a number", "function json2str(v) { return 7; }"},
+        {"json2str undefined", "function json2str(v) {}"},
+        {"json2str an object",
+         "function json2str(v) { return {toString: function() { seen.push('t'); return '[]'; }}; }"},
+        {"event returns an object",
+         "var base = OnSocketEvent; OnSocketEvent = function() { base.apply(this, arguments);"
+         " return {toString: function() { seen.push('r'); return 'x'; }}; };"},
+        {"actions declared with let", "delete this.actions; let actions = [5];"},
+    };
+    const QString common =
+        QStringLiteral(
+        "seen = [];\nactions = [];\njson2str = function(v) { return JSON.stringify(v); };\n"
+        "OnSocketEvent = function(n, e, a, b, d) { seen.push(arguments.length, d); actions.push({D: a}); };\n");
+    const QStringList args {
+        QStringLiteral("n"), QStringLiteral("OnRead"), QStringLiteral("41"), QStringLiteral("0")};
+    auto describe = [](const ScriptError &e) {
+        return QStringLiteral("error %1|%2|%3").arg(e.message(), e.file()).arg(e.line());
+    };
+    for (const auto &c : cases) {
+        for (const QStringList &a : {args, args + QStringList {QStringLiteral("4142")}}) {
+            SCOPED_TRACE(std::string(c.name) + " with " + std::to_string(a.size()) + " arguments");
+            ScriptEngine separate, joined;
+            for (ScriptEngine *e : {&separate, &joined}) {
+                e->evalScript(common, QStringLiteral("t.js"));
+                e->evalScript(QString::fromUtf8(c.script), QStringLiteral("t.js"));
+            }
+            QStringList bySeparate, byJoined;
+            try {
+                separate.callGlobal(QStringLiteral("OnSocketEvent"), a);
+                try {
+                    const QString json = separate.jsonOfGlobal(QStringLiteral("actions"));
+                    bySeparate << json;
+                    if (!json.isEmpty())
+                        separate.clearGlobalArray(QStringLiteral("actions"));
+                } catch (const ScriptError &e) {
+                    bySeparate << describe(e);
+                }
+            } catch (const ScriptError &e) {
+                bySeparate << QStringLiteral("event ") + describe(e);
+            }
+            try {
+                ScriptEngine::EventActions read = joined.callEvent(QStringLiteral("OnSocketEvent"), a);
+                if (!read.read) {
+                    const QString json = joined.jsonOfGlobal(QStringLiteral("actions"));
+                    byJoined << json;
+                    if (!json.isEmpty())
+                        joined.clearGlobalArray(QStringLiteral("actions"));
+                } else if (read.error) {
+                    try {
+                        std::rethrow_exception(read.error);
+                    } catch (const ScriptError &e) {
+                        byJoined << describe(e);
+                    }
+                } else {
+                    byJoined << read.json;
+                }
+            } catch (const ScriptError &e) {
+                byJoined << QStringLiteral("event ") + describe(e);
+            }
+            const QString state =
+                QStringLiteral("JSON.stringify([seen, typeof actions == 'undefined' ? 0 : actions])");
+            bySeparate << separate.evalScript(state);
+            byJoined << joined.evalScript(state);
+            EXPECT_EQ(byJoined, bySeparate);
+        }
+    }
 }
