@@ -1,6 +1,9 @@
 #include "core/log/endpointlog.h"
+#include "core/log/linejson.h"
 
 #include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QSignalSpy>
 #include <gtest/gtest.h>
 
@@ -32,32 +35,49 @@ TEST(LineText, EveryKindOfLineReadsAsThePaneShowsIt)
         QByteArray count;
         const char *text;
         const char *body;
+        const char *event;  // in the JSON form
     };
     const Case cases[] = {
-        {LineKind::Received, true, false, "12", {}, "12:34:56 收到数据：{31 32 }12", "收到数据：{31 32 }12"},
+        {LineKind::Received,
+         true,
+         false,
+         "12",
+         {},
+         "12:34:56 收到数据：{31 32 }12",
+         "收到数据：{31 32 }12",
+         "recv"},
         {LineKind::Received,
          false,
          false,
          QByteArray("a\0\r\n\xff", 5),
          {},
          "12:34:56 收到数据：a␀␍␊\uFFFD",
-         "收到数据：a␀␍␊\uFFFD"},
-        {LineKind::Received, true, false, {}, {}, "12:34:56 收到数据：{}", "收到数据：{}"},
+         "收到数据：a␀␍␊\uFFFD",
+         "recv"},
+        {LineKind::Received, true, false, {}, {}, "12:34:56 收到数据：{}", "收到数据：{}", "recv"},
         {LineKind::Sent, true, true, "123", "10", "12:34:56 发送数据：{31 32 33 }123[10次]",
-         "发送数据：{31 32 33 }123[10次]"},
-        {LineKind::Sent, false, true, "abc", "", "12:34:56 发送数据：abc[次]", "发送数据：abc[次]"},
+         "发送数据：{31 32 33 }123[10次]", "send"},
+        {LineKind::Sent, false, true, "abc", "", "12:34:56 发送数据：abc[次]", "发送数据：abc[次]", "send"},
         // A script's SEND: no repeat count.
-        {LineKind::Sent, true, false, "ok", {}, "12:34:56 发送数据：{6F 6B }ok", "发送数据：{6F 6B }ok"},
-        {LineKind::Displayed, true, false, "状态 ok\n2", {}, "状态 ok\n2", "状态 ok\n2"},
+        {LineKind::Sent,
+         true,
+         false,
+         "ok",
+         {},
+         "12:34:56 发送数据：{6F 6B }ok",
+         "发送数据：{6F 6B }ok",
+         "send"},
+        {LineKind::Displayed, true, false, "状态 ok\n2", {}, "状态 ok\n2", "状态 ok\n2", "display"},
         {LineKind::SendFailed,
          false,
          false,
          "发送失败，连接已断开",
          {},
          "发送失败，连接已断开",
-         "发送失败，连接已断开"},
-        {LineKind::Notice, false, false, "connected", {}, "connected", "connected"},
-        {LineKind::Warning, false, false, "a.js:3: x", {}, "a.js:3: x", "a.js:3: x"},
+         "发送失败，连接已断开",
+         "notice"},
+        {LineKind::Notice, false, false, "connected", {}, "connected", "connected", "notice"},
+        {LineKind::Warning, false, false, "a.js:3: x", {}, "a.js:3: x", "a.js:3: x", "warning"},
     };
     for (const Case &c : cases) {
         LineParts p;
@@ -69,6 +89,16 @@ TEST(LineText, EveryKindOfLineReadsAsThePaneShowsIt)
         p.countText = c.count;
         EXPECT_EQ(lineText(p), QString::fromUtf8(c.text)) << c.text;
         EXPECT_EQ(lineBody(p), QString::fromUtf8(c.body)) << c.text;
+        // The JSON form: the body as text, the bytes as hex for data alone.
+        const QJsonObject o = QJsonDocument::fromJson(
+            lineJson(Noon, QStringLiteral("e"), c.kind, lineBody(p), c.bytes)).object();
+        EXPECT_EQ(o.value(QStringLiteral("event")).toString(), QLatin1String(c.event)) << c.text;
+        EXPECT_EQ(o.value(QStringLiteral("text")).toString(), QString::fromUtf8(c.body)) << c.text;
+        EXPECT_EQ(o.value(QStringLiteral("hex")).toString(),
+                          carriesBytes(c.kind) ? QString::fromLatin1(c.bytes.toHex().toUpper()) : QString())
+                  << c.text;
+        EXPECT_TRUE(
+            o.value(QStringLiteral("t")).toString().startsWith(QStringLiteral("2026-03-04T12:34:56.789")));
     }
 }
 
