@@ -1,7 +1,8 @@
 // Makes the README's screenshot: starts the workbench on the demo project
 // (the current directory's project.txt) under any platform, enters the
 // workbench, lets the demo run for a moment and saves a grab of the window.
-// With a find text, the client's data window shows its find bar with it.
+// With a find text, the client's data window shows its find bar with it,
+// the extra records shown (the script's heartbeat sends among them).
 // Usage: wirelab-screenshot <output.png> [milliseconds] [find text]
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/registry.h"
@@ -12,6 +13,7 @@
 #include "gui/messagebox.h"
 #include "uilanguage.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -64,6 +66,8 @@ int main(int argc, char **argv)
                 bar->activate();
                 if (auto *box = bar->findChild<QLineEdit *>(QStringLiteral("FindText")))
                     box->setText(findText);
+                if (auto *extra = bar->findChild<QCheckBox *>(QStringLiteral("ShowExtra")))
+                    extra->setChecked(true);
             });
         }
         QTimer::singleShot(settle, &form, [&] {
