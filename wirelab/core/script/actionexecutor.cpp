@@ -11,6 +11,7 @@
 #include "core/text/jsondoc.h"
 #include "messageseam.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace {
@@ -35,7 +36,7 @@ std::optional<int> ExitCodeOf(const JsonNode &action)
         value = code->number;
     } else if (code->type == JsonNode::Type::String) {
         int n = 0;
-        if (!tryStrToInt(code->text, n))
+        if (!tryStrToInt(code->text.toString(), n))
             return std::nullopt;
         value = n;
     }
@@ -183,8 +184,9 @@ void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int in
     if (!action.isObject())
         throw WireError(QStringLiteral("an element is not an object"));
 
-    const QString type = jsonText(action, QStringLiteral("TYPE"));
-    if (type == QLatin1String("EXIT")) {
+    QString typeHeld;
+    const QStringView typeView = jsonTextView(action, QStringLiteral("TYPE"), typeHeld);
+    if (typeView == QLatin1String("EXIT")) {
         // Names no endpoint; ends a run without a window once the batch is
         // done. Exit statuses are 0 to 255: anything else would be cut to
         // its low byte (300 ends as 44), and a missing or mistyped CODE
@@ -208,18 +210,25 @@ void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int in
         QStringLiteral("DISPLAY"),  QStringLiteral("ADDTIMER"),  QStringLiteral("DELTIMER"),
                                                                                 QStringLiteral("SETTIMER"), QStringLiteral("ALERT"),     QStringLiteral("SEND"),
                                                                                                                                                         QStringLiteral("CONNECT"),  QStringLiteral("DISCONNECT")};
-    if (!Types.contains(type)) {
+    // The known type's own text: no copy of the action's.
+    const auto known = std::find(Types.cbegin(), Types.cend(), typeView);
+    if (known == Types.cend()) {
+        const QString type = typeView.toString();
         warn(batch, index,
              type.isEmpty() ? QStringLiteral("no TYPE; ignored")
                             : QStringLiteral("unknown TYPE \"%1\"; ignored").arg(Shown(type)));
         return;
     }
+    const QString &type = *known;
 
-    const QString socketName = jsonText(action, QStringLiteral("SOCKET"));
-    Endpoint *e = m_registry.findByName(socketName);
+    QString socketHeld;
+    const QStringView socketView = jsonTextView(action, QStringLiteral("SOCKET"), socketHeld);
+    // Looked up without a copy: the name lives as long as the action.
+    Endpoint *e = m_registry.findByName(QString::fromRawData(socketView.data(), socketView.size()));
+    const auto socketName = [&] { return socketView.toString(); };
     if (!e) {
         warn(batch, index,
-             QStringLiteral("%1: SOCKET \"%2\" names no endpoint; ignored").arg(type, Shown(socketName)));
+             QStringLiteral("%1: SOCKET \"%2\" names no endpoint; ignored").arg(type, Shown(socketName())));
         return;
     }
 
@@ -248,11 +257,12 @@ void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int in
     } else if (type == QLatin1String("ALERT")) {
         // The batch is already out of the list: runs while the box is open
         // carry out only what is queued meanwhile.
-        MessageSeam::show(jsonText(action, QStringLiteral("TEXT")), socketName);
+        MessageSeam::show(jsonText(action, QStringLiteral("TEXT")), socketName());
     } else if (type == QLatin1String("SEND")) {
         // DATA is read two characters a byte whatever they are (scripts may
         // rely on it); what it sends then is told.
-        const QString data = jsonText(action, QStringLiteral("DATA"));
+        QString dataHeld;
+        const QStringView data = jsonTextView(action, QStringLiteral("DATA"), dataHeld);
         const QByteArray block = hexTextToStr(data);
         if (!isHexPairs(data)) {
             const QString sent = block.isEmpty()
@@ -263,7 +273,7 @@ void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int in
                         .arg(block.size())
                         .arg(block.size() == 1 ? QStringLiteral("byte") : QStringLiteral("bytes"));
             warn(batch, index,
-                 QStringLiteral("SEND DATA \"%1\" is not pairs of hex digits; %2").arg(Shown(data), sent), e);
+                 QStringLiteral("SEND DATA \"%1\" is not pairs of hex digits; %2").arg(Shown(data.toString()), sent), e);
         }
         // What went out is logged once, as a record the receive pane leaves
         // out (the headless output and the saved forms show it). The send

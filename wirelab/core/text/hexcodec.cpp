@@ -90,22 +90,22 @@ quint32 HexToInt(const QString &text)
     return result;
 }
 
-QByteArray hexTextToStr(const QString &text)
+QByteArray hexTextToStr(QStringView text)
 {
     const qsizetype n = text.size() / 2;
     QByteArray out(n, Qt::Uninitialized);
-    const char16_t *src = reinterpret_cast<const char16_t *>(text.constData());
+    const char16_t *src = text.utf16();
     char *dst = out.data();
     for (qsizetype i = 0; i < n; ++i)
         dst[i] = char((DigitValue(src[2 * i]) << 4) | DigitValue(src[2 * i + 1]));
     return out;
 }
 
-bool isHexPairs(const QString &text)
+bool isHexPairs(QStringView text)
 {
     if (text.size() % 2 != 0)
         return false;
-    return std::all_of(text.cbegin(), text.cend(), [](QChar c) {
+    return std::all_of(text.begin(), text.end(), [](QChar c) {
         const char16_t u = c.unicode();
         return (u >= u'0' && u <= u'9') || (u >= u'A' && u <= u'F') || (u >= u'a' && u <= u'f');
     });

@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringView>
 
 QString byteToHex(quint8 value);  // 10 -> "0A"
 QString strToHexSpaced(const QByteArray &data);  // "31 32 33 " (blank after every pair)
@@ -15,7 +16,9 @@ QString hexDisplayForm(const QByteArray &data);
 // unsigned arithmetic it is); callers pass one or two characters.
 quint32 HexToInt(const QString &text);
 // Two characters per byte, nothing skipped; an odd last character is ignored.
-QByteArray hexTextToStr(const QString &text);
+QByteArray hexTextToStr(QStringView text);
+inline QByteArray hexTextToStr(const QString &text) { return hexTextToStr(QStringView(text)); }
 // Whether text is whole pairs of hex digits (either case) and nothing else,
 // so that hexTextToStr reads it as written. "" is.
-bool isHexPairs(const QString &text);
+bool isHexPairs(QStringView text);
+inline bool isHexPairs(const QString &text) { return isHexPairs(QStringView(text)); }

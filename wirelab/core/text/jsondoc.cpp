@@ -2,6 +2,8 @@
 
 #include "core/text/intconv.h"
 
+#include <QVarLengthArray>
+
 #include <climits>
 #include <cmath>
 #include <cstdlib>
@@ -22,11 +24,15 @@ double CDouble(const char *text)
     return cLocale ? strtod_l(text, nullptr, cLocale) : std::strtod(text, nullptr);
 }
 
+// Lenient: the whole syntax above. Not lenient: standard JSON only, the
+// fast path for what JSON.stringify writes; it gives what the lenient
+// reader gives on every text it accepts and fails on the rest.
+template<bool Lenient>
 class Parser
 {
 public:
     explicit Parser(const QString &text)
-        : p(reinterpret_cast<const char16_t *>(text.constData())), end(p + text.size())
+        : doc(text), p(reinterpret_cast<const char16_t *>(text.constData())), end(p + text.size())
     {}
 
     bool parseDocument(JsonNode &out)
@@ -37,13 +43,16 @@ public:
     }
 
 private:
+    const QString &doc;
     const char16_t *p;
     const char16_t *end;
 
     static bool isBlank(char16_t c)
     {
-        return c == u' ' || c == u'\t' || c == u'\n' || c == u'\r' || c == u'\f' || c == u'\v' || c == 0xA0
-            || c == 0xFEFF || c == 0x2028 || c == 0x2029;
+        if (c == u' ' || c == u'\t' || c == u'\n' || c == u'\r')
+            return true;
+        return Lenient
+            && (c == u'\f' || c == u'\v' || c == 0xA0 || c == 0xFEFF || c == 0x2028 || c == 0x2029);
     }
 
     static bool isIdentStart(char16_t c)
@@ -55,17 +64,19 @@ private:
 
     static bool isDigit(char16_t c) { return c >= u'0' && c <= u'9'; }
 
+    QStringView viewFrom(const char16_t *start) const { return QStringView(start, p - start); }
+
     // Skips blanks and comments; false on an unterminated block comment.
     bool skipBlanks()
     {
         while (p < end) {
             if (isBlank(*p)) {
                 ++p;
-            } else if (*p == u'/' && p + 1 < end && p[1] == u'/') {
+            } else if (Lenient && *p == u'/' && p + 1 < end && p[1] == u'/') {
                 p += 2;
                 while (p < end && *p != u'\n' && *p != u'\r')
                     ++p;
-            } else if (*p == u'/' && p + 1 < end && p[1] == u'*') {
+            } else if (Lenient && *p == u'/' && p + 1 < end && p[1] == u'*') {
                 p += 2;
                 for (;;) {
                     if (p + 1 >= end)
@@ -95,6 +106,8 @@ private:
         return true;
     }
 
+    static bool isQuote(char16_t c) { return c == u'"' || (Lenient && c == u'\''); }
+
     bool parseValue(JsonNode &out, int depth)
     {
         if (p >= end)
@@ -105,9 +118,13 @@ private:
                 return false;
             return c == u'{' ? parseObject(out, depth + 1) : parseArray(out, depth + 1);
         }
-        if (c == u'"' || c == u'\'') {
+        if (isQuote(c)) {
             out.type = JsonNode::Type::String;
-            return parseString(out.text);
+            if (!parseString(out.text, out.chars))
+                return false;
+            if (out.chars.isNull())
+                out.chars = doc;
+            return true;
         }
         if (c == u'-' || isDigit(c))
             return parseNumber(out);
@@ -142,29 +159,41 @@ private:
             out.items.emplace_back();
             if (!parseValue(out.items.back(), depth) || !skipBlanks() || p >= end)
                 return false;
-            if (*p == u',')
-                ++p;  // a trailing comma before ']' is fine
-            else if (*p != u']')
+            if (*p == u',') {
+                ++p;  // a trailing comma before ']' is fine, when lenient
+                if (!Lenient && (!skipBlanks() || p >= end || *p == u']'))
+                    return false;
+            } else if (*p != u']') {
                 return false;
+            }
         }
     }
 
-    bool parseKey(QString &key)
+    bool parseKey(JsonNode &object, QStringView &key)
     {
-        if (*p == u'"' || *p == u'\'')
-            return parseString(key);
-        if (!isIdentStart(*p))
+        if (isQuote(*p)) {
+            QString held;
+            if (!parseString(key, held))
+                return false;
+            if (!held.isNull()) {
+                object.keyChars.push_back(std::move(held));  // the characters stay where they are
+                key = object.keyChars.back();
+            }
+            return true;
+        }
+        if (!Lenient || !isIdentStart(*p))
             return false;
         const char16_t *start = p;
         while (p < end && isIdentPart(*p))
             ++p;
-        key = QString(reinterpret_cast<const QChar *>(start), p - start);
+        key = viewFrom(start);
         return true;
     }
 
     bool parseObject(JsonNode &out, int depth)
     {
         out.type = JsonNode::Type::Object;
+        out.chars = doc;  // what the keys view
         ++p;  // '{'
         for (;;) {
             if (!skipBlanks() || p >= end)
@@ -173,19 +202,24 @@ private:
                 ++p;
                 return true;
             }
-            QString key;
-            if (!parseKey(key) || !skipBlanks() || p >= end || *p != u':')
+            QStringView key;
+            if (!parseKey(out, key) || !skipBlanks() || p >= end || *p != u':')
                 return false;
             ++p;
             if (!skipBlanks())
                 return false;
+            if (out.members.empty())
+                out.members.reserve(4);  // an action's TYPE, SOCKET, DATA and one more
             out.members.emplace_back(key, JsonNode());
             if (!parseValue(out.members.back().second, depth) || !skipBlanks() || p >= end)
                 return false;
-            if (*p == u',')
+            if (*p == u',') {
                 ++p;
-            else if (*p != u'}')
+                if (!Lenient && (!skipBlanks() || p >= end || *p == u'}'))
+                    return false;
+            } else if (*p != u'}') {
                 return false;
+            }
         }
     }
 
@@ -200,19 +234,33 @@ private:
         return -1;
     }
 
-    // A string in double or single quotes. \uXXXX gives one UTF-16 unit, so
-    // surrogate pairs come out as the pair; other escapes as in JavaScript.
-    bool parseString(QString &out)
+    // A string in double (or, lenient, single) quotes: text views its
+    // characters in the parsed text; with escapes they are written into
+    // held, which text then views (held stays null without escapes).
+    // \uXXXX gives one UTF-16 unit, so surrogate pairs come out as the pair;
+    // other escapes as in JavaScript when lenient, as in JSON when not.
+    bool parseString(QStringView &text, QString &held)
     {
         const char16_t quote = *p++;
-        out.clear();
         const char16_t *run = p;  // start of the unescaped run not yet copied
+        while (p < end && *p != quote && *p != u'\\')
+            ++p;
+        if (p >= end)
+            return false;
+        if (*p == quote) {
+            text = viewFrom(run);
+            ++p;
+            return true;
+        }
+        QString out;
         auto flush = [&] { out.append(reinterpret_cast<const QChar *>(run), p - run); };
         while (p < end) {
             const char16_t c = *p;
             if (c == quote) {
                 flush();
                 ++p;
+                held = std::move(out);
+                text = held;
                 return true;
             }
             if (c != u'\\') {
@@ -240,10 +288,12 @@ private:
                 out += u'\t';
                 break;
             case u'v':
+                if (!Lenient)
+                    return false;
                 out += u'\v';
                 break;
             case u'0':
-                if (p < end && isDigit(*p))
+                if (!Lenient || (p < end && isDigit(*p)))
                     return false;  // no octal escapes
                 out += QChar(0);
                 break;
@@ -265,7 +315,10 @@ private:
             case u'\r':
                 return false;
             default:
-                out += QChar(e);  // \" \' \\ \/ and any other character as itself
+                // \" \\ \/ and, lenient, \' and any other character as itself
+                if (!Lenient && e != u'"' && e != u'\\' && e != u'/')
+                    return false;
+                out += QChar(e);
                 break;
             }
             run = p;
@@ -306,14 +359,30 @@ private:
         if (p < end && (isIdentPart(*p) || *p == u'.'))
             return false;  // "01", "1x", "1.2.3"
         out.type = JsonNode::Type::Number;
-        out.text = QString(reinterpret_cast<const QChar *>(start), p - start);
-        const QByteArray latin = out.text.toLatin1();
+        out.text = viewFrom(start);
+        out.chars = doc;
+        // Digits, sign, point and exponent only: Latin-1 as they stand.
+        QVarLengthArray<char, 64> latin(out.text.size() + 1);
+        for (qsizetype i = 0; i < out.text.size(); ++i)
+            latin[i] = char(out.text[i].unicode());
+        latin[out.text.size()] = 0;
         out.number = CDouble(latin.constData());
         return true;
     }
 };
 
-void AppendJsonString(QString &out, const QString &s)
+template<bool Lenient>
+bool Parse(const QString &text, JsonNode &out)
+{
+    JsonNode parsed;
+    Parser<Lenient> parser(text);
+    if (!parser.parseDocument(parsed))
+        return false;
+    out = std::move(parsed);
+    return true;
+}
+
+void AppendJsonString(QString &out, QStringView s)
 {
     static const char16_t digits[] = u"0123456789abcdef";
     out += u'"';
@@ -406,7 +475,7 @@ int SaturatedRound(double v)
 
 }  // namespace
 
-const JsonNode *JsonNode::member(const QString &key) const
+const JsonNode *JsonNode::member(QStringView key) const
 {
     if (type != Type::Object)
         return nullptr;
@@ -423,14 +492,29 @@ QString JsonNode::toJson() const
     return out;
 }
 
+bool parsePlainJson(const QString &text, JsonNode &out) { return Parse<false>(text, out); }
+
 bool parseLenientJson(const QString &text, JsonNode &out)
 {
-    JsonNode parsed;
-    Parser parser(text);
-    if (!parser.parseDocument(parsed))
-        return false;
-    out = std::move(parsed);
-    return true;
+    // What JSON.stringify writes takes the fast path; the rest is read again.
+    return Parse<false>(text, out) || Parse<true>(text, out);
+}
+
+QStringView jsonTextView(const JsonNode &obj, const QString &key, QString &held)
+{
+    const JsonNode *v = obj.member(key);
+    if (!v)
+        return QStringView();
+    switch (v->type) {
+    case JsonNode::Type::Null:
+        return QStringView();
+    case JsonNode::Type::String:
+    case JsonNode::Type::Number:
+        return v->text;
+    default:
+        held = v->toJson();
+        return held;
+    }
 }
 
 QString jsonText(const JsonNode &obj, const QString &key)
@@ -443,7 +527,7 @@ QString jsonText(const JsonNode &obj, const QString &key)
         return QString();
     case JsonNode::Type::String:
     case JsonNode::Type::Number:
-        return v->text;
+        return v->text.toString();
     default:
         return v->toJson();
     }
@@ -461,7 +545,7 @@ int jsonInt(const JsonNode &obj, const QString &key)
         return v->boolValue ? 1 : 0;
     case JsonNode::Type::String: {
         int value = 0;
-        return tryStrToInt(v->text, value) ? value : 0;
+        return tryStrToInt(v->text.toString(), value) ? value : 0;
     }
     default:
         return 0;

@@ -1,6 +1,8 @@
 #include "core/text/jsondoc.h"
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFile>
 #include <QJSEngine>
 #include <QRandomGenerator>
 #include <gtest/gtest.h>
@@ -121,7 +123,7 @@ TEST(JsonDoc, AcceptsTheLenientSyntax)
     EXPECT_EQ(jsonText(o, "list"), "[1,2]");
     EXPECT_TRUE(Parse("[]").items.empty());
     EXPECT_TRUE(Parse(" {} ").members.empty());
-    EXPECT_EQ(Parse("-0").text, "-0");
+    EXPECT_EQ(Parse("-0").text, QStringLiteral("-0"));
 }
 
 TEST(JsonDoc, RejectsWhatIsNotExactlyOneValue)
@@ -137,9 +139,9 @@ TEST(JsonDoc, RejectsWhatIsNotExactlyOneValue)
                             "0x10",      "NaN",     "Infinity",
                             "undefined", "[1 2]",   "\"a\" \"b\""}) {
         JsonNode n;
-        n.text = "untouched";
+        n.text = u"untouched";
         EXPECT_FALSE(parseLenientJson(QString::fromUtf8(bad), n)) << bad;
-        EXPECT_EQ(n.text, "untouched") << bad;
+        EXPECT_EQ(n.text, QStringLiteral("untouched")) << bad;
     }
 }
 
@@ -193,8 +195,11 @@ TEST(JsonDoc, HostileInputNeverCrashes)
         for (int i = 0; i < len; ++i)
             s += (round % 2) ? alphabet[int(rng.bounded(alphabet.size()))]
                              : QChar(char16_t(rng.bounded(0x10000)));
-        JsonNode n;
+        JsonNode n, fast;
         parseLenientJson(s, n);
+        if (parsePlainJson(s, fast)) {
+            EXPECT_EQ(fast.toJson(), n.toJson());
+        }
     }
 
     // Ten megabytes of text: a long string and a long array parse in one go.
@@ -209,4 +214,63 @@ TEST(JsonDoc, HostileInputNeverCrashes)
     EXPECT_EQ(Parse(longArray).items.size(), 1000000u);
     EXPECT_FALSE(Parses(QString(10 * 1024 * 1024, u'a')));
     EXPECT_LT(t.elapsed(), 20000);
+}
+
+// Plain JSON takes the fast path and gives what the lenient rules give; the
+// lenient syntax fails it (and is read by the lenient rules alone).
+TEST(JsonDoc, TheFastPathGivesWhatTheLenientRulesGive)
+{
+    const struct
+    {
+        const char *text;
+        bool plain;
+    } cases[] = {
+        {R"([{"TYPE":"SEND","SOCKET":"srv","DATA":"41"}])", true},
+        {R"({"k\"ey":"\u00e9\n\"\\\/","n":[-0.5e+3,0,1E2,true,false,null]})", true},
+        {" \t\r\n[ ]\n", true},
+        {"\"raw\ttab\"", true},
+        {"\"\\v\"", false},
+        {"\"\\0\"", false},
+        {"\"\\'\"", false},
+        {"'x'", false},
+        {"{a:1}", false},
+        {"[1,]", false},
+        {"{\"a\":1,}", false},
+        {"[1] // c", false},
+        {"/* c */ 1", false},
+        {"\u00a0[1]", false},
+        {"\f1", false},
+    };
+    std::vector<std::pair<QString, bool>> inputs;
+    for (const auto &c : cases)
+        inputs.emplace_back(QString::fromUtf8(c.text), c.plain);
+    const QDir corpus(QStringLiteral(JSON_CORPUS));
+    for (const QString &name : corpus.entryList(QDir::Files)) {
+        QFile f(corpus.filePath(name));
+        ASSERT_TRUE(f.open(QIODevice::ReadOnly)) << name.toStdString();
+        inputs.emplace_back(QString::fromUtf8(f.readAll()), false);
+    }
+    ASSERT_GT(inputs.size(), std::size(cases));
+    for (const auto &[text, plain] : inputs) {
+        SCOPED_TRACE(text.toStdString());
+        JsonNode fast, lenient;
+        const bool fastRead = parsePlainJson(text, fast);
+        if (&text - &inputs.front().first < qsizetype(std::size(cases))) {
+            EXPECT_EQ(fastRead, plain);
+        }
+        ASSERT_TRUE(parseLenientJson(text, lenient));
+        if (fastRead) {
+            EXPECT_EQ(fast.toJson(), lenient.toJson());
+        }
+    }
+
+    // A node holds what it views: a member taken out outlives its document.
+    JsonNode kept;
+    {
+        JsonNode doc;
+        ASSERT_TRUE(parseLenientJson(QString::fromUtf8(cases[1].text), doc));
+        kept = doc;
+    }
+    EXPECT_EQ(jsonText(kept, QStringLiteral("k\"ey")), QStringLiteral("\u00e9\n\"\\/"));
+    EXPECT_EQ(jsonText(kept, QStringLiteral("n")), QStringLiteral("[-0.5e+3,0,1E2,true,false,null]"));
 }
