@@ -1,8 +1,8 @@
 #pragma once
-// "创建UDP Server": the local port. OK keeps the dialog open while the port
-// cannot be bound.
-// Objects: Label1 "本地端口    ", Edit1 (default "60000"), Button1 "确定",
-// Button2 "取消".
+// "创建UDP Server": the local port, and the one address to bind it on. OK
+// keeps the dialog open while the port cannot be bound.
+// Objects: Label1 "本地端口    ", Edit1 (default "60000"), LabelBind
+// "绑定地址:", EditBind (empty: every address), Button1 "确定", Button2 "取消".
 
 #include "gui/creationdialog.h"
 
@@ -14,6 +14,7 @@ public:
 
     // Valid after OK.
     int localPort() const { return m_localPort; }
+    QString bind() const { return m_bind; }
 
     Endpoint *createEndpoint(EndpointRegistry &registry) const override;
 
@@ -22,5 +23,7 @@ protected:
 
 private:
     QLineEdit *m_localPortBox;  // Edit1
+    QLineEdit *m_bindBox;  // EditBind
     int m_localPort = 0;
+    QString m_bind;
 };

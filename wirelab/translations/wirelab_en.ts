@@ -451,6 +451,14 @@
         <source>本地端口已被占用，请重新选择本地端口号</source>
         <translation>The local port is in use; please choose another local port.</translation>
     </message>
+    <message>
+        <source>绑定地址:</source>
+        <translation>Bind address:</translation>
+    </message>
+    <message>
+        <source>全部地址</source>
+        <translation>all addresses</translation>
+    </message>
 </context>
 <context>
     <name>Ports</name>

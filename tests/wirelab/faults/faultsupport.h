@@ -36,20 +36,23 @@ inline int OpenFds()
         QDir(QStringLiteral("/proc/self/fd")).entryList(QDir::NoDotAndDotDot | QDir::AllEntries).size());
 }
 
-// Datagrams the kernel dropped at the UDP socket bound to port (-1: none).
+// Datagrams the kernel dropped at the UDP socket bound to port (-1: none),
+// an IPv4 or a dual-stack (IPv6) one.
 inline qint64 UdpDrops(int port)
 {
-    QFile f(QStringLiteral("/proc/net/udp"));
-    if (!f.open(QIODevice::ReadOnly))
-        return -1;
-    const QList<QByteArray> lines = f.readAll().split('\n');
-    for (int i = 1; i < lines.size(); ++i) {
-        const QList<QByteArray> cols = lines[i].simplified().split(' ');
-        if (cols.size() < 3)
+    for (const char *table : {"/proc/net/udp", "/proc/net/udp6"}) {
+        QFile f {QString::fromLatin1(table)};
+        if (!f.open(QIODevice::ReadOnly))
             continue;
-        bool ok = false;
-        if (cols[1].split(':').value(1).toInt(&ok, 16) == port && ok)
-            return cols.last().toLongLong();
+        const QList<QByteArray> lines = f.readAll().split('\n');
+        for (int i = 1; i < lines.size(); ++i) {
+            const QList<QByteArray> cols = lines[i].simplified().split(' ');
+            if (cols.size() < 3)
+                continue;
+            bool ok = false;
+            if (cols[1].split(':').value(1).toInt(&ok, 16) == port && ok)
+                return cols.last().toLongLong();
+        }
     }
     return -1;
 }

@@ -1,7 +1,7 @@
-// IPv6 end to end against both front ends: TCP servers declared with and
-// without BIND, reached over ::1 and 127.0.0.1 (an IPv4 peer of the
-// dual-stack listener is still shown dotted), and a TCP client of an IPv6
-// peer.
+// IPv6 end to end against both front ends: TCP and UDP servers declared
+// with and without BIND, reached over ::1 and 127.0.0.1 (an IPv4 peer of a
+// dual-stack socket is still shown dotted), and TCP and UDP clients of an
+// IPv6 peer.
 #include "faultsupport.h"
 #include "frontends.h"
 
@@ -10,8 +10,10 @@
 #include "core/endpoints/tcpclientendpoint.h"
 
 #include <QHostAddress>
+#include <QNetworkDatagram>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QUdpSocket>
 #include <gtest/gtest.h>
 
 #include <memory>
@@ -132,6 +134,75 @@ TEST_P(Ipv6Test, ATcpClientConnectsToAnIPv6Peer)
     EXPECT_EQ(statusLine(r), QStringLiteral("已连接，对端 [::1]:%1").arg(port));
     r->send("hello");
     EXPECT_EQ(ReadExactly(peer.get(), 5), "hello");
+}
+
+TEST_P(Ipv6Test, UdpServersAndClientsExchangeDatagramsWithPeersOfEitherFamily)
+{
+    QUdpSocket v6Peer;
+    ASSERT_TRUE(v6Peer.bind(QHostAddress::LocalHostIPv6, 0));
+    const int all = FreeUdpPort(), v6 = FreeUdpPort();
+    start(QStringLiteral("function OnInit() { sockets = [\n"
+                         "  {SOCKETTYPE: 'UDP Server', PORT: %1, HEX: 0, ID: 'all'},\n"
+                         "  {SOCKETTYPE: 'UDP Server', PORT: %2, HEX: 0, ID: 'v6', BIND: '::1'},\n"
+                         "  {SOCKETTYPE: 'UDP Client', HOST: '::1', REMOTEPORT: %3, LOCALPORT: 0, HEX: 0, ID: 'cli'}];\n"
+                         "}\n"
+                         "function onSocket(n, e) {\n"
+                         "  if (e == 'OnRead' && n != 'cli') actions.push({TYPE: 'SEND', SOCKET: n, DATA: '6F6B'});\n"
+                         "}\n")
+            .arg(all)
+            .arg(v6)
+            .arg(v6Peer.localPort()));
+    EXPECT_EQ(front->endpoint(QStringLiteral("v6"))->caption(), QStringLiteral("[::1]:%1").arg(v6));
+
+    struct Row
+    {
+        const char *server;
+        int port;
+        const char *from;
+        bool answered;
+        const char *shown;  // the sender in the status line
+    };
+    const Row rows[] = {
+        {"all", all, "::1", true, "[::1]:%1"},
+        {"all", all, "127.0.0.1", true, "127.0.0.1:%1"},
+        {"v6", v6, "::1", true, "[::1]:%1"},
+        {"v6", v6, "127.0.0.1", false, ""},
+    };
+    for (const Row &row : rows) {
+        SCOPED_TRACE(std::string(row.server) + " from " + row.from);
+        const QHostAddress from(QLatin1String(row.from));
+        QUdpSocket peer;
+        ASSERT_TRUE(peer.bind(from, 0));
+        const int peerPort = peer.localPort();
+        const int reads = front->callsOf(QStringLiteral("OnRead")).size();
+        peer.writeDatagram("hi", from, quint16(row.port));
+        if (!row.answered) {
+            SpinFor(200);
+            EXPECT_EQ(front->callsOf(QStringLiteral("OnRead")).size(), reads);
+            continue;
+        }
+        ASSERT_TRUE(WaitFor([&] { return peer.hasPendingDatagrams(); }));
+        EXPECT_EQ(peer.receiveDatagram().data(), "ok");
+        EXPECT_EQ(front->callsOf(
+            QStringLiteral("OnRead")).last(),
+            QStringLiteral("OnRead|%1|%2|%3").arg(QLatin1String(row.server), from.toString()).arg(peerPort));
+        EXPECT_EQ(statusLine(front->endpoint(QLatin1String(row.server))),
+                  QStringLiteral("应答 ") + QString::fromLatin1(row.shown).arg(peerPort));
+    }
+
+    // The client sends to its IPv6 destination and hears the answer.
+    Endpoint *cli = front->endpoint(QStringLiteral("cli"));
+    ASSERT_NE(cli, nullptr);
+    EXPECT_EQ(cli->caption(), QStringLiteral("[::1]:%1").arg(v6Peer.localPort()));
+    EXPECT_TRUE(statusLine(cli).endsWith(QStringLiteral("[::1]:%1").arg(v6Peer.localPort())));
+    cli->send("ping");
+    ASSERT_TRUE(WaitFor([&] { return v6Peer.hasPendingDatagrams(); }));
+    const QNetworkDatagram got = v6Peer.receiveDatagram();
+    EXPECT_EQ(got.data(), "ping");
+    v6Peer.writeDatagram("pong", got.senderAddress(), quint16(got.senderPort()));
+    ASSERT_TRUE(WaitFor([&] { return cli->receivedBytes() == 4; }));
+    EXPECT_EQ(front->callsOf(QStringLiteral("OnRead")).last(),
+                             QStringLiteral("OnRead|cli|::1|%1").arg(v6Peer.localPort()));
 }
 
 INSTANTIATE_TEST_SUITE_P(BothFrontEnds, Ipv6Test,

@@ -6,6 +6,7 @@
 #include "core/text/paramline.h"
 
 #include "core/endpoints/registry.h"
+#include "core/net/addresstext.h"
 #include "core/net/datagramsocket.h"
 
 UdpClientEndpoint *UdpClientEndpoint::create(EndpointRegistry &registry, const QString &host, int remotePort,
@@ -23,7 +24,7 @@ UdpClientEndpoint::UdpClientEndpoint(EndpointRegistry &registry, const QString &
     socket()->remotePort = remotePort;
     socket()->remoteHost = host;
     setRemote(host, remotePort);
-    setCaption(host + u'[' + QString::number(remotePort) + u']');
+    setCaption(nodeCaption(host, remotePort));
     setImage(StateImage::Udp);
     setState(EndpointState::Active);
 }

@@ -7,12 +7,14 @@
 
 #include <memory>
 
-UdpEndpoint::UdpEndpoint(EndpointKind kind, EndpointRegistry &registry, int localPort)
+UdpEndpoint::UdpEndpoint(EndpointKind kind, EndpointRegistry &registry, int localPort,
+                         const QHostAddress &bind)
     : Endpoint(kind, registry)
 {
     // Freed at exit with the registry, or on deletion; binding errors leave
     // here with nothing behind.
     std::unique_ptr<DatagramSocket> socket(new DatagramSocket(&registry));
+    socket->setBindAddress(bind);
     socket->setLocalPort(localPort);
     m_socket = socket.release();
     setLocalPort(m_socket->localPort());

@@ -6,6 +6,7 @@
 
 #include "core/net/datagramsocket.h"
 
+#include <QHostAddress>
 #include <QPointer>
 
 class UdpEndpoint : public Endpoint
@@ -22,9 +23,11 @@ public:
     int portInUse() const override;
 
 protected:
-    // The socket is bound to localPort (the port must have passed
-    // portProbe); an error while binding leaves here with nothing made.
-    UdpEndpoint(EndpointKind kind, EndpointRegistry &registry, int localPort);
+    // The socket is bound to localPort on bind (the any-address of both
+    // families by default; the port must have passed portProbe); an error
+    // while binding leaves here with nothing made.
+    UdpEndpoint(EndpointKind kind, EndpointRegistry &registry, int localPort,
+                const QHostAddress &bind = QHostAddress(QHostAddress::Any));
     // One datagram of byteCount bytes from fromIP:port (a negative count: a
     // failed read, ignored).
     virtual void datagram(const QByteArray &data, const QString &fromIP, int port) = 0;

@@ -7,23 +7,24 @@
 
 #include "core/endpoints/registry.h"
 #include "core/net/adapterinfo.h"
+#include "core/net/addresstext.h"
 #include "core/net/datagramsocket.h"
 
 #include <QPointer>
 
-UdpServerEndpoint *UdpServerEndpoint::create(EndpointRegistry &registry, int localPort)
+UdpServerEndpoint *UdpServerEndpoint::create(EndpointRegistry &registry, int localPort, const QString &bind)
 {
-    auto *server = registry.adopt(new UdpServerEndpoint(registry, localPort));
+    auto *server = registry.adopt(new UdpServerEndpoint(registry, localPort, bind.trimmed()));
     server->refreshStatus();
     return server;
 }
 
-UdpServerEndpoint::UdpServerEndpoint(EndpointRegistry &registry, int localPort)
-    : UdpEndpoint(EndpointKind::UdpServer, registry, localPort)
+UdpServerEndpoint::UdpServerEndpoint(EndpointRegistry &registry, int localPort, const QString &bind)
+    : UdpEndpoint(EndpointKind::UdpServer, registry, localPort, bindAddress(bind))
 {
     socket()->remoteHost.clear();
     setRemote(QString(), 0);
-    setCaption(localAdapterAddress() + u'[' + QString::number(this->localPort()) + u']');
+    setCaption(nodeCaption(bind.isEmpty() ? localAdapterAddress() : bind, this->localPort()));
     setImage(StateImage::Udp);
     setState(EndpointState::Inactive);  // nobody to answer yet
 }
@@ -58,17 +59,18 @@ public:
         return QStringLiteral("SOCKETTYPE=%1,LOCALPORT=%2,HOST=%3,HEX=%4") .arg(
             name(),
             jsonText(element, QStringLiteral("PORT")),
-                     jsonText(element, QStringLiteral("HOST")), jsonText(element, QStringLiteral("HEX")));
+                     jsonText(element, QStringLiteral("HOST")), jsonText(element, QStringLiteral("HEX")))
+                              + bindParam(element);
     }
     // The script gets no box for a busy local port: it simply has no
     // endpoint.
     Endpoint *fromLine(EndpointRegistry &registry, const ParamLine &line) const override
     {
-        if (!portProbe(line.localPort)) {
+        if (!portProbe(line.localPort, bindAddress(line.bind))) {
             registry.tellPortBusy(nullptr, line.localPort);
             return nullptr;
         }
-        return UdpServerEndpoint::create(registry, line.localPort);
+        return UdpServerEndpoint::create(registry, line.localPort, line.bind);
     }
     StatusFields status(const Endpoint &e) const override
     {

@@ -12,13 +12,15 @@ class UdpServerEndpoint : public UdpEndpoint
 public:
     // What the program asks about the kind (kinddescriptor.h).
     static const KindDescriptor &descriptor();
-    // Creates and registers the server; a binding error leaves here with
-    // nothing registered.
-    static UdpServerEndpoint *create(EndpointRegistry &registry, int localPort);
+    // Creates and registers the server, bound to every address or to the
+    // one bind names; a binding error, or a bind that is no address
+    // (WireError), leaves here with nothing registered.
+    static UdpServerEndpoint *create(EndpointRegistry &registry, int localPort,
+                                     const QString &bind = QString());
 
 protected:
     void datagram(const QByteArray &data, const QString &fromIP, int port) override;
 
 private:
-    UdpServerEndpoint(EndpointRegistry &registry, int localPort);
+    UdpServerEndpoint(EndpointRegistry &registry, int localPort, const QString &bind);
 };

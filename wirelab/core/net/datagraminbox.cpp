@@ -27,14 +27,14 @@ constexpr int kReceiveBufferBytes = 4 << 20;
 constexpr int kMaxPayload = 65507;
 }  // namespace
 
-bool receiveDatagram(int fd, Datagram &d, quint32 *fromAddress)
+bool receiveDatagram(int fd, Datagram &d, sockaddr_storage *from)
 {
     static QByteArray scratch(kMaxPayload + 1, Qt::Uninitialized);  // GUI thread only
     for (;;) {
-        sockaddr_in from {};
-        socklen_t fromLength = sizeof from;
+        *from = sockaddr_storage {};
+        socklen_t fromLength = sizeof *from;
         const ssize_t n = ::recvfrom(fd, scratch.data(), size_t(scratch.size()), MSG_DONTWAIT,
-                                     reinterpret_cast<sockaddr *>(&from), &fromLength);
+                                     reinterpret_cast<sockaddr *>(from), &fromLength);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK))
@@ -44,8 +44,8 @@ bool receiveDatagram(int fd, Datagram &d, quint32 *fromAddress)
             return true;
         }
         d.data = QByteArray(scratch.constData(), qsizetype(n));
-        *fromAddress = ntohl(from.sin_addr.s_addr);
-        d.port = ntohs(from.sin_port);
+        d.port = from->ss_family == AF_INET6 ? ntohs(reinterpret_cast<const sockaddr_in6 *>(from)->sin6_port)
+                                             : ntohs(reinterpret_cast<const sockaddr_in *>(from)->sin_port);
         return true;
     }
 }

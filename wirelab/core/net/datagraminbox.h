@@ -16,12 +16,14 @@
 #include <deque>
 #include <functional>
 
+#include <sys/socket.h>
+
 class QSocketNotifier;
 
 struct Datagram
 {
     QByteArray data;
-    QString from;  // the sender, dotted (where the reader tells it)
+    QString from;  // the sender's address text (where the reader tells it)
     quint16 port = 0;
     bool failed = false;  // a read that failed
 };
@@ -29,9 +31,9 @@ struct Datagram
 // One recvfrom on fd without waiting (no socket flag is changed): false when
 // nothing is waiting; otherwise true with d's bytes, or d.failed for a read
 // that failed or a datagram longer than the largest IPv4 UDP payload
-// (65,507 bytes). The sender goes to *fromAddress (IPv4, host order) and
-// d.port; d.from is left to the caller.
-bool receiveDatagram(int fd, Datagram &d, quint32 *fromAddress);
+// (65,507 bytes). The sender goes to *from (either family) and d.port;
+// d.from is left to the caller.
+bool receiveDatagram(int fd, Datagram &d, sockaddr_storage *from);
 
 // Asks for a receive buffer of a few MiB on fd (never a smaller one than it
 // has; the system caps the size), so a burst waits in the kernel while the

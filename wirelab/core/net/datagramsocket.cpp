@@ -1,14 +1,19 @@
 #include "core/net/datagramsocket.h"
 
 #include "core/errors.h"
+#include "core/net/addresstext.h"
 
 #include <QEventLoop>
 #include <QHostAddress>
 #include <QHostInfo>
+#include <QNetworkInterface>
 #include <QPointer>
 #include <QUdpSocket>
 
 #include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <cstring>
 
 namespace {
 
@@ -25,13 +30,41 @@ bool parseDotted(const QString &text, quint32 *hostOrder)
     return true;
 }
 
-QString dottedText(const QHostAddress &address)
+// Whether two senders have the same address (ports aside).
+bool sameAddress(const sockaddr_storage &a, const sockaddr_storage &b)
 {
-    bool ok = false;
-    const quint32 v4 = address.toIPv4Address(&ok);
-    if (!ok)
-        return address.toString();
-    return QStringLiteral("%1.%2.%3.%4") .arg(v4 >> 24).arg((v4 >> 16) & 0xFF).arg((v4 >> 8) & 0xFF).arg(v4 & 0xFF);
+    if (a.ss_family != b.ss_family)
+        return false;
+    if (a.ss_family == AF_INET6) {
+        const auto &x = reinterpret_cast<const sockaddr_in6 &>(a);
+        const auto &y = reinterpret_cast<const sockaddr_in6 &>(b);
+        return x.sin6_scope_id == y.sin6_scope_id
+            && std::memcmp(&x.sin6_addr, &y.sin6_addr, sizeof x.sin6_addr) == 0;
+    }
+    if (a.ss_family == AF_INET)
+        return reinterpret_cast<const sockaddr_in &>(a).sin_addr.s_addr
+            == reinterpret_cast<const sockaddr_in &>(b).sin_addr.s_addr;
+    return false;
+}
+
+QString senderText(const sockaddr_storage &from)
+{
+    QHostAddress address(reinterpret_cast<const sockaddr *>(&from));
+    if (from.ss_family == AF_INET6) {
+        // A link-local sender is only reachable through its interface.
+        if (const quint32 index = reinterpret_cast<const sockaddr_in6 &>(from).sin6_scope_id) {
+            const QString name = QNetworkInterface::interfaceNameFromIndex(int(index));
+            address.setScopeId(name.isEmpty() ? QString::number(index) : name);
+        }
+    }
+    return peerAddressText(address);
+}
+
+// Any address of either family: nobody to send to.
+bool isNullTarget(const QHostAddress &address)
+{
+    return address.isNull() || address == QHostAddress(QHostAddress::AnyIPv4)
+        || address == QHostAddress(QHostAddress::AnyIPv6);
 }
 
 }  // namespace
@@ -97,10 +130,10 @@ void DatagramSocket::setLocalPort(int port)
 {
     openSocket();
     m_localPort = port;
-    // IPv4 only, so that senders are reported as dotted IPv4. No address
-    // sharing: a port in use makes the bind fail, which leaves the socket
-    // unbound and silent.
-    m_socket->bind(QHostAddress::AnyIPv4, quint16(port & 0xFFFF), QAbstractSocket::DontShareAddress);
+    // Both families on one socket (Qt makes the any-address dual-stack). No
+    // address sharing: a port in use makes the bind fail, which leaves the
+    // socket unbound and silent.
+    m_socket->bind(m_bindAddress, quint16(port & 0xFFFF), QAbstractSocket::DontShareAddress);
     watchSocket();
 }
 
@@ -112,15 +145,15 @@ void DatagramSocket::closeSocket() { dropSocket(); }
 
 bool DatagramSocket::readOne(int fd, Datagram &d)
 {
-    quint32 address = 0;
-    if (!receiveDatagram(fd, d, &address))
+    sockaddr_storage from;
+    if (!receiveDatagram(fd, d, &from))
         return false;
     if (d.failed)
         return true;
     // Floods come from one sender: its text is made once.
-    if (address != m_lastFromAddress || m_lastFromText.isEmpty()) {
-        m_lastFromAddress = address;
-        m_lastFromText = dottedText(QHostAddress(address));
+    if (m_lastFromText.isEmpty() || !sameAddress(from, m_lastFrom)) {
+        m_lastFrom = from;
+        m_lastFromText = senderText(from);
     }
     d.from = m_lastFromText;
     return true;
@@ -147,20 +180,21 @@ bool DatagramSocket::sendStream(const QByteArray &block, QString *why)
         throw WireError(
             QStringLiteral("Datagram too large: %1 bytes (at most %2)") .arg(data.size()).arg(MaxDatagram));
 
-    const quint32 address = resolveRemoteHost();
+    const QHostAddress address = resolveRemoteHost();
     if (!self)
         return false;  // destroyed while the name was looked up: nothing left to send with
-    if (address == 0)
+    if (isNullTarget(address))
         throw UDPSockError(QStringLiteral("Null Remote Address"));
 
     if (m_socket) {
         // A socket whose bind failed gets a port of its own now, as an
-        // unbound socket does on its first send; kept IPv4 so replies that
-        // it receives name their sender in dotted form.
+        // unbound socket does on its first send.
         if (m_socket->state() == QAbstractSocket::UnconnectedState)
-            m_socket->bind(QHostAddress::AnyIPv4, 0, QAbstractSocket::DontShareAddress);
+            m_socket->bind(m_bindAddress, 0, QAbstractSocket::DontShareAddress);
         watchSocket();
-        if (m_socket->writeDatagram(data, QHostAddress(address), quint16(remotePort & 0xFFFF)) < 0) {
+        // An IPv4 target goes out from the dual-stack socket as its mapped
+        // address (Qt converts it).
+        if (m_socket->writeDatagram(data, address, quint16(remotePort & 0xFFFF)) < 0) {
             if (why)
                 *why = m_socket->errorString();
             return false;
@@ -170,14 +204,18 @@ bool DatagramSocket::sendStream(const QByteArray &block, QString *why)
     return true;
 }
 
-quint32 DatagramSocket::resolveRemoteHost()
+QHostAddress DatagramSocket::resolveRemoteHost()
 {
     const QString name = remoteHost;
     if (name.isEmpty())
-        return 0;
-    quint32 address = 0;
-    if (parseDotted(name, &address))
-        return address;
+        return QHostAddress();
+    quint32 dotted = 0;
+    if (parseDotted(name, &dotted))
+        return QHostAddress(dotted);
+    QHostAddress literal;  // an IPv6 address, with its zone ("fe80::1%eth0")
+    if (isIPv6Text(name) && literal.setAddress(name))
+        return literal;
+    QHostAddress address;
 
     QPointer<DatagramSocket> self(this);
     for (int attempt = 0; attempt < 2; ++attempt) {
@@ -187,17 +225,11 @@ quint32 DatagramSocket::resolveRemoteHost()
         bool done = false;
         bool found = false;
         const auto onResult = [&](const QHostInfo &info) {
-            if (info.error() == QHostInfo::NoError) {
-                const auto addresses = info.addresses();
-                for (const QHostAddress &a : addresses) {
-                    bool isV4 = false;
-                    const quint32 v4 = a.toIPv4Address(&isV4);
-                    if (isV4) {
-                        address = v4;
-                        found = true;
-                        break;
-                    }
-                }
+            // The resolver's first address, of either family: a datagram
+            // cannot try the next one.
+            if (info.error() == QHostInfo::NoError && !info.addresses().isEmpty()) {
+                address = info.addresses().constFirst();
+                found = true;
             }
             done = true;
             loop.quit();
@@ -208,7 +240,7 @@ quint32 DatagramSocket::resolveRemoteHost()
             loop.exec();
         if (!self) {
             QHostInfo::abortHostLookup(id);
-            return 0;
+            return QHostAddress();
         }
         if (found)
             return address;
@@ -220,7 +252,7 @@ quint32 DatagramSocket::resolveRemoteHost()
         if (handler)
             handler(handled);
         if (!self)
-            return 0;
+            return QHostAddress();
         if (!handled)
             break;
     }

@@ -1,11 +1,13 @@
 #pragma once
-// DatagramSocket: a non-visual datagram component on the GUI thread. It owns one IPv4
-// datagram socket; setting LocalPort (re)binds it to any address and that
-// port (a port in use leaves it unbound, silently); every datagram that
+// DatagramSocket: a non-visual datagram component on the GUI thread. It owns one
+// dual-stack datagram socket (IPv6, taking IPv4 as mapped addresses); setting
+// LocalPort (re)binds it to every address, or the one set as bind address, and
+// that port (a port in use leaves it unbound, silently); every datagram that
 // arrives is reported once through dataReceived(byteCount, fromIP, port),
 // inside which readStream() hands out its bytes; sendStream() sends a block
-// as one datagram to remoteHost:remotePort, looking host names up without
-// blocking the event loop.
+// as one datagram to remoteHost:remotePort (either family), looking host
+// names up without blocking the event loop. Senders are told as scripts see
+// them (peerAddressText(): an IPv4 sender dotted).
 //
 // Datagrams are received whole up to the largest UDP payload (65,507 bytes).
 // A block larger than one datagram can carry is refused with an error.
@@ -16,6 +18,7 @@
 #include "core/net/datagraminbox.h"
 
 #include <QByteArray>
+#include <QHostAddress>
 #include <QObject>
 #include <QPointer>
 #include <QString>
@@ -34,6 +37,9 @@ public:
 
     int localPort() const { return m_localPort; }
     void setLocalPort(int port);  // closes any socket, opens and binds a new one
+    // The one address later binds use (default: every address of both
+    // families); takes effect with the next setLocalPort().
+    void setBindAddress(const QHostAddress &address) { m_bindAddress = address; }
     bool isBound() const;
     // The port the socket is bound to (the one the system chose for 0);
     // localPort() when it is not bound.
@@ -72,7 +78,7 @@ Q_SIGNALS:
 private:
     void watchSocket();
     bool readOne(int fd, Datagram &d);  // DatagramInbox::ReadOne
-    quint32 resolveRemoteHost();  // IPv4 address in host order; throws
+    QHostAddress resolveRemoteHost();  // null for an empty host; throws
     void openSocket();
     void dropSocket();
 
@@ -80,6 +86,7 @@ private:
     QPointer<DatagramInbox> m_inbox;
     int m_localPort = 0;
     QByteArray m_last;
-    quint32 m_lastFromAddress = 0;  // sender of the last datagram read
+    QHostAddress m_bindAddress {QHostAddress::Any};
+    sockaddr_storage m_lastFrom {};  // sender of the last datagram read
     QString m_lastFromText;
 };

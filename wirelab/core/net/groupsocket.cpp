@@ -73,7 +73,7 @@ void GroupSocket::enableReadNotification()
     m_inbox = new DatagramInbox(
         fd,
         [fd](Datagram &d) {
-            quint32 from = 0;  // group datagrams name no sender
+            sockaddr_storage from;  // group datagrams name no sender
             return receiveDatagram(fd, d, &from);
         },
         [this](Datagram &d) {
@@ -98,7 +98,7 @@ QByteArray GroupSocket::readDatagram()
     if (m_fd < 0)
         return QByteArray();
     Datagram d;
-    quint32 from = 0;
+    sockaddr_storage from;
     if (!receiveDatagram(m_fd, d, &from) || d.failed)
         return QByteArray();
     return d.data;

@@ -1,11 +1,14 @@
 #pragma once
-// Whether a UDP port can still be bound: a real bind of a fresh IPv4 datagram
-// socket to any address and the port's low 16 bits, closed again at once.
-// A TCP listener on the same port does not make it unusable.
+// Whether a UDP port can still be bound: a real bind of a fresh datagram
+// socket to the port's low 16 bits, closed again at once. On the any-address
+// the socket is dual-stack, as the endpoints' sockets are, so a holder of
+// either family makes the port unusable (IPv4 only where the system has no
+// IPv6). A TCP listener on the same port does not make it unusable.
 
+#include <QHostAddress>
 #include <QString>
 
-bool portProbe(int port);
+bool portProbe(int port, const QHostAddress &address = QHostAddress(QHostAddress::Any));
 
 // value, when it is a port number (0 to 65535; 0: the system chooses);
 // otherwise raises RangeError naming name (a key or a field) and the value.

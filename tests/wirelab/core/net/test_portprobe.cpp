@@ -19,11 +19,27 @@ TEST(portProbe, BoundUdpPortIsUnusableUntilReleased)
     EXPECT_TRUE(portProbe(port));
 }
 
-TEST(portProbe, LoopbackBoundUdpPortAlsoBlocksTheProbe)
+// A holder of either family blocks the dual-stack probe; a probe of one
+// address is blocked only by a holder that overlaps it.
+TEST(portProbe, HoldersOfEitherFamilyBlockTheProbesTheyOverlap)
 {
-    QUdpSocket holder;
-    ASSERT_TRUE(holder.bind(QHostAddress::LocalHost, 0));
-    EXPECT_FALSE(portProbe(holder.localPort()));
+    struct Row
+    {
+        QHostAddress held;
+        QHostAddress probed;
+        bool usable;
+    };
+    const QHostAddress v4(QHostAddress::LocalHost), v6(QHostAddress::LocalHostIPv6), any(QHostAddress::Any);
+    const Row rows[] = {
+        {v4, any, false}, {v6, any, false}, {v6, v6, false}, {v6, v4, true}, {v4, v6, true},
+    };
+    for (const Row &row : rows) {
+        QUdpSocket holder;
+        ASSERT_TRUE(holder.bind(row.held, 0));
+        EXPECT_EQ(portProbe(holder.localPort(), row.probed), row.usable)
+            << row.held.toString().toStdString() << " held, " << row.probed.toString().toStdString()
+            << " probed";
+    }
 }
 
 TEST(portProbe, TcpListenerDoesNotBlockTheUdpPort)

@@ -106,6 +106,7 @@ TEST(CreationDialogs, CaptionsLabelsDefaultsAndButtons)
     EXPECT_EQ(udpServer.windowTitle(), QStringLiteral("创建UDP Server"));
     EXPECT_EQ(LabelText(udpServer, "Label1"), QStringLiteral("本地端口    "));
     EXPECT_EQ(BoxText(udpServer, "Edit1"), QStringLiteral("60000"));
+    EXPECT_EQ(LabelText(udpServer, "LabelBind"), QStringLiteral("绑定地址:"));
 
     for (CreationDialog *d :
          std::initializer_list<CreationDialog *> {&server, &client, &udp, &group, &udpServer}) {
