@@ -147,11 +147,14 @@ void ActionExecutor::carryOutBatch(const QString &json, const Batch &batch)
 void ActionExecutor::warn(const Batch &batch, int index, const QString &text, Endpoint *target) const
 {
     const ScriptWarning warning {batch.event ? batch.event() : QString(), batch.endpoint, index, text};
+    // Logged as often as it is written: a warning that repeats (a timer's
+    // batch ten times a second) is a record about once a second.
+    if (!ScriptOutput::instance().warning(warning))
+        return;
     if (!target && !batch.endpoint.isEmpty())
         target = m_registry.findByName(batch.endpoint);
     if (target)
         target->log().appendText(LineKind::Warning, warning.line(), true);
-    ScriptOutput::instance().warning(warning);
 }
 
 void ActionExecutor::reportDropped(const Batch &batch, int action, const JsonNode *failed) const
@@ -163,6 +166,8 @@ void ActionExecutor::reportDropped(const Batch &batch, int action, const JsonNod
         return;
     }
     const QString line = QStringLiteral("%1: action %2: %3; the rest of the batch was dropped").arg(from).arg(action).arg(text);
+    if (!ScriptOutput::instance().error(line))
+        return;  // a repeat, counted
     const QString socket =
         failed && failed->isObject() ? jsonText(*failed, QStringLiteral("SOCKET")) : QString();
     Endpoint *concerned = socket.isEmpty() ? nullptr : m_registry.findByName(socket);
@@ -170,7 +175,6 @@ void ActionExecutor::reportDropped(const Batch &batch, int action, const JsonNod
         concerned = m_registry.findByName(batch.endpoint);
     if (concerned)
         concerned->log().appendText(LineKind::Warning, QStringLiteral("error: ") + line, true);
-    ScriptOutput::instance().error(line);
 }
 
 void ActionExecutor::runAction(const JsonNode &action)

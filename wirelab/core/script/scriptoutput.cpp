@@ -146,10 +146,12 @@ void ScriptOutput::tellRepeats(bool forget)
 
 void ScriptOutput::flushRepeats() { tellRepeats(true); }
 
-void ScriptOutput::error(const QString &text, Kind kind)
+bool ScriptOutput::error(const QString &text, Kind kind)
 {
-    if (!counted(text, kind))
-        write(false, text, kind);
+    if (counted(text, kind))
+        return false;
+    write(false, text, kind);
+    return true;
 }
 
 void ScriptOutput::scriptError(const ScriptError &e, const QString &prefix, Kind kind)
@@ -157,13 +159,14 @@ void ScriptOutput::scriptError(const ScriptError &e, const QString &prefix, Kind
     error(e.where() + prefix + e.text(), kind);
 }
 
-void ScriptOutput::warning(const ScriptWarning &w)
+bool ScriptOutput::warning(const ScriptWarning &w)
 {
     const QString line = w.line();
     if (counted(line, Kind::Warning, &w))
-        return;
+        return false;
     write(false, line, Kind::Warning);
     Q_EMIT warned(w);
+    return true;
 }
 
 bool ScriptOutput::takeToldReport(const QString &text)

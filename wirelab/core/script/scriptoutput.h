@@ -41,15 +41,16 @@ public:
 
     static ScriptOutput &instance();
 
-    // "wirelab: <text>" on standard error.
-    void error(const QString &text, Kind kind = Kind::Error);
+    // "wirelab: <text>" on standard error. Each returns whether the line
+    // was written in full (false: counted as a repeat).
+    bool error(const QString &text, Kind kind = Kind::Error);
     // The same for a script error: "wirelab: <file>:<line>: <prefix><engine text>".
     void scriptError(const ScriptError &e, const QString &prefix = QString(), Kind kind = Kind::Error);
     // A line printed by the script's console (output: standard output, else
     // standard error).
     void console(bool output, const QString &location, const QString &text);
     // "wirelab: warning: ..." on standard error (ScriptWarning::line()).
-    void warning(const ScriptWarning &warning);
+    bool warning(const ScriptWarning &warning);
 
     // Whether text is the error report that the error guard has just told
     // here with its file and line; forgets it. A front end whose message
