@@ -6,6 +6,7 @@
 #include "core/text/paramline.h"
 
 #include "core/endpoints/registry.h"
+#include "core/net/addresstext.h"
 #include "core/net/groupsocket.h"
 #include "guard.h"
 #include "messageseam.h"
@@ -57,7 +58,7 @@ UdpGroupEndpoint::UdpGroupEndpoint(EndpointRegistry &registry, const QString &gr
     : Endpoint(EndpointKind::UdpGroup, registry)
 {
     setLocal(groupAddress, port);
-    setCaption(groupAddress + u'[' + QString::number(port) + u']');
+    setCaption(nodeCaption(groupAddress, port));
     setImage(StateImage::Group);
 }
 
@@ -78,7 +79,7 @@ void UdpGroupEndpoint::setUp(Path path)
     QPointer<UdpGroupEndpoint> self(this);
     m_socket = new GroupSocket(&registry());
     const QPointer<GroupSocket> socket(m_socket);
-    if (const int error = socket->create())
+    if (const int error = socket->create(isIPv6Text(groupAddress()) ? AF_INET6 : AF_INET))
         MessageSeam::show(texts.socket.arg(error));
     if (socket && self) {
         if (const int error = socket->bindAny(self->groupPort())) {
@@ -171,9 +172,10 @@ public:
     }
     QString statusLine(const Endpoint &e, bool) const override
     {
-        return statusLineText(QT_TRANSLATE_NOOP("LineLog", "组播 %1:%2"))
-            .arg(e.localAddress())
-            .arg(e.portInUse());
+        // An IPv6 group in brackets, as everywhere a port follows it.
+        const QString group =
+            isIPv6Text(e.localAddress()) ? u'[' + e.localAddress() + u']' : e.localAddress();
+        return statusLineText(QT_TRANSLATE_NOOP("LineLog", "组播 %1:%2")).arg(group).arg(e.portInUse());
     }
     WindowStop windowStop() const override { return WindowStop::None; }
     KindCommands commands() const override { return {}; }

@@ -13,10 +13,11 @@ QString peerAddressText(const QHostAddress &address)
 
 bool isIPv6Text(const QString &host) { return host.contains(u':'); }
 
+QString bracketedHost(const QString &host) { return isIPv6Text(host) ? u'[' + host + u']' : host; }
+
 QString hostPortText(const QString &host, int port)
 {
-    const QString h = isIPv6Text(host) ? u'[' + host + u']' : host;
-    return h + u':' + QString::number(port);
+    return bracketedHost(host) + u':' + QString::number(port);
 }
 
 QString nodeCaption(const QString &host, int port)

@@ -15,6 +15,9 @@ QString peerAddressText(const QHostAddress &address);
 // port): only IPv6 literals hold a colon.
 bool isIPv6Text(const QString &host);
 
+// The host as it stands before a port: an IPv6 address in brackets ("[::1]").
+QString bracketedHost(const QString &host);
+
 // "host:port", an IPv6 address in brackets ("[::1]:50007").
 QString hostPortText(const QString &host, int port);
 

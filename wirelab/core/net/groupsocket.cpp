@@ -2,10 +2,13 @@
 
 #include "core/net/datagraminbox.h"
 
+#include <QHostAddress>
 #include <QPointer>
 
 #include <arpa/inet.h>
 #include <cerrno>
+#include <cstring>
+#include <net/if.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -21,21 +24,58 @@ bool parseGroup(const QString &text, in_addr *address)
     return inet_aton(text.toLatin1().constData(), address) != 0;
 }
 
+// An IPv6 multicast address with its zone: the address bytes and the
+// interface index (0 without a zone); false for anything else.
+bool parseGroup6(const QString &text, in6_addr *address, unsigned *interfaceIndex)
+{
+    QHostAddress group;
+    if (!group.setAddress(text) || group.protocol() != QAbstractSocket::IPv6Protocol || !group.isMulticast())
+        return false;
+    const Q_IPV6ADDR bytes = group.toIPv6Address();
+    std::memcpy(address, &bytes, sizeof *address);
+    *interfaceIndex = 0;
+    const QString zone = group.scopeId();
+    if (!zone.isEmpty()) {
+        bool numeric = false;
+        *interfaceIndex = zone.toUInt(&numeric);
+        if (!numeric)
+            *interfaceIndex = ::if_nametoindex(zone.toLocal8Bit().constData());
+        if (*interfaceIndex == 0)
+            return false;  // no such interface
+    }
+    return true;
+}
+
 }  // namespace
 
 GroupSocket::GroupSocket(QObject *parent) : QObject(parent) {}
 
 GroupSocket::~GroupSocket() { close(); }
 
-int GroupSocket::create()
+int GroupSocket::create(int family)
 {
     close();
-    m_fd = ::socket(AF_INET, SOCK_DGRAM, 0);
+    m_family = family;
+    m_interface = 0;
+    m_fd = ::socket(family, SOCK_DGRAM, 0);
+    if (m_fd >= 0 && family == AF_INET6) {
+        // The group's own family only: an IPv4 datagram to the port is not
+        // the group's.
+        const int v6Only = 1;
+        ::setsockopt(m_fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6Only, sizeof v6Only);
+    }
     return m_fd < 0 ? errno : 0;
 }
 
 int GroupSocket::bindAny(int port)
 {
+    if (m_family == AF_INET6) {
+        sockaddr_in6 local {};
+        local.sin6_family = AF_INET6;
+        local.sin6_port = htons(quint16(port & 0xFFFF));
+        local.sin6_addr = in6addr_any;
+        return ::bind(m_fd, reinterpret_cast<const sockaddr *>(&local), sizeof local) < 0 ? errno : 0;
+    }
     sockaddr_in local {};
     local.sin_family = AF_INET;
     local.sin_port = htons(quint16(port & 0xFFFF));
@@ -47,15 +87,35 @@ int GroupSocket::bindAny(int port)
 
 int GroupSocket::boundPort() const
 {
-    sockaddr_in local {};
+    sockaddr_storage local {};
     socklen_t size = sizeof local;
     if (m_fd < 0 || ::getsockname(m_fd, reinterpret_cast<sockaddr *>(&local), &size) < 0)
         return 0;
-    return ntohs(local.sin_port);
+    if (local.ss_family == AF_INET6)
+        return ntohs(reinterpret_cast<const sockaddr_in6 &>(local).sin6_port);
+    return ntohs(reinterpret_cast<const sockaddr_in &>(local).sin_port);
 }
 
 int GroupSocket::join(const QString &groupAddress)
 {
+    if (m_family == AF_INET6) {
+        ipv6_mreq membership {};
+        unsigned index = 0;
+        if (!parseGroup6(groupAddress, &membership.ipv6mr_multiaddr, &index))
+            return EINVAL;
+        membership.ipv6mr_interface = index;
+        if (::setsockopt(m_fd, IPPROTO_IPV6, IPV6_JOIN_GROUP, &membership, sizeof membership) < 0)
+            return errno;
+        m_interface = index;
+        // What is sent goes out on the joined interface, and this socket
+        // hears its own datagrams as every other member does.
+        const int loop = 1;
+        if (index != 0 && ::setsockopt(m_fd, IPPROTO_IPV6, IPV6_MULTICAST_IF, &index, sizeof index) < 0)
+            return errno;
+        if (::setsockopt(m_fd, IPPROTO_IPV6, IPV6_MULTICAST_LOOP, &loop, sizeof loop) < 0)
+            return errno;
+        return 0;
+    }
     ip_mreq membership {};
     if (!parseGroup(groupAddress, &membership.imr_multiaddr))
         return EINVAL;
@@ -106,6 +166,23 @@ QByteArray GroupSocket::readDatagram()
 
 qint64 GroupSocket::sendTo(const QByteArray &block, const QString &groupAddress, int port, int *error)
 {
+    if (m_family == AF_INET6) {
+        sockaddr_in6 target {};
+        target.sin6_family = AF_INET6;
+        target.sin6_port = htons(quint16(port & 0xFFFF));
+        unsigned index = 0;
+        if (!parseGroup6(groupAddress, &target.sin6_addr, &index)) {
+            if (error)
+                *error = EINVAL;
+            return -1;
+        }
+        target.sin6_scope_id = index != 0 ? index : m_interface;
+        const ssize_t n = ::sendto(m_fd, block.constData(), size_t(block.size()), MSG_DONTWAIT,
+                                   reinterpret_cast<const sockaddr *>(&target), sizeof target);
+        if (error)
+            *error = n < 0 ? errno : 0;
+        return n;
+    }
     sockaddr_in target {};
     target.sin_family = AF_INET;
     target.sin_port = htons(quint16(port & 0xFFFF));
