@@ -44,6 +44,8 @@ AdapterList systemAdapters()
         AdapterInfo info;
         const QList<QNetworkAddressEntry> entries = iface.addressEntries();
         for (const QNetworkAddressEntry &e : entries) {
+            if (e.ip().protocol() == QAbstractSocket::IPv6Protocol)
+                info.ipv6.append(e.ip().toString());
             if (e.ip().protocol() != QAbstractSocket::IPv4Protocol)
                 continue;
             info.addresses.append({e.ip().toString(), e.netmask().toString()});
@@ -92,6 +94,16 @@ QString broadcastAddress(const AdapterList &adapters, bool *warn)
     for (int i = 0; i < 4; ++i)
         parts << QString::number(quint8(a[i]) | quint8(~quint8(m[i])));
     return parts.join(u'.');
+}
+
+QString ipv6AdapterText(const AdapterList &adapters)
+{
+    QString text;
+    for (const AdapterInfo &adapter : adapters) {
+        for (const QString &address : adapter.ipv6)
+            text += QLatin1String("A6: ") + address + u'\r';
+    }
+    return text;
 }
 
 QByteArray dottedToBytes(const QString &text)

@@ -1,12 +1,13 @@
 #pragma once
 // The machine's own IPv4 address and its broadcast address, derived from the
-// list of network adapters. Pure functions over an adapter list, so every
+// list of network adapters, and the adapters' IPv6 addresses. Pure functions over an adapter list, so every
 // edge case can be fed synthetically; systemAdapters() reads the real list
 // anew on every use.
 
 #include <QByteArray>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 struct AdapterAddress
 {
@@ -17,12 +18,16 @@ struct AdapterAddress
 struct AdapterInfo
 {
     QList<AdapterAddress> addresses;
+    // Its IPv6 addresses in their usual form, a link-local one with its
+    // interface ("fe80::1%eth0"); they take no part in the IPv4 texts below.
+    QStringList ipv6;
 };
 
 using AdapterList = QList<AdapterInfo>;
 
 // Adapters that are up and not loopback, in the platform's order; an adapter
-// without an IPv4 address reports one entry 0.0.0.0/0.0.0.0.
+// without an IPv4 address reports one entry 0.0.0.0/0.0.0.0 (and its IPv6
+// addresses, if any).
 AdapterList systemAdapters();
 
 // "A: <addr> M: <mask>\r" per address of the first adapter whose text holds
@@ -35,6 +40,9 @@ QString localAdapterAddress(const AdapterList &adapters);
 // (empty adapter text, or address 0.0.0.0). When address or mask does not
 // parse the result is the empty text.
 QString broadcastAddress(const AdapterList &adapters, bool *warn = nullptr);
+// "A6: <address>\r" per IPv6 address of every adapter, in order; empty when
+// there is none.
+QString ipv6AdapterText(const AdapterList &adapters);
 // Four bytes, or empty when the text is not a dotted quad of 0..255 values.
 QByteArray dottedToBytes(const QString &text);
 

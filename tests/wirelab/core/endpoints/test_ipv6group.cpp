@@ -7,6 +7,7 @@
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/kinddescriptor.h"
 #include "core/endpoints/udpgroupendpoint.h"
+#include "core/net/adapterinfo.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -62,6 +63,10 @@ TEST(UdpGroupIPv6, JoinsOnTheInterfaceOfItsZoneAndHearsItsOwnDatagrams)
     const QString unusable = MakeVethNamespace();
     if (!unusable.isEmpty())
         GTEST_SKIP() << unusable.toStdString();
+
+    // The adapter information lists v0's link-local address with its zone.
+    EXPECT_TRUE(ipv6AdapterText(systemAdapters()).contains(QStringLiteral("%v0\r")))
+                << ipv6AdapterText(systemAdapters()).toStdString();
 
     struct Row
     {

@@ -48,6 +48,18 @@ TEST(AdapterInfo, NoUsableAdapterFallsBackToLoopback)
     }
 }
 
+TEST(AdapterInfo, IPv6AddressesAreListedApartFromTheIPv4Texts)
+{
+    AdapterInfo v6Only = Adapter({{"0.0.0.0", "0.0.0.0"}});
+    v6Only.ipv6 = QStringList {"fe80::1%eth0", "2001:db8::5"};
+    AdapterInfo both = Adapter({{"10.1.2.3", "255.0.0.0"}});
+    both.ipv6 = QStringList {"fe80::2%eth1"};
+    const AdapterList list {v6Only, both};
+    EXPECT_EQ(adapterText(list), "A: 10.1.2.3 M: 255.0.0.0\r");
+    EXPECT_EQ(ipv6AdapterText(list), "A6: fe80::1%eth0\rA6: 2001:db8::5\rA6: fe80::2%eth1\r");
+    EXPECT_EQ(ipv6AdapterText({Adapter({{"10.1.2.3", "255.0.0.0"}})}), "");
+}
+
 TEST(AdapterInfo, UnparsableAddressOrMaskGivesEmptyBroadcast)
 {
     EXPECT_EQ(broadcastAddress({Adapter({{"10.1.2.3", "255.0.0"}})}), "");
