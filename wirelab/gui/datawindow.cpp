@@ -325,18 +325,26 @@ void DataWindow::showNotice(const QString &text)
 
 void DataWindow::writeCounterText()
 {
-    const qint64 received = m_endpoint ? m_endpoint->receivedBytes() : 0;
-    const qint64 sent = m_endpoint ? m_endpoint->sentBytes() : 0;
-    m_counterText = tr("收：%1字节，发:%2字节").arg(QString::number(received), QString::number(sent));
+    m_countedReceived = m_endpoint ? m_endpoint->receivedBytes() : 0;
+    m_countedSent = m_endpoint ? m_endpoint->sentBytes() : 0;
     if (hasUi() && !m_counterTimer->isActive())
         m_counterTimer->start();
+}
+
+QString DataWindow::counterText() const
+{
+    return tr("收：%1字节，发:%2字节")
+        .arg(QString::number(m_countedReceived), QString::number(m_countedSent));
 }
 
 void DataWindow::showCounter()
 {
     m_counterTimer->stop();
-    if (m_counterLabel && m_counterLabel->text() != m_counterText)
-        m_counterLabel->setText(m_counterText);
+    if (!m_counterLabel)
+        return;
+    const QString text = counterText();
+    if (m_counterLabel->text() != text)
+        m_counterLabel->setText(text);
 }
 
 void DataWindow::resetCounters()

@@ -54,7 +54,7 @@ public:
     // "收：<received>字节，发:<sent>字节", as of the endpoint's last change.
     // The label itself is repainted at most every CounterDelayMs: a label
     // redrawn per received message cost more than the message.
-    QString counterText() const { return m_counterText; }
+    QString counterText() const;
     static constexpr int CounterDelayMs = 30;
 
     // Where the script's panel rows go (added at the top of the receive
@@ -97,7 +97,10 @@ private:
     SendRequest paneRequest();
 
     QPointer<Endpoint> m_endpoint;
-    QString m_counterText;
+    // The counters as of the endpoint's last change; their text is made
+    // when the label is drawn (or asked for), not for every block.
+    qint64 m_countedReceived = 0;
+    qint64 m_countedSent = 0;
     QTimer *m_counterTimer;
     TimedSend *m_timedSend;  // its timer is Timer1
     bool m_statusPending = false;  // a refresh asked for before the controls existed
