@@ -30,7 +30,8 @@ std::int64_t SteadyNs()
 // reports, so they stay on lines 5 and 7.
 //
 // call(name, args): one function, what it throws caught into state.
-// event(name, ...): the event function with the arguments after name, then
+// event(n, name, ...): the event function with the n arguments after name
+// (2, 4 or 5 of them, or any number in an array after name), then
 // json2str(actions), then actions=[] when that gave a text; what the event
 // returned is turned into text as a direct call's result is. It returns
 // json2str's text, or state when anything else happened: state.threw with
@@ -38,7 +39,7 @@ std::int64_t SteadyNs()
 // state.value when json2str gave no string (the caller converts it and
 // empties the list); stage 3 when actions is no property of g.
 const char EventCallers[] =
-    "(function (g, state) {\n"
+    "(function (g, state, apply, invoke) {\n"
     "  function find(name) {\n"
     "    // lines 5 and 7\n"
     "\n"
@@ -52,25 +53,28 @@ const char EventCallers[] =
     "    try { return find(name).apply(undefined, args); }\n"
     "    catch (e) { state.threw = true; state.error = e; }\n"
     "  }\n"
-    "  function event(name, a, b, c, d, e) {\n"
-    "    state.threw = false;\n"
+    "  function event(n, name, a, b, c, d, e) {\n"
     "    state.stage = 0;\n"
-    "    var n = arguments.length, r, j;\n"
+    "    var r, j;\n"
     "    try {\n"
     "      var f = find(name);\n"
-    "      if (n === 5) r = f.apply(undefined, [a, b, c, d]);\n"
-    "      else if (n === 6) r = f.apply(undefined, [a, b, c, d, e]);\n"
-    "      else if (n === 3) r = f.apply(undefined, [a, b]);\n"
-    "      else { var args = []; for (var i = 1; i < n; ++i) args.push(arguments[i]); r = f.apply(undefined, "
-    "args); }\n"
+    "      var fa = f.apply;\n"
+    "      if (fa !== apply) r = invoke(fa, f, [undefined, n === 4 ? [a, b, c, d] : n === 5 ? [a, b, c, d, "
+    "e] : n === 2 ? [a, b] : a]);\n"
+    "      else if (n === 4) r = f(a, b, c, d);\n"
+    "      else if (n === 5) r = f(a, b, c, d, e);\n"
+    "      else if (n === 2) r = f(a, b);\n"
+    "      else r = f.apply(undefined, a);\n"
     "    } catch (x) { state.threw = true; state.error = x; return state; }\n"
     "    if (r !== null && (typeof r === 'object' || typeof r === 'function')) try { `${r}`; } catch (x) {}\n"
     "    state.stage = 1;\n"
-    "    if (!('actions' in g)) { state.stage = 3; return state; }\n"
+    "    if (!('actions' in g)) { state.threw = false; state.stage = 3; return state; }\n"
     "    var v = g.actions;\n"
-    "    try { j = find('json2str').apply(undefined, [v]); }\n"
+    "    try { var s = find('json2str'), sa = s.apply; j = sa === apply ? s(v) : invoke(sa, s, [undefined, "
+    "[v]]); }\n"
     "    catch (x) { state.threw = true; state.error = x; return state; }\n"
     "    if (typeof j === 'string') { if (j.length) g.actions = []; return j; }\n"
+    "    state.threw = false;\n"
     "    state.stage = 2;\n"
     "    state.value = j;\n"
     "    return state;\n"
@@ -86,8 +90,15 @@ ScriptEngine::ScriptEngine() : m_global(m_engine.globalObject())
     m_engine.installExtensions(QJSEngine::ConsoleExtension);
     ScriptOutput::instance();
     m_callState = m_engine.newObject();
+    // Function.prototype.apply as it was before any script ran: a function
+    // whose apply is still that one is called directly, the same call
+    // without an array of its arguments; any other apply is called as
+    // f.apply(undefined, args) would call it (through Reflect.apply as it
+    // was, which no script can have replaced by then).
+    const QJSValue apply = m_engine.evaluate(QStringLiteral("Function.prototype.apply"));
+    const QJSValue invoke = m_engine.evaluate(QStringLiteral("Reflect.apply"));
     const QJSValue callers =
-        m_engine.evaluate(QString::fromLatin1(EventCallers)).call({m_global, m_callState});
+        m_engine.evaluate(QString::fromLatin1(EventCallers)).call({m_global, m_callState, apply, invoke});
     m_caller = callers.property(0);
     m_eventCaller = callers.property(1);
     m_watchdog = std::thread([this] { watchdogLoop(); });
@@ -254,11 +265,22 @@ QString ScriptEngine::callGlobal(const QString &function, const QStringList &arg
 ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, const QStringList &args)
 {
     ++m_evalCount;
+    // The usual counts go as they are: no array to build on this side, and
+    // no arguments object on the other.
+    const qsizetype n = args.size();
     QJSValueList values;
-    values.reserve(args.size() + 1);
+    values.reserve(n + 2);
+    values.append(QJSValue(int(n)));
     values.append(QJSValue(function));
-    for (const QString &a : args)
-        values.append(QJSValue(a));
+    if (n == 2 || n == 4 || n == 5) {
+        for (const QString &a : args)
+            values.append(QJSValue(a));
+    } else {
+        QJSValue array = m_engine.newArray(uint(n));
+        for (qsizetype i = 0; i < n; ++i)
+            array.setProperty(quint32(i), args.at(i));
+        values.append(array);
+    }
     const std::uint64_t token = arm();
     const QJSValue result = m_eventCaller.call(values);
     const bool interrupted = disarm(token);

@@ -155,6 +155,9 @@ TEST(ScriptCalls, OneEntryPerEventMatchesTheSeparateCalls)
          "var base = OnSocketEvent; OnSocketEvent = function() { base.apply(this, arguments);"
          " return {toString: function() { seen.push('r'); return 'x'; }}; };"},
         {"actions declared with let", "delete this.actions; let actions = [5];"},
+        {"apply redefined",
+         "var ap = Function.prototype.apply; Function.prototype.apply = function(t, a) {"
+         " seen.push('apply'); return ap.call(this, t, a); };"},
     };
     const QString common =
         QStringLiteral(
