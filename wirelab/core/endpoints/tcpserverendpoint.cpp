@@ -242,13 +242,16 @@ bool TcpServerEndpoint::portWasBusy() const
 
 void TcpServerEndpoint::start()
 {
+    QPointer<TcpServerEndpoint> alive(this);
     if (listen()) {
         setImage(StateImage::Listening);
         setState(EndpointState::Active);
     } else if (!portWasBusy()) {
+        // The box lets events run: the endpoint may be gone after it.
         MessageSeam::show(tr("监听未启动：%1").arg(m_server->errorString()));
+        if (!alive)
+            return;
     } else {
-        QPointer<TcpServerEndpoint> alive(this);
         registry().tellPortBusy(this, localPort());
         if (alive)
             MessageSeam::show(tr("Socket端口已经被占用!"));
