@@ -8,6 +8,8 @@
 
 #include <QLineEdit>
 
+#include <cerrno>
+
 NewUdpServerDialog::NewUdpServerDialog(QWidget *parent) : CreationDialog(tr("创建UDP Server"), parent)
 {
     setObjectName(QStringLiteral("frmNewUDPServer"));
@@ -20,7 +22,12 @@ void NewUdpServerDialog::confirm()
 {
     m_localPort = checkedPort(tr("本地端口    ").remove(u':').trimmed(), strToInt(m_localPortBox->text()));
     const QHostAddress address = bindAddress(m_bindBox->text());  // refused here, the dialog stays open
-    if (!portProbe(m_localPort, address)) {
+    const int error = portProbeError(m_localPort, address);
+    if (error == EADDRNOTAVAIL) {
+        MessageSeam::show(notLocalBindText(m_bindBox->text()));
+        return;
+    }
+    if (error != 0) {
         MessageSeam::show(tr("本地端口已被占用，请重新选择本地端口号"));
         return;
     }

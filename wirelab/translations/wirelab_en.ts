@@ -7,6 +7,10 @@
         <source>BIND %1 不是 IPv4 或 IPv6 地址</source>
         <translation>BIND %1 is not an IPv4 or IPv6 address</translation>
     </message>
+    <message>
+        <source>BIND %1 不是本机的地址</source>
+        <translation>BIND %1 is not an address of this machine</translation>
+    </message>
 </context>
 <context>
     <name>CreationDialog</name>

@@ -6,11 +6,14 @@
 #include "core/text/paramline.h"
 
 #include "core/endpoints/registry.h"
+#include "core/errors.h"
 #include "core/net/adapterinfo.h"
 #include "core/net/addresstext.h"
 #include "core/net/datagramsocket.h"
 
 #include <QPointer>
+
+#include <cerrno>
 
 UdpServerEndpoint *UdpServerEndpoint::create(EndpointRegistry &registry, int localPort, const QString &bind)
 {
@@ -66,7 +69,12 @@ public:
     // endpoint.
     Endpoint *fromLine(EndpointRegistry &registry, const ParamLine &line) const override
     {
-        if (!portProbe(line.localPort, bindAddress(line.bind))) {
+        // An address this machine lacks is a mistake in the declaration,
+        // not a port in use.
+        const int error = portProbeError(line.localPort, bindAddress(line.bind));
+        if (error == EADDRNOTAVAIL)
+            throw WireError(notLocalBindText(line.bind));
+        if (error != 0) {
             registry.tellPortBusy(nullptr, line.localPort);
             return nullptr;
         }

@@ -39,3 +39,8 @@ QHostAddress bindAddress(const QString &text)
         throw WireError(QCoreApplication::translate("Addresses", "BIND %1 不是 IPv4 或 IPv6 地址").arg(text));
     return address;
 }
+
+QString notLocalBindText(const QString &text)
+{
+    return QCoreApplication::translate("Addresses", "BIND %1 不是本机的地址").arg(text.trimmed());
+}

@@ -29,3 +29,5 @@ QString nodeCaption(const QString &host, int port);
 // families for an empty value. Throws WireError naming the value when it is
 // not an IPv4 or IPv6 address.
 QHostAddress bindAddress(const QString &text);
+// "BIND <value> 不是本机的地址": a BIND address this machine does not have.
+QString notLocalBindText(const QString &text);

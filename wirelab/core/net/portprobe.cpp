@@ -16,27 +16,27 @@
 
 namespace {
 
-bool probeIPv4(quint32 hostOrder, uint16_t port)
+int probeIPv4(quint32 hostOrder, uint16_t port)
 {
     const int fd = ::socket(AF_INET, SOCK_DGRAM, 0);
     if (fd < 0)
-        return false;
+        return errno;
     sockaddr_in addr;
     std::memset(&addr, 0, sizeof addr);
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(hostOrder);
     addr.sin_port = htons(port);
-    const bool usable = ::bind(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
+    const int error = ::bind(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0 ? 0 : errno;
     ::close(fd);
-    return usable;
+    return error;
 }
 
-// 1: usable, 0: not, -1: the system has no IPv6.
+// 0: usable, else the error (EAFNOSUPPORT: the system has no IPv6).
 int probeIPv6(const QHostAddress &address, bool dualStack, uint16_t port)
 {
     const int fd = ::socket(AF_INET6, SOCK_DGRAM, 0);
     if (fd < 0)
-        return errno == EAFNOSUPPORT ? -1 : 0;
+        return errno;
     const int v6Only = dualStack ? 0 : 1;
     ::setsockopt(fd, IPPROTO_IPV6, IPV6_V6ONLY, &v6Only, sizeof v6Only);
     sockaddr_in6 addr;
@@ -49,14 +49,16 @@ int probeIPv6(const QHostAddress &address, bool dualStack, uint16_t port)
     if (addr.sin6_scope_id == 0)
         addr.sin6_scope_id = address.scopeId().toUInt();
     addr.sin6_port = htons(port);
-    const bool usable = ::bind(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0;
+    const int error = ::bind(fd, reinterpret_cast<const sockaddr *>(&addr), sizeof addr) == 0 ? 0 : errno;
     ::close(fd);
-    return usable ? 1 : 0;
+    return error;
 }
 
 }  // namespace
 
-bool portProbe(int port, const QHostAddress &address)
+bool portProbe(int port, const QHostAddress &address) { return portProbeError(port, address) == 0; }
+
+int portProbeError(int port, const QHostAddress &address)
 {
     const auto p = uint16_t(unsigned(port) & 0xFFFFu);
     if (address.protocol() == QAbstractSocket::IPv4Protocol)
@@ -65,9 +67,9 @@ bool portProbe(int port, const QHostAddress &address)
         address == QHostAddress(QHostAddress::Any) || address == QHostAddress(QHostAddress::AnyIPv6);
     const int v6 = probeIPv6(any ? QHostAddress(QHostAddress::AnyIPv6) : address,
                              address == QHostAddress(QHostAddress::Any), p);
-    if (v6 >= 0)
-        return v6 == 1;
-    return any && probeIPv4(INADDR_ANY, p);
+    if (v6 == EAFNOSUPPORT && any)
+        return probeIPv4(INADDR_ANY, p);
+    return v6;
 }
 
 int checkedPort(const QString &name, int value)

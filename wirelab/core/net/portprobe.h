@@ -9,6 +9,10 @@
 #include <QString>
 
 bool portProbe(int port, const QHostAddress &address = QHostAddress(QHostAddress::Any));
+// The same probe's failure: 0 when the port is usable, else the system's
+// error (EADDRINUSE for a port in use, EADDRNOTAVAIL for an address this
+// machine does not have).
+int portProbeError(int port, const QHostAddress &address = QHostAddress(QHostAddress::Any));
 
 // value, when it is a port number (0 to 65535; 0: the system chooses);
 // otherwise raises RangeError naming name (a key or a field) and the value.

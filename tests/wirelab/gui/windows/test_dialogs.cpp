@@ -231,7 +231,13 @@ TEST(CreationDialogs, UdpDialogsKeepTheDialogOpenWhileTheLocalPortIsBound)
         Button(server, "Button1").click();
         EXPECT_EQ(messages.texts, QStringList {busy});
         EXPECT_TRUE(server.isVisible());
+        // An address this machine lacks is said as such, not as a port in use.
         Find(server, "Edit1").setText(QStringLiteral("0"));
+        Find(server, "EditBind").setText(QStringLiteral("192.0.2.1"));
+        Button(server, "Button1").click();
+        EXPECT_EQ(messages.texts.value(1), QStringLiteral("BIND 192.0.2.1 不是本机的地址"));
+        EXPECT_TRUE(server.isVisible());
+        Find(server, "EditBind").clear();
         Button(server, "Button1").click();
     });
     EXPECT_EQ(serverResult, int(QDialog::Accepted));
