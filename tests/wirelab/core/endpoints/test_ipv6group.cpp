@@ -1,15 +1,18 @@
-// UDP Group endpoints on IPv6 groups, over a veth pair made in a network
-// namespace of this test's own: IPv6 multicast does not loop back over lo,
-// while a member on a real link hears its own datagrams.
+// UDP Group endpoints on IPv6 groups, and a TCP client of a link-local
+// peer, over a veth pair made in a network namespace of this test's own:
+// IPv6 multicast does not loop back over lo, while a member on a real link
+// hears its own datagrams.
 #include "scriptedcore.h"
 #include "testsupport.h"
 
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/kinddescriptor.h"
+#include "core/endpoints/tcpclientendpoint.h"
 #include "core/endpoints/udpgroupendpoint.h"
 #include "core/net/adapterinfo.h"
 
 #include <QElapsedTimer>
+#include <QTcpServer>
 #include <QThread>
 #include <gtest/gtest.h>
 
@@ -44,7 +47,7 @@ QString MakeVethNamespace()
     // Duplicate address detection holds a new address back for about two
     // seconds; skip it where the namespace lets us.
     std::system("sysctl -qw net.ipv6.conf.v0.accept_dad=0 net.ipv6.conf.v1.accept_dad=0 2>/dev/null");
-    if (std::system("ip link set v0 up && ip link set v1 up") != 0)
+    if (std::system("ip link set lo up && ip link set v0 up && ip link set v1 up") != 0)
         return QStringLiteral("cannot bring the veth pair up");
     QElapsedTimer clock;
     clock.start();
@@ -98,6 +101,28 @@ TEST(UdpGroupIPv6, JoinsOnTheInterfaceOfItsZoneAndHearsItsOwnDatagrams)
         EXPECT_TRUE(WaitFor([&] { return r->receivedBytes() == 2; }));
         EXPECT_TRUE(f.messages.texts.isEmpty()) << f.messages.texts.join(u'|').toStdString();
     }
+}
+
+TEST(TcpClientIPv6, ReachesALinkLocalPeerThroughTheInterfaceItsZoneNames)
+{
+    const QString unusable = MakeVethNamespace();
+    if (!unusable.isEmpty())
+        GTEST_SKIP() << unusable.toStdString();
+    // v0's own link-local address, with v0 as its zone.
+    const QString line = Output("ip -6 -o addr show dev v0 scope link");
+    const QString address =
+        line.section(QStringLiteral("inet6 "), 1).section(u'/', 0, 0) + QStringLiteral("%v0");
+    QTcpServer listener;
+    ASSERT_TRUE(listener.listen(QHostAddress::AnyIPv6, 0));
+    const int port = listener.serverPort();
+
+    ScriptedCore f;
+    TcpClientEndpoint *r = f.tcpClient(QStringLiteral("cli"), port, address);
+    EXPECT_EQ(r->caption(), QStringLiteral("[%1]:%2").arg(address).arg(port));
+    r->start();
+    ASSERT_TRUE(WaitFor([&] { return r->isActive(); })) << address.toStdString();
+    EXPECT_EQ(f.callsOf(QStringLiteral("OnConnect")),
+                        QStringList {QStringLiteral("OnConnect|cli|%1|%2").arg(address).arg(port)});
 }
 
 }  // namespace
