@@ -8,6 +8,7 @@
 #include "core/control/controlchannel.h"
 #include "core/control/controlserver.h"
 #include "core/control/projectcontrol.h"
+#include "core/log/logmemory.h"
 #include "gui/application.h"
 #include "gui/mainwindow.h"
 #include "gui/messagebox.h"
@@ -63,6 +64,11 @@ struct Options
     QCommandLineOption control {QStringLiteral("control"),
         QStringLiteral("With --headless: read commands from standard input, one per line, and answer "
                        "them on standard output (see Control commands).")};
+    QCommandLineOption logMemory {QStringLiteral("log-memory"),
+        QStringLiteral("Keep at most MB MiB of logged bytes in memory, summed over every endpoint's log "
+                       "(default 256); past it the oldest move to a temporary file and are read back "
+                       "from there when shown, found or saved."),
+                       QStringLiteral("MB")};
     QCommandLineOption controlSocket {QStringLiteral("control-socket"),
         QStringLiteral("Take commands on a Unix-domain socket at PATH, from any number of clients, with "
                        "or without a window (mode 0600, removed at exit)."),
@@ -80,6 +86,7 @@ struct Options
         parser.addOption(duration);
         parser.addOption(strict);
         parser.addOption(control);
+        parser.addOption(logMemory);
         parser.addOption(controlSocket);
         parser.addPositionalArgument(QStringLiteral("DIR"), QStringLiteral("With --headless: the project's directory."), QStringLiteral("[DIR]"));
     }
@@ -174,6 +181,14 @@ std::variant<int, Request> ReadCommandLine(int argc, char **argv)
     if (parser.isSet(options.version)) {
         Print(stdout, QStringLiteral("%1 %2\n").arg(QLatin1String(ProgramName), QLatin1String(APP_VERSION)));
         return int(ExitNormal);
+    }
+    if (parser.isSet(options.logMemory)) {
+        bool ok = false;
+        const qlonglong mb = parser.value(options.logMemory).toLongLong(&ok);
+        if (!ok || mb < 0 || mb > (qlonglong(1) << 40))
+            return usageError(QStringLiteral("--log-memory takes a whole number of MiB, 0 or more."));
+        // Set before any endpoint exists, for either front end.
+        LogMemory::instance().setLimit(mb << 20);
     }
     const QStringList positional = parser.positionalArguments();
     if (!parser.isSet(options.headless)) {

@@ -4,6 +4,7 @@
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/registry.h"
 #include "core/endpoints/tcpserverendpoint.h"
+#include "core/log/logmemory.h"
 #include "core/script/scripthost.h"
 #include "core/script/scriptoutput.h"
 #include "core/workbench/workbench.h"
@@ -189,6 +190,13 @@ void MainWindow::buildUi()
     statusBar->setObjectName(QStringLiteral("StatusBar1"));
     statusBar->hide();
     root->addWidget(statusBar);
+    // The one report of a log that could not move to its temporary file
+    // (it stays in memory): the hidden status bar shows it.
+    connect(&LogMemory::instance(), &LogMemory::spillFailed, statusBar,
+            guard([statusBar](const QString &message) {
+                statusBar->showMessage(message);
+                statusBar->show();
+            }));
 
     connect(m_createButton, &QPushButton::clicked, this, guard([this] { m_commands->create(); }));
     connect(m_deleteButton, &QPushButton::clicked, this, guard([this] { m_commands->deleteSelected(); }));

@@ -257,6 +257,17 @@
     </message>
 </context>
 <context>
+    <name>LogMemory</name>
+    <message>
+        <source>日志无法移入临时文件（%1）：%2；此后日志留在内存中</source>
+        <translation>The log cannot be moved to a temporary file (%1): %2; from now on it stays in memory</translation>
+    </message>
+    <message>
+        <source>日志无法从临时文件读回（%1）：%2</source>
+        <translation>The log cannot be read back from its temporary file (%1): %2</translation>
+    </message>
+</context>
+<context>
     <name>LogSaving</name>
     <message>
         <source>保存日志…</source>

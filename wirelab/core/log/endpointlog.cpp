@@ -1,5 +1,7 @@
 #include "core/log/endpointlog.h"
 
+#include "core/log/logmemory.h"
+
 #include <QDateTime>
 
 #include <algorithm>
@@ -28,7 +30,8 @@ struct EndpointLog::Record
 
 struct EndpointLog::Block
 {
-    QByteArray data;
+    QByteArray data;  // empty once spilled
+    qint64 slot = -1;  // its place in the spill file
 };
 
 namespace {
@@ -46,9 +49,36 @@ EndpointLog::EndpointLog(QObject *parent) : QObject(parent)
     m_batch.setSingleShot(true);
     m_batch.setInterval(BatchMs);
     connect(&m_batch, &QTimer::timeout, this, &EndpointLog::announce);
+    m_memoryKey = LogMemory::instance().enrol(this);
 }
 
-EndpointLog::~EndpointLog() = default;
+EndpointLog::~EndpointLog() { releaseBlocks(); }
+
+void EndpointLog::releaseBlocks()
+{
+    LogMemory &memory = LogMemory::instance();
+    memory.withdraw(m_memoryKey);
+    for (const Block &b : m_blocks) {
+        if (b.slot >= 0)
+            memory.release(b.slot);
+        else
+            memory.resized(-b.data.capacity());
+    }
+    m_blocks.clear();
+}
+
+bool EndpointLog::spillBlock(qsizetype index)
+{
+    Block &b = m_blocks[size_t(index)];
+    Q_ASSERT(b.slot < 0 && b.data.size() == BlockSize);
+    LogMemory &memory = LogMemory::instance();
+    b.slot = memory.write(b.data);
+    if (b.slot < 0)
+        return false;
+    memory.resized(-b.data.capacity());
+    b.data = QByteArray();
+    return true;
+}
 
 const EndpointLog::Record &EndpointLog::at(qsizetype i) const
 {
@@ -114,7 +144,9 @@ QByteArray EndpointLog::read(qint64 offset, qint64 size) const
         const Block &b = m_blocks[size_t(offset / BlockSize)];
         const qint64 within = offset % BlockSize;
         const qint64 take = std::min(size, BlockSize - within);
-        std::memcpy(dst, b.data.constData() + within, size_t(take));
+        // A spilled block comes back through the cache of recent blocks.
+        const QByteArray spilled = b.slot >= 0 ? LogMemory::instance().load(b.slot) : QByteArray();
+        std::memcpy(dst, (b.slot >= 0 ? spilled : b.data).constData() + within, size_t(take));
         dst += take;
         offset += take;
         size -= take;
@@ -167,6 +199,7 @@ qsizetype EndpointLog::add(qint64 timeMs, LineKind kind, bool hexMode, bool extr
     r.countSize = quint32(countSize);
     store(bytes.constData(), size);
     store(countText.constData(), countSize);
+    LogMemory::instance().enforce();
     const qsizetype index = m_count++;
     Q_EMIT recordAppended(index);
     if (!m_batch.isActive())
@@ -188,12 +221,16 @@ void EndpointLog::store(const char *data, qint64 size)
             // once a block is full, the next is made whole at once. Either
             // way a block never holds more than BlockSize.
             const qint64 grown = index == 0 ? std::max<qint64>(needed, 2 * block.capacity()) : BlockSize;
+            const qint64 before = block.capacity();
             block.reserve(std::min(BlockSize, std::max<qint64>(grown, 4096)));
+            LogMemory::instance().resized(block.capacity() - before);
         }
         block.append(data, take);
         data += take;
         size -= take;
         m_end += take;
+        if (block.size() == BlockSize)
+            LogMemory::instance().sealed(m_memoryKey, qsizetype(index));
     }
 }
 
@@ -209,7 +246,8 @@ void EndpointLog::clear()
 {
     m_batch.stop();
     m_chunks.clear();
-    m_blocks.clear();
+    releaseBlocks();
+    m_memoryKey = LogMemory::instance().enrol(this);
     m_count = 0;
     m_end = 0;
     m_announced = 0;

@@ -7,6 +7,10 @@
 // blocks of BlockSize, so a record's bytes may span two blocks. A line's
 // text is made from its record only when it is read (text()). Records are
 // never changed or dropped, except all at once by clear().
+//
+// The blocks count against the process's log memory (LogMemory): past its
+// limit the oldest full blocks move to a temporary file and are read back
+// from there; every reader below sees the same bytes either way.
 
 #include "core/log/linetext.h"
 
@@ -88,6 +92,9 @@ private:
     qsizetype add(qint64 timeMs, LineKind kind, bool hexMode, bool extra, bool withCount,
                   const QByteArray &bytes, const QByteArray &countText);
     void store(const char *data, qint64 size);
+    // Moves a full block to the spill file; false if it stays in memory.
+    bool spillBlock(qsizetype index);
+    void releaseBlocks();
     const Record &at(qsizetype i) const;
     void announce();
 
@@ -97,4 +104,7 @@ private:
     qint64 m_end = 0;  // stream size
     qsizetype m_announced = 0;  // records told by appended()
     QTimer m_batch;
+    quint64 m_memoryKey = 0;  // this log's blocks in LogMemory (a new one after clear())
+
+    friend class LogMemory;
 };

@@ -1,11 +1,20 @@
 #include "core/log/endpointlog.h"
 #include "core/log/linejson.h"
+#include "core/log/logmemory.h"
+#include "core/log/logsavejob.h"
+#include "core/log/logsearch.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
+#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <gtest/gtest.h>
+
+#include <csignal>
+#include <sys/resource.h>
 
 namespace {
 
@@ -105,6 +114,33 @@ TEST(LineText, EveryKindOfLineReadsAsThePaneShowsIt)
 class EndpointLogTest : public ::testing::Test
 {
 protected:
+    // The process's log memory as every other test expects it.
+    ~EndpointLogTest() override
+    {
+        LogMemory::instance().setDirectory(QString());
+        LogMemory::instance().setLimit(LogMemory::DefaultLimit);
+    }
+    // Records of every kind, across block boundaries; their bytes, back to back.
+    QByteArray fill(int blocks)
+    {
+        QByteArray received;
+        for (int i = 0; log.streamSize() < blocks * EndpointLog::BlockSize; ++i) {
+            const QByteArray bytes = Pattern(150000 + i * 7919, i);
+            log.append(LineKind::Received, bytes, i % 2);
+            received += bytes;
+            log.appendSent("123", true, QStringLiteral("10"));
+            log.appendText(LineKind::Notice, QStringLiteral("连接 %1").arg(i));
+        }
+        return received;
+    }
+    QStringList texts() const
+    {
+        QStringList t;
+        for (qsizetype i = 0; i < log.count(); ++i)
+            t << log.text(i) << log.body(i);
+        return t;
+    }
+
     EndpointLog log;
 };
 
@@ -169,4 +205,100 @@ TEST_F(EndpointLogTest, AppendsAreAnnouncedOncePerBurstAndClearStartsAgain)
     ASSERT_TRUE(burst.wait(2000));
     EXPECT_EQ(burst.at(1).at(0).value<qsizetype>(), 0);
     EXPECT_EQ(log.text(0), QStringLiteral("again"));
+}
+
+TEST_F(EndpointLogTest, PastTheMemoryLimitOldBlocksMoveToAFileAndReadBackTheSame)
+{
+    LogMemory &memory = LogMemory::instance();
+    const qint64 block = EndpointLog::BlockSize;
+    const QByteArray received = fill(7);
+    const QByteArray stream = log.read(0, log.streamSize());
+    const QStringList before = texts();
+    // Two blocks stay (the last full one and the one being filled).
+    const qint64 out = log.streamSize() / block - 1;
+    // Needles across the boundaries of two blocks that move out and of the
+    // last one out and the first kept, and one inside a block.
+    const QByteArray needles[] = {stream.mid(block - 3, 7), stream.mid(out * block - 4, 9),
+                                  stream.mid(2 * block + 100, 12)};
+    std::vector<std::vector<LogMatch>> found;
+    for (const QByteArray &n : needles)
+        found.push_back(findInLog(log, n, true));
+
+    memory.setLimit(2 * block);
+    EXPECT_LE(memory.inMemory(), 2 * block);
+    EXPECT_EQ(memory.spilled(), out * block);
+    // Compared whole, printed not at all: megabytes of bytes and lines.
+    EXPECT_TRUE(log.read(0, log.streamSize()) == stream);
+    EXPECT_TRUE(texts() == before);
+    for (size_t i = 0; i < std::size(needles); ++i) {
+        const std::vector<LogMatch> now = findInLog(log, needles[i], true);
+        EXPECT_FALSE(now.empty()) << i;
+        EXPECT_TRUE(std::equal(
+            now.begin(), now.end(), found[i].begin(), found[i].end(),
+            [](const LogMatch &a, const LogMatch &b) { return a.record == b.record && a.at == b.at; }))
+            << i;
+    }
+
+    // The raw save of a log mostly in the file is the stream received.
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("raw.bin"));
+    LogSaveJob job(log, path, LogSaveJob::Format::Raw, QStringLiteral("c"));
+    QSignalSpy finished(&job, &LogSaveJob::finished);
+    job.start();
+    ASSERT_TRUE(finished.wait(10000));
+    EXPECT_TRUE(finished.at(0).at(0).toBool());
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    EXPECT_EQ(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex(),
+              QCryptographicHash::hash(received, QCryptographicHash::Sha256).toHex());
+
+    log.clear();
+    EXPECT_EQ(memory.spilled(), 0);
+    EXPECT_EQ(memory.inMemory(), 0);
+}
+
+TEST_F(EndpointLogTest, AFileThatCannotBeWrittenIsToldOnceAndTheLogStaysInMemory)
+{
+    LogMemory &memory = LogMemory::instance();
+    const qint64 block = EndpointLog::BlockSize;
+    QTemporaryDir dir;
+    // A file that cannot be made, and one that fills up after two blocks
+    // (the file size limit fails a write as a full disk does).
+    const struct
+    {
+        QString directory;
+        rlim_t fileSize;
+        qint64 spilled;
+    } cases[] = {{dir.filePath(QStringLiteral("missing")), RLIM_INFINITY, 0},
+                  {dir.path(), 2 * block, 2 * block}};
+    std::signal(SIGXFSZ, SIG_IGN);
+    rlimit unlimited {};
+    ::getrlimit(RLIMIT_FSIZE, &unlimited);
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.directory.toStdString());
+        memory.setDirectory(c.directory);
+        memory.setLimit(0);
+        rlimit limit = unlimited;
+        limit.rlim_cur = std::min(c.fileSize, unlimited.rlim_max);
+        ::setrlimit(RLIMIT_FSIZE, &limit);
+        QSignalSpy told(&memory, &LogMemory::spillFailed);
+        testing::internal::CaptureStderr();
+        const QByteArray received = fill(6);
+        const QString error = QString::fromLocal8Bit(testing::internal::GetCapturedStderr());
+        ::setrlimit(RLIMIT_FSIZE, &unlimited);
+
+        ASSERT_EQ(told.size(), 1);
+        const QString message = told.at(0).at(0).toString();
+        EXPECT_TRUE(message.contains(QDir::toNativeSeparators(c.directory)));
+        EXPECT_EQ(error.count(message), 1);
+        EXPECT_EQ(memory.spilled(), c.spilled);
+        EXPECT_GE(memory.inMemory(), 4 * block);
+        QByteArray saved;
+        for (qsizetype i = 0; i < log.count(); ++i) {
+            if (log.record(i).kind == LineKind::Received)
+                saved += log.bytes(i);
+        }
+        EXPECT_TRUE(saved == received);
+        log.clear();
+    }
 }
