@@ -6,6 +6,7 @@
 #include <QDateTime>
 #include <QLocale>
 #include <QPointer>
+#include <QTimer>
 
 Endpoint::Endpoint(EndpointKind kind, EndpointRegistry &registry)
     : m_kind(kind),
@@ -57,6 +58,11 @@ void Endpoint::notice(const QString &text)
     // The record first: a run without a window writes its line from there.
     const qsizetype record = m_log.appendText(LineKind::Notice, text, true);
     Q_EMIT noticed(m_log.record(record).timeMs, text);
+}
+
+void Endpoint::logNoticeLater(const QString &text)
+{
+    QTimer::singleShot(0, this, [this, text] { logNotice(text); });
 }
 
 void Endpoint::receive(const QByteArray &data, const QString &a, int b, CounterOrder order, bool withBytes)

@@ -84,6 +84,9 @@ public:
     // A failure the send pane does not show (a port in use, a datagram the
     // system refused): an extra record of the log alone.
     void logNotice(const QString &text) { m_log.appendText(LineKind::Notice, text, true); }
+    // The same from the event loop, for a failure while the endpoint is
+    // being made: it is named after that, and its log's readers name it.
+    void logNoticeLater(const QString &text);
 
     std::vector<std::unique_ptr<ScriptTimer>> &timers() { return m_timers; }
     const std::vector<std::unique_ptr<ScriptTimer>> &timers() const { return m_timers; }

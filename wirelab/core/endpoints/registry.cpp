@@ -2,8 +2,6 @@
 
 #include "core/endpoints/endpoint.h"
 
-#include <QTimer>
-
 #include <algorithm>
 #include <exception>
 
@@ -36,10 +34,8 @@ Endpoint *EndpointRegistry::add(std::unique_ptr<Endpoint> owned, Endpoint *serve
 
 void EndpointRegistry::tellPortBusy(Endpoint *endpoint, int port)
 {
-    if (endpoint) {
-        QTimer::singleShot(0, endpoint,
-                           [endpoint, port] { endpoint->logNotice(tr("端口 %1 已被占用").arg(port)); });
-    }
+    if (endpoint)
+        endpoint->logNoticeLater(tr("端口 %1 已被占用").arg(port));
     Q_EMIT portBusy(endpoint, port);
 }
 

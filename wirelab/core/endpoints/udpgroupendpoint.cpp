@@ -79,18 +79,25 @@ void UdpGroupEndpoint::setUp(Path path)
     QPointer<UdpGroupEndpoint> self(this);
     m_socket = new GroupSocket(&registry());
     const QPointer<GroupSocket> socket(m_socket);
-    if (const int error = socket->create(isIPv6Text(groupAddress()) ? AF_INET6 : AF_INET))
+    // The log keeps each failure too (a port in use as such).
+    if (const int error = socket->create(isIPv6Text(groupAddress()) ? AF_INET6 : AF_INET)) {
+        logNoticeLater(texts.socket.arg(error));
         MessageSeam::show(texts.socket.arg(error));
+    }
     if (socket && self) {
         if (const int error = socket->bindAny(self->groupPort())) {
             if (error == EADDRINUSE)
                 self->registry().tellPortBusy(self, self->groupPort());
+            else
+                self->logNoticeLater(texts.bind);
             if (socket && self)
                 MessageSeam::show(texts.bind);
         }
     }
-    if (socket && self && socket->join(self->groupAddress()) != 0)
+    if (socket && self && socket->join(self->groupAddress()) != 0) {
+        self->logNoticeLater(texts.join);
         MessageSeam::show(texts.join);
+    }
     if (!socket)
         return;
     socket->enableReadNotification();

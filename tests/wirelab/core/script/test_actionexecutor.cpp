@@ -9,6 +9,7 @@
 #include "core/endpoints/tcpclientendpoint.h"
 #include "core/endpoints/tcpserverendpoint.h"
 #include "core/endpoints/udpclientendpoint.h"
+#include "core/endpoints/udpgroupendpoint.h"
 #include "core/net/tcpsend.h"
 #include "core/script/scriptoutput.h"
 #include "core/script/scripttimers.h"
@@ -227,6 +228,8 @@ TEST(ActionExecutor, WhatThePaneLeavesOutIsLoggedAsExtraRecords)
     // Port 0 as destination: the system refuses the datagram.
     Endpoint *refused = UdpClientEndpoint::create(x.registry(), QStringLiteral("127.0.0.1"), 0, 0);
     refused->setName(QStringLiteral("refused"));
+    Endpoint *group = UdpGroupEndpoint::create(
+        x.registry(), QStringLiteral("no group"), FreeUdpPort(), UdpGroupEndpoint::Path::Dialog);
     x.a->start();  // nobody listens on port 9
     ScriptOutput::instance().flushRepeats();
     for (int i = 0; i < 3; ++i) {  // a repeat within the second is counted, not logged
@@ -250,7 +253,8 @@ TEST(ActionExecutor, WhatThePaneLeavesOutIsLoggedAsExtraRecords)
            {nowhere, LineKind::Notice, QStringLiteral("发送失败：Null Remote Address")},
             {nowhere, LineKind::Warning, QStringLiteral("error: actions: action 1: Null Remote Address")},
              {refused, LineKind::Notice, QStringLiteral("发送失败：")},
-            };
+              {group, LineKind::Notice, QStringLiteral("无法进行UDP组播")},
+             };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text.toStdString());
         const EndpointLog &log = c.endpoint->log();
