@@ -16,6 +16,8 @@ PACKAGES=(
   xvfb xauth socat iproute2 util-linux python3 help2man
   fonts-dejavu-core fonts-wqy-microhei fonts-freefont-ttf
   nodejs
+  # OpenSSL: the core reads keys with it; the TLS tests make certificates with openssl
+  libssl-dev openssl
 )
 # The .deb (CPack with dpkg-shlibdeps, which needs file) and its checks
 # (systemd for systemd-analyze verify).

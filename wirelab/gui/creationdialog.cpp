@@ -3,7 +3,10 @@
 #include "guard.h"
 #include "gui/dialogseam.h"
 
+#include <QCheckBox>
+#include <QDir>
 #include <QEvent>
+#include <QFileDialog>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -61,6 +64,73 @@ QLineEdit *CreationDialog::addBox(const char *labelName, const QString &label, c
 void CreationDialog::addBelow(QWidget *widget)
 {
     m_grid->addWidget(widget, m_grid->rowCount(), 1, Qt::AlignLeft);
+}
+
+namespace {
+
+// A box for a file's path with a button beside it that picks the file.
+QLineEdit *FileBox(QWidget *dialog, QGridLayout *grid, const QString &label, const char *name)
+{
+    const int row = grid->rowCount();
+    auto *caption = new QLabel(label, dialog);
+    auto *box = new QLineEdit(dialog);
+    box->setObjectName(QStringLiteral("Edit") + QLatin1String(name));
+    auto *pick = new QPushButton(CreationDialog::tr("浏览..."), dialog);
+    pick->setObjectName(QStringLiteral("Button") + QLatin1String(name));
+    caption->setBuddy(box);
+    auto *line = new QHBoxLayout;
+    line->addWidget(box, 1);
+    line->addWidget(pick);
+    grid->addWidget(caption, row, 0);
+    grid->addLayout(line, row, 1);
+    QObject::connect(pick, &QPushButton::clicked, dialog, guard([dialog, box, label] {
+                         QFileDialog files(dialog, label.trimmed());
+                         files.setFileMode(QFileDialog::ExistingFile);
+                         files.setNameFilters({CreationDialog::tr("PEM 文件 (*.pem *.crt *.key)"),
+                                               CreationDialog::tr("所有文件 (*)")});
+                         if (!box->text().isEmpty())
+                             files.selectFile(box->text());
+                         if (DialogSeam::exec(&files) == QDialog::Accepted
+                             && !files.selectedFiles().isEmpty())
+                             box->setText(QDir::toNativeSeparators(files.selectedFiles().first()));
+                     }));
+    return box;
+}
+
+}  // namespace
+
+CreationDialog::TlsBoxes CreationDialog::addTlsBoxes(bool server, bool tlsChosen)
+{
+    TlsBoxes b;
+    b.tls = new QCheckBox(tr("TLS 加密"), this);
+    b.tls->setObjectName(QStringLiteral("CheckTls"));
+    addBelow(b.tls);
+    b.cert = FileBox(this, m_grid, tr("证书文件:  "), "Cert");
+    b.key = FileBox(this, m_grid, tr("私钥文件:  "), "Key");
+    b.ca = FileBox(this, m_grid, tr("CA 文件:   "), "Ca");
+    b.check = new QCheckBox(server ? tr("要求客户端证书") : tr("验证服务器证书"), this);
+    b.check->setObjectName(server ? QStringLiteral("CheckRequireCert") : QStringLiteral("CheckVerify"));
+    b.check->setChecked(!server);
+    addBelow(b.check);
+    const auto enable = [b](bool on) {
+        for (QWidget *w : {static_cast<QWidget *>(b.cert), static_cast<QWidget *>(b.key),
+                           static_cast<QWidget *>(b.ca), static_cast<QWidget *>(b.check)}) {
+            w->setEnabled(on);
+            if (QWidget *pick = w->parentWidget()->findChild<QPushButton *>(
+                    QStringLiteral("Button") + w->objectName().mid(4), Qt::FindDirectChildrenOnly))
+                pick->setEnabled(on);
+        }
+    };
+    connect(b.tls, &QCheckBox::toggled, this, enable);
+    b.tls->setChecked(tlsChosen);
+    enable(tlsChosen);
+    return b;
+}
+
+TlsCredentials CreationDialog::readTls(const TlsBoxes &b, bool server)
+{
+    return TlsCredentials::read({b.cert->text().trimmed(), b.key->text().trimmed(), b.ca->text().trimmed()},
+                                server);
 }
 
 void CreationDialog::showEvent(QShowEvent *event)

@@ -7,10 +7,13 @@
 // reported by the default error report and the dialog stays open. Cancel and
 // the close box reject.
 
+#include "core/net/tlscredentials.h"
+
 #include <QDialog>
 
 class Endpoint;
 class EndpointRegistry;
+class QCheckBox;
 class QGridLayout;
 class QLabel;
 class QLineEdit;
@@ -32,6 +35,24 @@ protected:
     QLineEdit *addBox(const char *labelName, const QString &label, const char *boxName, const QString &text);
     // Adds a widget spanning the box column below the rows so far.
     void addBelow(QWidget *widget);
+
+    // The TLS choice of a TCP dialog: the switch that makes the endpoint a
+    // TLS one, the certificate, key and CA files (each with a button that
+    // picks a file), and the verify switch (a client's) or the
+    // require-a-client-certificate switch (a server's). The files and the
+    // second switch are enabled while TLS is chosen.
+    struct TlsBoxes
+    {
+        QCheckBox *tls = nullptr;  // CheckTls
+        QLineEdit *cert = nullptr;  // EditCert, ButtonCert
+        QLineEdit *key = nullptr;  // EditKey, ButtonKey
+        QLineEdit *ca = nullptr;  // EditCa, ButtonCa
+        QCheckBox *check = nullptr;  // CheckVerify (client), CheckRequireCert (server)
+    };
+    TlsBoxes addTlsBoxes(bool server, bool tlsChosen);
+    // The files the boxes name, read and checked; throws WireError naming
+    // the file and the reason (the dialog stays open).
+    static TlsCredentials readTls(const TlsBoxes &boxes, bool server);
 
     // The OK handler; close with accept() when the values are good.
     virtual void confirm() = 0;

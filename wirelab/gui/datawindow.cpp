@@ -131,8 +131,10 @@ void DataWindow::buildUi()
     m_peerAddressLabel = Named(new QLabel(m_statusBox), "Label3");
     m_peerPortLabel = Named(new QLabel(m_statusBox), "Label4");
     m_localPortLabel = Named(new QLabel(m_statusBox), "Label6");
+    m_securityLabel = Named(new QLabel(m_statusBox), "Label5");
     right->addWidget(m_peerAddressLabel, 0, 0);
     right->addWidget(m_peerPortLabel, 0, 1);
+    right->addWidget(m_securityLabel, 1, 0);
     right->addWidget(m_localPortLabel, 1, 1);
     status->addLayout(left, 1);
     status->addLayout(right, 2);
@@ -303,6 +305,9 @@ void DataWindow::refreshStatus()
     m_peerAddressLabel->setText(f.first);
     m_peerPortLabel->setText(f.second);
     m_localPortLabel->setText(f.third);
+    // The session is long: the label shows what fits, the tip all of it.
+    m_securityLabel->setText(f.security);
+    m_securityLabel->setToolTip(f.security);
     showStart = !f.startCaption.isEmpty();
     showStop = !f.stopCaption.isEmpty();
     if (showStart)

@@ -24,6 +24,10 @@ CreationDialog *makeCreationDialog(EndpointKind kind, QWidget *parent)
         return new NewGroupDialog(parent);
     case EndpointKind::TcpConnection:
         return nullptr;
+    case EndpointKind::TlsServer:
+        return new NewServerDialog(parent, true);
+    case EndpointKind::TlsClient:
+        return new NewClientDialog(parent, true);
     }
     std::abort();  // a value outside the enumeration
 }

@@ -22,6 +22,42 @@
         <source>取消</source>
         <translation>Cancel</translation>
     </message>
+    <message>
+        <source>浏览...</source>
+        <translation>Browse...</translation>
+    </message>
+    <message>
+        <source>PEM 文件 (*.pem *.crt *.key)</source>
+        <translation>PEM files (*.pem *.crt *.key)</translation>
+    </message>
+    <message>
+        <source>所有文件 (*)</source>
+        <translation>All files (*)</translation>
+    </message>
+    <message>
+        <source>TLS 加密</source>
+        <translation>TLS encryption</translation>
+    </message>
+    <message>
+        <source>证书文件:  </source>
+        <translation>Certificate:  </translation>
+    </message>
+    <message>
+        <source>私钥文件:  </source>
+        <translation>Private key:  </translation>
+    </message>
+    <message>
+        <source>CA 文件:   </source>
+        <translation>CA file:   </translation>
+    </message>
+    <message>
+        <source>要求客户端证书</source>
+        <translation>Require a client certificate</translation>
+    </message>
+    <message>
+        <source>验证服务器证书</source>
+        <translation>Verify the server's certificate</translation>
+    </message>
 </context>
 <context>
     <name>DataWindow</name>
@@ -547,6 +583,109 @@
     <message>
         <source>监听未启动：%1</source>
         <translation>Not listening: %1</translation>
+    </message>
+</context>
+<context>
+    <name>TlsClientEndpoint</name>
+    <message>
+        <source>对方在握手完成前关闭了连接</source>
+        <translation>the peer closed the connection before the handshake completed</translation>
+    </message>
+    <message>
+        <source>TLS 握手失败（%1）：%2</source>
+        <translation>TLS handshake with %1 failed: %2</translation>
+    </message>
+</context>
+<context>
+    <name>TlsCredentials</name>
+    <message>
+        <source>文件不存在</source>
+        <translation>the file does not exist</translation>
+    </message>
+    <message>
+        <source>文件无法读取</source>
+        <translation>the file cannot be read</translation>
+    </message>
+    <message>
+        <source>私钥受口令保护，无法使用</source>
+        <translation>the key is protected by a passphrase and cannot be used</translation>
+    </message>
+    <message>
+        <source>文件中没有 PEM 格式的私钥</source>
+        <translation>the file holds no private key in PEM form</translation>
+    </message>
+    <message>
+        <source>文件中没有 PEM 格式的证书</source>
+        <translation>the file holds no certificate in PEM form</translation>
+    </message>
+    <message>
+        <source>缺少 CERT：TLS 服务器需要证书和私钥</source>
+        <translation>CERT is missing: a TLS server needs a certificate and its key</translation>
+    </message>
+    <message>
+        <source>KEY 需要与之配对的证书 CERT</source>
+        <translation>KEY needs the certificate CERT it belongs to</translation>
+    </message>
+    <message>
+        <source>CERT 需要与之配对的私钥 KEY</source>
+        <translation>CERT needs its private key KEY</translation>
+    </message>
+    <message>
+        <source>私钥与证书 %1 不匹配</source>
+        <translation>the key does not belong to the certificate %1</translation>
+    </message>
+</context>
+<context>
+    <name>TlsDeclaration</name>
+    <message>
+        <source>%1 &quot;%2&quot; 不是 0 或 1</source>
+        <translation>%1 &quot;%2&quot; is not 0 or 1</translation>
+    </message>
+</context>
+<context>
+    <name>TlsServerEndpoint</name>
+    <message>
+        <source>对方在握手完成前关闭了连接</source>
+        <translation>the peer closed the connection before the handshake completed</translation>
+    </message>
+    <message>
+        <source>TLS 握手失败（%1）：%2</source>
+        <translation>TLS handshake with %1 failed: %2</translation>
+    </message>
+</context>
+<context>
+    <name>TlsText</name>
+    <message>
+        <source>证书 %1 已于 %2 过期</source>
+        <translation>the certificate %1 expired on %2</translation>
+    </message>
+    <message>
+        <source>证书 %1 在 %2 之前无效</source>
+        <translation>the certificate %1 is not valid before %2</translation>
+    </message>
+    <message>
+        <source>证书不是颁发给名称 %1 的（它适用于 %2）</source>
+        <translation>the certificate is not for the name %1 (it is for %2)</translation>
+    </message>
+    <message>
+        <source>证书 %1 不是由受信任的机构签发的（签发者 %2）</source>
+        <translation>the certificate %1 is not signed by a trusted authority (issuer %2)</translation>
+    </message>
+    <message>
+        <source>对方没有提供证书</source>
+        <translation>the peer sent no certificate</translation>
+    </message>
+    <message>
+        <source>，对方无证书</source>
+        <translation>, no peer certificate</translation>
+    </message>
+    <message>
+        <source>，对方证书 %1，有效期至 %2</source>
+        <translation>, peer certificate %1, valid until %2</translation>
+    </message>
+    <message>
+        <source>未验证证书（VERIFY: 0）：主体 %1，签发者 %2，有效期至 %3，SHA-256 %4</source>
+        <translation>Certificate not verified (VERIFY: 0): subject %1, issuer %2, valid until %3, SHA-256 %4</translation>
     </message>
 </context>
 <context>

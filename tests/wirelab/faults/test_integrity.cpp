@@ -1,17 +1,21 @@
 // Random bytes echoed by the script (OnRead -> SEND of the same data) through
-// a TCP server endpoint and through a TCP client endpoint come back whole:
+// a TCP server endpoint, a TCP client endpoint and a TLS server endpoint come
+// back whole:
 // same length, same SHA-256. 10 MB each; 100 MB with WIRELAB_SOAK=1. Both
 // front ends: the main window and a headless run.
 #include "faultsupport.h"
 #include "frontends.h"
 #include "scriptedcore.h"
+#include "testcertificates.h"
 
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/tcpclientendpoint.h"
 #include "core/endpoints/tcpserverendpoint.h"
+#include "core/endpoints/tlsserverendpoint.h"
 
 #include <QCryptographicHash>
 #include <QElapsedTimer>
+#include <QSslSocket>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <gtest/gtest.h>
@@ -129,6 +133,31 @@ TEST_P(IntegrityTest, RandomBytesEchoedThroughAClientEndpointArriveUnchanged)
     EXPECT_EQ(back.bytes, data.size());
     EXPECT_EQ(back.sha256.toHex(), QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
     EXPECT_EQ(r->receivedBytes(), data.size());
+    EXPECT_TRUE(f.messages().texts.isEmpty());
+}
+
+TEST_P(IntegrityTest, RandomBytesEchoedThroughATlsServerEndpointArriveUnchanged)
+{
+    const TestCertificates certs;
+    ASSERT_TRUE(certs.ok());
+    const QByteArray data = RandomBytes(size, 3);
+    const TlsCredentials credentials = TlsCredentials::read(
+        {certs.pem(QStringLiteral("server")), certs.key(QStringLiteral("server")), QString()}, true);
+    TlsServerEndpoint *server = TlsServerEndpoint::create(f.registry(), FreeTcpPort(), credentials, false);
+    server->setName(QStringLiteral("srv"));
+    server->setHexMode(false);
+    ASSERT_NE(server->listener(), nullptr);
+    QSslSocket peer;
+    QSslConfiguration trust = peer.sslConfiguration();
+    trust.setCaCertificates(QSslCertificate::fromPath(certs.pem(QStringLiteral("ca"))));
+    peer.setSslConfiguration(trust);
+    peer.connectToHostEncrypted(QStringLiteral("localhost"), server->listener()->serverPort());
+    ASSERT_TRUE(
+        WaitFor([&] { return peer.isEncrypted() && f.js(QStringLiteral("counts.OnConnect")) == u'1'; }));
+
+    const Echoed back = RoundTrip(peer, data, timeoutMs);
+    EXPECT_TRUE(back.complete);
+    EXPECT_EQ(back.sha256.toHex(), QCryptographicHash::hash(data, QCryptographicHash::Sha256).toHex());
     EXPECT_TRUE(f.messages().texts.isEmpty());
 }
 

@@ -4,6 +4,8 @@
 #include "core/endpoints/tcpclientendpoint.h"
 #include "core/endpoints/tcpconnectionendpoint.h"
 #include "core/endpoints/tcpserverendpoint.h"
+#include "core/endpoints/tlsclientendpoint.h"
+#include "core/endpoints/tlsserverendpoint.h"
 #include "core/endpoints/udpclientendpoint.h"
 #include "core/endpoints/udpgroupendpoint.h"
 #include "core/endpoints/udpserverendpoint.h"
@@ -26,6 +28,10 @@ const KindDescriptor &kindDescriptor(EndpointKind kind)
         return UdpGroupEndpoint::descriptor();
     case EndpointKind::TcpConnection:
         return TcpConnectionEndpoint::descriptor();
+    case EndpointKind::TlsServer:
+        return TlsServerEndpoint::descriptor();
+    case EndpointKind::TlsClient:
+        return TlsClientEndpoint::descriptor();
     }
     std::abort();  // a value outside the enumeration
 }

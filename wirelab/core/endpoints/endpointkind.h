@@ -16,15 +16,17 @@ enum class EndpointKind {
     UdpServer,
     UdpClient,
     UdpGroup,
-    TcpConnection,  // a connection accepted by a TCP server
+    TcpConnection,  // a connection accepted by a TCP (or TLS) server
+    TlsServer,
+    TlsClient,
 };
 
 // Every kind, in the order of the tree's roots (a kind without a root of
 // its own is skipped there). A new kind is added here, to the enumeration
 // above and to kindDescriptor() in endpointkind.cpp.
 inline constexpr std::array AllKinds = {
-    EndpointKind::TcpServer, EndpointKind::TcpClient, EndpointKind::UdpServer,
-    EndpointKind::UdpClient, EndpointKind::UdpGroup,  EndpointKind::TcpConnection,
+    EndpointKind::TcpServer, EndpointKind::TcpClient, EndpointKind::UdpServer, EndpointKind::UdpClient,
+    EndpointKind::UdpGroup,  EndpointKind::TlsServer, EndpointKind::TlsClient, EndpointKind::TcpConnection,
 };
 
 // The kinds that have a root of their own in the tree, in display order
@@ -40,7 +42,7 @@ struct RootKindList
 inline constexpr RootKindList RootKinds {};
 
 // "TCP Server", "TCP Client", "UDP Server", "UDP Client", "UDP Group",
-// "TCP ServerClient".
+// "TLS Server", "TLS Client", "TCP ServerClient".
 QString kindName(EndpointKind kind);
 // The kind a name stands for, compared exactly and case-sensitively.
 std::optional<EndpointKind> kindFromName(const QString &name);

@@ -17,6 +17,8 @@
 #include <QPointer>
 #include <QTcpSocket>
 
+#include <utility>
+
 TcpClientEndpoint *TcpClientEndpoint::create(EndpointRegistry &registry, const QString &host, int port)
 {
     auto *client = registry.adopt(new TcpClientEndpoint(registry, host, port));
@@ -24,16 +26,20 @@ TcpClientEndpoint *TcpClientEndpoint::create(EndpointRegistry &registry, const Q
     return client;
 }
 
+// The socket outlives the endpoint while a handler of it is still on the
+// stack; the registry frees what is left at exit.
 TcpClientEndpoint::TcpClientEndpoint(EndpointRegistry &registry, const QString &host, int port)
-    : Endpoint(EndpointKind::TcpClient, registry)
+    : TcpClientEndpoint(EndpointKind::TcpClient, registry, host, port, new QTcpSocket(&registry))
+{}
+
+TcpClientEndpoint::TcpClientEndpoint(EndpointKind kind, EndpointRegistry &registry, const QString &host,
+                                     int port, QTcpSocket *socket)
+    : Endpoint(kind, registry)
 {
     setRemote(host, port);
     setCaption(nodeCaption(host, port));
     setImage(StateImage::Disconnected);
 
-    // The socket outlives the endpoint while a handler of it is still on
-    // the stack; the registry frees what is left at exit.
-    auto *socket = new QTcpSocket(&registry);
     // One read takes at most this much: a fast sender would otherwise hand
     // one handler everything the kernel holds.
     socket->setReadBufferSize(TcpSocketHandlers::ReadChunkBytes);
@@ -44,7 +50,7 @@ TcpClientEndpoint::TcpClientEndpoint(EndpointRegistry &registry, const QString &
     // late signal of the socket reaches nothing.
     connect(socket, &QTcpSocket::connected, this, guard([this, h] {
                 TcpSocketHandlers::Busy busy(*h);
-                onConnected();
+                onSocketConnected();
             }));
     connect(socket, &QTcpSocket::disconnected, this, guard([this, h] {
                 TcpSocketHandlers::Busy busy(*h);
@@ -65,13 +71,19 @@ TcpClientEndpoint::TcpClientEndpoint(EndpointRegistry &registry, const QString &
     // notice with the reason, and OnSocketError for a script that has it. A
     // peer that closes is an ordinary disconnect.
     connect(socket, &QTcpSocket::errorOccurred, this, guard([this, h](QAbstractSocket::SocketError error) {
-                if (error == QAbstractSocket::RemoteHostClosedError || !h->socket())
+                if (!h->socket())
                     return;
                 TcpSocketHandlers::Busy busy(*h);
-                const QString reason = h->socket()->errorString();
-                socketError(isActive() ? tr("连接异常：%1").arg(reason) : tr("连接失败：%1").arg(reason),
-                            reason);
+                onSocketError(error);
             }));
+}
+
+void TcpClientEndpoint::onSocketError(QAbstractSocket::SocketError error)
+{
+    if (error == QAbstractSocket::RemoteHostClosedError)
+        return;
+    const QString reason = socket()->errorString();
+    socketError(isActive() ? tr("连接异常：%1").arg(reason) : tr("连接失败：%1").arg(reason), reason);
 }
 
 TcpClientEndpoint::~TcpClientEndpoint()
@@ -94,6 +106,7 @@ void TcpClientEndpoint::onConnected()
     setLocalPort(s->localPort());
     refreshStatus();
     setImage(StateImage::Connected);
+    m_announced = true;
     socketEvent(QStringLiteral("OnConnect"), m_peerAddress, m_peerPort);
 }
 
@@ -102,6 +115,10 @@ void TcpClientEndpoint::onDisconnected()
     setState(EndpointState::Inactive);
     refreshStatus();
     setImage(StateImage::Disconnected);
+    // A connection that never got as far as OnConnect (a refused TLS
+    // handshake) ends without OnDisConnect.
+    if (!std::exchange(m_announced, false))
+        return;
     // Copies: a nested connect may overwrite the peer while the script runs.
     const QString address = m_peerAddress;
     const int port = m_peerPort;
@@ -146,6 +163,12 @@ void TcpClientEndpoint::open()
         return;
     if (remoteHost().trimmed().isEmpty() || remotePort() < 0 || remotePort() > 65535)
         throw WireError(tr("连接失败!"));
+    beginConnect();
+}
+
+void TcpClientEndpoint::beginConnect()
+{
+    QTcpSocket *s = socket();
     // Either family: an address literal (with its zone, "fe80::1%eth0") is
     // used as it is; a name is resolved by Qt off the GUI thread and its
     // addresses are tried in the resolver's order until one connects.

@@ -5,6 +5,8 @@
 
 #include "core/endpoints/endpoint.h"
 
+#include <QAbstractSocket>
+
 #include <memory>
 
 class QTcpSocket;
@@ -38,9 +40,24 @@ public:
     bool send(const QByteArray &block) override;
     void closeForDeletion() override;
 
+protected:
+    // A client of another kind on its own socket (a TLS client's).
+    TcpClientEndpoint(EndpointKind kind, EndpointRegistry &registry, const QString &host, int port,
+                      QTcpSocket *socket);
+    // Starts the connect of an unconnected socket to the remote host.
+    virtual void beginConnect();
+    // The socket connected: a plain client is connected now.
+    virtual void onSocketConnected() { onConnected(); }
+    // An error of the socket other than the peer closing a connection that
+    // was set up: a notice with the reason, and OnSocketError.
+    virtual void onSocketError(QAbstractSocket::SocketError error);
+    // The connection is set up: state, addresses, OnConnect.
+    void onConnected();
+    // Whether OnConnect was sent for the current connection.
+    bool announced() const { return m_announced; }
+
 private:
     TcpClientEndpoint(EndpointRegistry &registry, const QString &host, int port);
-    void onConnected();
     void onDisconnected();
     void onReadyRead();
 
@@ -49,4 +66,6 @@ private:
     // unconnected, and OnDisConnect still names it.
     QString m_peerAddress;
     int m_peerPort = 0;
+    // Only a connection the script heard of is told to have ended.
+    bool m_announced = false;
 };

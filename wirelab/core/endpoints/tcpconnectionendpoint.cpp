@@ -5,9 +5,11 @@
 #include "core/endpoints/tcpserverendpoint.h"
 #include "core/endpoints/tcpsockethandlers.h"
 #include "core/net/addresstext.h"
+#include "core/net/tlstext.h"
 #include "core/text/hexcodec.h"
 
 #include <QPointer>
+#include <QSslSocket>
 #include <QTcpSocket>
 
 namespace {
@@ -121,7 +123,14 @@ public:
     Endpoint *declare(EndpointRegistry &, const JsonNode &) const override { return nullptr; }
     QString paramLine(const JsonNode &) const override { return QString(); }
     Endpoint *fromLine(EndpointRegistry &, const ParamLine &) const override { return nullptr; }
-    StatusFields status(const Endpoint &e) const override { return connectionStatus(e); }
+    StatusFields status(const Endpoint &e) const override
+    {
+        StatusFields f = connectionStatus(e);
+        // A TLS server's connection tells its session.
+        if (auto *s = qobject_cast<QSslSocket *>(static_cast<const TcpConnectionEndpoint &>(e).socket()))
+            f.security = tlsSessionText(*s);
+        return f;
+    }
     QString statusLine(const Endpoint &e, bool wasActive) const override
     {
         return connectionStatusLine(e, wasActive);

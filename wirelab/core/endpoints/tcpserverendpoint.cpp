@@ -168,7 +168,12 @@ void ScheduleCloses(QTcpServer *context, const std::shared_ptr<TcpServerEndpoint
 TcpServerEndpoint *TcpServerEndpoint::create(EndpointRegistry &registry, int port, const QString &bind)
 {
     const QHostAddress address = bindAddress(bind);  // a bad value makes nothing
-    auto *server = registry.adopt(new TcpServerEndpoint(registry, port, bind.trimmed(), address));
+    return adoptAndListen(registry, new TcpServerEndpoint(registry, port, bind.trimmed(), address));
+}
+
+TcpServerEndpoint *TcpServerEndpoint::adoptAndListen(EndpointRegistry &registry, TcpServerEndpoint *created)
+{
+    auto *server = registry.adopt(created);
     QPointer<TcpServerEndpoint> alive(server);
     if (server->listen()) {
         server->setState(EndpointState::Active);
@@ -187,14 +192,16 @@ TcpServerEndpoint *TcpServerEndpoint::create(EndpointRegistry &registry, int por
     return alive;
 }
 
+// The listener is freed later than the endpoint when deleted inside one of
+// its own handlers; the registry frees what is left at exit.
 TcpServerEndpoint::TcpServerEndpoint(EndpointRegistry &registry, int port, const QString &bind,
                                      const QHostAddress &address)
-    : Endpoint(EndpointKind::TcpServer, registry),
-      // Freed later than the endpoint when deleted inside one of its own
-      // handlers; the registry frees what is left at exit.
-      m_server(new QTcpServer(&registry)),
-      m_queues(std::make_shared<Queues>()),
-      m_bind(address)
+    : TcpServerEndpoint(EndpointKind::TcpServer, registry, port, bind, address, new QTcpServer(&registry))
+{}
+
+TcpServerEndpoint::TcpServerEndpoint(EndpointKind kind, EndpointRegistry &registry, int port, const QString &bind,
+                                     const QHostAddress &address, QTcpServer *listener)
+    : Endpoint(kind, registry), m_server(listener), m_queues(std::make_shared<Queues>()), m_bind(address)
 {
     // Bound to one address, the server shows that one; listening on every
     // address, the machine's own.
@@ -437,6 +444,8 @@ TcpServerEndpoint::Link TcpServerEndpoint::acceptOne(const Taken &taken, std::ex
     registry().add(std::unique_ptr<Endpoint>(endpoint), this);
     if (c.endpoint)
         c.endpoint->setState(EndpointState::Active);
+    if (c.endpoint && self)
+        self->connectionReady(*c.endpoint);
 
     // The connection is complete whatever the script does: its error is
     // reported after the setup.

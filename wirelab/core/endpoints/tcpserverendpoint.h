@@ -61,13 +61,24 @@ public:
     struct Taken;
     struct Link;
 
+protected:
+    // A server of another kind on its own listener (a TLS server's).
+    // bind as the user wrote it, address what it stands for (bindAddress).
+    TcpServerEndpoint(EndpointKind kind, EndpointRegistry &registry, int port, const QString &bind,
+                      const QHostAddress &address, QTcpServer *listener);
+    // Registers a new server and tries to listen, as create() does.
+    static TcpServerEndpoint *adoptAndListen(EndpointRegistry &registry, TcpServerEndpoint *server);
+    // A connection is registered and about to be told to the script.
+    virtual void connectionReady(TcpConnectionEndpoint &) {}
+    // Takes every connection the listener holds ready.
+    void acceptWaiting();
+
 private:
     TcpServerEndpoint(EndpointRegistry &registry, int port, const QString &bind, const QHostAddress &address);
     bool listen();
     // Whether the last failed listen failed for a port in use.
     bool portWasBusy() const;
     QList<QTcpSocket *> heldConnections() const;
-    void acceptWaiting();
     void scheduleSetUp();
     void setUpWaiting();
     void setUpOne();

@@ -2,6 +2,7 @@
 
 #include <QEventLoop>
 #include <QPointer>
+#include <QSslSocket>
 #include <QTcpSocket>
 #include <QTimer>
 
@@ -24,7 +25,9 @@ namespace {
 qint64 SendNow(QTcpSocket *socket, const QByteArray &block)
 {
 #if defined(Q_OS_UNIX) && defined(MSG_NOSIGNAL)
-    if (socket->bytesToWrite() > 0 || block.isEmpty())
+    // An encrypted socket's descriptor carries TLS records: the bytes must
+    // go through the socket, which encrypts them.
+    if (socket->bytesToWrite() > 0 || block.isEmpty() || qobject_cast<QSslSocket *>(socket))
         return 0;
     const qintptr fd = socket->socketDescriptor();
     if (fd < 0)
