@@ -131,7 +131,7 @@ void DataWindow::buildUi()
     m_peerAddressLabel = Named(new QLabel(m_statusBox), "Label3");
     m_peerPortLabel = Named(new QLabel(m_statusBox), "Label4");
     m_localPortLabel = Named(new QLabel(m_statusBox), "Label6");
-    m_securityLabel = Named(new QLabel(m_statusBox), "Label5");
+    m_securityLabel = Named(new QLabel(m_statusBox), "TlsSession");
     right->addWidget(m_peerAddressLabel, 0, 0);
     right->addWidget(m_peerPortLabel, 0, 1);
     right->addWidget(m_securityLabel, 1, 0);

@@ -111,7 +111,7 @@ private:
     QLabel *m_peerAddressLabel = nullptr;  // Label3
     QLabel *m_peerPortLabel = nullptr;  // Label4
     QLabel *m_localPortLabel = nullptr;  // Label6
-    QLabel *m_securityLabel = nullptr;  // Label5: an encrypted connection's session
+    QLabel *m_securityLabel = nullptr;  // TlsSession: an encrypted connection's session
     QPushButton *m_startButton = nullptr;  // Button_5
     QPushButton *m_stopButton = nullptr;  // Button_6
     QWidget *m_panelHost = nullptr;  // Panel4

@@ -24,7 +24,7 @@ struct StatusFields
     QString first;  // Label3, first row left
     QString second;  // Label4, first row right
     QString third;  // Label6, second row right
-    QString security;  // Label5, second row left: an encrypted connection's session
+    QString security;  // TlsSession, second row left: an encrypted connection's session
     // Button_5 and Button_6: hidden when empty; while either is shown, the
     // start button is enabled while inactive, the stop button while active.
     QString startCaption;

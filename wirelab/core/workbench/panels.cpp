@@ -48,7 +48,7 @@ const QStringList &Panels::reservedNames()
                         QStringLiteral("Button_6"),
                             QStringLiteral("Label3"),
                                 QStringLiteral("Label4"),
-                                    QStringLiteral("Label6"),
+                                    QStringLiteral("Label6"), QStringLiteral("TlsSession"),
                                         QStringLiteral("Panel2"),
                                             QStringLiteral("Panel4"),
                                                 QStringLiteral("GroupBox3"),
