@@ -14,16 +14,19 @@
 #include <QSslSocket>
 
 TlsServerEndpoint *TlsServerEndpoint::create(EndpointRegistry &registry, int port,
-                                             const TlsCredentials &credentials, bool requireClientCertificate)
+                                             const TlsCredentials &credentials, bool requireClientCertificate,
+                                             const QString &bind)
 {
+    const QHostAddress address = bindAddress(bind);  // a bad value makes nothing
     auto *listener = new QSslServer(&registry);
     listener->setSslConfiguration(credentials.serverConfiguration(requireClientCertificate));
     return static_cast<TlsServerEndpoint *>(
-        adoptAndListen(registry, new TlsServerEndpoint(registry, port, listener)));
+        adoptAndListen(registry, new TlsServerEndpoint(registry, port, bind.trimmed(), address, listener)));
 }
 
-TlsServerEndpoint::TlsServerEndpoint(EndpointRegistry &registry, int port, QSslServer *listener)
-    : TcpServerEndpoint(EndpointKind::TlsServer, registry, port, listener)
+TlsServerEndpoint::TlsServerEndpoint(EndpointRegistry &registry, int port, const QString &bind,
+                                     const QHostAddress &address, QSslServer *listener)
+    : TcpServerEndpoint(EndpointKind::TlsServer, registry, port, bind, address, listener)
 {
     // A connection is ready once encrypted.
     connect(listener, &QSslServer::pendingConnectionAvailable, this, guard([this] { acceptWaiting(); }));
