@@ -6,7 +6,9 @@
 #   2. a fresh Debian 12 root (debootstrap, minbase) in which
 #      apt-get install ./wirelab_*.deb pulls in only the declared dependencies,
 #      then wirelab --version, monitorcfg --version, monitorcfg-sim --help, the
-#      simulated monitor's start, and each desktop entry's Exec line under
+#      simulated monitor's start, a TLS connection (the TLS example project,
+#      headless, with certificates made here by openssl, in a network
+#      namespace of its own) and each desktop entry's Exec line under
 #      xvfb-run opening its window.
 # Builds nothing. Needs root and, for step 2, the network.
 # Usage: check-package.sh [--files-only] [path/to/wirelab_*.deb | build dir]
@@ -39,7 +41,8 @@ if [ "$(id -u)" -ne 0 ]; then
   echo "check-package: run as root (debootstrap, chroot and mount need it)" >&2
   exit 2
 fi
-for tool in dpkg-deb lintian desktop-file-validate appstreamcli systemd-analyze debootstrap chroot mount timeout; do
+for tool in dpkg-deb lintian desktop-file-validate appstreamcli systemd-analyze debootstrap chroot mount timeout \
+            openssl unshare ip; do
   if ! command -v "$tool" >/dev/null; then
     echo "check-package: $tool is missing; run: bash scripts/install-deps.sh --packaging" >&2
     exit 2
@@ -228,6 +231,29 @@ if out=$(in_root "$CMD_TIMEOUT" sh -c '{ sleep 1; echo quit; } | monitorcfg-sim 
 else
   echo "$out" | head -n 5 >&2
   fail "monitorcfg-sim starts on a pseudo-terminal and quits"
+fi
+
+# A TLS connection with what the package installed (Qt's TLS back end loads
+# OpenSSL at run time): the TLS example's server and client echo one line
+# and the run ends with status 0. The certificates are made here; the run
+# has a network namespace of its own (loopback only).
+tls_dir="$root/tmp/tls-example"
+cp -r "$root/usr/share/doc/wirelab/examples/tls" "$tls_dir"
+(
+  cd "$tls_dir"
+  key="-newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes"
+  openssl req -x509 $key -days 2 -subj "/CN=check-package CA" -keyout ca.key -out ca.pem &&
+    openssl req -x509 $key -days 2 -subj /CN=localhost -addext subjectAltName=DNS:localhost,IP:127.0.0.1 \
+      -CA ca.pem -CAkey ca.key -keyout server.key -out server.pem
+) >"$work/tls-certs.log" 2>&1
+if out=$(timeout 60 unshare -n sh -c "ip link set lo up && chroot '$root' /usr/bin/env -i HOME=/root LANG=C.UTF-8 \
+           PATH=/usr/bin:/bin wirelab --headless --duration 20 /tmp/tls-example" 2>&1) &&
+   grep -q 'device  收到数据：hello over TLS' <<<"$out"; then
+  pass "a TLS connection: the TLS example's client and server echo a line"
+else
+  echo "$out" | tail -n 20 >&2
+  cat "$work/tls-certs.log" >&2
+  fail "a TLS connection: the TLS example's client and server echo a line (status 0)"
 fi
 
 # Each desktop entry's Exec line, run under a virtual X display, must open

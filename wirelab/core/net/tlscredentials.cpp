@@ -134,6 +134,13 @@ TlsCredentials TlsCredentials::read(const TlsFiles &files, bool needCertificate)
 
 namespace {
 
+// The system's trusted roots, read once: reading them takes a second or so.
+const QList<QSslCertificate> &SystemRoots()
+{
+    static const QList<QSslCertificate> roots = QSslConfiguration::systemCaCertificates();
+    return roots;
+}
+
 QSslConfiguration Base()
 {
     QSslConfiguration config = QSslConfiguration::defaultConfiguration();
@@ -153,7 +160,7 @@ QSslConfiguration TlsCredentials::clientConfiguration(bool verify) const
     config.setPeerVerifyMode(verify ? QSslSocket::VerifyPeer : QSslSocket::QueryPeer);
     // Setting any CA replaces the system's roots: they are kept beside it.
     if (!m_ca.isEmpty())
-        config.setCaCertificates(QSslConfiguration::systemCaCertificates() + m_ca);
+        config.setCaCertificates(SystemRoots() + m_ca);
     return config;
 }
 
@@ -164,6 +171,6 @@ QSslConfiguration TlsCredentials::serverConfiguration(bool requireClientCertific
     config.setPrivateKey(m_key);
     config.setPeerVerifyMode(requireClientCertificate ? QSslSocket::VerifyPeer : QSslSocket::QueryPeer);
     if (!m_ca.isEmpty())
-        config.setCaCertificates(QSslConfiguration::systemCaCertificates() + m_ca);
+        config.setCaCertificates(SystemRoots() + m_ca);
     return config;
 }
