@@ -54,7 +54,10 @@ void SerialLine::onError(QSerialPort::SerialPortError error)
         if (m_closePending)
             return;
         m_closePending = true;
-        const QString reason = m_lastErrorText;
+        // A read error is a read that got nothing: end-of-file, whose errno
+        // (and so the port's error text) is left over from something else.
+        const QString reason =
+            error == QSerialPort::ReadError ? QStringLiteral("the device hung up") : m_lastErrorText;
         QMetaObject::invokeMethod(this, guard([this, reason] {
                                       if (!m_closePending)
                                           return;  // closed (or reopened) in between: nothing was lost

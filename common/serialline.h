@@ -43,7 +43,8 @@ public:
 
 Q_SIGNALS:
     void readyRead();
-    // The device went away while open; the port is already closed.
+    // The device went away while open; the port is already closed. reason:
+    // the system's text, or "the device hung up" for an end of file.
     void lost(const QString &reason);
 
 private:

@@ -28,6 +28,8 @@ CreationDialog *makeCreationDialog(EndpointKind kind, QWidget *parent)
         return new NewServerDialog(parent, true);
     case EndpointKind::TlsClient:
         return new NewClientDialog(parent, true);
+    case EndpointKind::Serial:
+        return nullptr;  // its dialog is still to come
     }
     std::abort();  // a value outside the enumeration
 }

@@ -150,6 +150,30 @@
         <translation>Connect</translation>
     </message>
     <message>
+        <source>已打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>已关闭</source>
+        <translation>Closed</translation>
+    </message>
+    <message>
+        <source>设备:%1</source>
+        <translation>Device: %1</translation>
+    </message>
+    <message>
+        <source>参数:%1</source>
+        <translation>Settings: %1</translation>
+    </message>
+    <message>
+        <source>打开</source>
+        <translation>Open</translation>
+    </message>
+    <message>
+        <source>关闭</source>
+        <translation>Close</translation>
+    </message>
+    <message>
         <source>组播地址:%1</source>
         <translation>Group address: %1</translation>
     </message>
@@ -204,6 +228,14 @@
     <message>
         <source>已断开</source>
         <translation>disconnected</translation>
+    </message>
+    <message>
+        <source>已打开 %1，%2</source>
+        <translation>open %1, %2</translation>
+    </message>
+    <message>
+        <source>已关闭</source>
+        <translation>closed</translation>
     </message>
     <message>
         <source>应答 %1</source>
@@ -534,6 +566,41 @@
     <message>
         <source>[%1次]</source>
         <translation>[%1x]</translation>
+    </message>
+</context>
+<context>
+    <name>SerialEndpoint</name>
+    <message>
+        <source>RTS/CTS流控</source>
+        <translation>RTS/CTS flow control</translation>
+    </message>
+    <message>
+        <source>XON/XOFF流控</source>
+        <translation>XON/XOFF flow control</translation>
+    </message>
+    <message>
+        <source>无流控</source>
+        <translation>no flow control</translation>
+    </message>
+    <message>
+        <source>打开失败:%1</source>
+        <translation>Open failed: %1</translation>
+    </message>
+    <message>
+        <source>设备已断开:%1</source>
+        <translation>Device gone: %1</translation>
+    </message>
+    <message>
+        <source>打开串口%1失败：%2</source>
+        <translation>Cannot open serial port %1: %2</translation>
+    </message>
+    <message>
+        <source>串口%1已断开：%2</source>
+        <translation>Serial port %1 went away: %2</translation>
+    </message>
+    <message>
+        <source>发送失败，串口未打开</source>
+        <translation>Send failed: the serial port is not open</translation>
     </message>
 </context>
 <context>

@@ -1,10 +1,12 @@
 // Faults end to end on loopback: peers that reset in the middle of a large
 // send, many connect/disconnect cycles against a server, a UDP flood,
 // hostile json2str results, a script that throws in every kind of call or
-// never returns, and deleting a connection that was marked closed while its
-// socket stayed open. WIRELAB_SOAK=1 selects the long counts.
+// never returns, deleting a connection that was marked closed while its
+// socket stayed open, and a serial device driven by control commands that
+// goes away. WIRELAB_SOAK=1 selects the long counts.
 #include "faultsupport.h"
 #include "frontends.h"
+#include "ptypair.h"
 #include "scriptedcore.h"
 
 #include "core/endpoints/endpoint.h"
@@ -23,6 +25,7 @@
 #include <QSet>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTimer>
 #include <QUdpSocket>
 #include <gtest/gtest.h>
@@ -462,6 +465,73 @@ INSTANTIATE_TEST_SUITE_P(BothFrontEnds, FaultTest,
                          ::testing::Values(FrontEnd::Kind::Window, FrontEnd::Kind::Headless),
                          [](const auto &test) { return FrontEndName(test.param); });
 INSTANTIATE_TEST_SUITE_P(BothFrontEnds, HostileJsonTest,
+                         ::testing::Values(FrontEnd::Kind::Window, FrontEnd::Kind::Headless),
+                         [](const auto &test) { return FrontEndName(test.param); });
+
+// A pseudo-terminal and a folder, made before the front end that declares them.
+struct SerialDevices
+{
+    PtyPair pty;
+    QTemporaryDir dir;
+};
+
+class SerialFaultTest : public SerialDevices, public FaultTest
+{
+protected:
+    SerialFaultTest()
+        : FaultTest(
+            EchoScript
+            + QStringLiteral("function OnInit() {\n"
+                                     "  sockets = [{SOCKETTYPE: 'Serial', PORT: '%1', BAUD: 57600, ID: 'meter'},\n"
+                                     "             {SOCKETTYPE: 'Serial', PORT: '%2/absent', ID: 'gone'}];\n"
+                                     "}\n")
+                                 .arg(pty.path(), dir.path()))
+    {}
+};
+
+TEST_P(SerialFaultTest, ASerialPortIsDrivenByControlCommandsAndADeviceThatGoesAwayIsToldOnce)
+{
+    ASSERT_TRUE(pty.ok());
+    const auto control = f.control([](int) {});
+    const ControlAnswer failed = control->connectEndpoint(QStringLiteral("gone"));
+    EXPECT_FALSE(failed.ok);
+    EXPECT_TRUE(failed.why.startsWith(QStringLiteral("connect gone: "))) << failed.why.toStdString();
+
+    ASSERT_TRUE(control->connectEndpoint(QStringLiteral("meter")).ok);
+    Endpoint *meter = f.endpoint(QStringLiteral("meter"));
+    ASSERT_TRUE(meter && meter->isActive());
+    EXPECT_EQ(count("OnConnect"), 1);
+    bool listed = false;
+    for (const ControlRow &row : control->list().rows)
+        listed = listed
+            || row
+                == ControlRow {{QStringLiteral("name"), QStringLiteral("meter")},
+                                {QStringLiteral("kind"), QStringLiteral("Serial")},
+                                 {QStringLiteral("state"), QStringLiteral("active")},
+                                  {QStringLiteral("local"), QString()},
+                                   {QStringLiteral("peer"), pty.path() + QStringLiteral(":57600")},
+                                    {QStringLiteral("received"), 0.0}, {QStringLiteral("sent"), 0.0}};
+    EXPECT_TRUE(listed);
+
+    // The script echoes what the device says; the control channel sends.
+    ASSERT_TRUE(pty.write("ping"));
+    EXPECT_EQ(pty.read(4), "ping");
+    EXPECT_TRUE(control->send(QStringLiteral("meter"), QByteArray("\x00\x7F", 2)).ok);
+    EXPECT_EQ(pty.read(2), QByteArray("\x00\x7F", 2));
+
+    ASSERT_TRUE(control->disconnectEndpoint(QStringLiteral("meter")).ok);
+    EXPECT_FALSE(meter->isActive());
+    EXPECT_EQ(count("OnDisConnect"), 1);
+    ASSERT_TRUE(control->connectEndpoint(QStringLiteral("meter")).ok);
+    pty.closeMaster();
+    ASSERT_TRUE(WaitFor([&] { return !meter->isActive(); }));
+    SpinFor(100);
+    EXPECT_EQ(count("OnConnect"), 2);
+    EXPECT_EQ(count("OnDisConnect"), 2);
+    EXPECT_TRUE(f.messages().texts.isEmpty()) << f.messages().texts.join(u'|').toStdString();
+}
+
+INSTANTIATE_TEST_SUITE_P(BothFrontEnds, SerialFaultTest,
                          ::testing::Values(FrontEnd::Kind::Window, FrontEnd::Kind::Headless),
                          [](const auto &test) { return FrontEndName(test.param); });
 

@@ -95,8 +95,14 @@ ControlAnswer ProjectControl::connectEndpoint(const QString &name)
     Endpoint *e = find(name, &failure);
     if (!e)
         return failure;
+    QPointer<Endpoint> alive(e);
     if (!Workbench::connectEndpoint(*e))
         return NotOffered("connect", *e);
+    // An open that fails at once (a serial port) is an error, not "ok"; a
+    // TCP client's connect goes on in the background and is told later.
+    if (alive && !alive->isActive() && !alive->startFailure().isEmpty())
+        return ControlAnswer::failure(
+            QStringLiteral("connect %1: %2").arg(alive->name(), alive->startFailure()));
     return ControlAnswer::success();
 }
 

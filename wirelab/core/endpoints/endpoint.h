@@ -7,7 +7,8 @@
 //
 // One subclass per kind carries the traffic (TcpServerEndpoint,
 // TcpConnectionEndpoint, TcpClientEndpoint, UdpServerEndpoint,
-// UdpClientEndpoint, UdpGroupEndpoint). The registry owns every endpoint.
+// UdpClientEndpoint, UdpGroupEndpoint, SerialEndpoint). The registry owns
+// every endpoint.
 
 #include "core/endpoints/endpointkind.h"
 #include "core/endpoints/scripttimer.h"
@@ -105,6 +106,10 @@ public:
     // handled while it waits; the endpoint may be gone afterwards. Returns
     // whether the block went out (was handed to the system).
     virtual bool send(const QByteArray &block) = 0;
+    // Why the last start failed, while the endpoint is still inactive; ""
+    // when it did not fail, or when the kind tells it later (a connect
+    // going on in the background).
+    virtual QString startFailure() const { return QString(); }
     // Whether the endpoint may be deleted now (a server holding live
     // connections may not).
     virtual bool mayDelete() const { return true; }

@@ -1,6 +1,7 @@
 #include "core/endpoints/endpointkind.h"
 
 #include "core/endpoints/kinddescriptor.h"
+#include "core/endpoints/serialendpoint.h"
 #include "core/endpoints/tcpclientendpoint.h"
 #include "core/endpoints/tcpconnectionendpoint.h"
 #include "core/endpoints/tcpserverendpoint.h"
@@ -28,6 +29,8 @@ const KindDescriptor &kindDescriptor(EndpointKind kind)
         return UdpGroupEndpoint::descriptor();
     case EndpointKind::TcpConnection:
         return TcpConnectionEndpoint::descriptor();
+    case EndpointKind::Serial:
+        return SerialEndpoint::descriptor();
     case EndpointKind::TlsServer:
         return TlsServerEndpoint::descriptor();
     case EndpointKind::TlsClient:

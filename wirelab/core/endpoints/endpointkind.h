@@ -19,6 +19,7 @@ enum class EndpointKind {
     TcpConnection,  // a connection accepted by a TCP (or TLS) server
     TlsServer,
     TlsClient,
+    Serial,
 };
 
 // Every kind, in the order of the tree's roots (a kind without a root of
@@ -26,7 +27,8 @@ enum class EndpointKind {
 // above and to kindDescriptor() in endpointkind.cpp.
 inline constexpr std::array AllKinds = {
     EndpointKind::TcpServer, EndpointKind::TcpClient, EndpointKind::UdpServer, EndpointKind::UdpClient,
-    EndpointKind::UdpGroup,  EndpointKind::TlsServer, EndpointKind::TlsClient, EndpointKind::TcpConnection,
+    EndpointKind::UdpGroup,  EndpointKind::Serial, EndpointKind::TlsServer, EndpointKind::TlsClient,
+    EndpointKind::TcpConnection,
 };
 
 // The kinds that have a root of their own in the tree, in display order
@@ -42,7 +44,7 @@ struct RootKindList
 inline constexpr RootKindList RootKinds {};
 
 // "TCP Server", "TCP Client", "UDP Server", "UDP Client", "UDP Group",
-// "TLS Server", "TLS Client", "TCP ServerClient".
+// "Serial", "TLS Server", "TLS Client", "TCP ServerClient".
 QString kindName(EndpointKind kind);
 // The kind a name stands for, compared exactly and case-sensitively.
 std::optional<EndpointKind> kindFromName(const QString &name);
