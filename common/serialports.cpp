@@ -1,7 +1,7 @@
 #include "serialports.h"
 
+#include <QHash>
 #include <QSerialPort>
-#include <QSerialPortInfo>
 
 #include <algorithm>
 
@@ -39,6 +39,18 @@ QStringList SortPortNames(QStringList names)
         return ka.number < kb.number;
     });
     return names;
+}
+
+QList<QSerialPortInfo> ListSerialPorts()
+{
+    QHash<QString, QSerialPortInfo> byName;
+    for (const QSerialPortInfo &info : QSerialPortInfo::availablePorts())
+        byName.insert(info.portName(), info);
+    QList<QSerialPortInfo> ports;
+    ports.reserve(byName.size());
+    for (const QString &name : SortPortNames(byName.keys()))
+        ports << byName.value(name);
+    return ports;
 }
 
 QStringList CandidatePortNames()

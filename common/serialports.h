@@ -4,7 +4,13 @@
 // the system reports elsewhere). Pseudo-terminals are never listed: they
 // are opened by their path.
 
+#include <QList>
+#include <QSerialPortInfo>
 #include <QStringList>
+
+// Every port the system reports, once each, in the order of SortPortNames():
+// with its description and USB ids, for a user to choose from.
+QList<QSerialPortInfo> ListSerialPorts();
 
 // The names worth trying, before any is opened.
 QStringList CandidatePortNames();

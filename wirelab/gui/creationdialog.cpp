@@ -50,15 +50,21 @@ int CreationDialog::run()
 QLineEdit *CreationDialog::addBox(const char *labelName, const QString &label, const char *boxName,
                                   const QString &text)
 {
+    auto *box = new QLineEdit(text, this);
+    box->setObjectName(QLatin1String(boxName));
+    addRow(labelName, label, box);
+    return box;
+}
+
+QWidget *CreationDialog::addRow(const char *labelName, const QString &label, QWidget *field)
+{
     const int row = m_grid->rowCount();
     auto *caption = new QLabel(label, this);
     caption->setObjectName(QLatin1String(labelName));
-    auto *box = new QLineEdit(text, this);
-    box->setObjectName(QLatin1String(boxName));
-    caption->setBuddy(box);
+    caption->setBuddy(field);
     m_grid->addWidget(caption, row, 0);
-    m_grid->addWidget(box, row, 1);
-    return box;
+    m_grid->addWidget(field, row, 1);
+    return field;
 }
 
 void CreationDialog::addBelow(QWidget *widget)

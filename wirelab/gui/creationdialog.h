@@ -33,6 +33,9 @@ protected:
 
     // Adds a row "label  [box]"; label and box get the given object names.
     QLineEdit *addBox(const char *labelName, const QString &label, const char *boxName, const QString &text);
+    // Adds a row "label  [field]" for a field of any kind (the label gets
+    // labelName and the field as its buddy); returns field.
+    QWidget *addRow(const char *labelName, const QString &label, QWidget *field);
     // Adds a widget spanning the box column below the rows so far.
     void addBelow(QWidget *widget);
 

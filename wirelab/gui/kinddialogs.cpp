@@ -2,6 +2,7 @@
 
 #include "gui/newclientdialog.h"
 #include "gui/newgroupdialog.h"
+#include "gui/newserialdialog.h"
 #include "gui/newserverdialog.h"
 #include "gui/newudpclientdialog.h"
 #include "gui/newudpserverdialog.h"
@@ -29,7 +30,7 @@ CreationDialog *makeCreationDialog(EndpointKind kind, QWidget *parent)
     case EndpointKind::TlsClient:
         return new NewClientDialog(parent, true);
     case EndpointKind::Serial:
-        return nullptr;  // its dialog is still to come
+        return new NewSerialDialog(parent);
     }
     std::abort();  // a value outside the enumeration
 }

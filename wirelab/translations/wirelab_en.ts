@@ -471,6 +471,73 @@
     </message>
 </context>
 <context>
+    <name>NewSerialDialog</name>
+    <message>
+        <source>新建串口连接</source>
+        <translation>New serial port</translation>
+    </message>
+    <message>
+        <source>串口:</source>
+        <translation>Port:</translation>
+    </message>
+    <message>
+        <source>波特率:</source>
+        <translation>Baud rate:</translation>
+    </message>
+    <message>
+        <source>数据位:</source>
+        <translation>Data bits:</translation>
+    </message>
+    <message>
+        <source>校验位:</source>
+        <translation>Parity:</translation>
+    </message>
+    <message>
+        <source>停止位:</source>
+        <translation>Stop bits:</translation>
+    </message>
+    <message>
+        <source>流控:</source>
+        <translation>Flow control:</translation>
+    </message>
+    <message>
+        <source>无</source>
+        <translation>None</translation>
+    </message>
+    <message>
+        <source>偶校验</source>
+        <translation>Even</translation>
+    </message>
+    <message>
+        <source>奇校验</source>
+        <translation>Odd</translation>
+    </message>
+    <message>
+        <source>标记</source>
+        <translation>Mark</translation>
+    </message>
+    <message>
+        <source>空格</source>
+        <translation>Space</translation>
+    </message>
+    <message>
+        <source>硬件</source>
+        <translation>Hardware</translation>
+    </message>
+    <message>
+        <source>软件</source>
+        <translation>Software</translation>
+    </message>
+    <message>
+        <source>请选择或输入串口</source>
+        <translation>Choose or type a serial port</translation>
+    </message>
+    <message>
+        <source>波特率 %1 不是正整数</source>
+        <translation>Baud rate %1 is not a positive integer</translation>
+    </message>
+</context>
+<context>
     <name>NewServerDialog</name>
     <message>
         <source>创建TCP Server</source>

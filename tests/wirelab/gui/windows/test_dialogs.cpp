@@ -1,16 +1,18 @@
-// The five creation dialogs driven through the dialog seam: texts and
+// The creation dialogs driven through the dialog seam: texts and
 // defaults, the conversion error that keeps a dialog open, the port probe
 // of the UDP dialogs, the host refill of the client dialogs and results.
 #include "core/net/adapterinfo.h"
 #include "dialogdriver.h"
 #include "gui/newclientdialog.h"
 #include "gui/newgroupdialog.h"
+#include "gui/newserialdialog.h"
 #include "gui/newserverdialog.h"
 #include "gui/newudpclientdialog.h"
 #include "gui/newudpserverdialog.h"
 #include "seamrecorder.h"
 #include "testsupport.h"
 
+#include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -257,6 +259,52 @@ TEST(CreationDialogs, BroadcastButtonPutsTheBroadcastAddressInTheHostBox)
         Button(udp, "Button2").click();
     });
     EXPECT_EQ(messages.texts.size(), warn ? 1 : 0);
+}
+
+// The serial dialog refuses a missing port or a baud that is not a positive
+// integer and stays open; otherwise the typed path and the chosen settings.
+TEST(CreationDialogs, SerialDialogRefusesAMissingPortOrABadBaudAndReadsItsChoices)
+{
+    MessageRecorder messages;
+    NewSerialDialog serial;
+    EXPECT_EQ(serial.windowTitle(), QStringLiteral("新建串口连接"));
+    struct Refused
+    {
+        const char *port;
+        const char *baud;
+        const char *message;
+    };
+    const Refused refused[] = {
+        {" ", "9600", "请选择或输入串口"},
+        {"/dev/pts/99", "0", "波特率 0 不是正整数"},
+        {"/dev/pts/99", "96a", "'96a' is not a valid integer value"},
+    };
+    auto choose = [&](const char *box, int index) { Find<QComboBox>(serial, box).setCurrentIndex(index); };
+    const int result = Drive(serial, [&] {
+        for (const Refused &r : refused) {
+            Find<QComboBox>(serial, "portCombo").setEditText(QString::fromUtf8(r.port));
+            Find<QComboBox>(serial, "baudCombo").setEditText(QString::fromUtf8(r.baud));
+            Button(serial, "Button1").click();
+            EXPECT_EQ(messages.texts.value(0), QString::fromUtf8(r.message));
+            EXPECT_TRUE(serial.isVisible());
+            messages.texts.clear();
+        }
+        Find<QComboBox>(serial, "portCombo").setEditText(QStringLiteral(" /dev/pts/99 "));
+        Find<QComboBox>(serial, "baudCombo").setEditText(QStringLiteral("250000"));
+        choose("dataBitsCombo", 2);
+        choose("parityCombo", 3);
+        choose("stopBitsCombo", 1);
+        choose("flowCombo", 2);
+        Button(serial, "Button1").click();
+    });
+    EXPECT_EQ(result, int(QDialog::Accepted));
+    EXPECT_EQ(serial.device(), QStringLiteral("/dev/pts/99"));
+    const SerialLine::Settings &s = serial.settings();
+    EXPECT_EQ(s.baud, 250000);
+    EXPECT_EQ(s.dataBits, QSerialPort::Data7);
+    EXPECT_EQ(s.parity, QSerialPort::MarkParity);
+    EXPECT_EQ(s.stopBits, QSerialPort::OneAndHalfStop);
+    EXPECT_EQ(s.flow, QSerialPort::SoftwareControl);
 }
 
 }  // namespace
