@@ -532,4 +532,52 @@ TEST(Headless, TheDemoServesWithoutADisplay)
     EXPECT_EQ(demo.waitForExit(), 0) << demo.err().toStdString();
 }
 
+// The serial bridge example against the simulated monitor on a
+// pseudo-terminal: a query frame from a TCP client reaches the monitor
+// whole, and its answer comes back to the client.
+TEST(Headless, TheSerialBridgeExampleCarriesAMonitorQueryBothWays)
+{
+    QProcess sim;
+    sim.start(QStringLiteral(MONITOR_SIM_BIN), {});
+    ASSERT_TRUE(sim.waitForReadyRead(5000)) << sim.readAllStandardError().toStdString();
+    const QString device = QString::fromLocal8Bit(sim.readLine()).trimmed();
+    ASSERT_TRUE(device.startsWith(QStringLiteral("/dev/")));
+
+    // The example's files, with the simulator's device set between them.
+    QTemporaryDir dir;
+    QFile here(dir.filePath(QStringLiteral("here.js")));
+    ASSERT_TRUE(here.open(QIODevice::WriteOnly));
+    here.write(QStringLiteral("SERIAL_PORT = \"%1\";\n").arg(device).toUtf8());
+    here.close();
+    QFile project(dir.filePath(QStringLiteral("project.txt")));
+    ASSERT_TRUE(project.open(QIODevice::WriteOnly));
+    project.write(
+        QStringLiteral(WIRELAB_SERIALBRIDGE_DIR "/settings.js\n%1\n" WIRELAB_SERIALBRIDGE_DIR "/bridge.js\n")
+                           .arg(here.fileName())
+                           .toUtf8());
+    project.close();
+    Headless bridge({QStringLiteral("--headless"), dir.path(), QStringLiteral("--strict")});
+
+    QTcpSocket client;
+    ASSERT_TRUE(WaitFor([&] {
+        client.abort();
+        client.connectToHost(QHostAddress::LocalHost, 7300);
+        return client.waitForConnected(500);
+    })) << bridge.err().toStdString();
+    ASSERT_TRUE(bridge.waitForOutput(QStringLiteral("bridged to %1\n").arg(device)))
+                << bridge.out().toStdString();
+    const QByteArray query = QByteArray("get dst=?\r\n") + QByteArray(30, '\0');
+    client.write(query);
+    // The simulator says what it answered: "... answered \"<reply>\"".
+    QByteArray said;
+    ASSERT_TRUE(WaitFor([&] { return (said += sim.readAllStandardError()).endsWith("\"\n"); }));
+    const QByteArray answered = said.mid(said.indexOf("answered \"") + 10).chopped(2);
+    EXPECT_EQ(ReadExactly(&client, answered.size() + 2), answered + "\r\n") << said.toStdString();
+
+    bridge.signal(SIGTERM);
+    EXPECT_EQ(bridge.waitForExit(), 0) << bridge.err().toStdString();
+    sim.write("quit\n");
+    EXPECT_TRUE(sim.waitForFinished(5000));
+}
+
 }  // namespace
