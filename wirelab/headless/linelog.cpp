@@ -82,7 +82,7 @@ void LineLog::watch(Endpoint *e)
         const LineParts p = e->log().parts(i);
         if (p.kind == LineKind::Received && !m_options.rawFile.isEmpty())
             writeRaw(e->name(), p.bytes);
-        write(p.timeMs, e->name(), p.kind, lineBody(p), p.bytes);
+        writeRecord(e->name(), p);
     };
     for (qsizetype i = 0; i < e->log().count(); ++i)
         record(i);
@@ -170,6 +170,21 @@ void LineLog::write(qint64 at, const QString &endpoint, LineKind kind, const QSt
         const QString prefix = ClockWithMs(at) + u' ' + endpoint + QStringLiteral("  ");
         line = (prefix + IndentContinuations(text, prefix.size())).toLocal8Bit();
     }
+    line += '\n';
+    emitLine(line);
+}
+
+void LineLog::writeRecord(const QString &endpoint, const LineParts &p)
+{
+    // A data line is one line whatever its bytes (they are shown with
+    // control pictures): made in UTF-8 straight from the bytes. A repeat
+    // count is the user's text and takes the general path.
+    if (m_options.json || !carriesBytes(p.kind) || p.withCount) {
+        write(p.timeMs, endpoint, p.kind, lineBody(p), p.bytes);
+        return;
+    }
+    QByteArray line = (ClockWithMs(p.timeMs) + u' ' + endpoint + QStringLiteral("  ")).toUtf8();
+    appendLineBodyUtf8(line, p);
     line += '\n';
     emitLine(line);
 }

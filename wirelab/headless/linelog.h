@@ -80,6 +80,7 @@ public:
 
 private:
     void watch(Endpoint *endpoint);
+    void writeRecord(const QString &endpoint, const LineParts &parts);
     void writePanel(const Endpoint *endpoint, const QString &id, const QString &text);
     void emitLine(const QByteArray &line);
     // The raw file of an endpoint, opened when first asked; null when it

@@ -20,6 +20,22 @@ QString DataLineBody(const LineParts &parts)
     return line;
 }
 
+// "{31 32 }": the hex form of a data line in hex mode, appended to out.
+void AppendHexForm(QByteArray &out, const QByteArray &bytes)
+{
+    static constexpr char Digits[] = "0123456789ABCDEF";
+    const qsizetype start = out.size();
+    out.resize(start + 3 * bytes.size() + 2);
+    char *d = out.data() + start;
+    *d++ = '{';
+    for (const char b : bytes) {
+        *d++ = Digits[uchar(b) >> 4];
+        *d++ = Digits[uchar(b) & 0x0F];
+        *d++ = ' ';
+    }
+    *d = '}';
+}
+
 }  // namespace
 
 QString lineText(const LineParts &parts)
@@ -34,4 +50,18 @@ QString lineBody(const LineParts &parts)
     if (carriesBytes(parts.kind))
         return DataLineBody(parts);
     return QString::fromUtf8(parts.bytes);
+}
+
+void appendLineBodyUtf8(QByteArray &out, const LineParts &parts)
+{
+    if (!carriesBytes(parts.kind) || parts.withCount) {
+        out += lineBody(parts).toUtf8();
+        return;
+    }
+    out += (parts.kind == LineKind::Received ? QCoreApplication::translate("ReceivePath", "收到数据：")
+                                             : QCoreApplication::translate("SendPath", "发送数据："))
+               .toUtf8();
+    if (parts.hexMode)
+        AppendHexForm(out, parts.bytes);
+    appendDisplayUtf8(out, parts.bytes);
 }

@@ -38,3 +38,6 @@ QString lineText(const LineParts &parts);
 // The same without the time and the blank after it (a data line), or the
 // whole text (the other kinds).
 QString lineBody(const LineParts &parts);
+// lineBody() in UTF-8, appended to out; made straight from the bytes for a
+// data line (the headless output writes every received block so).
+void appendLineBodyUtf8(QByteArray &out, const LineParts &parts);

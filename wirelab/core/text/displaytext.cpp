@@ -2,6 +2,99 @@
 
 #include <QDateTime>
 
+#include <cstring>
+
+namespace {
+
+// Whether any of the 8 bytes in v is below 0x20 or at or above 0x7F (a
+// carry may report a clean word as not clean, never the other way round).
+bool AnyNotPrintable(quint64 v)
+{
+    constexpr quint64 Ones = 0x0101010101010101ULL;
+    constexpr quint64 Highs = 0x8080808080808080ULL;
+    const quint64 below = (v - 0x20 * Ones) & ~v & Highs;
+    const quint64 delOrHigh = (v | (v + Ones)) & Highs;
+    return (below | delOrHigh) != 0;
+}
+
+// Writes the display form of bytes as UTF-8 at d; returns the end, or null
+// at the first byte that is not valid UTF-8 (decoded, that is a
+// replacement character whose exact form the general path decides).
+uchar *DisplayUtf8(const uchar *s, qsizetype n, uchar *d)
+{
+    qsizetype i = 0;
+    while (i < n) {
+        if (i + 8 <= n) {
+            quint64 v;
+            std::memcpy(&v, s + i, 8);
+            if (!AnyNotPrintable(v)) {
+                std::memcpy(d, &v, 8);
+                d += 8;
+                i += 8;
+                continue;
+            }
+        }
+        const uchar c = s[i];
+        if (c >= 0x20 && c < 0x7F) {
+            *d++ = c;
+            ++i;
+            continue;
+        }
+        if (c < 0x80) {
+            if (c == '\t') {
+                *d++ = c;
+            } else {  // U+2400 + c, or U+2421 for DEL
+                *d++ = 0xE2;
+                *d++ = 0x90;
+                *d++ = c == 0x7F ? 0xA1 : uchar(0x80 + c);
+            }
+            ++i;
+            continue;
+        }
+        int len = 0;
+        char32_t cp = 0;
+        if (c >= 0xC2 && c <= 0xDF) {
+            len = 2;
+            cp = c & 0x1F;
+        } else if (c >= 0xE0 && c <= 0xEF) {
+            len = 3;
+            cp = c & 0x0F;
+        } else if (c >= 0xF0 && c <= 0xF4) {
+            len = 4;
+            cp = c & 0x07;
+        } else {
+            return nullptr;
+        }
+        if (i + len > n)
+            return nullptr;
+        for (int k = 1; k < len; ++k) {
+            const uchar t = s[i + k];
+            if ((t & 0xC0) != 0x80)
+                return nullptr;
+            cp = (cp << 6) | (t & 0x3F);
+        }
+        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))
+            || (cp >= 0xD800 && cp <= 0xDFFF))
+            return nullptr;
+        if (cp == 0x2028 || cp == 0x2029) {  // as ␤
+            *d++ = 0xE2;
+            *d++ = 0x90;
+            *d++ = 0xA4;
+        } else if (cp == 0xFDD0 || cp == 0xFDD1) {  // as U+FFFD
+            *d++ = 0xEF;
+            *d++ = 0xBF;
+            *d++ = 0xBD;
+        } else {
+            std::memcpy(d, s + i, size_t(len));
+            d += len;
+        }
+        i += len;
+    }
+    return d;
+}
+
+}  // namespace
+
 QString bytesForDisplay(const QByteArray &bytes)
 {
     QString s = QString::fromLocal8Bit(bytes);
@@ -19,6 +112,24 @@ QString bytesForDisplay(const QByteArray &bytes)
             p[i] = QChar(QChar::ReplacementCharacter);
     }
     return s;
+}
+
+void appendDisplayUtf8(QByteArray &out, const QByteArray &bytes)
+{
+    const qsizetype start = out.size();
+    // A control byte grows to three; nothing else grows.
+    out.resize(start + 3 * bytes.size());
+    uchar *d = reinterpret_cast<uchar *>(out.data()) + start;
+    // The decoder takes a byte order mark at the start as no character.
+    const qsizetype skip = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
+    uchar *end =
+        DisplayUtf8(reinterpret_cast<const uchar *>(bytes.constData()) + skip, bytes.size() - skip, d);
+    if (end) {
+        out.resize(start + (end - d));
+        return;
+    }
+    out.resize(start);
+    out += bytesForDisplay(bytes).toUtf8();
 }
 
 QString logClockText() { return logClockText(QDateTime::currentMSecsSinceEpoch()); }

@@ -10,6 +10,11 @@
 #include <QString>
 
 QString bytesForDisplay(const QByteArray &bytes);
+// The same text in UTF-8, appended to out (bytesForDisplay(bytes).toUtf8()):
+// bytes that are valid UTF-8 are copied as they are, except the characters
+// replaced above, without the detour through UTF-16 (the headless output
+// writes every received byte this way).
+void appendDisplayUtf8(QByteArray &out, const QByteArray &bytes);
 
 // The time of day as log lines start with it ("HH:mm:ss"). Formatting the
 // local time costs microseconds per line; the text is made once per second.

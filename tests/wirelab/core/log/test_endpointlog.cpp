@@ -3,6 +3,7 @@
 #include "core/log/logmemory.h"
 #include "core/log/logsavejob.h"
 #include "core/log/logsearch.h"
+#include "core/text/displaytext.h"
 
 #include <QCryptographicHash>
 #include <QDateTime>
@@ -108,6 +109,37 @@ TEST(LineText, EveryKindOfLineReadsAsThePaneShowsIt)
                   << c.text;
         EXPECT_TRUE(
             o.value(QStringLiteral("t")).toString().startsWith(QStringLiteral("2026-03-04T12:34:56.789")));
+        QByteArray utf8("x");
+        appendLineBodyUtf8(utf8, p);
+        EXPECT_EQ(utf8, "x" + QByteArray(c.body)) << c.text;
+    }
+}
+
+// The UTF-8 form made straight from the bytes is the display text's, for
+// bytes that are valid UTF-8 and for those that are not.
+TEST(LineText, DisplayUtf8IsTheDisplayTextEncoded)
+{
+    QByteArray every;
+    for (int b = 0; b < 256; ++b)
+        every += char(b);
+    const QByteArray cases[] = {
+        "plain text, long enough for whole words \t tab",
+        QByteArray("\0\x01\x1f\x7f\r\n", 6),
+        "\xef\xbb\xbf"
+        "BOM first",
+        "\xe2\x80\xa8 \xe2\x80\xa9 \xef\xb7\x90 \xef\xb7\x91 \xef\xbf\xbe \xef\xbf\xbf",
+        "\xe4\xb8\xad\xe6\x96\x87 \xf0\x9f\x98\x80 \xf4\x8f\xbf\xbf",
+        "overlong \xc0\xaf \xe0\x80\xaf \xf0\x80\x80\xaf",
+        "surrogate \xed\xa0\x80 past the end \xf4\x90\x80\x80 \xf5\x80",
+        "cut at the end \xe4\xb8",
+        "stray \x80 continuation, 12345678\xff",
+        every,
+        Pattern(4096, 7),
+    };
+    for (const QByteArray &bytes : cases) {
+        QByteArray out("x");
+        appendDisplayUtf8(out, bytes);
+        EXPECT_EQ(out, "x" + bytesForDisplay(bytes).toUtf8()) << bytes.toHex().constData();
     }
 }
 
