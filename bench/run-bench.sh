@@ -28,8 +28,8 @@ ulimit -n 20000 2>/dev/null || ulimit -n "$(ulimit -Hn)"
 node=$(command -v node || command -v nodejs)
 
 quick=${BENCH_QUICK:-0}
-RT=20000; DGRAMS=100000; BULK=$((256 << 20)); ACCEPT_BIG=5000; TIMER_S=10
-if [ "$quick" = 1 ]; then RT=2000; DGRAMS=20000; BULK=$((16 << 20)); ACCEPT_BIG=2000; TIMER_S=3; fi
+RT=20000; DGRAMS=100000; BULK=$((256 << 20)); SPILL=$((2048 << 20)); ACCEPT_BIG=5000; TIMER_S=10
+if [ "$quick" = 1 ]; then RT=2000; DGRAMS=20000; BULK=$((16 << 20)); SPILL=$((256 << 20)); ACCEPT_BIG=2000; TIMER_S=3; fi
 
 out=$build/bench-results/$(date +%Y%m%d-%H%M%S)
 mkdir -p "$out"
@@ -55,14 +55,15 @@ baseline() {  # name server_cpu server_cmd... -- loadgen_cpu loadgen_args...
   taskset -c "$scpu" "${server[@]}" > "$f.server" 2>&1 &
   local pid=$!
   for _ in $(seq 100); do grep -q ready "$f.server" && break; sleep 0.1; done
-  timeout 600 taskset -c "$lcpu" "$B/bench-loadgen" "$@" --timeout 500 > "$f" 2>&1
+  # The server's CPU time until it is idle again (cpuwatch) counts what it put off.
+  timeout 600 python3 "$here/cpuwatch.py" "$pid" -- taskset -c "$lcpu" "$B/bench-loadgen" "$@" --timeout 500 > "$f" 2>&1
   sleep 0.5   # datagrams still queued at the server
   kill -TERM "$pid" 2>/dev/null
   for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -KILL "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
   sed 's/^/server_/' "$f.server" >> "$f"
-  say "$name" "$(grep -E '^(rt_per_s|mb_per_s|conns_per_s|server_datagrams_received)=' "$f" | tr '\n' ' ')"
+  say "$name" "$(grep -E '^(rt_per_s|mb_per_s|conns_per_s|server_datagrams_received|server_cpu_s)=' "$f" | tr '\n' ' ')"
 }
 
 # wirelab: the harness pinned to a core starts the load generator on its core.
@@ -73,36 +74,46 @@ wirelab() {  # name cpu project endpoint loadgen_cpu loadgen_args...
   timeout 900 taskset -c "$cpu" "$B/wirelab-bench" load --project "$here/projects/$project" \
     --endpoint "$endpoint" --timeout $((limit + 20)) --limit 800 \
     -- taskset -c "$lcpu" "$B/bench-loadgen" "$@" --timeout "$limit" > "$f" 2> "$f.stderr"
-  say "$name" "$(grep -E '^(rt_per_s|mb_per_s|conns_per_s|script_reads|loop_p99_ms|error)=' "$f" | tr '\n' ' ')"
+  say "$name" "$(grep -E '^(rt_per_s|mb_per_s|conns_per_s|script_reads|loop_p99_ms|server_cpu_s|error)=' "$f" | tr '\n' ' ')"
 }
 
 # wirelab --headless: the program itself on a bench project (its script and
 # JavaScript files copied into a directory of their own as project.txt),
-# every line written to a log file on disk, the load generator on its core.
-# Prints the load generator's figures, then the run's own: lines logged,
-# the datagrams it received (counted in its log) and its RSS.
+# every line written to a log file on disk (HL_LOG=0: no log file), with
+# HL_ARGS added to its command line, the load generator on its core.
+# Prints the load generator's figures, then the run's own: its CPU time
+# until idle, lines logged, the datagrams it received (counted in its log),
+# the log file's size and its RSS (now, idle before the load, peak).
 headless() {  # name cpu project port loadgen_cpu loadgen_args...
   local name=$1 cpu=$2 project=$3 port=$4 lcpu=$5; shift 5
   local f=$out/$name dir=$out/$name.project
+  local logargs=(--log "$f.log")
+  [ "${HL_LOG:-1}" = 0 ] && logargs=()
   mkdir -p "$dir"
   cp "$here/projects/"*.js "$dir/"
   cp "$here/projects/$project" "$dir/project.txt"
-  env -u QT_QPA_PLATFORM taskset -c "$cpu" "$build/wirelab/wirelab" --headless "$dir" --quiet --log "$f.log" > "$f.server" 2>&1 &
+  # shellcheck disable=SC2086
+  env -u QT_QPA_PLATFORM taskset -c "$cpu" "$build/wirelab/wirelab" --headless "$dir" --quiet "${logargs[@]}" \
+    ${HL_ARGS:-} > "$f.server" 2>&1 &
   local pid=$!
   for _ in $(seq 100); do [ -n "$(ss -Htuln "sport = :$port" 2>/dev/null)" ] && break; sleep 0.1; done
   local rss_idle
   rss_idle=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status" 2>/dev/null)
-  timeout 600 taskset -c "$lcpu" "$B/bench-loadgen" "$@" --timeout 500 > "$f" 2>&1
+  timeout 600 python3 "$here/cpuwatch.py" "$pid" -- taskset -c "$lcpu" "$B/bench-loadgen" "$@" --timeout 500 > "$f" 2>&1
   sleep 0.5
   echo "rss_kb=$(awk '/VmRSS/ {print $2}' "/proc/$pid/status" 2>/dev/null)" >> "$f"
+  echo "rss_peak_kb=$(awk '/VmHWM/ {print $2}' "/proc/$pid/status" 2>/dev/null)" >> "$f"
   echo "idle_rss_kb=$rss_idle" >> "$f"
   kill -TERM "$pid" 2>/dev/null
   for _ in $(seq 50); do kill -0 "$pid" 2>/dev/null || break; sleep 0.1; done
   kill -KILL "$pid" 2>/dev/null
   wait "$pid" 2>/dev/null
-  echo "lines_logged=$(wc -l < "$f.log")" >> "$f"
-  echo "datagrams_logged=$(grep -c ' srv  .*收到数据' "$f.log")" >> "$f"
-  say "$name" "$(grep -E '^(rt_per_s|datagrams_logged|idle_rss_kb)=' "$f" | tr '\n' ' ')"
+  if [ -f "$f.log" ]; then
+    echo "lines_logged=$(wc -l < "$f.log")" >> "$f"
+    echo "datagrams_logged=$(grep -c ' srv  .*收到数据' "$f.log")" >> "$f"
+    echo "log_file_bytes=$(stat -c %s "$f.log")" >> "$f"
+  fi
+  say "$name" "$(grep -E '^(rt_per_s|mb_per_s|datagrams_logged|server_cpu_s|rss_peak_kb|idle_rss_kb)=' "$f" | tr '\n' ' ')"
 }
 
 EPOLL="$B/bench-epoll-server"
@@ -122,6 +133,14 @@ echo "3. Bulk ($BULK bytes into one connection)"
 baseline bulk-epoll 0 $EPOLL tcp-sink 7002 -- 1 bulk --port 7002 --bytes $BULK
 baseline bulk-node 0 $NODE tcp-log 7002 -- 1 bulk --port 7002 --bytes $BULK
 wirelab bulk-wirelab 0 bulk.txt srv 1 bulk --port 7002 --bytes $BULK
+headless bulk-headless 0 bulk.txt 7002 1 bulk --port 7002 --bytes $BULK
+rm -f "$out/bulk-headless.log"  # its size is kept; the text itself is big
+# The log's memory bounded: past --log-memory the oldest blocks go to a file.
+if "$build/wirelab/wirelab" --help 2>&1 | grep -q -- '--log-memory'; then
+  HL_LOG=0 HL_ARGS="--log-memory 64" headless bulk-spill 0 bulk.txt 7002 1 bulk --port 7002 --bytes $SPILL
+else
+  echo "  bulk-spill                         not available (no --log-memory)"
+fi
 fi
 
 if want 2; then
@@ -133,9 +152,9 @@ headless udp-headless 0 udp.txt 7003 1 udp --port 7003 --count $DGRAMS
 fi
 
 if want 6; then
-echo "6. Receive pane"
+echo "6. Receive pane (the log and its view)"
 timeout 900 taskset -c 0 "$B/wirelab-bench" logpane --limit 800 > "$out/pane-wirelab" 2> "$out/pane-wirelab.stderr"
-say pane-wirelab "$(grep -E '^(append_us_at|mem_per)' "$out/pane-wirelab" | tr '\n' ' ')"
+say pane-wirelab "$(grep -E '^(append_us_at|mem_per|find_cpu_ms|flood_loop_p99)' "$out/pane-wirelab" | tr '\n' ' ')"
 fi
 
 if want 7; then

@@ -2,6 +2,8 @@
 
 #include <QFile>
 
+#include <ctime>
+
 namespace ProcStatus {
 
 long long FieldKb(const QByteArray &field)
@@ -15,6 +17,13 @@ long long FieldKb(const QByteArray &field)
             return line.mid(field.size() + 1).trimmed().split(' ').value(0).toLongLong();
     }
     return -1;
+}
+
+double CpuSeconds()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) / 1e9;
 }
 
 void ResetPeak()

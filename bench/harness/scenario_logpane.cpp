@@ -1,32 +1,61 @@
-// The receive pane alone, shown, with the lines a 16-byte block makes in hex
-// mode. The pane is filled the way the program fills it (appends, then the
-// batch shown at once) up to each size; at each size the cost of appending
-// and showing more lines is timed, painting included.
+// An endpoint's log and the receive pane's view over it, shown, with the
+// records a 16-byte block makes in hex mode. The log is filled the way a
+// busy stream fills it (appends, the view catching up and painting every
+// Batch records) up to each size; at each size the CPU time of appending
+// and showing more records is taken, painting included. At the end: memory per
+// record, a find over the whole log (none and many matches), and the event
+// loop's latency while a flood is logged and the view resized.
+#include "looplatency.h"
 #include "procstatus.h"
 #include "scenarios.h"
 #include "support.h"
 
-#include "core/endpoints/endpoint.h"
-#include "gui/logpane.h"
+#include "core/log/endpointlog.h"
+#include "core/log/logsearch.h"
+#include "gui/logview.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
+#include <QTimer>
 
 #include <cstdio>
 #include <cstdlib>
+#include <ctime>
 
 namespace Bench {
 
 namespace {
 
-constexpr int Batch = 100;  // lines per shown batch, as a busy 30 ms flush sees them
+constexpr int Batch = 100;  // records per pass, as a busy stream brings them
+constexpr int BlockBytes = 16;
 
-QString LineFor(long long i)
+QByteArray BlockFor(long long i)
 {
-    QByteArray block(16, Qt::Uninitialized);
-    for (int k = 0; k < 16; ++k)
+    QByteArray block(BlockBytes, Qt::Uninitialized);
+    for (int k = 0; k < BlockBytes; ++k)
         block[k] = char('A' + (i + k) % 26);
-    return receivedLine(block, true);
+    return block;
+}
+
+// This process's CPU time in nanoseconds: on a shared machine the wall
+// clock also counts the time other programs had the core.
+qint64 CpuNs()
+{
+    timespec ts {};
+    clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+    return qint64(ts.tv_sec) * 1000000000 + ts.tv_nsec;
+}
+
+// One find over the whole log: its wall and CPU milliseconds; matches counted.
+void TimeFind(const EndpointLog &log, const QByteArray &needle, const QString &name)
+{
+    QElapsedTimer t;
+    t.start();
+    const qint64 cpu = CpuNs();
+    const size_t matches = findInLog(log, needle, false).size();
+    Print(QStringLiteral("find_cpu_ms_") + name, double(CpuNs() - cpu) / 1e6, 1);
+    Print(QStringLiteral("find_ms_") + name, double(t.nsecsElapsed()) / 1e6, 1);
+    Print(QStringLiteral("find_matches_") + name, double(matches), 0);
 }
 
 }  // namespace
@@ -35,25 +64,25 @@ int RunLogPane(const Options &opts)
 {
     const QList<QString> sizes =
         opts.value(QStringLiteral("sizes"), QStringLiteral("1000,100000,1000000")).split(u',');
+    const int floodMs = opts.value(QStringLiteral("flood-ms"), QStringLiteral("3000")).toInt();
     const long long rssBefore = ProcStatus::RssKb();
-    LogPane pane;
-    pane.resize(800, 600);
-    pane.show();
+    EndpointLog log;
+    LogView view;
+    view.resize(800, 600);
+    view.setLog(&log);
+    view.show();
     SpinFor(100);
 
     long long lines = 0;
-    long long textBytes = 0;
     auto append = [&](long long n) {
         for (long long i = 0; i < n; ++i) {
-            const QString line = LineFor(lines++);
-            textBytes += line.toUtf8().size() + 1;
-            pane.appendLine(line);
+            log.append(LineKind::Received, BlockFor(lines++), true);
             if (lines % Batch == 0) {
-                pane.flush();
+                view.rowCount();  // takes the new records as the log's announcement would
                 QCoreApplication::processEvents();
             }
         }
-        pane.flush();
+        view.rowCount();
         QCoreApplication::processEvents();
     };
     double firstCost = 0;
@@ -61,11 +90,10 @@ int RunLogPane(const Options &opts)
         const long long target = s.toLongLong();
         if (target > lines)
             append(target - lines);
-        // Timed: 2,000 more lines at this size.
-        QElapsedTimer t;
-        t.start();
+        // Timed in CPU time: 2,000 more records at this size.
+        const qint64 cpu = CpuNs();
         append(2000);
-        const double usPerLine = double(t.nsecsElapsed()) / 1e3 / 2000;
+        const double usPerLine = double(CpuNs() - cpu) / 1e3 / 2000;
         if (firstCost == 0)
             firstCost = usPerLine;
         Print(QStringLiteral("append_us_at_%1").arg(target), usPerLine, 2);
@@ -73,9 +101,47 @@ int RunLogPane(const Options &opts)
     }
     const long long rssAfter = ProcStatus::RssKb();
     Print(QStringLiteral("lines"), double(lines), 0);
-    Print(QStringLiteral("text_bytes"), double(textBytes), 0);
     Print(QStringLiteral("rss_growth_kb"), double(rssAfter - rssBefore), 0);
-    Print(QStringLiteral("mem_per_text_byte"), double(rssAfter - rssBefore) * 1024.0 / double(textBytes), 2);
+    // Beyond the bytes themselves: the record, the block's slack, the view's row.
+    Print(QStringLiteral("mem_per_line_extra"),
+                         (double(rssAfter - rssBefore) * 1024.0 - double(lines) * BlockBytes) / double(lines),
+                         1);
+
+    TimeFind(log, "ZYX", QStringLiteral("none"));
+    TimeFind(log, "klm", QStringLiteral("many"));
+
+    // A flood: bursts of records as fast as the event loop takes them,
+    // while the view follows the end and is resized now and then.
+    LoopLatency latency;
+    QTimer flood;
+    flood.setInterval(0);
+    long long flooded = 0;
+    QObject::connect(&flood, &QTimer::timeout, [&] {
+        QElapsedTimer burst;
+        burst.start();
+        while (burst.nsecsElapsed() < 2000000) {
+            log.append(LineKind::Received, BlockFor(lines++), true);
+            ++flooded;
+        }
+    });
+    QTimer resize;
+    resize.setInterval(200);
+    bool wide = false;
+    QObject::connect(&resize, &QTimer::timeout, [&] {
+        wide = !wide;
+        view.resize(wide ? 1000 : 800, wide ? 500 : 600);
+    });
+    latency.start();
+    flood.start();
+    resize.start();
+    SpinFor(floodMs);
+    flood.stop();
+    resize.stop();
+    latency.stop();
+    Print(QStringLiteral("flood_lines"), double(flooded), 0);
+    Print(QStringLiteral("flood_rows_shown"), double(view.rowCount()), 0);
+    Print(QStringLiteral("flood_loop_p99_ms"), latency.percentileMs(0.99));
+    Print(QStringLiteral("flood_loop_max_ms"), latency.maxMs());
     std::fflush(stdout);
     std::_Exit(0);
 }
