@@ -1,5 +1,6 @@
 #include "gui/logview.h"
 
+#include "core/text/displaytext.h"
 #include "guard.h"
 #include "gui/logviewaccessible.h"
 
@@ -20,8 +21,11 @@
 #include <cstring>
 
 namespace {
-// Rows laid out are kept for the next paint; past this many the cache starts again.
+// Rows laid out are kept for the next paint; past this many, or this many
+// characters (a bulk stream's rows are blocks of 256 KiB), the cache
+// starts again.
 constexpr int MaxLayouts = 512;
+constexpr qsizetype MaxLayoutChars = qsizetype(4) << 20;
 constexpr int Margin = 3;
 
 // Columns a character takes in a monospace font: East Asian wide ones two.
@@ -209,6 +213,7 @@ void LogView::onCleared()
     m_rows.clear();
     m_seen = 0;
     m_layouts.clear();
+    m_layoutChars = 0;
     m_anchor = m_caret = -1;
     m_matches.clear();
     m_currentMatch = -1;
@@ -280,6 +285,7 @@ int LogView::visibleLines() const { return std::max(1, viewport()->height() / m_
 void LogView::forgetLayouts()
 {
     m_layouts.clear();
+    m_layoutChars = 0;
     m_layoutColumns = columns();
 }
 
@@ -291,11 +297,16 @@ const LogView::Layout &LogView::layout(qsizetype row)
     auto it = m_layouts.find(record);
     if (it != m_layouts.end())
         return *it;
-    if (m_layouts.size() >= MaxLayouts)
+    if (m_layouts.size() >= MaxLayouts || m_layoutChars >= MaxLayoutChars) {
         m_layouts.clear();
+        m_layoutChars = 0;
+    }
     Layout l;
     l.text = m_log->text(record);
-    l.prefix = int(l.text.size() - m_log->body(record).size());
+    // A data line starts with its time and a blank; the other kinds are their text.
+    const EndpointLog::Entry e = m_log->record(record);
+    l.prefix = carriesBytes(e.kind) ? int(logClockText(e.timeMs).size()) + 1 : 0;
+    m_layoutChars += l.text.size();
     // Pieces of at most MaxPieceChars, each wrapped to the columns.
     const int cols = m_layoutColumns;
     const qsizetype n = l.text.size();

@@ -166,6 +166,7 @@ private:
     QString m_highlight;
 
     QHash<qsizetype, Layout> m_layouts;  // by record, rows drawn lately
+    qsizetype m_layoutChars = 0;  // their characters
     int m_layoutColumns = 0;
     int m_charWidth = 8;
     int m_lineHeight = 16;
