@@ -1,6 +1,7 @@
 // A log line's forms: a record of any kind, with any bytes, hex mode, count
-// text and time, reads as a line, a body and a JSON line without a fault;
-// the JSON parses and carries the bytes; a find over the record's bytes
+// text and time, reads as a line, a body (also as UTF-8 made straight from
+// the bytes) and a JSON line without a fault; the JSON parses and carries
+// the bytes; a find over the record's bytes
 // reports only real matches and misses none.
 //
 // Input: kind, flags (bit 0 hex mode, bit 1 repeat count, bit 2 extra, bit 3
@@ -91,6 +92,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (carriesBytes(kind) ? !text.endsWith(body) || text.size() <= body.size() : text != body)
         abort();
     CheckJson(lineJson(time, QString::fromUtf8(countText), kind, body, bytes), kind, bytes);
+    // The UTF-8 body made straight from the bytes is the body's.
+    QByteArray utf8;
+    appendLineBodyUtf8(utf8, parts);
+    if (utf8 != body.toUtf8())
+        abort();
 
     // The same record through the log: its bytes kept as they came.
     EndpointLog log;
