@@ -251,11 +251,12 @@ TEST(JsonDoc, TheFastPathGivesWhatTheLenientRulesGive)
         inputs.emplace_back(QString::fromUtf8(f.readAll()), false);
     }
     ASSERT_GT(inputs.size(), std::size(cases));
-    for (const auto &[text, plain] : inputs) {
+    for (std::size_t i = 0; i < inputs.size(); ++i) {
+        const auto &[text, plain] = inputs[i];
         SCOPED_TRACE(text.toStdString());
         JsonNode fast, lenient;
         const bool fastRead = parsePlainJson(text, fast);
-        if (&text - &inputs.front().first < qsizetype(std::size(cases))) {
+        if (i < std::size(cases)) {
             EXPECT_EQ(fastRead, plain);
         }
         ASSERT_TRUE(parseLenientJson(text, lenient));
