@@ -3,6 +3,7 @@
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/kinddescriptor.h"
 #include "core/errors.h"
+#include "core/log/endpointlog.h"
 #include "core/script/calltext.h"
 #include "core/script/panelbuilder.h"
 #include "core/script/scriptengine.h"
@@ -117,10 +118,14 @@ void Declarations::build()
             // A name lookup finds the first of two declared endpoints that
             // share an ID; the second cannot be addressed by it.
             if (!id.isEmpty() && declaredIds.contains(id)) {
-                out.warning({QStringLiteral("sockets[%1]").arg(index - 1), id, 0,
+                const ScriptWarning warning {QStringLiteral("sockets[%1]").arg(index - 1), id, 0,
                     QStringLiteral("ID \"%1\" is already the ID of sockets[%2]; the name finds that one")
                                        .arg(id)
-                                       .arg(declaredIds.value(id))});
+                                       .arg(declaredIds.value(id))};
+                // Also in the log of the endpoint the name does not reach,
+                // where its user looks for why.
+                if (out.warning(warning))
+                    current->log().appendText(LineKind::Warning, warning.line(), true);
             } else if (!id.isEmpty()) {
                 declaredIds.insert(id, index - 1);
             }

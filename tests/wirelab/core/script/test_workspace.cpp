@@ -7,6 +7,7 @@
 
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/udpgroupendpoint.h"
+#include "core/log/endpointlog.h"
 #include "core/script/scriptoutput.h"
 
 #include <QHostAddress>
@@ -259,8 +260,12 @@ function OnInit() {
 )JS"));
     ASSERT_EQ(f.registry().count(), 3);
     EXPECT_EQ(f.endpoint(QStringLiteral("dup")), f.registry().at(0));
-    EXPECT_EQ(out.lines.filter(
-        QStringLiteral("warning")),
-        QStringList {QStringLiteral(
-                  "warning: sockets[2]: ID \"dup\" is already the ID of sockets[0]; the name finds that one")});
+    const QString warning = QStringLiteral("warning: sockets[2]: ID \"dup\" is already the ID of sockets[0]; the name finds that one");
+    EXPECT_EQ(out.lines.filter(QStringLiteral("warning")), QStringList {warning});
+    // The endpoint the name does not reach has it in its log, as a hidden extra line.
+    const EndpointLog &log = f.registry().at(2)->log();
+    int warnings = 0;
+    for (qsizetype i = 0; i < log.count(); ++i)
+        warnings += log.record(i).kind == LineKind::Warning && log.record(i).extra;
+    EXPECT_EQ(warnings, 1);
 }
