@@ -1,13 +1,16 @@
 // The main window and the registry: start-up, the welcome panel, finding
 // endpoints by name, selection, the data windows in and out of the MDI area,
 // deletion (stopped by the script, orphaned accepted connections, the
-// welcome panel coming back), exit and close.
+// welcome panel coming back), exit and close, and the status bar's report
+// of a log that could not move to its temporary file.
 #include "core/endpoints/endpoint.h"
 #include "core/endpoints/endpointkind.h"
 #include "core/endpoints/registry.h"
 #include "core/endpoints/tcpserverendpoint.h"
 #include "core/endpoints/udpclientendpoint.h"
 #include "core/endpoints/udpserverendpoint.h"
+#include "core/log/endpointlog.h"
+#include "core/log/logmemory.h"
 #include "gui/datawindow.h"
 #include "gui/datawindowarea.h"
 #include "gui/endpointcommands.h"
@@ -19,13 +22,16 @@
 #include "testsupport.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QHostAddress>
 #include <QLabel>
 #include <QMdiArea>
 #include <QMdiSubWindow>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTcpServer>
 #include <QTcpSocket>
+#include <QTemporaryDir>
 #include <QTreeWidget>
 #include <QTreeWidgetItemIterator>
 #include <gtest/gtest.h>
@@ -406,3 +412,25 @@ TEST_F(MainWindowTest, ClosingTheWindowFreesEveryListeningPort)
 }
 
 }  // namespace
+
+TEST_F(MainWindowTest, ALogThatCannotMoveToItsFileIsToldInTheStatusBar)
+{
+    auto *status = child<QStatusBar>("StatusBar1");
+    ASSERT_TRUE(status);
+    EXPECT_TRUE(status->isHidden());
+    QTemporaryDir dir;
+    const QString missing = dir.filePath(QStringLiteral("missing"));
+    LogMemory &memory = LogMemory::instance();
+    const qint64 limit = memory.limit();
+    memory.setDirectory(missing);
+    memory.setLimit(0);
+    {
+        EndpointLog log;
+        for (int i = 0; i < 3; ++i)
+            log.append(LineKind::Received, QByteArray(EndpointLog::BlockSize, 'x'), false);
+    }
+    memory.setDirectory(QString());
+    memory.setLimit(limit);
+    EXPECT_FALSE(status->isHidden());
+    EXPECT_TRUE(status->currentMessage().contains(QDir::toNativeSeparators(missing)));
+}
