@@ -1,5 +1,6 @@
 #include "gui/creationdialog.h"
 
+#include "core/net/adapterinfo.h"
 #include "guard.h"
 #include "gui/dialogseam.h"
 
@@ -70,6 +71,14 @@ QWidget *CreationDialog::addRow(const char *labelName, const QString &label, QWi
 void CreationDialog::addBelow(QWidget *widget)
 {
     m_grid->addWidget(widget, m_grid->rowCount(), 1, Qt::AlignLeft);
+}
+
+void CreationDialog::addLocalAddresses()
+{
+    m_addresses = new QLabel(this);
+    m_addresses->setObjectName(QStringLiteral("TextAddresses"));
+    m_addresses->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    addRow("LabelAddresses", tr("本机地址:"), m_addresses);
 }
 
 namespace {
@@ -161,5 +170,7 @@ void CreationDialog::activated()
     if (!m_activatePending)
         return;
     m_activatePending = false;
+    if (m_addresses)
+        m_addresses->setText(localAddresses(systemAdapters()).join(u'\n'));
     Guarded([this] { prepare(); });
 }

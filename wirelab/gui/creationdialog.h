@@ -39,6 +39,11 @@ protected:
     // Adds a widget spanning the box column below the rows so far.
     void addBelow(QWidget *widget);
 
+    // A row "本机地址:" listing the machine's addresses (IPv4, then IPv6),
+    // read anew every time the dialog is shown: what a BIND may name.
+    // Objects: LabelAddresses, TextAddresses.
+    void addLocalAddresses();
+
     // The TLS choice of a TCP dialog: the switch that makes the endpoint a
     // TLS one, the certificate, key and CA files (each with a button that
     // picks a file), and the verify switch (a client's) or the
@@ -71,5 +76,6 @@ private:
     QGridLayout *m_grid;
     QPushButton *m_okButton;  // Button1, 确定
     QPushButton *m_cancelButton;  // Button2, 取消
+    QLabel *m_addresses = nullptr;  // TextAddresses
     bool m_activatePending = false;
 };

@@ -15,6 +15,7 @@ NewServerDialog::NewServerDialog(QWidget *parent, bool tls) : CreationDialog(tr(
     m_portBox = addBox("Label1", tr("监听端口:  "), "Edit1", QStringLiteral("60000"));
     m_bindBox = addBox("LabelBind", tr("绑定地址:"), "EditBind", QString());
     m_bindBox->setPlaceholderText(tr("全部地址"));
+    addLocalAddresses();
     m_tlsBoxes = addTlsBoxes(true, tls);
 }
 

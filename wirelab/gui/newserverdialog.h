@@ -1,7 +1,8 @@
 #pragma once
 // "创建TCP Server": the listening port, and the one address to listen on.
 // Objects: Label1 "监听端口:  ", Edit1 (default "60000"), LabelBind
-// "绑定地址:", EditBind (empty: every address), Button1 "确定", Button2 "取消";
+// "绑定地址:", EditBind (empty: every address), LabelAddresses "本机地址:",
+// TextAddresses (the machine's addresses), Button1 "确定", Button2 "取消";
 // the TLS choice (CheckTls, EditCert, EditKey, EditCa, CheckRequireCert):
 // checked, OK makes a "TLS Server".
 

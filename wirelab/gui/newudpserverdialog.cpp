@@ -16,6 +16,7 @@ NewUdpServerDialog::NewUdpServerDialog(QWidget *parent) : CreationDialog(tr("创
     m_localPortBox = addBox("Label1", tr("本地端口    "), "Edit1", QStringLiteral("60000"));
     m_bindBox = addBox("LabelBind", tr("绑定地址:"), "EditBind", QString());
     m_bindBox->setPlaceholderText(tr("全部地址"));
+    addLocalAddresses();
 }
 
 void NewUdpServerDialog::confirm()

@@ -2,7 +2,8 @@
 // "创建UDP Server": the local port, and the one address to bind it on. OK
 // keeps the dialog open while the port cannot be bound.
 // Objects: Label1 "本地端口    ", Edit1 (default "60000"), LabelBind
-// "绑定地址:", EditBind (empty: every address), Button1 "确定", Button2 "取消".
+// "绑定地址:", EditBind (empty: every address), LabelAddresses "本机地址:",
+// TextAddresses (the machine's addresses), Button1 "确定", Button2 "取消".
 
 #include "gui/creationdialog.h"
 

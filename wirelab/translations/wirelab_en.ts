@@ -27,6 +27,10 @@
         <translation>Browse...</translation>
     </message>
     <message>
+        <source>本机地址:</source>
+        <translation>Local addresses:</translation>
+    </message>
+    <message>
         <source>PEM 文件 (*.pem *.crt *.key)</source>
         <translation>PEM files (*.pem *.crt *.key)</translation>
     </message>

@@ -106,6 +106,17 @@ QString ipv6AdapterText(const AdapterList &adapters)
     return text;
 }
 
+QStringList localAddresses(const AdapterList &adapters)
+{
+    QStringList list;
+    const QStringList entries = adapterText(adapters).split(u'\r', Qt::SkipEmptyParts);
+    for (const QString &entry : entries)
+        list.append(Between(entry, QStringLiteral("A:"), QStringLiteral("M:")));
+    for (const AdapterInfo &adapter : adapters)
+        list += adapter.ipv6;
+    return list;
+}
+
 QByteArray dottedToBytes(const QString &text)
 {
     QByteArray bytes;

@@ -43,6 +43,10 @@ QString broadcastAddress(const AdapterList &adapters, bool *warn = nullptr);
 // "A6: <address>\r" per IPv6 address of every adapter, in order; empty when
 // there is none.
 QString ipv6AdapterText(const AdapterList &adapters);
+// The machine's addresses as the window lists them, one an entry: the
+// IPv4 addresses of the adapter text in order (the local address first),
+// then the IPv6 addresses of every adapter.
+QStringList localAddresses(const AdapterList &adapters);
 // Four bytes, or empty when the text is not a dotted quad of 0..255 values.
 QByteArray dottedToBytes(const QString &text);
 

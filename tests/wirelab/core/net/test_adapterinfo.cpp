@@ -58,6 +58,8 @@ TEST(AdapterInfo, IPv6AddressesAreListedApartFromTheIPv4Texts)
     EXPECT_EQ(adapterText(list), "A: 10.1.2.3 M: 255.0.0.0\r");
     EXPECT_EQ(ipv6AdapterText(list), "A6: fe80::1%eth0\rA6: 2001:db8::5\rA6: fe80::2%eth1\r");
     EXPECT_EQ(ipv6AdapterText({Adapter({{"10.1.2.3", "255.0.0.0"}})}), "");
+    // The list the window shows: the IPv4 address chosen above, then every IPv6 one.
+    EXPECT_EQ(localAddresses(list), QStringList({"10.1.2.3", "fe80::1%eth0", "2001:db8::5", "fe80::2%eth1"}));
 }
 
 TEST(AdapterInfo, UnparsableAddressOrMaskGivesEmptyBroadcast)

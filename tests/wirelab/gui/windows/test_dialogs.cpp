@@ -1,6 +1,8 @@
 // The creation dialogs driven through the dialog seam: texts and
 // defaults, the conversion error that keeps a dialog open, the port probe
 // of the UDP dialogs, the host refill of the client dialogs and results.
+#include "core/endpoints/registry.h"
+#include "core/endpoints/tlsclientendpoint.h"
 #include "core/net/adapterinfo.h"
 #include "dialogdriver.h"
 #include "gui/newclientdialog.h"
@@ -10,8 +12,10 @@
 #include "gui/newudpclientdialog.h"
 #include "gui/newudpserverdialog.h"
 #include "seamrecorder.h"
+#include "testcertificates.h"
 #include "testsupport.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -19,6 +23,7 @@
 #include <QUdpSocket>
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <stdexcept>
 
 namespace {
@@ -229,6 +234,8 @@ TEST(CreationDialogs, UdpDialogsKeepTheDialogOpenWhileTheLocalPortIsBound)
     messages.texts.clear();
     NewUdpServerDialog server;
     const int serverResult = Drive(server, [&] {
+        // The addresses a BIND may name are listed, IPv6 ones after IPv4.
+        EXPECT_EQ(LabelText(server, "TextAddresses"), localAddresses(systemAdapters()).join(u'\n'));
         Find(server, "Edit1").setText(QString::number(held.port()));
         Button(server, "Button1").click();
         EXPECT_EQ(messages.texts, QStringList {busy});
@@ -259,6 +266,71 @@ TEST(CreationDialogs, BroadcastButtonPutsTheBroadcastAddressInTheHostBox)
         Button(udp, "Button2").click();
     });
     EXPECT_EQ(messages.texts.size(), warn ? 1 : 0);
+}
+
+// The TLS choice of the TCP dialogs: OK reads the files and the endpoint
+// made is a TLS one with the chosen switch; a missing file is refused by
+// name and the dialog stays open.
+TEST(CreationDialogs, TlsChoiceReadsTheFilesAtOkAndMakesATlsEndpoint)
+{
+    TestCertificates certs;
+    if (!certs.ok())
+        GTEST_SKIP() << "the openssl command could not make the test certificates";
+    MessageRecorder messages;
+    EndpointRegistry registry;
+    const QString missing = certs.dir() + QStringLiteral("/missing.pem");
+    struct Row
+    {
+        bool server;
+        QString cert, key, ca;
+        bool check;  // verify (client), require a client certificate (server)
+        QString refused;
+    };
+    const Row rows[] = {
+        {false, {}, {}, certs.pem("ca"), true, {}},
+        {false, certs.pem("client"), certs.key("client"), {}, false, {}},
+        {false, {}, {}, missing, true, QStringLiteral("CA \"%1\": 文件不存在").arg(missing)},
+         {true, certs.pem("server"), certs.key("server"), certs.pem("ca"), true, {}},
+         {true,
+          missing,
+          certs.key("server"),
+          {},
+          false,
+          QStringLiteral("CERT \"%1\": 文件不存在").arg(missing)},
+        };
+    for (const Row &r : rows) {
+        SCOPED_TRACE((r.cert + u' ' + r.ca).toStdString());
+        messages.texts.clear();
+        std::unique_ptr<CreationDialog> dialog;
+        if (r.server)
+            dialog = std::make_unique<NewServerDialog>();
+        else
+            dialog = std::make_unique<NewClientDialog>();
+        const int result = Drive(*dialog, [&] {
+            QWidget &d = *dialog;
+            Find(d, "Edit1").setText(r.server ? QStringLiteral("0") : QStringLiteral("localhost"));
+            if (r.server)
+                Find(d, "EditBind").setText(QStringLiteral("127.0.0.1"));
+            Find<QCheckBox>(d, "CheckTls").setChecked(true);
+            Find(d, "EditCert").setText(r.cert);
+            Find(d, "EditKey").setText(r.key);
+            Find(d, "EditCa").setText(r.ca);
+            Find<QCheckBox>(d, r.server ? "CheckRequireCert" : "CheckVerify").setChecked(r.check);
+            Button(d, "Button1").click();
+            EXPECT_EQ(messages.texts, r.refused.isEmpty() ? QStringList() : QStringList {r.refused});
+            EXPECT_EQ(d.isVisible(), !r.refused.isEmpty());
+        });
+        ASSERT_EQ(result, r.refused.isEmpty() ? int(QDialog::Accepted) : int(QDialog::Rejected));
+        if (!r.refused.isEmpty())
+            continue;
+        Endpoint *e = dialog->createEndpoint(registry);
+        ASSERT_NE(e, nullptr);
+        EXPECT_EQ(e->kind(), r.server ? EndpointKind::TlsServer : EndpointKind::TlsClient);
+        if (!r.server) {
+            EXPECT_EQ(static_cast<TlsClientEndpoint *>(e)->verifies(), r.check);
+        }
+        EXPECT_TRUE(messages.texts.isEmpty());  // a server listening on 127.0.0.1 as asked
+    }
 }
 
 // The serial dialog refuses a missing port or a baud that is not a positive
