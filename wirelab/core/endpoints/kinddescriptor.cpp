@@ -13,6 +13,24 @@ Endpoint *LineDeclaredKind::declare(EndpointRegistry &registry, const JsonNode &
     return line.isEmpty() ? nullptr : CreateFromLine(registry, line);
 }
 
+QString EncryptedKind::paramLine(const JsonNode &) const { return QString(); }
+
+Endpoint *EncryptedKind::fromLine(EndpointRegistry &, const ParamLine &) const { return nullptr; }
+
+StatusFields EncryptedKind::status(const Endpoint &endpoint) const
+{
+    return kindDescriptor(m_plain).status(endpoint);
+}
+
+QString EncryptedKind::statusLine(const Endpoint &endpoint, bool wasActive) const
+{
+    return kindDescriptor(m_plain).statusLine(endpoint, wasActive);
+}
+
+WindowStop EncryptedKind::windowStop() const { return kindDescriptor(m_plain).windowStop(); }
+
+KindCommands EncryptedKind::commands() const { return kindDescriptor(m_plain).commands(); }
+
 QString bindParam(const JsonNode &element)
 {
     const QString key = QStringLiteral("BIND");

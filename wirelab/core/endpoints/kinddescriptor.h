@@ -100,6 +100,27 @@ public:
     Endpoint *declare(EndpointRegistry &registry, const JsonNode &element) const override;
 };
 
+// A kind that is a plain kind with its connections encrypted (the TLS
+// kinds): declared only from its element (no parameter line makes it) and
+// otherwise answering as the plain kind does, so the status, the status
+// line, the stop button and the commands exist once.
+class EncryptedKind : public KindDescriptor
+{
+public:
+    explicit EncryptedKind(EndpointKind plain) : m_plain(plain) {}
+
+    bool hasRoot() const override { return true; }
+    QString paramLine(const JsonNode &element) const override;
+    Endpoint *fromLine(EndpointRegistry &registry, const ParamLine &line) const override;
+    StatusFields status(const Endpoint &endpoint) const override;
+    QString statusLine(const Endpoint &endpoint, bool wasActive) const override;
+    WindowStop windowStop() const override;
+    KindCommands commands() const override;
+
+private:
+    EndpointKind m_plain;
+};
+
 // ",BIND=<value>" for a server's parameter line when the element has BIND,
 // else "" (a line without it listens on every address).
 QString bindParam(const JsonNode &element);

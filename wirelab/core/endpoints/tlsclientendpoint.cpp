@@ -72,12 +72,12 @@ void TlsClientEndpoint::onSocketError(QAbstractSocket::SocketError error)
 
 namespace {
 
-class TlsClientKind final : public KindDescriptor
+class TlsClientKind final : public EncryptedKind
 {
 public:
+    TlsClientKind() : EncryptedKind(EndpointKind::TcpClient) {}
     EndpointKind kind() const override { return EndpointKind::TlsClient; }
     QString name() const override { return QStringLiteral("TLS Client"); }
-    bool hasRoot() const override { return true; }
     Endpoint *declare(EndpointRegistry &registry, const JsonNode &element) const override
     {
         const TlsDeclaration d = TlsDeclaration::read(element, false);
@@ -85,22 +85,13 @@ public:
         e->setHexMode(d.hex);
         return e;
     }
-    QString paramLine(const JsonNode &) const override { return QString(); }
-    Endpoint *fromLine(EndpointRegistry &, const ParamLine &) const override { return nullptr; }
     StatusFields status(const Endpoint &e) const override
     {
-        StatusFields f = connectionStatus(e);
-        f.startCaption = statusText(QT_TRANSLATE_NOOP("DataWindow", "连接"));
+        StatusFields f = EncryptedKind::status(e);
         if (QSslSocket *s = static_cast<const TlsClientEndpoint &>(e).sslSocket())
             f.security = tlsSessionText(*s);
         return f;
     }
-    QString statusLine(const Endpoint &e, bool wasActive) const override
-    {
-        return connectionStatusLine(e, wasActive);
-    }
-    WindowStop windowStop() const override { return WindowStop::SelectedEndpoint; }
-    KindCommands commands() const override { return {true, true, false}; }
 };
 
 }  // namespace

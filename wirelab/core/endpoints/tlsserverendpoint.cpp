@@ -56,12 +56,12 @@ void TlsServerEndpoint::connectionReady(TcpConnectionEndpoint &connection)
 
 namespace {
 
-class TlsServerKind final : public KindDescriptor
+class TlsServerKind final : public EncryptedKind
 {
 public:
+    TlsServerKind() : EncryptedKind(EndpointKind::TcpServer) {}
     EndpointKind kind() const override { return EndpointKind::TlsServer; }
     QString name() const override { return QStringLiteral("TLS Server"); }
-    bool hasRoot() const override { return true; }
     Endpoint *declare(EndpointRegistry &registry, const JsonNode &element) const override
     {
         const TlsDeclaration d = TlsDeclaration::read(element, true);
@@ -72,18 +72,6 @@ public:
             e->setHexMode(d.hex);
         return e;
     }
-    QString paramLine(const JsonNode &) const override { return QString(); }
-    Endpoint *fromLine(EndpointRegistry &, const ParamLine &) const override { return nullptr; }
-    StatusFields status(const Endpoint &e) const override
-    {
-        return kindDescriptor(EndpointKind::TcpServer).status(e);
-    }
-    QString statusLine(const Endpoint &e, bool wasActive) const override
-    {
-        return kindDescriptor(EndpointKind::TcpServer).statusLine(e, wasActive);
-    }
-    WindowStop windowStop() const override { return WindowStop::Endpoint; }
-    KindCommands commands() const override { return {false, false, true}; }
 };
 
 }  // namespace
