@@ -1,7 +1,7 @@
 // IPv6 end to end against both front ends: TCP and UDP servers declared
 // with and without BIND, reached over ::1 and 127.0.0.1 (an IPv4 peer of a
-// dual-stack socket is still shown dotted), and TCP and UDP clients of an
-// IPv6 peer.
+// dual-stack socket is still shown dotted), TCP and UDP clients of an IPv6
+// peer, and a TCP client of a name with both kinds of address.
 #include "faultsupport.h"
 #include "frontends.h"
 
@@ -10,15 +10,51 @@
 #include "core/endpoints/tcpclientendpoint.h"
 
 #include <QHostAddress>
+#include <QHostInfo>
 #include <QNetworkDatagram>
 #include <QTcpServer>
 #include <QTcpSocket>
 #include <QUdpSocket>
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
+#include <sched.h>
+#include <sys/mount.h>
+#include <unistd.h>
+
+#include <fstream>
 #include <memory>
+#include <sstream>
 
 namespace {
+
+// A name with both kinds of address. The machine's hosts file has none, so
+// the test process gets its own view of /etc/hosts that adds one. This runs
+// before main, while the process has its only thread: a mount namespace
+// made later would hold only the thread that made it.
+const QString kDualName = QStringLiteral("dual-stack.test");
+
+bool AddDualName()
+{
+    // Private propagation first, so the bind never reaches the machine's
+    // own mount table; without the privilege there is no such name.
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0)
+        return false;
+    std::ostringstream hosts;
+    hosts << std::ifstream("/etc/hosts").rdbuf() << "\n::1 dual-stack.test\n127.0.0.1 dual-stack.test\n";
+    char path[] = "/tmp/wirelab-hosts.XXXXXX";
+    const int fd = mkstemp(path);
+    if (fd < 0)
+        return false;
+    const std::string text = hosts.str();
+    const bool written = write(fd, text.data(), text.size()) == ssize_t(text.size());
+    close(fd);
+    const bool bound = written && mount(path, "/etc/hosts", nullptr, MS_BIND, nullptr) == 0;
+    unlink(path);
+    return bound;
+}
+
+const bool kDualNameAdded = AddDualName();
 
 class Ipv6Test : public ::testing::TestWithParam<FrontEnd::Kind>
 {
@@ -117,23 +153,44 @@ TEST_P(Ipv6Test, TcpServersListenOnBothFamiliesOrOnlyOnTheirBindAddress)
     }
 }
 
-TEST_P(Ipv6Test, ATcpClientConnectsToAnIPv6Peer)
+// An IPv6 literal is used as it is; a name with both kinds of address is
+// tried in the resolver's order, so a peer listening on either one alone
+// is reached.
+TEST_P(Ipv6Test, ATcpClientConnectsToAnIPv6PeerOrToANameThroughEitherOfItsAddresses)
 {
-    QTcpServer listener;
-    ASSERT_TRUE(listener.listen(QHostAddress::LocalHostIPv6, 0));
+    struct Row
+    {
+        QString host;
+        QHostAddress listen;
+    };
+    QList<Row> rows {{QStringLiteral("::1"), QHostAddress::LocalHostIPv6}};
+    const QList<QHostAddress> dual = QHostInfo::fromName(kDualName).addresses();
+    if (dual.size() == 2)
+        rows += {{kDualName, dual.at(0)}, {kDualName, dual.at(1)}};
     start(QString());
-    const int port = listener.serverPort();
-    TcpClientEndpoint *r =
-        TextTcpClient(front->registry(), QStringLiteral("cli"), port, QStringLiteral("::1"));
-    EXPECT_EQ(r->caption(), QStringLiteral("[::1]:%1").arg(port));
-    r->start();  // "连接"
-    ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections() && r->isActive(); }));
-    std::unique_ptr<QTcpSocket> peer(listener.nextPendingConnection());
-    EXPECT_EQ(front->callsOf(QStringLiteral("OnConnect")),
-                             QStringList {QStringLiteral("OnConnect|cli|::1|%1").arg(port)});
-    EXPECT_EQ(statusLine(r), QStringLiteral("已连接，对端 [::1]:%1").arg(port));
-    r->send("hello");
-    EXPECT_EQ(ReadExactly(peer.get(), 5), "hello");
+    for (int i = 0; i < rows.size(); ++i) {
+        const Row &row = rows.at(i);
+        SCOPED_TRACE((row.host + QStringLiteral(" listening on ") + row.listen.toString()).toStdString());
+        QTcpServer listener;
+        ASSERT_TRUE(listener.listen(row.listen, 0));
+        const int port = listener.serverPort();
+        const QString name = QStringLiteral("cli%1").arg(i);
+        TcpClientEndpoint *r = TextTcpClient(front->registry(), name, port, row.host);
+        r->start();  // "连接"
+        ASSERT_TRUE(WaitFor([&] { return listener.hasPendingConnections() && r->isActive(); }));
+        std::unique_ptr<QTcpSocket> peer(listener.nextPendingConnection());
+        const QString address = row.listen.toString();
+        EXPECT_EQ(front->callsOf(QStringLiteral("OnConnect")).last(),
+                                 QStringLiteral("OnConnect|%1|%2|%3").arg(name, address).arg(port));
+        if (row.host == address) {
+            EXPECT_EQ(r->caption(), QStringLiteral("[::1]:%1").arg(port));
+            EXPECT_EQ(statusLine(r), QStringLiteral("已连接，对端 [::1]:%1").arg(port));
+        }
+        r->send("hello");
+        EXPECT_EQ(ReadExactly(peer.get(), 5), "hello");
+    }
+    if (!kDualNameAdded || dual.size() != 2)
+        GTEST_SKIP() << "no name with both kinds of address here (a private /etc/hosts needs CAP_SYS_ADMIN)";
 }
 
 TEST_P(Ipv6Test, UdpServersAndClientsExchangeDatagramsWithPeersOfEitherFamily)
