@@ -170,6 +170,11 @@ deb $MIRROR $SUITE-updates main
 deb http://deb.debian.org/debian-security $SUITE-security main
 EOF
 cp /etc/resolv.conf "$root/etc/resolv.conf"
+# An installed system has /etc/hosts (the installer writes it); debootstrap
+# leaves it out, and without it "localhost" does not resolve in the root.
+if [ ! -e "$root/etc/hosts" ]; then
+  printf '127.0.0.1\tlocalhost\n::1\t\tlocalhost ip6-localhost ip6-loopback\n' >"$root/etc/hosts"
+fi
 mount_in_root() {  # mount arguments..., mount point last
   local point=${*: -1}
   if ! mount "$@"; then
