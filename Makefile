@@ -64,7 +64,7 @@ BUILD_BENCH ?= build-bench
 
 bench: deps
 	cmake -S . -B $(BUILD_BENCH) -G "$(GENERATOR)" -DCMAKE_BUILD_TYPE=Release
-	cmake --build $(BUILD_BENCH) -j $(JOBS) --target wirelab wirelab-bench bench-loadgen bench-epoll-server
+	cmake --build $(BUILD_BENCH) -j $(JOBS) --target wirelab wirelab-bench bench-loadgen bench-epoll-server bench-epoll-tls-server
 	@bash bench/run-bench.sh $(BUILD_BENCH)
 
 # What is installed: the programs, the simulated monitor and the compressed

@@ -193,6 +193,17 @@ idle = num('pp-headless-split', 'idle_rss_kb')
 idle = None if idle is None else idle / 1024
 row('7. Start-up, headless', 'idle RSS (MiB)', idle, target='< 30', ok=idle is not None and idle < 30, digits=1)
 
+# 8. TLS ping-pong: the scripted echo over TLS against an epoll + OpenSSL
+# echo server and Node.js tls in the same run (their column is "epoll").
+TLS_NEED = 0.5
+for name, label in (('tls-headless-split', 'headless'), ('tls-wirelab-split', 'window')):
+    scenario = f'8. TLS echo, split cores, {label}'
+    w, e, n = (num(s, 'rt_per_s') for s in (name, 'tls-epoll-split', 'tls-node-split'))
+    headless = label == 'headless'
+    row(scenario, 'round trips/s', w, e, n, f'>= {TLS_NEED} x epoll+OpenSSL' if headless else '',
+        at_least(ratio(w, e), TLS_NEED) if headless else None)
+    row(scenario, 'p99 latency (us)', *(num(s, 'p99_us') for s in (name, 'tls-epoll-split', 'tls-node-split')))
+
 head = ['Scenario', 'Figure', 'wirelab', 'epoll', 'w/epoll', 'Node.js', 'w/Node', 'Target', 'Met']
 print('| ' + ' | '.join(head) + ' |')
 print('|' + '|'.join('---' for _ in head) + '|')

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs every benchmark scenario against the baselines (raw epoll server,
 # Node.js) and against wirelab (offscreen, through wirelab-bench, and for
-# the TCP echo and UDP receive also `wirelab --headless`) in one run,
+# the TCP and TLS echo and the UDP receive also `wirelab --headless`) in one run,
 # inside a private network namespace with only loopback, and prints one table.
 # Usage: bench/run-bench.sh BUILD_DIR   (BENCH_QUICK=1: smaller counts, for a smoke run;
 #        BENCH_ONLY="1 3": only those scenarios, the others' rows stay n/a)
@@ -68,10 +68,11 @@ baseline() {  # name server_cpu server_cmd... -- loadgen_cpu loadgen_args...
 
 # wirelab: the harness pinned to a core starts the load generator on its core.
 # LOAD_LIMIT bounds the load generator's run (seconds).
-wirelab() {  # name cpu project endpoint loadgen_cpu loadgen_args...
+wirelab() {  # name cpu project(file in projects/ or absolute path) endpoint loadgen_cpu loadgen_args...
   local name=$1 cpu=$2 project=$3 endpoint=$4 lcpu=$5; shift 5
   local f=$out/$name limit=${LOAD_LIMIT:-500}
-  timeout 900 taskset -c "$cpu" "$B/wirelab-bench" load --project "$here/projects/$project" \
+  [[ $project == /* ]] || project=$here/projects/$project
+  timeout 900 taskset -c "$cpu" "$B/wirelab-bench" load --project "$project" \
     --endpoint "$endpoint" --timeout $((limit + 20)) --limit 800 \
     -- taskset -c "$lcpu" "$B/bench-loadgen" "$@" --timeout "$limit" > "$f" 2> "$f.stderr"
   say "$name" "$(grep -E '^(rt_per_s|mb_per_s|conns_per_s|script_reads|loop_p99_ms|server_cpu_s|error)=' "$f" | tr '\n' ' ')"
@@ -177,6 +178,29 @@ echo "5. Script timers (1,000 endpoints, ${TIMER_S} s)"
 timeout 600 taskset -c 0 "$B/wirelab-bench" timers --project "$here/projects/timers.txt" \
   --expect 1000 --duration $TIMER_S --limit 500 > "$out/timers-wirelab" 2> "$out/timers-wirelab.stderr"
 say timers-wirelab "$(grep -E '^(on_time|ticks|error)' "$out/timers-wirelab" | tr '\n' ' ')"
+fi
+
+if want 8; then
+echo "8. TLS ping-pong ($RT round trips of 16 bytes)"
+# The run's own server certificate (for localhost, P-256), in a project
+# directory beside a copy of the TLS echo project; the load generator takes
+# it as it is. The headless run's directory gets the same files.
+tlsdir=$out/tls-wirelab-split.project
+mkdir -p "$tlsdir" "$out/tls-headless-split.project"
+cp "$here/projects/"*.js "$tlsdir/"
+cp "$here/projects/tlsecho.txt" "$tlsdir/project.txt"
+if openssl req -x509 -newkey ec -pkeyopt ec_paramgen_curve:P-256 -nodes -days 2 -subj /CN=localhost \
+     -addext subjectAltName=DNS:localhost,IP:127.0.0.1 -keyout "$tlsdir/tls-server.key" \
+     -out "$tlsdir/tls-server.pem" > "$out/tls-openssl.log" 2>&1; then
+  cp "$tlsdir"/tls-server.* "$out/tls-headless-split.project/"
+  cert=$tlsdir/tls-server.pem; key=$tlsdir/tls-server.key
+  baseline tls-epoll-split 0 "$B/bench-epoll-tls-server" 7008 "$cert" "$key" -- 1 pingpong --port 7008 --count $RT --tls 1
+  baseline tls-node-split 0 $NODE tls-echo 7008 "$cert" "$key" -- 1 pingpong --port 7008 --count $RT --tls 1
+  wirelab tls-wirelab-split 0 "$tlsdir/project.txt" srv 1 pingpong --port 7008 --count $RT --tls 1
+  headless tls-headless-split 0 tlsecho.txt 7008 1 pingpong --port 7008 --count $RT --tls 1
+else
+  echo "  tls                                no certificate (openssl failed: $out/tls-openssl.log)"
+fi
 fi
 
 echo

@@ -3,13 +3,16 @@
 //   node node-server.js tcp-log   PORT   keeps every chunk in memory as a log
 //                                        line (ISO time stamp and hex), echoes nothing
 //   node node-server.js udp-count PORT   counts datagrams
+//   node node-server.js tls-echo  PORT CERT KEY   echoes every chunk over TLS
 // Prints "ready" once listening; on SIGTERM prints its counters and exits.
 // Ends by itself after 600 s.
 'use strict';
 const net = require('net');
 const dgram = require('dgram');
+const fs = require('fs');
+const tls = require('tls');
 
-const [mode, portText] = process.argv.slice(2);
+const [mode, portText, certFile, keyFile] = process.argv.slice(2);
 const port = Number(portText);
 let datagrams = 0, bytes = 0, accepted = 0;
 const log = [];
@@ -27,6 +30,15 @@ if (mode === 'udp-count') {
   const s = dgram.createSocket('udp4');
   s.on('message', (msg) => { datagrams++; bytes += msg.length; });
   s.bind(port, '127.0.0.1', () => process.stdout.write('ready\n'));
+} else if (mode === 'tls-echo') {
+  const options = {cert: fs.readFileSync(certFile), key: fs.readFileSync(keyFile), minVersion: 'TLSv1.2'};
+  const server = tls.createServer(options, (c) => {
+    accepted++;
+    c.setNoDelay(true);
+    c.on('data', (chunk) => { bytes += chunk.length; c.write(chunk); });
+    c.on('error', () => {});
+  });
+  server.listen({port, host: '127.0.0.1'}, () => process.stdout.write('ready\n'));
 } else {
   const server = net.createServer((c) => {
     accepted++;

@@ -1,4 +1,4 @@
-// Load generator of the benchmarks: plain POSIX sockets, loopback only.
+// Load generator of the benchmarks: POSIX sockets (OpenSSL for --tls), loopback only.
 // Every mode has a deadline and prints its figures as key=value lines.
 //
 //   loadgen pingpong --port P [--count 20000] [--size 16]
@@ -6,6 +6,9 @@
 //   loadgen udp      --port P [--count 100000] [--size 64]
 //   loadgen accept   --port P [--conns 1000] [--size 16] [--window 128]
 // Common: [--timeout 120] (seconds for the whole run).
+// pingpong --tls 1: the same exchange over TLS (OpenSSL, the server's
+// certificate taken as it is: the run makes its own); the handshake is not
+// part of the timed round trips.
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -15,6 +18,9 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <openssl/err.h>
+#include <openssl/ssl.h>
+
 #include <algorithm>
 #include <cerrno>
 #include <chrono>
@@ -22,6 +28,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <map>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -40,6 +47,7 @@ struct Options
     long long conns = 1000;
     int window = 128;
     int timeoutS = 120;
+    bool tls = false;
 };
 
 Clock::time_point g_deadline;
@@ -147,6 +155,80 @@ void ReadExactly(int fd, char *data, size_t n)
     }
 }
 
+// One TLS connection over a non-blocking socket: every call waits, within
+// the deadline, for what OpenSSL says it needs.
+class TlsStream
+{
+public:
+    explicit TlsStream(int fd) : m_fd(fd)
+    {
+        fcntl(fd, F_SETFL, fcntl(fd, F_GETFL) | O_NONBLOCK);
+        m_ctx = SSL_CTX_new(TLS_client_method());
+        if (!m_ctx)
+            Fail("tls-context");
+        SSL_CTX_set_min_proto_version(m_ctx, TLS1_2_VERSION);
+        m_ssl = SSL_new(m_ctx);
+        SSL_set_fd(m_ssl, fd);
+        SSL_set_tlsext_host_name(m_ssl, "localhost");
+        for (int r; (r = SSL_connect(m_ssl)) != 1;)
+            Wait(r, "tls-handshake");
+    }
+    ~TlsStream()
+    {
+        SSL_free(m_ssl);
+        SSL_CTX_free(m_ctx);
+    }
+    TlsStream(const TlsStream &) = delete;
+    TlsStream &operator=(const TlsStream &) = delete;
+
+    void WriteAll(const char *data, size_t n)
+    {
+        while (n > 0) {
+            const int w = SSL_write(m_ssl, data, int(n));
+            if (w <= 0) {
+                Wait(w, "tls-send");
+                continue;
+            }
+            data += w;
+            n -= size_t(w);
+        }
+    }
+    void ReadExactly(char *data, size_t n)
+    {
+        while (n > 0) {
+            const int r = SSL_read(m_ssl, data, int(n));
+            if (r <= 0) {
+                Wait(r, "tls-recv");
+                continue;
+            }
+            data += r;
+            n -= size_t(r);
+        }
+    }
+
+private:
+    void Wait(int result, const char *what)
+    {
+        switch (SSL_get_error(m_ssl, result)) {
+        case SSL_ERROR_WANT_READ:
+            WaitFd(m_fd, POLLIN);
+            break;
+        case SSL_ERROR_WANT_WRITE:
+            WaitFd(m_fd, POLLOUT);
+            break;
+        case SSL_ERROR_ZERO_RETURN:
+            Fail("peer-closed");
+        default:
+            ERR_print_errors_fp(stdout);
+            Fail(what);
+        }
+    }
+
+    int m_fd;
+    SSL_CTX *m_ctx = nullptr;
+    SSL *m_ssl = nullptr;
+};
+
 double Percentile(std::vector<double> v, double p)
 {
     if (v.empty())
@@ -161,6 +243,9 @@ int PingPong(const Options &o)
     const long long count = o.count ? o.count : 20000;
     const size_t size = size_t(o.size ? o.size : 16);
     const int fd = ConnectBlocking(o.port);
+    std::unique_ptr<TlsStream> tls;
+    if (o.tls)
+        tls = std::make_unique<TlsStream>(fd);
     std::vector<char> out(size), in(size);
     std::vector<double> latencyUs;
     latencyUs.reserve(size_t(count));
@@ -170,13 +255,19 @@ int PingPong(const Options &o)
         for (size_t k = 0; k < size; ++k)
             out[k] = char('A' + (i + static_cast<long long>(k)) % 26);
         const auto t0 = Clock::now();
-        WriteAll(fd, out.data(), size);
-        ReadExactly(fd, in.data(), size);
+        if (tls) {
+            tls->WriteAll(out.data(), size);
+            tls->ReadExactly(in.data(), size);
+        } else {
+            WriteAll(fd, out.data(), size);
+            ReadExactly(fd, in.data(), size);
+        }
         latencyUs.push_back(std::chrono::duration<double, std::micro>(Clock::now() - t0).count());
         if (in != out)
             Fail("echo-mismatch");
     }
     const double s = Seconds(start, Clock::now());
+    tls.reset();
     close(fd);
     std::printf("round_trips=%lld\nseconds=%.3f\nrt_per_s=%.0f\np50_us=%.1f\np99_us=%.1f\n", count, s,
                 double(count) / s, Percentile(latencyUs, 0.50), Percentile(latencyUs, 0.99));
@@ -366,6 +457,8 @@ int main(int argc, char **argv)
             o.window = int(v);
         else if (k == "--timeout")
             o.timeoutS = int(v);
+        else if (k == "--tls")
+            o.tls = v != 0;
         else {
             std::fprintf(stderr, "loadgen: unknown option %s\n", k.c_str());
             return 2;
