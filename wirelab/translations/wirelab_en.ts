@@ -473,6 +473,14 @@
         <source>组播端口: </source>
         <translation>Group port:</translation>
     </message>
+    <message>
+        <source>接口:</source>
+        <translation>Interface:</translation>
+    </message>
+    <message>
+        <source>默认接口</source>
+        <translation>Default interface</translation>
+    </message>
 </context>
 <context>
     <name>NewSerialDialog</name>

@@ -179,6 +179,31 @@ TEST(CreationDialogs, ValuesAreKeptExactlyAsTypedAndStayForTheNextUse)
     EXPECT_EQ(group.port(), 7000);
     EXPECT_EQ(Drive(group, [&] { Button(group, "Button1").click(); }), int(QDialog::Accepted));
     EXPECT_EQ(group.groupAddress(), QStringLiteral(" 10.1.1.1 "));
+
+    // The interface is an IPv6 group's zone: taken only for an IPv6 address
+    // that names none itself.
+    const struct
+    {
+        const char *address;
+        const char *interface;
+        const char *result;
+    } zones[] = {
+        {"ff15::1 ", "lo", "ff15::1%lo"},
+        {"ff02::1:3%v0", "lo", "ff02::1:3%v0"},
+        {"224.1.1.1", "lo", "224.1.1.1"},
+        {"ff15::1", " ", "ff15::1"},
+    };
+    for (const auto &z : zones) {
+        SCOPED_TRACE(z.address);
+        ASSERT_EQ(Drive(group,
+                        [&] {
+                            Find(group, "Edit1").setText(QLatin1String(z.address));
+                            Find<QComboBox>(group, "ComboInterface").setEditText(QLatin1String(z.interface));
+                            Button(group, "Button1").click();
+                        }),
+                  int(QDialog::Accepted));
+        EXPECT_EQ(group.groupAddress(), QLatin1String(z.result));
+    }
 }
 
 TEST(CreationDialogs, ClientDialogsRefillTheHostOnEveryShowing)
