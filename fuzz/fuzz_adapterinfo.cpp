@@ -23,6 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     }
     (void)adapterText(adapters);
     (void)localAdapterAddress(adapters);
+    (void)localAddresses(adapters);
     bool warn = false;
     const QString broadcast = broadcastAddress(adapters, &warn);
     if (!broadcast.isEmpty() && dottedToBytes(broadcast).size() != 4)
