@@ -194,8 +194,12 @@ idle = None if idle is None else idle / 1024
 row('7. Start-up, headless', 'idle RSS (MiB)', idle, target='< 30', ok=idle is not None and idle < 30, digits=1)
 
 # 8. TLS ping-pong: the scripted echo over TLS against an epoll + OpenSSL
-# echo server and Node.js tls in the same run (their column is "epoll").
-TLS_NEED = 0.5
+# echo server (the "epoll" column) and Node.js tls in the same run. Both
+# sides do the same OpenSSL work, so the headless ratio is held a little
+# under the plain TCP echo's: wirelab's TLS socket layers its own buffers on
+# top. The server's CPU time per round trip moves less with the machine's
+# load than the wall figures do.
+TLS_NEED = 0.6
 for name, label in (('tls-headless-split', 'headless'), ('tls-wirelab-split', 'window')):
     scenario = f'8. TLS echo, split cores, {label}'
     w, e, n = (num(s, 'rt_per_s') for s in (name, 'tls-epoll-split', 'tls-node-split'))
@@ -203,6 +207,9 @@ for name, label in (('tls-headless-split', 'headless'), ('tls-wirelab-split', 'w
     row(scenario, 'round trips/s', w, e, n, f'>= {TLS_NEED} x epoll+OpenSSL' if headless else '',
         at_least(ratio(w, e), TLS_NEED) if headless else None)
     row(scenario, 'p99 latency (us)', *(num(s, 'p99_us') for s in (name, 'tls-epoll-split', 'tls-node-split')))
+    cpu = [(num(s, 'server_cpu_s'), num(s, 'round_trips')) for s in (name, 'tls-epoll-split', 'tls-node-split')]
+    row(scenario, 'server CPU per round trip (us)', *(None if c is None or not k else c / k * 1e6 for c, k in cpu),
+        digits=1)
 
 head = ['Scenario', 'Figure', 'wirelab', 'epoll', 'w/epoll', 'Node.js', 'w/Node', 'Target', 'Met']
 print('| ' + ' | '.join(head) + ' |')
