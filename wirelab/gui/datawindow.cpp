@@ -307,7 +307,8 @@ void DataWindow::refreshStatus()
     m_localPortLabel->setText(f.third);
     // The session is long: the label shows what fits, the tip all of it.
     m_securityLabel->setText(f.security);
-    m_securityLabel->setToolTip(f.security);
+    if (m_securityLabel->toolTip() != f.security)
+        m_securityLabel->setToolTip(f.security);
     showStart = !f.startCaption.isEmpty();
     showStop = !f.stopCaption.isEmpty();
     if (showStart)

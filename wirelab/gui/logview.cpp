@@ -27,6 +27,11 @@ namespace {
 constexpr int MaxLayouts = 512;
 constexpr qsizetype MaxLayoutChars = qsizetype(4) << 20;
 constexpr int Margin = 3;
+// New rows are taken (and the pane drawn) at most this often. Drawing the
+// rows on screen costs about a millisecond; under a flood the log tells its
+// bursts every few milliseconds, and drawing each of them took a sixth of
+// the GUI thread from the events it answers.
+constexpr int CatchUpMs = 40;
 
 // Columns a character takes in a monospace font: East Asian wide ones two.
 int Columns(char16_t c)
@@ -96,6 +101,8 @@ LogView::LogView(QWidget *parent) : QAbstractScrollArea(parent)
     m_newRowsMark->setCursor(Qt::PointingHandCursor);
     m_newRowsMark->hide();
     connect(m_newRowsMark, &QToolButton::clicked, this, guard([this] { scrollToEnd(); }));
+    m_catchUpTimer.setSingleShot(true);
+    connect(&m_catchUpTimer, &QTimer::timeout, this, guard([this] { catchUp(); }));
 }
 
 LogView::~LogView() = default;
@@ -106,7 +113,7 @@ void LogView::setLog(EndpointLog *log)
         disconnect(m_log, nullptr, this, nullptr);
     m_log = log;
     if (m_log) {
-        connect(m_log, &EndpointLog::appended, this, guard([this] { catchUp(); }));
+        connect(m_log, &EndpointLog::appended, this, guard([this] { catchUpSoon(); }));
         connect(m_log, &EndpointLog::cleared, this, guard([this] { onCleared(); }));
         connect(m_log, &QObject::destroyed, this, guard([this] { onCleared(); }));
     }
@@ -145,8 +152,21 @@ bool LogView::contains(const QByteArray &hay, const QByteArray &needle, bool cas
     return false;
 }
 
+void LogView::catchUpSoon()
+{
+    if (m_catchUpTimer.isActive())
+        return;
+    const qint64 since = m_lastCatchUp.isValid() ? m_lastCatchUp.elapsed() : CatchUpMs;
+    if (since >= CatchUpMs)
+        catchUp();
+    else
+        m_catchUpTimer.start(int(CatchUpMs - since));
+}
+
 void LogView::catchUp()
 {
+    m_catchUpTimer.stop();
+    m_lastCatchUp.start();
     if (!m_log)
         return;
     const qsizetype count = m_log->count();

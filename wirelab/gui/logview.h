@@ -18,9 +18,11 @@
 
 #include <QAbstractScrollArea>
 #include <QByteArray>
+#include <QElapsedTimer>
 #include <QHash>
 #include <QPointer>
 #include <QString>
+#include <QTimer>
 
 #include <vector>
 
@@ -125,6 +127,8 @@ private:
     bool passes(qsizetype record) const;
     // Takes the records the log has that the view has not seen yet.
     void catchUp();
+    // The same, now or (right after the last time) a little later.
+    void catchUpSoon();
     void rebuildRows();
     void onCleared();
     const Layout &layout(qsizetype row);
@@ -170,6 +174,9 @@ private:
     int m_layoutColumns = 0;
     int m_charWidth = 8;
     int m_lineHeight = 16;
+
+    QTimer m_catchUpTimer;
+    QElapsedTimer m_lastCatchUp;
 
     QToolButton *m_newRowsMark;
     QList<QAction *> m_extraActions;

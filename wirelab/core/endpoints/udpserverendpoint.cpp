@@ -42,9 +42,13 @@ void UdpServerEndpoint::datagram(const QByteArray &data, const QString &fromIP, 
         s->remoteHost = fromIP;
         s->remotePort = port;
     }
+    // The views hear of a new sender only: a stream from one peer would
+    // otherwise redraw the same status for every datagram.
+    const bool changed = !isActive() || remotePort() != port || remoteHost() != fromIP;
     setRemote(fromIP, port);
     setState(EndpointState::Active);
-    refreshStatus();
+    if (changed)
+        refreshStatus();
     receive(data, fromIP, port, CounterOrder::AfterScript, true);
 }
 

@@ -46,12 +46,15 @@ struct LogViewTest : ::testing::Test
         view->setLog(&log);
         window.show();
     }
-    // Waits until the view has been told of every record.
+    // Waits until the view has been told of every record and has taken
+    // them (it takes new rows at most every few tens of milliseconds).
     void settle()
     {
-        QSignalSpy spy(&log, &EndpointLog::appended);
-        if (spy.wait(2000))
-            QCoreApplication::processEvents();
+        QSignalSpy told(&log, &EndpointLog::appended);
+        QSignalSpy taken(view, &LogView::rowsChanged);
+        if (told.wait(2000) && taken.isEmpty())
+            taken.wait(2000);
+        QCoreApplication::processEvents();
     }
     template<class T>
     T *bar_(const char *name)
