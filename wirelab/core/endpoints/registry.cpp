@@ -62,11 +62,15 @@ Endpoint *EndpointRegistry::findByName(const QString &name) const
     // A name held by one endpoint is answered from the index; a shared
     // name (the default caption) walks the display order, where the first
     // match wins.
-    const auto matches = m_byName.equal_range(name);
-    if (matches.first == matches.second)
+    // Counted along the name's own chain: stepping a hash iterator past
+    // its last value walks the empty buckets that follow it.
+    const qsizetype holders = m_byName.count(name);
+    if (holders == 0)
         return nullptr;
-    if (std::next(matches.first) == matches.second)
-        return isShown(*matches.first) ? *matches.first : nullptr;
+    if (holders == 1) {
+        Endpoint *e = m_byName.value(name);
+        return isShown(e) ? e : nullptr;
+    }
     for (EndpointKind kind : RootKinds) {
         for (Endpoint *e : m_roots.value(int(kind))) {
             if (e->name() == name)
