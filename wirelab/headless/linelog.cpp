@@ -14,6 +14,8 @@
 #include <QJsonObject>
 #include <QPointer>
 
+#include <algorithm>
+
 namespace {
 
 // Output is handed on once this much waits, or after FlushMs.
@@ -34,8 +36,16 @@ QString IndentContinuations(const QString &text, qsizetype indent)
 QString ClockWithMs(qint64 msecsSinceEpoch)
 {
     const int ms = int(msecsSinceEpoch % 1000);
-    return logClockText(msecsSinceEpoch) + u'.' + QChar(u'0' + ms / 100) + QChar(u'0' + ms / 10 % 10)
-        + QChar(u'0' + ms % 10);
+    const QString clock = logClockText(msecsSinceEpoch);
+    // Made in place: a chain of appends grew the text once for each character.
+    QString text(clock.size() + 4, Qt::Uninitialized);
+    QChar *d = text.data();
+    d = std::copy(clock.cbegin(), clock.cend(), d);
+    *d++ = u'.';
+    *d++ = QChar(u'0' + ms / 100);
+    *d++ = QChar(u'0' + ms / 10 % 10);
+    *d = QChar(u'0' + ms % 10);
+    return text;
 }
 
 }  // namespace
@@ -190,7 +200,11 @@ void LineLog::writeRecord(const QString &endpoint, const LineParts &p)
     if (!target)
         return;
     const qsizetype start = target->size();
-    *target += (ClockWithMs(p.timeMs) + u' ' + endpoint + QStringLiteral("  ")).toUtf8();
+    // The clock is digits and punctuation: its UTF-8 is its Latin-1.
+    *target += ClockWithMs(p.timeMs).toLatin1();
+    *target += ' ';
+    *target += endpoint.toUtf8();
+    *target += "  ";
     appendLineBodyUtf8(*target, p);
     *target += '\n';
     if (target == &m_fileOut && !m_options.quiet)
