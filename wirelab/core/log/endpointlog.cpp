@@ -189,9 +189,7 @@ qsizetype EndpointLog::add(qint64 timeMs, LineKind kind, bool hexMode, bool extr
 {
     const qint64 size = std::min<qint64>(bytes.size(), MaxRecordBytes);
     const qint64 countSize = std::min<qint64>(countText.size(), MaxRecordBytes);
-    if (m_count % ChunkRecords == 0 && size_t(m_count / ChunkRecords) == m_chunks.size())
-        m_chunks.push_back(std::make_unique<Record[]>(size_t(ChunkRecords)));
-    Record &r = m_chunks[size_t(m_count / ChunkRecords)][size_t(m_count % ChunkRecords)];
+    Record &r = newRecord();
     r.timeMs = timeMs;
     r.packed = quint64(m_end) | (quint64(kind) << Record::KindShift) | (hexMode ? Record::HexBit : 0)
         | (extra ? Record::ExtraBit : 0) | (withCount ? Record::CountBit : 0);
@@ -205,6 +203,26 @@ qsizetype EndpointLog::add(qint64 timeMs, LineKind kind, bool hexMode, bool extr
     if (!m_batch.isActive())
         m_batch.start();
     return index;
+}
+
+EndpointLog::Record &EndpointLog::newRecord()
+{
+    const size_t chunk = size_t(m_count / ChunkRecords);
+    if (chunk == 0 && m_count == m_firstChunkSize) {
+        // The first chunk doubles until it is whole.
+        const qsizetype size = std::clamp<qsizetype>(2 * m_firstChunkSize, FirstChunkRecords, ChunkRecords);
+        std::unique_ptr<Record[]> grown(new Record[size_t(size)]);
+        if (m_count > 0)
+            std::memcpy(grown.get(), m_chunks[0].get(), size_t(m_count) * sizeof(Record));
+        if (m_chunks.empty())
+            m_chunks.push_back(std::move(grown));
+        else
+            m_chunks[0] = std::move(grown);
+        m_firstChunkSize = size;
+    } else if (chunk == m_chunks.size()) {
+        m_chunks.emplace_back(new Record[size_t(ChunkRecords)]);
+    }
+    return m_chunks[chunk][size_t(m_count % ChunkRecords)];
 }
 
 void EndpointLog::store(const char *data, qint64 size)
@@ -222,7 +240,7 @@ void EndpointLog::store(const char *data, qint64 size)
             // way a block never holds more than BlockSize.
             const qint64 grown = index == 0 ? std::max<qint64>(needed, 2 * block.capacity()) : BlockSize;
             const qint64 before = block.capacity();
-            block.reserve(std::min(BlockSize, std::max<qint64>(grown, 4096)));
+            block.reserve(std::min(BlockSize, std::max<qint64>(grown, 256)));
             LogMemory::instance().resized(block.capacity() - before);
         }
         block.append(data, take);
@@ -246,6 +264,7 @@ void EndpointLog::clear()
 {
     m_batch.stop();
     m_chunks.clear();
+    m_firstChunkSize = 0;
     releaseBlocks();
     m_memoryKey = LogMemory::instance().enrol(this);
     m_count = 0;

@@ -87,10 +87,14 @@ private:
     struct Record;
     struct Block;
     static constexpr int BatchMs = 10;
+    // Records are kept in chunks of ChunkRecords; the first one grows from
+    // FirstChunkRecords as records come (most endpoints log a few lines).
     static constexpr qsizetype ChunkRecords = 4096;
+    static constexpr qsizetype FirstChunkRecords = 8;
 
     qsizetype add(qint64 timeMs, LineKind kind, bool hexMode, bool extra, bool withCount,
                   const QByteArray &bytes, const QByteArray &countText);
+    Record &newRecord();
     void store(const char *data, qint64 size);
     // Moves a full block to the spill file; false if it stays in memory.
     bool spillBlock(qsizetype index);
@@ -100,6 +104,7 @@ private:
 
     std::vector<std::unique_ptr<Record[]>> m_chunks;
     qsizetype m_count = 0;
+    qsizetype m_firstChunkSize = 0;  // records the first chunk has room for
     std::vector<Block> m_blocks;
     qint64 m_end = 0;  // stream size
     qsizetype m_announced = 0;  // records told by appended()
