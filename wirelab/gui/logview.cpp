@@ -1,5 +1,6 @@
 #include "gui/logview.h"
 
+#include "core/log/logsearch.h"
 #include "core/text/displaytext.h"
 #include "guard.h"
 #include "gui/logviewaccessible.h"
@@ -44,8 +45,6 @@ int Columns(char16_t c)
         return 2;
     return 1;
 }
-
-char Lower(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
 QColor KindColor(LineKind kind)
 {
@@ -126,30 +125,7 @@ bool LogView::passes(qsizetype record) const
     // An extra record shows when extra records do and its kind does.
     if (!(m_show & ShowBit(e.kind)) || (e.extra && !(m_show & ShowExtra)))
         return false;
-    return m_needle.isEmpty() || contains(m_log->bytes(record), m_needle, m_needleCaseSensitive);
-}
-
-bool LogView::contains(const QByteArray &hay, const QByteArray &needle, bool caseSensitive)
-{
-    if (caseSensitive)
-        return hay.contains(needle);
-    const qsizetype m = needle.size();
-    if (m == 0)
-        return true;
-    const char *h = hay.constData();
-    const QByteArray low = needle.toLower();
-    const char first = low.at(0);
-    const char firstUp = (first >= 'a' && first <= 'z') ? char(first - 'a' + 'A') : first;
-    for (qsizetype i = 0; i + m <= hay.size(); ++i) {
-        if (h[i] != first && h[i] != firstUp)
-            continue;
-        qsizetype k = 1;
-        while (k < m && Lower(h[i + k]) == low.at(k))
-            ++k;
-        if (k == m)
-            return true;
-    }
-    return false;
+    return m_needle.isEmpty() || findBytes(m_log->bytes(record), m_needle, m_needleCaseSensitive) >= 0;
 }
 
 void LogView::catchUpSoon()

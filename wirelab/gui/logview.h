@@ -99,8 +99,6 @@ public:
     // Adds actions to the context menu after copy, select all and clear.
     void addMenuAction(QAction *action) { m_extraActions.append(action); }
 
-    static bool contains(const QByteArray &hay, const QByteArray &needle, bool caseSensitive);
-
 Q_SIGNALS:
     void selectionChanged();
     void rowsChanged();  // rows were added, filtered or cleared

@@ -10,90 +10,145 @@
 #endif
 
 namespace {
-char Fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
-// The first index in [from, to) whose byte is a or b, or to.
-qsizetype FindEither(const char *h, qsizetype from, qsizetype to, char a, char b)
+bool IsLetter(char c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z'); }
+
+// A needle ready for scanning. A byte b matches needle byte k when
+// (b | fold[k]) == value[k]: fold is 0x20 for a letter when case is
+// ignored (its value then the lower case; only the two cases of that letter
+// give it), else 0.
+class Needle
 {
-    qsizetype i = from;
+public:
+    Needle(QByteArrayView needle, bool caseSensitive) : m_size(needle.size())
+    {
+        m_value.resize(size_t(m_size));
+        m_fold.resize(size_t(m_size));
+        for (qsizetype k = 0; k < m_size; ++k) {
+            const char c = needle[k];
+            const bool fold = !caseSensitive && IsLetter(c);
+            m_fold[size_t(k)] = fold ? 0x20 : 0;
+            m_value[size_t(k)] = char(fold ? (c | 0x20) : c);
+        }
+    }
+
+    qsizetype size() const { return m_size; }
+
+    // Calls hit(i) for every i in [from, to) where the needle starts in h
+    // (h holds at least to + size() - 1 bytes); stops early when hit
+    // returns false. The first and last bytes of the needle are compared
+    // 16 places at a time; the bytes between only where both agree.
+    template<typename Hit>
+    bool scan(const char *h, qsizetype from, qsizetype to, Hit &&hit) const
+    {
+        const qsizetype last = m_size - 1;
+        qsizetype i = from;
 #ifdef __SSE2__
-    const __m128i va = _mm_set1_epi8(a);
-    const __m128i vb = _mm_set1_epi8(b);
-    for (; i + 16 <= to; i += 16) {
-        const __m128i v = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + i));
-        const int mask = _mm_movemask_epi8(_mm_or_si128(_mm_cmpeq_epi8(v, va), _mm_cmpeq_epi8(v, vb)));
-        if (mask)
-            return i + __builtin_ctz(unsigned(mask));
-    }
+        const __m128i firstValue = _mm_set1_epi8(m_value.front());
+        const __m128i firstFold = _mm_set1_epi8(m_fold.front());
+        const __m128i lastValue = _mm_set1_epi8(m_value.back());
+        const __m128i lastFold = _mm_set1_epi8(m_fold.back());
+        for (; i + 16 <= to; i += 16) {
+            const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + i));
+            const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i *>(h + i + last));
+            const __m128i both = _mm_and_si128(_mm_cmpeq_epi8(_mm_or_si128(a, firstFold), firstValue),
+                                               _mm_cmpeq_epi8(_mm_or_si128(b, lastFold), lastValue));
+            for (unsigned mask = unsigned(_mm_movemask_epi8(both)); mask; mask &= mask - 1) {
+                const qsizetype at = i + __builtin_ctz(mask);
+                if (matchesAt(h + at) && !hit(at))
+                    return false;
+            }
+        }
 #endif
-    for (; i < to; ++i) {
-        if (h[i] == a || h[i] == b)
-            return i;
+        for (; i < to; ++i) {
+            if (matchesAt(h + i) && !hit(i))
+                return false;
+        }
+        return true;
     }
-    return to;
-}
 
-// The first index >= from where needle starts in hay, or -1.
-qsizetype Find(const QByteArray &hay, qsizetype from, const QByteArray &needle, bool caseSensitive)
+private:
+    bool matchesAt(const char *p) const
+    {
+        for (qsizetype k = 0; k < m_size; ++k) {
+            if (char(p[k] | m_fold[size_t(k)]) != m_value[size_t(k)])
+                return false;
+        }
+        return true;
+    }
+
+    qsizetype m_size;
+    std::vector<char> m_value;
+    std::vector<char> m_fold;
+};
+
+}  // namespace
+
+qsizetype findBytes(QByteArrayView hay, QByteArrayView needle, bool caseSensitive, qsizetype from)
 {
+    from = std::max<qsizetype>(0, from);
+    if (needle.isEmpty())
+        return from <= hay.size() ? from : -1;
     if (caseSensitive)
         return hay.indexOf(needle, from);
-    const qsizetype m = needle.size();
-    const char *h = hay.constData();
-    const char first = needle.at(0);
-    const char other = (first >= 'a' && first <= 'z') ? char(first - 'a' + 'A') : first;
-    const qsizetype last = hay.size() - m + 1;  // past the last place a match can start
-    for (qsizetype i = FindEither(h, from, last, first, other); i < last;
-         i = FindEither(h, i + 1, last, first, other)) {
-        qsizetype k = 1;
-        while (k < m && Fold(h[i + k]) == needle.at(k))
-            ++k;
-        if (k == m)
-            return i;
-    }
-    return -1;
+    if (hay.size() - from < needle.size())
+        return -1;
+    qsizetype found = -1;
+    Needle(needle, false).scan(hay.data(), from, hay.size() - needle.size() + 1, [&](qsizetype at) {
+        found = at;
+        return false;
+    });
+    return found;
 }
-}  // namespace
 
 std::vector<LogMatch> findInLog(const EndpointLog &log, const QByteArray &needle, bool caseSensitive)
 {
     std::vector<LogMatch> matches;
     if (needle.isEmpty())
         return matches;
-    const QByteArray folded = caseSensitive ? needle : needle.toLower();
+    const Needle pattern(needle, caseSensitive);
     const qint64 end = log.streamSize();
+    const qsizetype count = log.count();
     const qint64 m = needle.size();
+
+    // Hits come in stream order, so their records are found by walking on
+    // from the last one (a binary search when the next hit is further on).
+    qsizetype record = -1;
+    qint64 recordStart = 0;
+    qint64 recordEnd = 0;  // where its bytes end
+    qint64 nextStart = 0;  // where the record after it starts
+    auto startOf = [&](qsizetype i) { return i < count ? log.record(i).offset : end; };
+    auto onHit = [&](qint64 hit) {
+        if (record < 0 || hit >= nextStart) {
+            qsizetype next = record + 1;
+            qint64 after = startOf(next + 1);
+            for (int steps = 0; steps < 4 && after <= hit; ++steps)
+                after = startOf(++next + 1);
+            if (record < 0 || after <= hit) {
+                next = log.recordAt(hit);
+                after = startOf(next + 1);
+            }
+            const EndpointLog::Entry e = log.record(next);
+            record = next;
+            recordStart = e.offset;
+            recordEnd = e.offset + e.size;
+            nextStart = after;
+        }
+        if (hit + m <= recordEnd)
+            matches.push_back({record, hit - recordStart});
+        return true;
+    };
+
     // Each window holds a block plus the m - 1 bytes before it: a match
     // across the boundary does not fit in the earlier window, so it is seen
     // once, in the later one.
-    // Hits come in order: the record of the last one, and where the next
-    // record starts, answer most of them without a search.
-    qsizetype record = -1;
-    EndpointLog::Entry e;
-    qint64 nextStart = -1;  // where record + 1 starts; -1: not known
     for (qint64 start = 0; start < end; start += EndpointLog::BlockSize) {
         const qint64 from = std::max<qint64>(0, start - (m - 1));
         const QByteArray window = log.read(from, start + EndpointLog::BlockSize - from);
-        for (qsizetype at = Find(window, 0, folded, caseSensitive); at >= 0;
-             at = Find(window, at + 1, folded, caseSensitive)) {
-            const qint64 hit = from + at;
-            if (record < 0 || hit >= nextStart) {
-                // A few records on, or else a search.
-                qsizetype next = record + 1;
-                const qsizetype near = std::min(log.count(), record + 5);
-                while (record >= 0 && next + 1 < near && log.record(next + 1).offset <= hit)
-                    ++next;
-                if (record < 0 || (next + 1 < log.count() && log.record(next + 1).offset <= hit))
-                    next = log.recordAt(hit);
-                record = next;
-                if (record < 0)
-                    continue;
-                e = log.record(record);
-                nextStart = record + 1 < log.count() ? log.record(record + 1).offset : end;
-            }
-            if (hit + m <= e.offset + e.size)
-                matches.push_back({record, hit - e.offset});
-        }
+        if (window.size() < m)
+            continue;
+        pattern.scan(window.constData(), 0, window.size() - m + 1,
+                     [&](qsizetype at) { return onHit(from + at); });
     }
     return matches;
 }

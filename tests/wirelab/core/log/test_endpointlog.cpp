@@ -334,3 +334,42 @@ TEST_F(EndpointLogTest, AFileThatCannotBeWrittenIsToldOnceAndTheLogStaysInMemory
         log.clear();
     }
 }
+
+TEST_F(EndpointLogTest, FindGivesEveryPlaceWithinOneRecordInEitherCase)
+{
+    // Short records of a few bytes, so matches overlap and run on across
+    // records' ends (not matches); letters in both cases and the bytes 0x20
+    // away from letters (which do not fold). A sent record's count text
+    // follows its bytes in the stream and is not searched.
+    const QByteArray alphabet("aAbB@`[{");
+    quint32 seed = 1;
+    auto next = [&seed] { return (seed = seed * 1103515245 + 12345) >> 16; };
+    QList<QByteArray> payloads;
+    for (int i = 0; i < 3000; ++i) {
+        QByteArray b(next() % 9, Qt::Uninitialized);
+        for (char &c : b)
+            c = alphabet[next() % alphabet.size()];
+        payloads << b;
+        if (i % 7 == 0)
+            log.appendSent(b, false, QStringLiteral("ab"));
+        else
+            log.append(LineKind::Received, b, false);
+    }
+    auto fold = [](QByteArray b) { return b.toLower(); };  // ASCII letters alone
+    for (const QByteArray needle : {"a", "ab", "AB", "@", "a`", "b[A", "bbbb", "{aBa@", "aaaaaaaaa"}) {
+        for (const bool caseSensitive : {true, false}) {
+            const QByteArray n = caseSensitive ? needle : fold(needle);
+            std::vector<std::pair<qsizetype, qint64>> expected;
+            for (qsizetype i = 0; i < payloads.size(); ++i) {
+                const QByteArray hay = caseSensitive ? payloads[i] : fold(payloads[i]);
+                for (qsizetype at = hay.indexOf(n); at >= 0; at = hay.indexOf(n, at + 1))
+                    expected.emplace_back(i, at);
+                EXPECT_EQ(findBytes(payloads[i], needle, caseSensitive) >= 0, hay.contains(n));
+            }
+            std::vector<std::pair<qsizetype, qint64>> found;
+            for (const LogMatch &m : findInLog(log, needle, caseSensitive))
+                found.emplace_back(m.record, m.at);
+            EXPECT_EQ(found, expected) << needle.constData() << caseSensitive;
+        }
+    }
+}
