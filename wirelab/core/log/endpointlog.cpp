@@ -7,6 +7,11 @@
 #include <algorithm>
 #include <cstring>
 
+#if defined(Q_OS_LINUX)
+#include <sys/mman.h>
+#include <unistd.h>
+#endif
+
 // 24 bytes: the time, then the stream offset (48 bits) packed with the kind
 // and the flags, then the lengths of the payload and of the count text that
 // follows it in the stream.
@@ -40,6 +45,25 @@ namespace {
 // never received in one piece (reads are at most 256 KiB), so this only
 // cuts a pathological DISPLAY text.
 constexpr qint64 MaxRecordBytes = 0xFFFFFFFF;
+
+// A record at least this large that starts a whole block fills it (a bulk
+// stream's reads): its pages are made present in one call instead of one
+// page fault per 4 KiB as the bytes arrive.
+constexpr qint64 PrefaultFrom = 64 * 1024;
+
+void Prefault(QByteArray &block)
+{
+#if defined(Q_OS_LINUX) && defined(MADV_POPULATE_WRITE)
+    static const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
+    const quintptr from = (reinterpret_cast<quintptr>(block.data()) + page - 1) & ~(page - 1);
+    const quintptr to = (reinterpret_cast<quintptr>(block.data()) + quintptr(block.capacity())) & ~(page - 1);
+    // Refused by kernels before 5.14: the pages then come as they are written.
+    if (to > from)
+        madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE);
+#else
+    Q_UNUSED(block);
+#endif
+}
 
 }  // namespace
 
@@ -227,6 +251,7 @@ EndpointLog::Record &EndpointLog::newRecord()
 
 void EndpointLog::store(const char *data, qint64 size)
 {
+    const bool large = size >= PrefaultFrom;
     while (size > 0) {
         const size_t index = size_t(m_end / BlockSize);
         if (index == m_blocks.size())
@@ -242,6 +267,8 @@ void EndpointLog::store(const char *data, qint64 size)
             const qint64 before = block.capacity();
             block.reserve(std::min(BlockSize, std::max<qint64>(grown, 256)));
             LogMemory::instance().resized(block.capacity() - before);
+            if (large && before == 0 && index > 0)
+                Prefault(block);
         }
         block.append(data, take);
         data += take;
