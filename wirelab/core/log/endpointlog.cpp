@@ -118,8 +118,10 @@ EndpointLog::Entry EndpointLog::record(qsizetype i) const
     e.kind = r.kind();
     e.hexMode = r.has(Record::HexBit);
     e.extra = r.has(Record::ExtraBit);
+    e.withCount = r.has(Record::CountBit);
     e.offset = r.offset();
     e.size = r.size;
+    e.countSize = r.countSize;
     return e;
 }
 
@@ -131,15 +133,15 @@ QByteArray EndpointLog::bytes(qsizetype i) const
 
 LineParts EndpointLog::parts(qsizetype i) const
 {
-    const Record &r = at(i);
+    const Entry e = record(i);
     LineParts p;
-    p.timeMs = r.timeMs;
-    p.kind = r.kind();
-    p.hexMode = r.has(Record::HexBit);
-    p.withCount = r.has(Record::CountBit);
-    p.bytes = read(r.offset(), r.size);
-    if (r.countSize)
-        p.countText = read(r.offset() + r.size, r.countSize);
+    p.timeMs = e.timeMs;
+    p.kind = e.kind;
+    p.hexMode = e.hexMode;
+    p.withCount = e.withCount;
+    p.bytes = read(e.offset, e.size);
+    if (e.countSize)
+        p.countText = read(e.offset + e.size, e.countSize);
     return p;
 }
 

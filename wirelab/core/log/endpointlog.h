@@ -39,8 +39,12 @@ public:
         // failure, a script warning): the window shows it only on request;
         // the headless output and the saved forms include it.
         bool extra = false;
+        // Sent by the data window: its repeat count text (countSize bytes)
+        // follows its bytes in the stream.
+        bool withCount = false;
         qint64 offset = 0;  // where its bytes start in the stream
         qint64 size = 0;  // its bytes (payload, or text as UTF-8)
+        qint64 countSize = 0;
     };
 
     explicit EndpointLog(QObject *parent = nullptr);
