@@ -3,6 +3,7 @@
 #include "core/log/logmemory.h"
 
 #include <QDateTime>
+#include <QTimerEvent>
 
 #include <algorithm>
 #include <cstring>
@@ -70,9 +71,6 @@ void Prefault(QByteArray &block)
 EndpointLog::EndpointLog(QObject *parent) : QObject(parent)
 {
     static_assert(sizeof(Record) == 24, "a record stays at 24 bytes");
-    m_batch.setSingleShot(true);
-    m_batch.setInterval(BatchMs);
-    connect(&m_batch, &QTimer::timeout, this, &EndpointLog::announce);
     m_memoryKey = LogMemory::instance().enrol(this);
 }
 
@@ -227,7 +225,7 @@ qsizetype EndpointLog::add(qint64 timeMs, LineKind kind, bool hexMode, bool extr
     const qsizetype index = m_count++;
     Q_EMIT recordAppended(index);
     if (!m_batch.isActive())
-        m_batch.start();
+        m_batch.start(BatchMs, this);
     return index;
 }
 
@@ -279,6 +277,16 @@ void EndpointLog::store(const char *data, qint64 size)
         if (block.size() == BlockSize)
             LogMemory::instance().sealed(m_memoryKey, qsizetype(index));
     }
+}
+
+void EndpointLog::timerEvent(QTimerEvent *event)
+{
+    if (event->timerId() != m_batch.timerId()) {
+        QObject::timerEvent(event);
+        return;
+    }
+    m_batch.stop();  // once per burst
+    announce();
 }
 
 void EndpointLog::announce()

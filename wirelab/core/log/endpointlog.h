@@ -14,11 +14,11 @@
 
 #include "core/log/linetext.h"
 
+#include <QBasicTimer>
 #include <QByteArray>
 #include <QObject>
 #include <QString>
 #include <QStringList>
-#include <QTimer>
 
 #include <memory>
 #include <vector>
@@ -87,6 +87,9 @@ Q_SIGNALS:
     void appended(qsizetype first, qsizetype last);
     void cleared();
 
+protected:
+    void timerEvent(QTimerEvent *event) override;
+
 private:
     struct Record;
     struct Block;
@@ -112,7 +115,7 @@ private:
     std::vector<Block> m_blocks;
     qint64 m_end = 0;  // stream size
     qsizetype m_announced = 0;  // records told by appended()
-    QTimer m_batch;
+    QBasicTimer m_batch;  // an endpoint's log is made for every connection: no QTimer object each
     quint64 m_memoryKey = 0;  // this log's blocks in LogMemory (a new one after clear())
 
     friend class LogMemory;
