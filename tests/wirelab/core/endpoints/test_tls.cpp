@@ -226,6 +226,31 @@ TEST_F(Tls, TenMegabytesEchoedBetweenTwoEndpointsArriveWhole)
               QCryptographicHash::hash(sent, QCryptographicHash::Sha256));
 }
 
+// Over IPv6: the server listens on both families, the client names ::1
+// (which the certificate holds) and both sides see the peer as ::1.
+TEST_F(Tls, ClientAndServerTalkOverIpv6)
+{
+    const int port = FreeTcpPort();
+    Build(QStringLiteral("{SOCKETTYPE: 'TLS Server', PORT: %1, CERT: '%2', KEY: '%3', ID: 'srv'},"
+                         "{SOCKETTYPE: 'TLS Client', HOST: '::1', PORT: %1, CA: '%4', ID: 'c'}")
+            .arg(port)
+            .arg(Pem("server"), Key("server"), Pem("ca")),
+        QStringLiteral("function onSocket(n, e, a) {\n"
+                         "  if (e == 'OnRead' && n != 'c') actions.push({TYPE: 'SEND', SOCKET: n, DATA: a});\n"
+                         "}\n"));
+    Endpoint *c = f->endpoint(QStringLiteral("c"));
+    c->start();
+    ASSERT_TRUE(WaitFor([&] { return f->callsOf(QStringLiteral("OnConnect")).size() == 2; }))
+        << Notices().toStdString();
+    QStringList connects = f->callsOf(QStringLiteral("OnConnect"));
+    connects.sort();
+    EXPECT_EQ(connects,
+              (QStringList {QStringLiteral("OnConnect|c|::1|%1").arg(port),
+                                           QStringLiteral("OnConnect|srv_1|::1|1")}));
+    c->send("over six\n");
+    EXPECT_TRUE(WaitFor([&] { return ReceivedBytes(c) == "over six\n"; })) << ReceivedBytes(c).constData();
+}
+
 TEST_F(Tls, DeclarationsWithUnusableFilesAreRefusedNamingTheFile)
 {
     const QString encrypted = certs->dir() + QStringLiteral("/encrypted.key");
