@@ -4,6 +4,7 @@
 #include "core/text/displaytext.h"
 #include "guard.h"
 #include "gui/logviewaccessible.h"
+#include "gui/rowtextpainter.h"
 
 #include <QAccessible>
 #include <QApplication>
@@ -13,6 +14,7 @@
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
+#include <QPaintEvent>
 #include <QPainter>
 #include <QScrollBar>
 #include <QToolButton>
@@ -33,18 +35,6 @@ constexpr int Margin = 3;
 // bursts every few milliseconds, and drawing each of them took a sixth of
 // the GUI thread from the events it answers.
 constexpr int CatchUpMs = 40;
-
-// Columns a character takes in a monospace font: East Asian wide ones two.
-int Columns(char16_t c)
-{
-    if (c < 0x1100)
-        return 1;
-    if ((c <= 0x115F) || (c >= 0x2E80 && c <= 0xA4CF) || (c >= 0xAC00 && c <= 0xD7A3)
-        || (c >= 0xF900 && c <= 0xFAFF) || (c >= 0xFE30 && c <= 0xFE4F) || (c >= 0xFF00 && c <= 0xFF60)
-        || (c >= 0xFFE0 && c <= 0xFFE6))
-        return 2;
-    return 1;
-}
 
 QColor KindColor(LineKind kind)
 {
@@ -88,6 +78,9 @@ LogView::LogView(QWidget *parent) : QAbstractScrollArea(parent)
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
     setFont(mono);
+    m_textPainter.setFont(font());
+    // paintEvent fills every pixel of the viewport itself.
+    viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setCursor(Qt::IBeamCursor);
     m_charWidth = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
     m_lineHeight = std::max(1, fontMetrics().lineSpacing());
@@ -310,7 +303,7 @@ const LogView::Layout &LogView::layout(qsizetype row)
     int used = 0;
     qsizetype pieceStart = 0;
     for (qsizetype i = 0; i < n; ++i) {
-        const int w = Columns(l.text.at(i).unicode());
+        const int w = RowTextPainter::columns(l.text.at(i).unicode());
         if (i - pieceStart >= MaxPieceChars || (used > 0 && used + w > cols)) {
             l.starts.push_back(int(i));
             used = 0;
@@ -596,10 +589,11 @@ void LogView::updateNewRowsMark()
     m_newRowsMark->show();
 }
 
-void LogView::paintEvent(QPaintEvent *)
+void LogView::paintEvent(QPaintEvent *event)
 {
     QPainter p(viewport());
-    p.fillRect(viewport()->rect(), palette().color(QPalette::Base));
+    const QRect exposed = event->rect();
+    p.fillRect(exposed, palette().color(QPalette::Base));
     if (!m_log || m_rows.empty())
         return;
     const int width = viewport()->width();
@@ -610,10 +604,14 @@ void LogView::paintEvent(QPaintEvent *)
     const QColor currentBack(255, 180, 60);
     const QFontMetrics fm = fontMetrics();
     int y = -m_topLine * m_lineHeight;
-    for (qsizetype row = m_top; row < qsizetype(m_rows.size()) && y < viewport()->height(); ++row) {
+    for (qsizetype row = m_top; row < qsizetype(m_rows.size()) && y <= exposed.bottom(); ++row) {
         const qsizetype record = m_rows[size_t(row)];
         const Layout &l = layout(row);
         const int height = int(l.starts.size()) * m_lineHeight;
+        if (y + height <= exposed.top()) {
+            y += height;  // above what is to be drawn
+            continue;
+        }
         const bool selected = record >= selFrom && record <= selTo;
         const bool matched = std::binary_search(m_matches.begin(), m_matches.end(), record);
         if (selected)
@@ -622,12 +620,12 @@ void LogView::paintEvent(QPaintEvent *)
             p.fillRect(0, y, width, height, currentBack.lighter(130));
         const QColor color =
             selected ? palette().color(QPalette::HighlightedText) : KindColor(m_log->record(record).kind);
-        // Only the lines of the row that are on screen are drawn.
+        // Only the lines of the row that are to be drawn are.
         for (size_t k = 0; k < l.starts.size(); ++k) {
             const int ly = y + int(k) * m_lineHeight;
-            if (ly + m_lineHeight <= 0)
+            if (ly + m_lineHeight <= exposed.top())
                 continue;
-            if (ly >= viewport()->height())
+            if (ly > exposed.bottom())
                 break;
             const int from = l.starts[k];
             const int to = k + 1 < l.starts.size() ? l.starts[k + 1] : int(l.text.size());
@@ -642,17 +640,21 @@ void LogView::paintEvent(QPaintEvent *)
                 }
             }
             const int base = ly + fm.ascent() + (m_lineHeight - fm.height()) / 2;
-            int x = Margin;
+            QPointF at(Margin, base);
             if (from < l.prefix) {
-                const QString time = l.text.mid(from, std::min(to, l.prefix) - from);
+                const QStringView time = QStringView(l.text).mid(from, std::min(to, l.prefix) - from);
                 p.setPen(selected ? color : timeColor);
-                p.drawText(x, base, time);
-                x += fm.horizontalAdvance(time);
+                if (!m_textPainter.draw(p, at, time)) {
+                    p.drawText(at, time.toString());
+                    at.rx() += fm.horizontalAdvance(time.toString());
+                }
             }
             if (to > l.prefix) {
                 const int start = std::max(from, l.prefix);
+                const QStringView body = QStringView(l.text).mid(start, to - start);
                 p.setPen(color);
-                p.drawText(x, base, l.text.mid(start, to - start));
+                if (!m_textPainter.draw(p, at, body))
+                    p.drawText(at, body.toString());
             }
         }
         if (record == m_caret && hasFocus()) {
@@ -681,6 +683,7 @@ void LogView::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange) {
         m_charWidth = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
         m_lineHeight = std::max(1, fontMetrics().lineSpacing());
+        m_textPainter.setFont(font());
         forgetLayouts();
         computeEnd();
         setTop(m_top, m_topLine);

@@ -15,6 +15,7 @@
 // as the pane shows them, including rows the log has not announced yet.
 
 #include "core/log/endpointlog.h"
+#include "gui/rowtextpainter.h"
 
 #include <QAbstractScrollArea>
 #include <QByteArray>
@@ -172,6 +173,7 @@ private:
     int m_layoutColumns = 0;
     int m_charWidth = 8;
     int m_lineHeight = 16;
+    RowTextPainter m_textPainter;
 
     QTimer m_catchUpTimer;
     QElapsedTimer m_lastCatchUp;

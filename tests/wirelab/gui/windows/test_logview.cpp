@@ -6,6 +6,7 @@
 #include "gui/logfindbar.h"
 #include "gui/logsaving.h"
 #include "gui/logview.h"
+#include "gui/rowtextpainter.h"
 #include "seamrecorder.h"
 
 #include <QAccessible>
@@ -14,8 +15,11 @@
 #include <QCheckBox>
 #include <QClipboard>
 #include <QFileDialog>
+#include <QFontDatabase>
+#include <QImage>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPainter>
 #include <QProgressBar>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -105,6 +109,46 @@ TEST_F(LogViewTest, AFloodIsFollowedAtTheEndAndCountedWhenScrolledUp)
     EXPECT_TRUE(view->isAtEnd());
     EXPECT_TRUE(view->lastLine().endsWith(QString::fromLatin1(big)));
     EXPECT_EQ(view->rowCount(), Lines + 51);
+}
+
+// The pane draws most lines from glyph tables instead of laying each out:
+// they must look as a laid-out line does, and where the tables cannot
+// draw a line (marks, right-to-left text) the pane must be told.
+TEST(RowTextPainterTest, DrawsLinesAsLaidOutOrDeclines)
+{
+    const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    RowTextPainter painter;
+    painter.setFont(font);
+    QImage blank(600, 40, QImage::Format_ARGB32_Premultiplied);
+    blank.fill(Qt::white);
+    // The line drawn by the painter, or laid out; null when the painter declines.
+    const auto render = [&](const QString &text, bool laidOut) {
+        QImage image = blank;
+        QPainter p(&image);
+        p.setFont(font);
+        p.setPen(QColor(0, 60, 160));
+        QPointF at(3, 25);
+        if (laidOut) {
+            p.drawText(at, text);
+            return image;
+        }
+        if (!painter.draw(p, at, text))
+            return QImage();
+        EXPECT_NEAR(at.x() - 3, QFontMetricsF(font).horizontalAdvance(text), 0.01) << qPrintable(text);
+        return image;
+    };
+    for (const QString &text :
+         {QStringLiteral("12:34:56.789 "),
+                         QStringLiteral("收到数据：{41 42 7E }AB~ é±"), QStringLiteral("发送数据：x[3次]")}) {
+        const QImage drawn = render(text, false);
+        EXPECT_NE(drawn, blank) << qPrintable(text);
+        EXPECT_EQ(drawn, render(text, true)) << qPrintable(text);
+    }
+    for (const QString &text :
+         {QStringLiteral("e\u0301"),
+                         QStringLiteral("\u05E9\u05DC\u05D5\u05DD"),
+                                        QStringLiteral("a\tb"), QStringLiteral("\U0001F600")})
+        EXPECT_TRUE(render(text, false).isNull()) << qPrintable(text);
 }
 
 TEST_F(LogViewTest, KeysSelectAndCopyAndClearEmptiesTheLog)
