@@ -163,6 +163,10 @@ void DataWindow::buildUi()
         QPalette pal = m_receivePane->palette();
         pal.setColor(QPalette::Base, QColor(247, 249, 253));
         m_receivePane->setPalette(pal);
+        // The pane fills its own background in the box's colour: its scroll
+        // bar, repainted with every batch of new rows, then stops there
+        // instead of drawing the box and its title again beneath it.
+        m_receivePane->setAutoFillBackground(true);
     }
     recvLayout->addWidget(m_receivePane, 1);
     m_findBar = Named(new LogFindBar(m_receivePane, receiveBox), "FindBar");
