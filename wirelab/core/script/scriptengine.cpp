@@ -32,32 +32,46 @@ std::int64_t SteadyNs()
 // call(name, args): one function, what it throws caught into state.
 // event(n, name, ...): the event function with the n arguments after name
 // (2, 4 or 5 of them, or any number in an array after name), then
-// json2str(actions), then actions=[] when that gave a text; what the event
-// returned is turned into text as a direct call's result is. It returns
-// json2str's text, or state when anything else happened: state.threw with
-// state.error, state.stage 0 for the event and 1 for json2str; stage 2 with
-// state.value when json2str gave no string (the caller converts it and
+// json2str(actions), then actions=[] when that gave a non-empty text; what
+// the event returned is turned into text as a direct call's result is. It
+// returns json2str's text, or state when anything else happened: state.threw
+// with state.error, state.stage 0 for the event and 1 for json2str; stage 2
+// with state.value when json2str gave no string (the caller converts it and
 // empties the list); stage 3 when actions is no property of g.
+// where(): the stage of the event in progress, for an interruption, which no
+// catch sees.
+//
+// An event that goes well stores nothing in state and makes no object, and
+// asks the engine's runtime as little as it can: the function is read before
+// asking whether the name is there at all (the question only decides which
+// error it is), the functions last called (event1, json1) are known to be
+// functions, and the text's emptiness is its truth, where reading its length
+// would wrap it in an object.
 const char EventCallers[] =
     "(function (g, state, apply, invoke) {\n"
-    "  function find(name) {\n"
+    "  function fail(name) {\n"
     "    // lines 5 and 7\n"
     "\n"
     "    if (!(name in g)) throw new ReferenceError(name + ' is not defined');\n"
-    "    var f = g[name];\n"
-    "    if (typeof f !== 'function') throw new TypeError(name + ' is not a function');\n"
-    "    return f;\n"
+    "\n"
+    "    throw new TypeError(name + ' is not a function');\n"
     "  }\n"
     "  function call(name, args) {\n"
     "    state.threw = false;\n"
-    "    try { return find(name).apply(undefined, args); }\n"
+    "    try { var f = g[name]; if (typeof f !== 'function') fail(name); return f.apply(undefined, args); }\n"
     "    catch (e) { state.threw = true; state.error = e; }\n"
     "  }\n"
+    "  function failed(stage, x) {\n"
+    "    state.threw = true; state.error = x; state.stage = stage; return state;\n"
+    "  }\n"
+    "  var stage = 0, event1 = fail, json1 = fail;\n"
+    "  function where() { return stage; }\n"
     "  function event(n, name, a, b, c, d, e) {\n"
-    "    state.stage = 0;\n"
     "    var r, j;\n"
+    "    stage = 0;\n"
     "    try {\n"
-    "      var f = find(name);\n"
+    "      var f = g[name];\n"
+    "      if (f !== event1) { if (typeof f !== 'function') fail(name); event1 = f; }\n"
     "      var fa = f.apply;\n"
     "      if (fa !== apply) r = invoke(fa, f, [undefined, n === 4 ? [a, b, c, d] : n === 5 ? [a, b, c, d, "
     "e] : n === 2 ? [a, b] : a]);\n"
@@ -65,21 +79,27 @@ const char EventCallers[] =
     "      else if (n === 5) r = f(a, b, c, d, e);\n"
     "      else if (n === 2) r = f(a, b);\n"
     "      else r = f.apply(undefined, a);\n"
-    "    } catch (x) { state.threw = true; state.error = x; return state; }\n"
-    "    if (r !== null && (typeof r === 'object' || typeof r === 'function')) try { `${r}`; } catch (x) {}\n"
-    "    state.stage = 1;\n"
-    "    if (!('actions' in g)) { state.threw = false; state.stage = 3; return state; }\n"
-    "    var v = g.actions;\n"
-    "    try { var s = find('json2str'), sa = s.apply; j = sa === apply ? s(v) : invoke(sa, s, [undefined, "
-    "[v]]); }\n"
-    "    catch (x) { state.threw = true; state.error = x; return state; }\n"
-    "    if (typeof j === 'string') { if (j.length) g.actions = []; return j; }\n"
+    "    } catch (x) { return failed(0, x); }\n"
+    "    if (r != null && (typeof r === 'object' || typeof r === 'function')) try { `${r}`; } catch (x) {}\n"
+    "    stage = 1;\n"
+    "    try {\n"
+    "      var v = g.actions;\n"
+    "      if (v == null && !('actions' in g)) { state.threw = false; state.stage = 3; return state; }\n"
+    "      var s = g.json2str;\n"
+    "      if (s !== json1) { if (typeof s !== 'function') fail('json2str'); json1 = s; }\n"
+    "      var sa = s.apply;\n"
+    "      j = sa === apply ? s(v) : invoke(sa, s, [undefined, [v]]);\n"
+    "    } catch (x) { return failed(1, x); }\n"
+    "    if (typeof j === 'string') {\n"
+    "      if (j) try { g.actions = []; } catch (x) {}\n"
+    "      return j;\n"
+    "    }\n"
     "    state.threw = false;\n"
     "    state.stage = 2;\n"
     "    state.value = j;\n"
     "    return state;\n"
     "  }\n"
-    "  return [call, event];\n"
+    "  return [call, event, where];\n"
     "})";
 
 }  // namespace
@@ -101,6 +121,7 @@ ScriptEngine::ScriptEngine() : m_global(m_engine.globalObject())
         m_engine.evaluate(QString::fromLatin1(EventCallers)).call({m_global, m_callState, apply, invoke});
     m_caller = callers.property(0);
     m_eventCaller = callers.property(1);
+    m_eventStage = callers.property(2);
     m_watchdog = std::thread([this] { watchdogLoop(); });
 }
 
@@ -271,7 +292,13 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
     QJSValueList values;
     values.reserve(n + 2);
     values.append(QJSValue(int(n)));
-    values.append(QJSValue(function));
+    // The name as a string of the engine's own, made once: one string less
+    // per event, and one the engine has already hashed to look it up.
+    if (function != m_eventFunction) {
+        m_eventFunction = function;
+        m_eventFunctionValue = m_engine.toScriptValue(function);
+    }
+    values.append(m_eventFunctionValue);
     if (n == 2 || n == 4 || n == 5) {
         for (const QString &a : args)
             values.append(QJSValue(a));
@@ -291,7 +318,14 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
         m_evalCount += read.json.isEmpty() ? 1 : 2;
         return read;
     }
-    const int stage = m_callState.property(QStringLiteral("stage")).toInt();
+    // What went wrong is in m_callState, unless an interruption (which no
+    // catch sees) cut the call short: then the wrapper tells how far it got.
+    // A text that came back although the watchdog fired is json2str's.
+    int stage = 1;
+    if (result.strictlyEquals(m_callState))
+        stage = m_callState.property(QStringLiteral("stage")).toInt();
+    else if (!result.isString())
+        stage = m_eventStage.call().toInt();
     if (stage == 0) {
         if (interrupted)
             ThrowInterrupted(m_timeoutMs);

@@ -99,6 +99,9 @@ private:
     QJSValue m_caller;  // calls a global function by name, catching what it throws
     QJSValue m_callState;  // {threw, error, stage} of the last call through m_caller or m_eventCaller
     QJSValue m_eventCaller;  // an event, json2str(actions) and actions=[] in one call
+    QString m_eventFunction;  // the function callEvent called last, and its name in the engine
+    QJSValue m_eventFunctionValue;
+    QJSValue m_eventStage;  // where an interrupted m_eventCaller was: 0 in the event, 1 after it
     int m_timeoutMs = 10000;
     quint64 m_evalCount = 0;
 

@@ -217,3 +217,46 @@ TEST(ScriptCalls, OneEntryPerEventMatchesTheSeparateCalls)
         }
     }
 }
+
+// Every event looks its function and json2str up again: one redefined,
+// deleted or made a non-function between events is seen at the next one.
+TEST(ScriptCalls, EachEventFindsTheFunctionsAsTheyAreThen)
+{
+    ScriptEngine engine;
+    // Assigned, not declared: a declared function cannot be deleted.
+    engine.evalScript(QStringLiteral("actions = []; json2str = function(v) { return JSON.stringify(v); };"
+                                     "A = function(x, y) { actions.push(x); }; B = function(x, y) { actions.push('b' + x); };"));
+    const struct
+    {
+        const char *script;  // run before the event
+        const char *function;
+        const char *read;  // what the event gave (the start of an error's message)
+    } steps[] = {
+        {"", "A", R"(["1"])"},
+        {"", "B", R"(["b2"])"},
+        {"json2str = function(v) { return 'x' + JSON.stringify(v); };", "B", R"(x["b3"])"},
+        {"json2str = 4;", "A", "json2str TypeError: json2str is not a function"},
+        {"delete json2str;", "A", "json2str ReferenceError: json2str is not defined"},
+        {"json2str = function(v) { return JSON.stringify(v); }; A = 5;", "A",
+         "event TypeError: A is not a function"},
+        {"delete A;", "A", "event ReferenceError: A is not defined"},
+        {"A = function(x, y) { actions.push('a' + x); };", "A", R"(["4","5","a8"])"},
+    };
+    int i = 0;
+    for (const auto &step : steps) {
+        SCOPED_TRACE(step.script);
+        engine.evalScript(QString::fromUtf8(step.script));
+        QString read;
+        try {
+            const ScriptEngine::EventActions taken = engine.callEvent(
+                QString::fromLatin1(step.function), {QString::number(++i), QStringLiteral("0")});
+            read = taken.json;
+            if (taken.error)
+                read = QStringLiteral("json2str ")
+                                      + Message(engine, [&] { std::rethrow_exception(taken.error); });
+        } catch (const ScriptError &e) {
+            read = QStringLiteral("event ") + e.message();
+        }
+        EXPECT_TRUE(read.startsWith(QString::fromUtf8(step.read))) << read.toStdString();
+    }
+}
