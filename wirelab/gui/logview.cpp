@@ -35,6 +35,10 @@ constexpr int Margin = 3;
 // bursts every few milliseconds, and drawing each of them took a sixth of
 // the GUI thread from the events it answers.
 constexpr int CatchUpMs = 40;
+// While more than a screenful comes between two takes, no row is on screen
+// long enough to be read: the pane shows the flood less often, and a
+// scripted answer waits behind a redraw less often.
+constexpr int FloodCatchUpMs = 100;
 
 QColor KindColor(LineKind kind)
 {
@@ -125,11 +129,12 @@ void LogView::catchUpSoon()
 {
     if (m_catchUpTimer.isActive())
         return;
-    const qint64 since = m_lastCatchUp.isValid() ? m_lastCatchUp.elapsed() : CatchUpMs;
-    if (since >= CatchUpMs)
+    const int interval = m_flooded ? FloodCatchUpMs : CatchUpMs;
+    const qint64 since = m_lastCatchUp.isValid() ? m_lastCatchUp.elapsed() : interval;
+    if (since >= interval)
         catchUp();
     else
-        m_catchUpTimer.start(int(CatchUpMs - since));
+        m_catchUpTimer.start(int(interval - since));
 }
 
 void LogView::catchUp()
@@ -148,6 +153,7 @@ void LogView::catchUp()
             m_rows.push_back(m_seen);
     }
     const qsizetype added = qsizetype(m_rows.size() - before);
+    m_flooded = added > visibleLines();
     if (added == 0)
         return;
     computeEnd();

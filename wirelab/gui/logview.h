@@ -177,6 +177,7 @@ private:
 
     QTimer m_catchUpTimer;
     QElapsedTimer m_lastCatchUp;
+    bool m_flooded = false;  // the last take brought more than a screenful
 
     QToolButton *m_newRowsMark;
     QList<QAction *> m_extraActions;
