@@ -201,9 +201,19 @@ void LineLog::writeRecord(const QString &endpoint, const LineParts &p)
         return;
     const qsizetype start = target->size();
     // The clock is digits and punctuation: its UTF-8 is its Latin-1.
-    *target += ClockWithMs(p.timeMs).toLatin1();
-    *target += ' ';
-    *target += endpoint.toUtf8();
+    if (p.timeMs / 1000 != m_clockSecond) {
+        m_clockSecond = p.timeMs / 1000;
+        m_clockUtf8 = logClockText(p.timeMs).toLatin1();
+    }
+    if (endpoint != m_lineEndpoint) {
+        m_lineEndpoint = endpoint;
+        m_lineEndpointUtf8 = endpoint.toUtf8();
+    }
+    const int ms = int(p.timeMs % 1000);
+    const char fraction[] = {'.', char('0' + ms / 100), char('0' + ms / 10 % 10), char('0' + ms % 10), ' '};
+    *target += m_clockUtf8;
+    target->append(fraction, sizeof fraction);
+    *target += m_lineEndpointUtf8;
     *target += "  ";
     appendLineBodyUtf8(*target, p);
     *target += '\n';

@@ -94,6 +94,12 @@ private:
     QFile m_file;
     QByteArray m_out;  // waiting for standard output
     QByteArray m_fileOut;
+    // A data line's clock to the second and its endpoint's name, in UTF-8 as
+    // last written: the next line of the same second and endpoint copies them.
+    qint64 m_clockSecond = -1;
+    QByteArray m_clockUtf8;
+    QString m_lineEndpoint;
+    QByteArray m_lineEndpointUtf8;
     std::map<QString, std::unique_ptr<RawFile>> m_raw;  // by endpoint name; null: unusable
     QTimer m_flushTimer;
 };
