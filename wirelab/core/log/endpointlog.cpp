@@ -6,11 +6,12 @@
 #include <QTimerEvent>
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <utility>
 
 #if defined(Q_OS_LINUX)
 #include <sys/mman.h>
-#include <unistd.h>
 #endif
 
 // 24 bytes: the time, then the stream offset (48 bits) packed with the kind
@@ -34,9 +35,110 @@ struct EndpointLog::Record
     bool has(quint64 bit) const { return packed & bit; }
 };
 
+namespace {
+
+// A block's bytes. A whole block is mapped on its own, not taken from the
+// heap: a bulk stream's short-lived texts (the script's hex of every read)
+// come and go there, and a block that takes the holes they leave sends the
+// next texts to fresh pages, a page fault every 4 KiB of them. A growing
+// first block (most endpoints log little) stays on the heap.
+class BlockBytes
+{
+public:
+    BlockBytes() = default;
+    BlockBytes(BlockBytes &&other) noexcept { swap(other); }
+    BlockBytes &operator=(BlockBytes &&other) noexcept
+    {
+        BlockBytes gone(std::move(other));
+        swap(gone);
+        return *this;
+    }
+    BlockBytes(const BlockBytes &) = delete;
+    BlockBytes &operator=(const BlockBytes &) = delete;
+    ~BlockBytes() { release(m_data, m_capacity, m_mapped); }
+
+    const char *data() const { return m_data; }
+    qint64 size() const { return m_size; }
+    qint64 capacity() const { return m_capacity; }
+    // Not a copy: valid while this block is unchanged.
+    QByteArray view() const { return QByteArray::fromRawData(m_data, m_size); }
+
+    // Room for `capacity` bytes, keeping those held; `present`: its pages
+    // are made present in one call (the caller is about to fill them).
+    void reserve(qint64 capacity, bool whole, bool present)
+    {
+        if (capacity <= m_capacity)
+            return;
+        bool mapped = false;
+        char *grown = allocate(capacity, whole, present, &mapped);
+        if (m_size > 0)
+            std::memcpy(grown, m_data, size_t(m_size));
+        release(m_data, m_capacity, m_mapped);
+        m_data = grown;
+        m_capacity = capacity;
+        m_mapped = mapped;
+    }
+    void append(const char *data, qint64 size)
+    {
+        Q_ASSERT(m_size + size <= m_capacity);
+        std::memcpy(m_data + m_size, data, size_t(size));
+        m_size += size;
+    }
+    void clear() { *this = BlockBytes(); }
+
+private:
+    static char *allocate(qint64 capacity, bool whole, bool present, bool *mapped)
+    {
+#if defined(Q_OS_LINUX)
+        if (whole) {
+            void *p = ::mmap(nullptr, size_t(capacity), PROT_READ | PROT_WRITE,
+                             MAP_PRIVATE | MAP_ANONYMOUS | (present ? MAP_POPULATE : 0), -1, 0);
+            if (p != MAP_FAILED) {
+                *mapped = true;
+                return static_cast<char *>(p);
+            }
+        }
+#else
+        Q_UNUSED(whole);
+#endif
+        Q_UNUSED(present);
+        char *p = static_cast<char *>(std::malloc(size_t(capacity)));
+        if (!p)
+            qBadAlloc();
+        return p;
+    }
+    static void release(char *data, qint64 capacity, bool mapped)
+    {
+#if defined(Q_OS_LINUX)
+        if (mapped) {
+            ::munmap(data, size_t(capacity));
+            return;
+        }
+#else
+        Q_UNUSED(capacity);
+        Q_UNUSED(mapped);
+#endif
+        std::free(data);
+    }
+    void swap(BlockBytes &other) noexcept
+    {
+        std::swap(m_data, other.m_data);
+        std::swap(m_size, other.m_size);
+        std::swap(m_capacity, other.m_capacity);
+        std::swap(m_mapped, other.m_mapped);
+    }
+
+    char *m_data = nullptr;
+    qint64 m_size = 0;
+    qint64 m_capacity = 0;
+    bool m_mapped = false;
+};
+
+}  // namespace
+
 struct EndpointLog::Block
 {
-    QByteArray data;  // empty once spilled
+    BlockBytes data;  // empty once spilled
     qint64 slot = -1;  // its place in the spill file
 };
 
@@ -51,20 +153,6 @@ constexpr qint64 MaxRecordBytes = 0xFFFFFFFF;
 // stream's reads): its pages are made present in one call instead of one
 // page fault per 4 KiB as the bytes arrive.
 constexpr qint64 PrefaultFrom = 64 * 1024;
-
-void Prefault(QByteArray &block)
-{
-#if defined(Q_OS_LINUX) && defined(MADV_POPULATE_WRITE)
-    static const quintptr page = quintptr(sysconf(_SC_PAGESIZE));
-    const quintptr from = (reinterpret_cast<quintptr>(block.data()) + page - 1) & ~(page - 1);
-    const quintptr to = (reinterpret_cast<quintptr>(block.data()) + quintptr(block.capacity())) & ~(page - 1);
-    // Refused by kernels before 5.14: the pages then come as they are written.
-    if (to > from)
-        madvise(reinterpret_cast<void *>(from), to - from, MADV_POPULATE_WRITE);
-#else
-    Q_UNUSED(block);
-#endif
-}
 
 }  // namespace
 
@@ -94,11 +182,11 @@ bool EndpointLog::spillBlock(qsizetype index)
     Block &b = m_blocks[size_t(index)];
     Q_ASSERT(b.slot < 0 && b.data.size() == BlockSize);
     LogMemory &memory = LogMemory::instance();
-    b.slot = memory.write(b.data);
+    b.slot = memory.write(b.data.view());
     if (b.slot < 0)
         return false;
     memory.resized(-b.data.capacity());
-    b.data = QByteArray();
+    b.data.clear();
     return true;
 }
 
@@ -170,7 +258,7 @@ QByteArray EndpointLog::read(qint64 offset, qint64 size) const
         const qint64 take = std::min(size, BlockSize - within);
         // A spilled block comes back through the cache of recent blocks.
         const QByteArray spilled = b.slot >= 0 ? LogMemory::instance().load(b.slot) : QByteArray();
-        std::memcpy(dst, (b.slot >= 0 ? spilled : b.data).constData() + within, size_t(take));
+        std::memcpy(dst, (b.slot >= 0 ? spilled.constData() : b.data.data()) + within, size_t(take));
         dst += take;
         offset += take;
         size -= take;
@@ -256,7 +344,7 @@ void EndpointLog::store(const char *data, qint64 size)
         const size_t index = size_t(m_end / BlockSize);
         if (index == m_blocks.size())
             m_blocks.emplace_back();
-        QByteArray &block = m_blocks[index].data;
+        BlockBytes &block = m_blocks[index].data;
         const qint64 take = std::min(size, BlockSize - m_end % BlockSize);
         const qint64 needed = block.size() + take;
         if (needed > block.capacity()) {
@@ -265,10 +353,9 @@ void EndpointLog::store(const char *data, qint64 size)
             // way a block never holds more than BlockSize.
             const qint64 grown = index == 0 ? std::max<qint64>(needed, 2 * block.capacity()) : BlockSize;
             const qint64 before = block.capacity();
-            block.reserve(std::min(BlockSize, std::max<qint64>(grown, 256)));
+            const qint64 capacity = std::min(BlockSize, std::max<qint64>(grown, 256));
+            block.reserve(capacity, capacity == BlockSize, large && before == 0 && index > 0);
             LogMemory::instance().resized(block.capacity() - before);
-            if (large && before == 0 && index > 0)
-                Prefault(block);
         }
         block.append(data, take);
         data += take;
