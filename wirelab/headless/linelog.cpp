@@ -89,7 +89,8 @@ void LineLog::watch(Endpoint *e)
         // endpoint's log.
         if (e->log().record(i).kind == LineKind::Warning)
             return;
-        const LineParts p = e->log().parts(i);
+        // Written before the log changes again: its bytes need no copy.
+        const LineParts p = e->log().partsInPlace(i);
         if (p.kind == LineKind::Received && !m_options.rawFile.isEmpty())
             writeRaw(e->name(), p.bytes);
         writeRecord(e->name(), p);

@@ -231,6 +231,24 @@ LineParts EndpointLog::parts(qsizetype i) const
     return p;
 }
 
+LineParts EndpointLog::partsInPlace(qsizetype i) const
+{
+    const Record &r = at(i);
+    const qint64 within = r.offset() % BlockSize;
+    if (r.size == 0 || r.countSize || within + r.size > BlockSize)
+        return parts(i);
+    const Block &b = m_blocks[size_t(r.offset() / BlockSize)];
+    if (b.slot >= 0)
+        return parts(i);
+    LineParts p;
+    p.timeMs = r.timeMs;
+    p.kind = r.kind();
+    p.hexMode = r.has(Record::HexBit);
+    p.withCount = r.has(Record::CountBit);
+    p.bytes = QByteArray::fromRawData(b.data.data() + within, r.size);
+    return p;
+}
+
 QString EndpointLog::text(qsizetype i) const { return lineText(parts(i)); }
 
 QString EndpointLog::body(qsizetype i) const { return lineBody(parts(i)); }

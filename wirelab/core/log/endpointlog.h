@@ -57,6 +57,10 @@ public:
     QString text(qsizetype i) const;
     QString body(qsizetype i) const;
     LineParts parts(qsizetype i) const;
+    // parts(), but bytes that lie in one block in memory are not copied:
+    // they point into the log and are valid only until it next changes
+    // (an append, a spill, a clear). For a writer that uses them at once.
+    LineParts partsInPlace(qsizetype i) const;
     // The texts of the last n records (oldest first); extra records only
     // when asked.
     QStringList lastLines(qsizetype n, bool withExtra = false) const;

@@ -169,7 +169,7 @@ protected:
     {
         QStringList t;
         for (qsizetype i = 0; i < log.count(); ++i)
-            t << log.text(i) << log.body(i);
+            t << log.text(i) << log.body(i) << lineText(log.partsInPlace(i));
         return t;
     }
 
@@ -200,6 +200,7 @@ TEST_F(EndpointLogTest, RecordsKeepTheirBytesAcrossBlocksAndReadBackAsLines)
         EXPECT_EQ(e.offset, offset);
         EXPECT_EQ(e.size, sizes[i]);
         EXPECT_TRUE(log.bytes(i) == payloads[i]) << i;
+        EXPECT_TRUE(log.partsInPlace(i).bytes == payloads[i]) << i;
         if (sizes[i] > 0) {
             EXPECT_EQ(log.recordAt(offset + sizes[i] - 1), i);
         }
@@ -210,6 +211,7 @@ TEST_F(EndpointLogTest, RecordsKeepTheirBytesAcrossBlocksAndReadBackAsLines)
     const qsizetype sent = sizes.size();
     EXPECT_TRUE(log.text(sent).endsWith(QStringLiteral(" 发送数据：{31 32 33 }123[10次]")));
     EXPECT_EQ(log.bytes(sent), "123");
+    EXPECT_EQ(lineText(log.partsInPlace(sent)), log.text(sent));
     EXPECT_TRUE(log.record(sent + 1).extra);
     EXPECT_EQ(log.text(sent + 1), QStringLiteral("显示"));
     EXPECT_EQ(log.lastLines(2), (QStringList {log.text(sent - 1), log.text(sent)}));
