@@ -75,6 +75,22 @@ protected:
         return port;
     }
     QString Notices() const { return notices.join(u'\n'); }
+    // A TLS server on port that echoes every block, and its TLS client "c"
+    // of host, started.
+    Endpoint *EchoPair(const char *host, int port)
+    {
+        Build(QStringLiteral("{SOCKETTYPE: 'TLS Server', PORT: %1, CERT: '%2', KEY: '%3', ID: 'srv'},"
+                             "{SOCKETTYPE: 'TLS Client', HOST: '%5', PORT: %1, CA: '%4', ID: 'c'}")
+                .arg(port)
+                .arg(Pem("server"), Key("server"), Pem("ca"), QLatin1String(host)),
+            QStringLiteral("function onSocket(n, e, a) {\n"
+                             "  if (e == 'OnRead' && n != 'c') actions.push({TYPE: 'SEND', SOCKET: n, DATA: a});\n"
+                             "}\n"));
+        Endpoint *c = f->endpoint(QStringLiteral("c"));
+        if (c)
+            c->start();
+        return c;
+    }
 
     static TestCertificates *certs;
     QObject context;
@@ -207,15 +223,8 @@ TEST_F(Tls, ServerAsksForClientCertificatesOnlyWhenRequiredAndGoesOnListening)
 TEST_F(Tls, TenMegabytesEchoedBetweenTwoEndpointsArriveWhole)
 {
     const int port = FreeTcpPort();
-    Build(QStringLiteral("{SOCKETTYPE: 'TLS Server', PORT: %1, CERT: '%2', KEY: '%3', ID: 'srv'},"
-                         "{SOCKETTYPE: 'TLS Client', HOST: 'localhost', PORT: %1, CA: '%4', ID: 'c'}")
-            .arg(port)
-            .arg(Pem("server"), Key("server"), Pem("ca")),
-        QStringLiteral("function onSocket(n, e, a) {\n"
-                         "  if (e == 'OnRead' && n != 'c') actions.push({TYPE: 'SEND', SOCKET: n, DATA: a});\n"
-                         "}\n"));
-    Endpoint *c = f->endpoint(QStringLiteral("c"));
-    c->start();
+    Endpoint *c = EchoPair("localhost", port);
+    ASSERT_NE(c, nullptr) << output.join(u'\n').toStdString();
     ASSERT_TRUE(WaitFor([&] { return c->isActive(); })) << Notices().toStdString();
     ASSERT_TRUE(WaitFor([&] { return f->callsOf(QStringLiteral("OnConnect")).size() == 2; }));
     QByteArray sent(10 * 1024 * 1024, Qt::Uninitialized);
@@ -232,15 +241,8 @@ TEST_F(Tls, TenMegabytesEchoedBetweenTwoEndpointsArriveWhole)
 TEST_F(Tls, ClientAndServerTalkOverIpv6)
 {
     const int port = FreeTcpPort();
-    Build(QStringLiteral("{SOCKETTYPE: 'TLS Server', PORT: %1, CERT: '%2', KEY: '%3', ID: 'srv'},"
-                         "{SOCKETTYPE: 'TLS Client', HOST: '::1', PORT: %1, CA: '%4', ID: 'c'}")
-            .arg(port)
-            .arg(Pem("server"), Key("server"), Pem("ca")),
-        QStringLiteral("function onSocket(n, e, a) {\n"
-                         "  if (e == 'OnRead' && n != 'c') actions.push({TYPE: 'SEND', SOCKET: n, DATA: a});\n"
-                         "}\n"));
-    Endpoint *c = f->endpoint(QStringLiteral("c"));
-    c->start();
+    Endpoint *c = EchoPair("::1", port);
+    ASSERT_NE(c, nullptr) << output.join(u'\n').toStdString();
     ASSERT_TRUE(WaitFor([&] { return f->callsOf(QStringLiteral("OnConnect")).size() == 2; }))
         << Notices().toStdString();
     QStringList connects = f->callsOf(QStringLiteral("OnConnect"));
