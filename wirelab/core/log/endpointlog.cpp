@@ -220,11 +220,7 @@ QByteArray EndpointLog::bytes(qsizetype i) const
 LineParts EndpointLog::parts(qsizetype i) const
 {
     const Entry e = record(i);
-    LineParts p;
-    p.timeMs = e.timeMs;
-    p.kind = e.kind;
-    p.hexMode = e.hexMode;
-    p.withCount = e.withCount;
+    LineParts p = headerParts(e);
     p.bytes = read(e.offset, e.size);
     if (e.countSize)
         p.countText = read(e.offset + e.size, e.countSize);
@@ -233,19 +229,25 @@ LineParts EndpointLog::parts(qsizetype i) const
 
 LineParts EndpointLog::partsInPlace(qsizetype i) const
 {
-    const Record &r = at(i);
-    const qint64 within = r.offset() % BlockSize;
-    if (r.size == 0 || r.countSize || within + r.size > BlockSize)
+    const Entry e = record(i);
+    const qint64 within = e.offset % BlockSize;
+    if (e.size == 0 || e.countSize || within + e.size > BlockSize)
         return parts(i);
-    const Block &b = m_blocks[size_t(r.offset() / BlockSize)];
+    const Block &b = m_blocks[size_t(e.offset / BlockSize)];
     if (b.slot >= 0)
         return parts(i);
+    LineParts p = headerParts(e);
+    p.bytes = QByteArray::fromRawData(b.data.data() + within, e.size);
+    return p;
+}
+
+LineParts EndpointLog::headerParts(const Entry &e)
+{
     LineParts p;
-    p.timeMs = r.timeMs;
-    p.kind = r.kind();
-    p.hexMode = r.has(Record::HexBit);
-    p.withCount = r.has(Record::CountBit);
-    p.bytes = QByteArray::fromRawData(b.data.data() + within, r.size);
+    p.timeMs = e.timeMs;
+    p.kind = e.kind;
+    p.hexMode = e.hexMode;
+    p.withCount = e.withCount;
     return p;
 }
 

@@ -106,6 +106,8 @@ private:
     qsizetype add(qint64 timeMs, LineKind kind, bool hexMode, bool extra, bool withCount,
                   const QByteArray &bytes, const QByteArray &countText);
     Record &newRecord();
+    // A record's line parts without its bytes.
+    static LineParts headerParts(const Entry &e);
     void store(const char *data, qint64 size);
     // Moves a full block to the spill file; false if it stays in memory.
     bool spillBlock(qsizetype index);
