@@ -66,6 +66,24 @@ void KeepFreedHeapForReuse()
 #endif
 }
 
+// Reads or writes all of [data, data + size) at offset of fd, going on
+// after interruptions: 0, or the error that stopped it (EIO/ENOSPC when the
+// file simply ended or took nothing); *done says how far it got.
+int TransferAll(bool writing, int fd, char *data, qint64 size, qint64 offset, qint64 *done)
+{
+    *done = 0;
+    while (*done < size) {
+        const ssize_t n = writing ? ::pwrite(fd, data + *done, size_t(size - *done), off_t(offset + *done))
+                                  : ::pread(fd, data + *done, size_t(size - *done), off_t(offset + *done));
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return n < 0 ? errno : (writing ? ENOSPC : EIO);
+        *done += n;
+    }
+    return 0;
+}
+
 }  // namespace
 
 LogMemory &LogMemory::instance()
@@ -175,17 +193,11 @@ qint64 LogMemory::write(const QByteArray &block)
         return -1;
     const bool reused = !m_freeSlots.empty();
     const qint64 slot = reused ? m_freeSlots.back() : m_slots;
-    const char *data = block.constData();
     qint64 done = 0;
-    while (done < SlotSize) {
-        const ssize_t n = ::pwrite(m_fd, data + done, size_t(SlotSize - done), off_t(slot * SlotSize + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            failWrite(n < 0 ? errno : ENOSPC);
-            return -1;
-        }
-        done += n;
+    if (const int error = TransferAll(true, m_fd, const_cast<char *>(block.constData()), SlotSize,
+                                      slot * SlotSize, &done)) {
+        failWrite(error);
+        return -1;
     }
     if (reused)
         m_freeSlots.pop_back();
@@ -217,19 +229,11 @@ QByteArray LogMemory::load(qint64 slot)
         data = QByteArray(SlotSize, Qt::Uninitialized);
     char *to = data.data();
     qint64 done = 0;
-    while (done < SlotSize) {
-        const ssize_t n = ::pread(m_fd, to + done, size_t(SlotSize - done), off_t(slot * SlotSize + done));
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0) {
-            const int error = n < 0 ? errno : EIO;
-            std::memset(to + done, 0, size_t(SlotSize - done));
-            if (!std::exchange(m_readFailed, true))
-                tell(tr("日志无法从临时文件读回（%1）：%2")
-                         .arg(QDir::toNativeSeparators(directory()), qt_error_string(error)));
-            break;
-        }
-        done += n;
+    if (const int error = TransferAll(false, m_fd, to, SlotSize, slot * SlotSize, &done)) {
+        std::memset(to + done, 0, size_t(SlotSize - done));
+        if (!std::exchange(m_readFailed, true))
+            tell(tr("日志无法从临时文件读回（%1）：%2")
+                     .arg(QDir::toNativeSeparators(directory()), qt_error_string(error)));
     }
     m_cache.emplace_front(slot, data);
     return data;
