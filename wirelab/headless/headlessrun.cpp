@@ -5,6 +5,7 @@
 #include "core/control/projectcontrol.h"
 #include "core/control/stdinconnection.h"
 #include "core/endpoints/registry.h"
+#include "core/log/logmemory.h"
 #include "core/script/actionexecutor.h"
 #include "core/script/declarations.h"
 #include "core/script/scripthost.h"
@@ -37,11 +38,17 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
     // There is no box to show: an ALERT (titled with its socket) and every
     // other message go to standard error, and the run goes on.
     MessageSeam::setHandler([this](const QString &text, const QString &title) {
-        m_log->flush();
         // The error report of a script error is already on standard error,
         // with its file and line.
-        if (title.isEmpty() && ScriptOutput::instance().takeToldReport(text))
+        if (title.isEmpty() && ScriptOutput::instance().takeToldReport(text)) {
+            m_log->flush();
             return;
+        }
+        // A box without a title tells an error (in the JSON stream too); an
+        // ALERT is the script's own message.
+        if (title.isEmpty())
+            m_log->error(text);
+        m_log->flush();
         writeError(title.isEmpty()                   ? ScriptOutput::programName()
                        + QStringLiteral(": ") + text : QStringLiteral("ALERT %1: %2").arg(title, text));
     });
@@ -49,6 +56,14 @@ HeadlessRun::HeadlessRun(const Options &options, QObject *parent)
 
     connect(&ScriptOutput::instance(), &ScriptOutput::warned, this,
             [this](const ScriptWarning &w) { m_log->warning(w); });
+    // Every error on standard error is one in the JSON stream too, so that a
+    // program reading it learns of each.
+    connect(&ScriptOutput::instance(), &ScriptOutput::erred, this,
+            [this](const QString &text, const ScriptOutput::Place &place, int repeats) {
+                m_log->error(text, place, repeats);
+            });
+    connect(&LogMemory::instance(), &LogMemory::spillFailed, this,
+            [this](const QString &message) { m_log->error(message); });
     // A CI run fails on the first mistake of its scripts, once the batch
     // or handler that made it is done.
     if (options.strict) {

@@ -258,6 +258,30 @@ void LineLog::warning(const ScriptWarning &w)
     emitLine(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
 }
 
+void LineLog::error(const QString &text, const ScriptOutput::Place &place, int repeats)
+{
+    if (!m_options.json)
+        return;
+    QJsonObject o {
+        {QStringLiteral("t"), isoTimeWithOffset(QDateTime::currentMSecsSinceEpoch())},
+         {QStringLiteral("event"), QStringLiteral("error")},
+          {QStringLiteral("text"), text},
+         };
+    if (!place.endpoint.isEmpty())
+        o.insert(QStringLiteral("endpoint"), place.endpoint);
+    if (!place.event.isEmpty())
+        o.insert(QStringLiteral("from"), place.event);
+    if (place.action > 0)
+        o.insert(QStringLiteral("action"), place.action);
+    if (!place.file.isEmpty())
+        o.insert(QStringLiteral("file"), place.file);
+    if (place.line > 0)
+        o.insert(QStringLiteral("line"), place.line);
+    if (repeats > 0)
+        o.insert(QStringLiteral("repeated"), repeats);
+    emitLine(QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n');
+}
+
 bool LineLog::openRawFiles(const EndpointRegistry &registry, QString *why)
 {
     if (m_options.rawFile.isEmpty())

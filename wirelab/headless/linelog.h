@@ -9,7 +9,7 @@
 // recv|send|display|notice, "text", "hex" of the bytes}). The record's time
 // is the line's own; its text is the line without the pane's time. Notices
 // are in the UI language. A log's script warnings are left out: the run
-// writes every script warning and error itself (see warning()).
+// writes every script warning and error itself (see warning() and error()).
 //
 // A declared panel's button caption or edit text, when it is set or
 // changes, is a notice of its own: "panel <endpoint> <id> = <text>"
@@ -25,6 +25,7 @@
 // (emptied when the run first writes it), for a capture of the stream.
 
 #include "core/endpoints/endpoint.h"
+#include "core/script/scriptoutput.h"
 #include "core/script/scriptwarning.h"
 
 #include <QByteArray>
@@ -76,6 +77,12 @@ public:
     // "warning", "from": the event it came from, "action": its place, and
     // "repeated" for a count); the text form leaves it to standard error.
     void warning(const ScriptWarning &warning);
+    // An error as standard error tells it (text: the line without the
+    // program's name): in the JSON form an object of its own ("event":
+    // "error", with what place knows: "endpoint", "from", "action", "file",
+    // "line"; and "repeated" for a count); the text form leaves it to
+    // standard error.
+    void error(const QString &text, const ScriptOutput::Place &place = {}, int repeats = 0);
     void flush();
 
 private:

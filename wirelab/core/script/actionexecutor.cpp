@@ -11,6 +11,8 @@
 #include "core/text/jsondoc.h"
 #include "messageseam.h"
 
+#include <QPointer>
+
 #include <algorithm>
 #include <cmath>
 
@@ -57,6 +59,17 @@ QString ErrorText()
     } catch (...) {
         return QStringLiteral("Unknown error");
     }
+}
+
+// The script file and line of the exception being handled, when it has them.
+void AddScriptPlace(ScriptOutput::Place &place)
+{
+    try {
+        throw;
+    } catch (const ScriptError &e) {
+        place.file = e.file();
+        place.line = e.line();
+    } catch (...) {}
 }
 
 }  // namespace
@@ -160,19 +173,27 @@ void ActionExecutor::warn(const Batch &batch, int index, const QString &text, En
 void ActionExecutor::reportDropped(const Batch &batch, int action, const JsonNode *failed) const
 {
     const QString text = ErrorText();
-    const QString from = batch.source();
+    ScriptOutput::Place place;
+    place.event = batch.source();
+    place.action = action;
+    AddScriptPlace(place);
     if (action == 0) {
-        ScriptOutput::instance().error(QStringLiteral("%1: %2; nothing carried out").arg(from, text));
+        place.endpoint = batch.endpoint;
+        ScriptOutput::instance().error(QStringLiteral("%1: %2; nothing carried out").arg(place.event, text),
+                                                      ScriptOutput::Kind::Error, place);
         return;
     }
-    const QString line = QStringLiteral("%1: action %2: %3; the rest of the batch was dropped").arg(from).arg(action).arg(text);
-    if (!ScriptOutput::instance().error(line))
-        return;  // a repeat, counted
     const QString socket =
         failed && failed->isObject() ? jsonText(*failed, QStringLiteral("SOCKET")) : QString();
-    Endpoint *concerned = socket.isEmpty() ? nullptr : m_registry.findByName(socket);
+    // Held across the report's listeners, which may close it.
+    QPointer<Endpoint> concerned = socket.isEmpty() ? nullptr : m_registry.findByName(socket);
     if (!concerned && !batch.endpoint.isEmpty())
         concerned = m_registry.findByName(batch.endpoint);
+    if (concerned)
+        place.endpoint = concerned->name();
+    const QString line = QStringLiteral("%1: action %2: %3; the rest of the batch was dropped") .arg(place.event).arg(action).arg(text);
+    if (!ScriptOutput::instance().error(line, ScriptOutput::Kind::Error, place))
+        return;  // a repeat, counted
     if (concerned)
         concerned->log().appendText(LineKind::Warning, QStringLiteral("error: ") + line, true);
 }
@@ -203,8 +224,12 @@ void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int in
             const QString what =
                 code ? QStringLiteral("CODE %1 is not an integer from 0 to 255").arg(Shown(code->toJson()))
                      : QStringLiteral("EXIT without a CODE");
-            const QString from = batch.source();
-            ScriptOutput::instance().error(QStringLiteral("%1: action %2: %3; the run ends with status 1").arg(from).arg(index).arg(what));
+            ScriptOutput::Place place;
+            place.endpoint = batch.endpoint;
+            place.event = batch.source();
+            place.action = index;
+            ScriptOutput::instance().error(QStringLiteral("%1: action %2: %3; the run ends with status 1").arg(place.event).arg(index).arg(what),
+                ScriptOutput::Kind::Error, place);
             m_exitCode = 1;
         }
         return;

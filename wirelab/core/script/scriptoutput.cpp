@@ -91,7 +91,7 @@ void ScriptOutput::write(bool toStdout, const QString &line, Kind kind)
     Q_EMIT lineWritten(line, kind);
 }
 
-bool ScriptOutput::counted(const QString &line, Kind kind, const ScriptWarning *warning)
+bool ScriptOutput::counted(const QString &line, Kind kind, const ScriptWarning *warning, const Place *place)
 {
     if (kind != Kind::Error && kind != Kind::Warning)
         return false;
@@ -104,6 +104,8 @@ bool ScriptOutput::counted(const QString &line, Kind kind, const ScriptWarning *
     recent.kind = kind;
     if (warning)
         recent.warning = *warning;
+    if (place)
+        recent.place = *place;
     recent.order = ++m_order;
     m_recent.insert(line, recent);
     if (!m_repeatTimer.isActive())
@@ -137,26 +139,31 @@ void ScriptOutput::tellRepeats(bool forget)
             write(false, w.line(), Kind::Warning);
             Q_EMIT warned(w);
         } else {
-            write(false,
-                  QStringLiteral("%1 (repeated %2 times in the last second)").arg(line).arg(recent.repeats),
-                                 recent.kind);
+            const QString text =
+                QStringLiteral("%1 (repeated %2 times in the last second)").arg(line).arg(recent.repeats);
+            write(false, text, recent.kind);
+            Q_EMIT erred(text, recent.place, recent.repeats);
         }
     }
 }
 
 void ScriptOutput::flushRepeats() { tellRepeats(true); }
 
-bool ScriptOutput::error(const QString &text, Kind kind)
+bool ScriptOutput::error(const QString &text, Kind kind, const Place &place)
 {
-    if (counted(text, kind))
+    if (counted(text, kind, nullptr, &place))
         return false;
     write(false, text, kind);
+    Q_EMIT erred(text, place, 0);
     return true;
 }
 
 void ScriptOutput::scriptError(const ScriptError &e, const QString &prefix, Kind kind)
 {
-    error(e.where() + prefix + e.text(), kind);
+    Place place;
+    place.file = e.file();
+    place.line = e.line();
+    error(e.where() + prefix + e.text(), kind, place);
 }
 
 bool ScriptOutput::warning(const ScriptWarning &w)

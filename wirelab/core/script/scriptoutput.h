@@ -41,9 +41,22 @@ public:
 
     static ScriptOutput &instance();
 
+    // What a reporter knows of where an error came from (the fields that
+    // are set), for a reader that wants them apart from the line: the JSON
+    // form of a run without a window.
+    struct Place
+    {
+        QString endpoint;  // the endpoint it concerns
+        QString event;  // the event whose handling failed: "OnRead of echo_1"
+        int action = 0;  // the failed action's 1-based place in its batch
+        QString file;  // the script file and line
+        int line = 0;
+    };
+
     // "wirelab: <text>" on standard error. Each returns whether the line
     // was written in full (false: counted as a repeat).
-    bool error(const QString &text, Kind kind = Kind::Error);
+    bool error(const QString &text, Kind kind, const Place &place);
+    bool error(const QString &text, Kind kind = Kind::Error) { return error(text, kind, Place()); }
     // The same for a script error: "wirelab: <file>:<line>: <prefix><engine text>".
     void scriptError(const ScriptError &e, const QString &prefix = QString(), Kind kind = Kind::Error);
     // A line printed by the script's console (output: standard output, else
@@ -79,18 +92,23 @@ Q_SIGNALS:
     void lineWritten(const QString &line, ScriptOutput::Kind kind);
     // Every warning as it is written (its repeats as one with repeats set).
     void warned(const ScriptWarning &warning);
+    // Every error as it is written, text as on standard error without the
+    // program's name (its repeats as one: repeats > 0).
+    void erred(const QString &text, const ScriptOutput::Place &place, int repeats);
 
 private:
     ScriptOutput();
     void write(bool toStdout, const QString &line, Kind kind);
     // Whether line came within the last second: then it is counted.
-    bool counted(const QString &line, Kind kind, const ScriptWarning *warning = nullptr);
+    bool counted(const QString &line, Kind kind, const ScriptWarning *warning = nullptr,
+                 const Place *place = nullptr);
     void tellRepeats(bool forget);
 
     struct Recent
     {
         Kind kind = Kind::Error;
         ScriptWarning warning;  // for Kind::Warning
+        Place place;  // for the errors
         int repeats = 0;
         quint64 order = 0;
     };
