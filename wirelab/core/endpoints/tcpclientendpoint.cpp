@@ -131,7 +131,7 @@ void TcpClientEndpoint::onReadyRead()
     QPointer<QTcpSocket> s(socket());
     if (!s)
         return;
-    const QByteArray data = s->readAll();
+    const QByteArray data = TcpSocketHandlers::takeAvailable(*s);
     if (data.isEmpty())
         return;
     receive(data, strToHexCompact(data), 0, CounterOrder::BeforeScript);

@@ -57,7 +57,7 @@ void TcpConnectionEndpoint::readAvailable()
     const auto h = m_handlers;
     TcpSocketHandlers::Busy busy(*h);
     while (h->socket() && h->socket()->bytesAvailable() > 0) {
-        const QByteArray data = h->socket()->readAll();
+        const QByteArray data = TcpSocketHandlers::takeAvailable(*h->socket());
         if (!alive)
             continue;  // the endpoint was deleted: nobody reads these bytes
         alive->receive(data, strToHexCompact(data), 0, CounterOrder::BeforeScript);

@@ -43,6 +43,11 @@ public:
     // Sends one block (TcpSend): false when the socket is not connected.
     bool send(const QByteArray &block);
 
+    // What readAll() gives, without copying it when the socket holds it in
+    // one piece (one read from the kernel, as a bulk stream's reads are):
+    // that piece is handed over as it is.
+    static QByteArray takeAvailable(QTcpSocket &socket) { return socket.read(socket.bytesAvailable()); }
+
 private:
     void leave();
 
