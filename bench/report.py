@@ -73,6 +73,23 @@ row('1. TCP echo, split cores, headless', 'round trips/s', w, e, n, '>= 0.9 x ep
 row('1. TCP echo, split cores, headless', 'p99 latency (us)',
     *(num(f'pp-{s}-split', 'p99_us') for s in ('headless', 'epoll', 'node')), digits=0)
 
+
+# Server CPU per round trip: moves less with the machine's load than the
+# wall figures. The last row runs the headless echo with a json2str written
+# out by hand instead of JSON.stringify (bench/projects/handjson.js).
+def cpu_per_rt(name):
+    c, k = num(name, 'server_cpu_s'), num(name, 'round_trips')
+    return None if c is None or not k else c / k * 1e6
+
+
+base = [cpu_per_rt(f'pp-{s}-split') for s in ('epoll', 'node')]
+for name, label in (('pp-wirelab-split', 'split cores'), ('pp-headless-split', 'split cores, headless')):
+    row(f'1. TCP echo, {label}', 'server CPU per round trip (us)', cpu_per_rt(name), *base, digits=1)
+hand = '1. TCP echo, split cores, headless, json2str by hand'
+row(hand, 'round trips/s', num('pp-headless-hand', 'rt_per_s'), num('pp-epoll-split', 'rt_per_s'),
+    num('pp-node-split', 'rt_per_s'))
+row(hand, 'server CPU per round trip (us)', cpu_per_rt('pp-headless-hand'), *base, digits=1)
+
 # 2. UDP receive
 lost = lambda name, got: None if got is None or num(name, 'datagrams_sent') is None else num(name, 'datagrams_sent') - got
 sent = num('udp-wirelab', 'datagrams_sent')

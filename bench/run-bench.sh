@@ -128,6 +128,8 @@ want 1 && for mode in split one; do
   wirelab pp-wirelab-$mode 0 echo.txt srv $lc pingpong --port 7001 --count $RT
 done
 want 1 && headless pp-headless-split 0 echo.txt 7001 1 pingpong --port 7001 --count $RT
+# The same with json2str written out by hand: what the engine's JSON.stringify costs.
+want 1 && headless pp-headless-hand 0 echo-handjson.txt 7001 1 pingpong --port 7001 --count $RT
 
 if want 3; then
 echo "3. Bulk ($BULK bytes into one connection)"
