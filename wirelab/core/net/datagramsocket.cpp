@@ -113,7 +113,7 @@ void DatagramSocket::watchSocket()
         return;
     const int fd = int(m_socket->socketDescriptor());
     m_inbox = new DatagramInbox(
-        fd, [this, fd](Datagram &d) { return readOne(fd, d); },
+        fd, [this, fd](Datagram *out, int max) { return readSome(fd, out, max); },
         [this](Datagram &d) {
             if (d.failed) {
                 m_last.clear();
@@ -143,20 +143,21 @@ int DatagramSocket::boundPort() const { return isBound() ? int(m_socket->localPo
 
 void DatagramSocket::closeSocket() { dropSocket(); }
 
-bool DatagramSocket::readOne(int fd, Datagram &d)
+int DatagramSocket::readSome(int fd, Datagram *out, int max)
 {
-    sockaddr_storage from;
-    if (!receiveDatagram(fd, d, &from))
-        return false;
-    if (d.failed)
-        return true;
-    // Floods come from one sender: its text is made once.
-    if (m_lastFromText.isEmpty() || !sameAddress(from, m_lastFrom)) {
-        m_lastFrom = from;
-        m_lastFromText = senderText(from);
+    sockaddr_storage from[DatagramReadBatch];
+    const int n = receiveDatagrams(fd, out, from, max);
+    for (int i = 0; i < n; ++i) {
+        if (out[i].failed)
+            break;
+        // Floods come from one sender: its text is made once.
+        if (m_lastFromText.isEmpty() || !sameAddress(from[i], m_lastFrom)) {
+            m_lastFrom = from[i];
+            m_lastFromText = senderText(from[i]);
+        }
+        out[i].from = m_lastFromText;
     }
-    d.from = m_lastFromText;
-    return true;
+    return n;
 }
 
 void DatagramSocket::readStream(QByteArray &data) const { data = m_last; }

@@ -77,7 +77,7 @@ Q_SIGNALS:
 
 private:
     void watchSocket();
-    bool readOne(int fd, Datagram &d);  // DatagramInbox::ReadOne
+    int readSome(int fd, Datagram *out, int max);  // DatagramInbox::ReadSome
     QHostAddress resolveRemoteHost();  // null for an empty host; throws
     void openSocket();
     void dropSocket();

@@ -132,9 +132,9 @@ void GroupSocket::enableReadNotification()
     const int fd = m_fd;
     m_inbox = new DatagramInbox(
         fd,
-        [fd](Datagram &d) {
-            sockaddr_storage from;  // group datagrams name no sender
-            return receiveDatagram(fd, d, &from);
+        [fd](Datagram *out, int max) {
+            sockaddr_storage from[DatagramReadBatch];  // group datagrams name no sender
+            return receiveDatagrams(fd, out, from, max);
         },
         [this](Datagram &d) {
             QPointer<GroupSocket> self(this);

@@ -6,6 +6,9 @@
 #include "slowreceiver.h"
 #include "testsupport.h"
 
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QEvent>
 #include <QFile>
 #include <gtest/gtest.h>
 
@@ -95,6 +98,35 @@ TEST(TnmUdpReceive, ABurstWhileTheThreadIsBusyWaitsInTheKernel)
         << rec.events.size() << " of " << count;
     for (int i = 0; i < count; i += 499)
         EXPECT_EQ(rec.events[i].data, Pattern(64, i));
+}
+
+// While datagrams keep coming, work on the GUI thread outside the event loop
+// (a view painting under a flood) does not leave the socket unread for long:
+// every event it sends gives the socket a read.
+TEST(TnmUdpReceive, WhileDatagramsKeepComingEachEventReadsTheSocket)
+{
+    DatagramSocket udp;
+    const int port = FreeUdpPort();
+    udp.setLocalPort(port);
+    UdpPeer peer;
+    QObject elsewhere;
+    bool readWithinTheHandler = false;
+    int calls = 0;
+    QObject::connect(&udp, &DatagramSocket::dataReceived, &udp, [&] {
+        if (++calls > 1)
+            return;
+        peer.sendTo(port, "second");
+        QElapsedTimer clock;
+        clock.start();
+        while (!readWithinTheHandler && clock.elapsed() < 2000) {
+            QEvent event(QEvent::User);
+            QCoreApplication::sendEvent(&elsewhere, &event);
+            readWithinTheHandler = udp.queuedCount() == 1;
+        }
+    });
+    peer.sendTo(port, "first");
+    ASSERT_TRUE(WaitFor([&] { return calls == 2; }, 5000));
+    EXPECT_TRUE(readWithinTheHandler);
 }
 
 TEST(TnmUdpReceive, ReceiverThatClosesOrDestroysStopsTheBurst)
