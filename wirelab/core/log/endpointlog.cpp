@@ -286,6 +286,15 @@ QByteArray EndpointLog::read(qint64 offset, qint64 size) const
     return out;
 }
 
+QByteArray EndpointLog::blockInPlace(qsizetype n) const
+{
+    const Block &b = m_blocks[size_t(n)];
+    if (b.slot < 0)
+        return b.data.view();
+    // Spilled blocks are full: the cache's buffer is the block, shared.
+    return LogMemory::instance().load(b.slot);
+}
+
 qsizetype EndpointLog::recordAt(qint64 offset) const
 {
     qsizetype lo = 0;

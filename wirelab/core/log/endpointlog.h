@@ -69,6 +69,11 @@ public:
     qint64 streamSize() const { return m_end; }
     // Bytes [offset, offset + size) of the stream (clipped to its end).
     QByteArray read(qint64 offset, qint64 size) const;
+    // Block n of the stream (bytes [n * BlockSize, (n + 1) * BlockSize),
+    // clipped to its end), without a copy: a block in memory is valid only
+    // until the log next changes; a spilled one is read back (through the
+    // cache of recent blocks). For a reader that scans it at once.
+    QByteArray blockInPlace(qsizetype n) const;
     // The record whose bytes hold stream offset `offset` (the last record
     // starting at or before it); -1 when there is none.
     qsizetype recordAt(qint64 offset) const;

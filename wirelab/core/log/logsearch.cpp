@@ -139,16 +139,22 @@ std::vector<LogMatch> findInLog(const EndpointLog &log, const QByteArray &needle
         return true;
     };
 
-    // Each window holds a block plus the m - 1 bytes before it: a match
-    // across the boundary does not fit in the earlier window, so it is seen
-    // once, in the later one.
+    // Every start of a match belongs to the block it starts in: a match
+    // within the block is found in the block itself, scanned in place; one
+    // that starts in its last m - 1 bytes and runs on into the next block
+    // in a copy of those bytes and the next block's first ones.
     for (qint64 start = 0; start < end; start += EndpointLog::BlockSize) {
-        const qint64 from = std::max<qint64>(0, start - (m - 1));
-        const QByteArray window = log.read(from, start + EndpointLog::BlockSize - from);
-        if (window.size() < m)
+        const QByteArray block = log.blockInPlace(qsizetype(start / EndpointLog::BlockSize));
+        const qint64 size = std::min<qint64>(block.size(), end - start);
+        const qint64 inside = std::max<qint64>(0, size - m + 1);
+        pattern.scan(block.constData(), 0, inside, [&](qsizetype at) { return onHit(start + at); });
+        const qint64 seamFrom = start + inside;
+        const qint64 seamTo = std::min(start + size, end - m + 1);  // last start + 1
+        if (seamTo <= seamFrom)
             continue;
-        pattern.scan(window.constData(), 0, window.size() - m + 1,
-                     [&](qsizetype at) { return onHit(from + at); });
+        const QByteArray seam = log.read(seamFrom, seamTo - seamFrom + m - 1);
+        pattern.scan(seam.constData(), 0, seamTo - seamFrom,
+                     [&](qsizetype at) { return onHit(seamFrom + at); });
     }
     return matches;
 }
