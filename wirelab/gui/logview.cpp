@@ -11,6 +11,7 @@
 #include <QClipboard>
 #include <QContextMenuEvent>
 #include <QFontDatabase>
+#include <QFontMetricsF>
 #include <QKeyEvent>
 #include <QMenu>
 #include <QMouseEvent>
@@ -21,9 +22,18 @@
 #include <QWheelEvent>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace {
+// The width wrapping counts a character in: a fraction of a pixel counts
+// whole, so that a wrapped line of a font with fractional advances still
+// fits the pane.
+int charWidth(const QFont &font)
+{
+    return std::max(1, int(std::ceil(QFontMetricsF(font).horizontalAdvance(QLatin1Char('M')))));
+}
+
 // Rows laid out are kept for the next paint; past this many, or this many
 // characters (a bulk stream's rows are blocks of 256 KiB), the cache
 // starts again.
@@ -81,13 +91,18 @@ LogView::LogView(QWidget *parent) : QAbstractScrollArea(parent)
     setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);  // its width never changes the wrapping
     setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     QFont mono = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    // Hinted to whole pixels, as a terminal's text is: every character
+    // then takes the same whole cell, which wrapping counts in and the
+    // text painter copies from its tiles.
+    mono.setHintingPreference(QFont::PreferFullHinting);
     setFont(mono);
     m_textPainter.setFont(font());
     // paintEvent fills every pixel of the viewport itself.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setCursor(Qt::IBeamCursor);
-    m_charWidth = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
+    m_charWidth = charWidth(font());
     m_lineHeight = std::max(1, fontMetrics().lineSpacing());
+    setTextLineBox();
 
     LogViewAccessible::install();
 
@@ -626,6 +641,12 @@ void LogView::paintEvent(QPaintEvent *event)
             p.fillRect(0, y, width, height, currentBack.lighter(130));
         const QColor color =
             selected ? palette().color(QPalette::HighlightedText) : KindColor(m_log->record(record).kind);
+        // The solid colour under the row's text, unless found text is marked in it.
+        QColor under = selected        ? palette().color(QPalette::Highlight)
+            : record == m_currentMatch ? currentBack.lighter(130)
+                                       : palette().color(QPalette::Base);
+        if (matched && !selected && !m_highlight.isEmpty())
+            under = QColor();
         // Only the lines of the row that are to be drawn are.
         for (size_t k = 0; k < l.starts.size(); ++k) {
             const int ly = y + int(k) * m_lineHeight;
@@ -650,7 +671,7 @@ void LogView::paintEvent(QPaintEvent *event)
             if (from < l.prefix) {
                 const QStringView time = QStringView(l.text).mid(from, std::min(to, l.prefix) - from);
                 p.setPen(selected ? color : timeColor);
-                if (!m_textPainter.draw(p, at, time)) {
+                if (!m_textPainter.draw(p, at, time, under)) {
                     p.drawText(at, time.toString());
                     at.rx() += fm.horizontalAdvance(time.toString());
                 }
@@ -659,7 +680,7 @@ void LogView::paintEvent(QPaintEvent *event)
                 const int start = std::max(from, l.prefix);
                 const QStringView body = QStringView(l.text).mid(start, to - start);
                 p.setPen(color);
-                if (!m_textPainter.draw(p, at, body))
+                if (!m_textPainter.draw(p, at, body, under))
                     p.drawText(at, body.toString());
             }
         }
@@ -669,6 +690,13 @@ void LogView::paintEvent(QPaintEvent *event)
         }
         y += height;
     }
+}
+
+void LogView::setTextLineBox()
+{
+    // As paintEvent places a line's baseline in its box.
+    const QFontMetrics fm = fontMetrics();
+    m_textPainter.setLineBox(fm.ascent() + (m_lineHeight - fm.height()) / 2, m_lineHeight);
 }
 
 void LogView::resizeEvent(QResizeEvent *event)
@@ -687,9 +715,10 @@ void LogView::changeEvent(QEvent *event)
 {
     QAbstractScrollArea::changeEvent(event);
     if (event->type() == QEvent::FontChange) {
-        m_charWidth = std::max(1, fontMetrics().horizontalAdvance(QLatin1Char('M')));
+        m_charWidth = charWidth(font());
         m_lineHeight = std::max(1, fontMetrics().lineSpacing());
         m_textPainter.setFont(font());
+        setTextLineBox();
         forgetLayouts();
         computeEnd();
         setTop(m_top, m_topLine);

@@ -144,6 +144,7 @@ private:
     void ensureRowVisible(qsizetype row);
     void updateNewRowsMark();
     void forgetLayouts();
+    void setTextLineBox();
     void tellAccessibility();
 
     QPointer<EndpointLog> m_log;

@@ -1,11 +1,23 @@
 #include "gui/rowtextpainter.h"
 
+#include <QPaintDevice>
 #include <QPainter>
 #include <QTextLayout>
+
+#include <cmath>
+#include <cstring>
 
 namespace {
 // Wide runs kept; past this many (a log of varied East Asian text) they start again.
 constexpr int MaxWideRuns = 256;
+// Pairs of colours with tiles kept (the pane uses about five).
+constexpr size_t MaxTileSets = 8;
+constexpr QImage::Format TileFormat = QImage::Format_ARGB32_Premultiplied;
+
+bool Whole(qreal v) { return v == std::floor(v); }
+
+// Pixels past the last cell that a copy of it reads or writes.
+int Slack(int cell) { return cell <= 8 ? 8 - cell : cell <= 16 ? 16 - cell : 0; }
 }  // namespace
 
 int RowTextPainter::columns(char16_t c)
@@ -23,6 +35,8 @@ void RowTextPainter::setFont(const QFont &font)
 {
     m_font = font;
     m_wide.clear();
+    m_tiles.clear();
+    m_cell = 0;
     m_glyph.fill(0);
     m_advance.fill(0);
     m_raw = QRawFont::fromFont(font);
@@ -44,6 +58,18 @@ void RowTextPainter::setFont(const QFont &font)
         m_glyph[chars[i].unicode()] = glyphs[i];
         m_advance[chars[i].unicode()] = advances[i].x();
     }
+    const qreal cell = m_advance[u'M'];
+    if (m_glyph[u'M'] != 0 && cell >= 1 && Whole(cell))
+        m_cell = int(cell);
+}
+
+void RowTextPainter::setLineBox(int ascent, int height)
+{
+    if (ascent == m_ascent && height == m_height)
+        return;
+    m_tiles.clear();
+    m_ascent = ascent;
+    m_height = height;
 }
 
 bool RowTextPainter::drawable(QStringView text) const
@@ -58,7 +84,7 @@ bool RowTextPainter::drawable(QStringView text) const
     return true;
 }
 
-const RowTextPainter::WideRun &RowTextPainter::wideRun(QStringView text)
+RowTextPainter::WideRun &RowTextPainter::wideRun(QStringView text)
 {
     const QString key = text.toString();
     auto it = m_wide.find(key);
@@ -85,15 +111,137 @@ const RowTextPainter::WideRun &RowTextPainter::wideRun(QStringView text)
     return *m_wide.insert(key, std::move(run));
 }
 
-bool RowTextPainter::draw(QPainter &painter, QPointF &at, QStringView text)
+bool RowTextPainter::canTile(const QPainter &painter, QPointF at) const
+{
+    if (m_cell == 0 || m_height <= 0 || m_ascent < 0 || m_ascent > m_height)
+        return false;
+    // Pixels copied land on pixels: no scaling, no fractions.
+    const QPaintDevice *device = painter.device();
+    const QTransform t = painter.deviceTransform();
+    return device && device->devicePixelRatioF() == 1.0 && t.type() <= QTransform::TxTranslate
+        && Whole(t.dx()) && Whole(t.dy()) && Whole(at.x()) && Whole(at.y()) && painter.opacity() == 1.0
+        && painter.compositionMode() == QPainter::CompositionMode_SourceOver;
+}
+
+RowTextPainter::Tiles &RowTextPainter::tiles(QRgb text, QRgb background)
+{
+    for (Tiles &t : m_tiles) {
+        if (t.text == text && t.background == background)
+            return t;
+    }
+    if (m_tiles.size() >= MaxTileSets)
+        m_tiles.clear();
+    Tiles t;
+    t.text = text;
+    t.background = background;
+    t.cells = QImage(TableSize * m_cell + Slack(m_cell), m_height, TileFormat);
+    t.made.assign(TableSize, false);
+    m_tiles.push_back(std::move(t));
+    return m_tiles.back();
+}
+
+void RowTextPainter::copyTiles(QPainter &painter, QPointF at, QStringView run, Tiles &tiles)
+{
+    // Cells not made yet are drawn as the glyph itself would be.
+    QPainter cellPainter;
+    for (const QChar ch : run) {
+        const char16_t c = ch.unicode();
+        if (tiles.made[c])
+            continue;
+        if (!cellPainter.isActive()) {
+            cellPainter.begin(&tiles.cells);
+            cellPainter.setPen(QColor::fromRgba(tiles.text));
+        }
+        const QRect cell(c * m_cell, 0, m_cell, m_height);
+        cellPainter.setClipRect(cell);
+        cellPainter.fillRect(cell, QColor::fromRgba(tiles.background));
+        const QPointF origin(0, 0);
+        m_run.setRawFont(m_raw);
+        m_run.setRawData(&m_glyph[c], &origin, 1);
+        cellPainter.drawGlyphRun(QPointF(cell.x(), m_ascent), m_run);
+        tiles.made[c] = true;
+    }
+    if (cellPainter.isActive())
+        cellPainter.end();
+
+    // Copied a line of pixels at a time, each cell as a block of a fixed
+    // size that covers it (the next cell overwrites the rest), so that the
+    // copies compile to a few moves.
+    const int width = int(run.size()) * m_cell;
+    const int slack = Slack(m_cell);
+    if (m_strip.width() < width + slack || m_strip.height() != m_height)
+        m_strip = QImage(std::max(width, 64 * m_cell) + slack, m_height, TileFormat);
+    const qsizetype cellBytes = qsizetype(m_cell) * qsizetype(sizeof(QRgb));
+    m_offsets.clear();
+    for (const QChar ch : run)
+        m_offsets.push_back(qsizetype(ch.unicode()) * cellBytes);
+    const uchar *cells = std::as_const(tiles.cells).bits();
+    const qsizetype cellsLine = tiles.cells.bytesPerLine();
+    uchar *strip = m_strip.bits();
+    const qsizetype stripLine = m_strip.bytesPerLine();
+    for (int y = 0; y < m_height; ++y) {
+        uchar *to = strip + y * stripLine;
+        const uchar *from = cells + y * cellsLine;
+        if (m_cell <= 8) {
+            for (const qsizetype offset : m_offsets) {
+                std::memcpy(to, from + offset, 8 * sizeof(QRgb));
+                to += cellBytes;
+            }
+        } else if (m_cell <= 16) {
+            for (const qsizetype offset : m_offsets) {
+                std::memcpy(to, from + offset, 16 * sizeof(QRgb));
+                to += cellBytes;
+            }
+        } else {
+            for (const qsizetype offset : m_offsets) {
+                std::memcpy(to, from + offset, size_t(cellBytes));
+                to += cellBytes;
+            }
+        }
+    }
+    painter.drawImage(QPoint(int(at.x()), int(at.y()) - m_ascent), m_strip, QRect(0, 0, width, m_height));
+}
+
+const QImage &RowTextPainter::wideTile(WideRun &run, QRgb text, QRgb background)
+{
+    const quint64 key = quint64(text) << 32 | background;
+    for (const auto &tile : run.tiles) {
+        if (tile.first == key)
+            return tile.second;
+    }
+    if (run.tiles.size() >= MaxTileSets)
+        run.tiles.clear();
+    QImage image(int(run.advance), m_height, TileFormat);
+    image.fill(QColor::fromRgba(background));
+    QPainter p(&image);
+    p.setPen(QColor::fromRgba(text));
+    for (const QGlyphRun &g : run.runs)
+        p.drawGlyphRun(QPointF(0, m_ascent), g);
+    p.end();
+    run.tiles.emplace_back(key, std::move(image));
+    return run.tiles.back().second;
+}
+
+bool RowTextPainter::draw(QPainter &painter, QPointF &at, QStringView text, const QColor &background)
 {
     if (!drawable(text))
         return false;
+    Tiles *cells = nullptr;
+    if (background.isValid() && background.alpha() == 255 && canTile(painter, at))
+        cells = &tiles(painter.pen().color().rgba(), background.rgba());
     qsizetype i = 0;
     const qsizetype n = text.size();
     while (i < n) {
         const qsizetype start = i;
         if (text[i].unicode() < TableSize) {
+            while (i < n && text[i].unicode() < TableSize && m_advance[text[i].unicode()] == m_cell)
+                ++i;
+            if (cells && (i == n || text[i].unicode() >= TableSize)) {
+                copyTiles(painter, at, text.mid(start, i - start), *cells);
+                at.rx() += qreal(i - start) * m_cell;
+                continue;
+            }
+            i = start;
             m_indexes.clear();
             m_positions.clear();
             qreal x = 0;
@@ -110,9 +258,14 @@ bool RowTextPainter::draw(QPainter &painter, QPointF &at, QStringView text)
         } else {
             while (i < n && text[i].unicode() >= TableSize)
                 ++i;
-            const WideRun &run = wideRun(text.mid(start, i - start));
-            for (const QGlyphRun &g : run.runs)
-                painter.drawGlyphRun(at, g);
+            WideRun &run = wideRun(text.mid(start, i - start));
+            if (cells && ++run.uses > 1 && run.advance >= 1 && Whole(run.advance)) {
+                painter.drawImage(QPoint(int(at.x()), int(at.y()) - m_ascent),
+                                  wideTile(run, cells->text, cells->background));
+            } else {
+                for (const QGlyphRun &g : run.runs)
+                    painter.drawGlyphRun(at, g);
+            }
             at.rx() += run.advance;
         }
     }

@@ -8,10 +8,19 @@
 // runs kept by their text. Lines with anything else (combining marks,
 // right-to-left text, controls, characters outside the font) are left to
 // the caller, which draws them as before.
+//
+// Blending a glyph into the pane costs about as much as the rest of a
+// line's drawing together. When the caller knows the solid background
+// under a line, characters whose advance is the font's whole-pixel cell
+// are copied instead from tiles: each glyph drawn once per pair of text
+// and background colours into a cell the height of a line, then copied
+// row by row. The pixels are the ones blending gives on that background.
 
+#include <QColor>
 #include <QFont>
 #include <QGlyphRun>
 #include <QHash>
+#include <QImage>
 #include <QPointF>
 #include <QRawFont>
 #include <QString>
@@ -29,22 +38,43 @@ public:
     static int columns(char16_t c);
 
     void setFont(const QFont &font);
+    // The box of a line around its baseline: `ascent` pixels above it,
+    // `height` in all. Tiles are made only once it is known.
+    void setLineBox(int ascent, int height);
     // Draws text in the painter's pen from `at` (its x on the baseline),
     // moving at.x() past it. False, drawing nothing, when the text has a
-    // character that needs a full layout.
-    bool draw(QPainter &painter, QPointF &at, QStringView text);
+    // character that needs a full layout. `background`, when valid, is the
+    // solid colour already under the whole line box.
+    bool draw(QPainter &painter, QPointF &at, QStringView text, const QColor &background = QColor());
 
 private:
     struct WideRun
     {
         QList<QGlyphRun> runs;  // positions from the run's start on the baseline
         qreal advance = 0;
+        int uses = 0;
+        // The run drawn on a background, by pair of colours: made once a
+        // run is drawn again (the pane's prefixes are, on every line).
+        std::vector<std::pair<quint64, QImage>> tiles;
     };
     // Characters below this with a glyph of their own are drawn from the table.
     static constexpr int TableSize = 0x300;
 
+    // Cells of one pair of colours, made as their characters are first drawn.
+    struct Tiles
+    {
+        QRgb text = 0;
+        QRgb background = 0;
+        QImage cells;  // TableSize cells side by side
+        std::vector<bool> made;
+    };
+
     bool drawable(QStringView text) const;
-    const WideRun &wideRun(QStringView text);
+    WideRun &wideRun(QStringView text);
+    const QImage &wideTile(WideRun &run, QRgb text, QRgb background);
+    bool canTile(const QPainter &painter, QPointF at) const;
+    Tiles &tiles(QRgb text, QRgb background);
+    void copyTiles(QPainter &painter, QPointF at, QStringView run, Tiles &tiles);
 
     QFont m_font;
     QRawFont m_raw;
@@ -54,4 +84,10 @@ private:
     std::vector<quint32> m_indexes;  // of the run being drawn
     std::vector<QPointF> m_positions;
     QGlyphRun m_run;
+    int m_cell = 0;  // the whole-pixel advance of the font's cells, 0: none
+    int m_ascent = 0;
+    int m_height = 0;
+    std::vector<Tiles> m_tiles;
+    QImage m_strip;  // a run's tiles copied together, drawn at once
+    std::vector<qsizetype> m_offsets;  // of the run's cells, in bytes
 };

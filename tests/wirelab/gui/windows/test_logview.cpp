@@ -116,13 +116,16 @@ TEST_F(LogViewTest, AFloodIsFollowedAtTheEndAndCountedWhenScrolledUp)
 // draw a line (marks, right-to-left text) the pane must be told.
 TEST(RowTextPainterTest, DrawsLinesAsLaidOutOrDeclines)
 {
-    const QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    QFont font = QFontDatabase::systemFont(QFontDatabase::FixedFont);
+    font.setHintingPreference(QFont::PreferFullHinting);  // whole-pixel cells, as in the pane
     RowTextPainter painter;
     painter.setFont(font);
+    painter.setLineBox(20, 30);
     QImage blank(600, 40, QImage::Format_ARGB32_Premultiplied);
     blank.fill(Qt::white);
-    // The line drawn by the painter, or laid out; null when the painter declines.
-    const auto render = [&](const QString &text, bool laidOut) {
+    // The line drawn by the painter (from tiles when told the background),
+    // or laid out; null when the painter declines.
+    const auto render = [&](const QString &text, bool laidOut, const QColor &under = QColor()) {
         QImage image = blank;
         QPainter p(&image);
         p.setFont(font);
@@ -132,7 +135,7 @@ TEST(RowTextPainterTest, DrawsLinesAsLaidOutOrDeclines)
             p.drawText(at, text);
             return image;
         }
-        if (!painter.draw(p, at, text))
+        if (!painter.draw(p, at, text, under))
             return QImage();
         EXPECT_NEAR(at.x() - 3, QFontMetricsF(font).horizontalAdvance(text), 0.01) << qPrintable(text);
         return image;
@@ -143,6 +146,9 @@ TEST(RowTextPainterTest, DrawsLinesAsLaidOutOrDeclines)
         const QImage drawn = render(text, false);
         EXPECT_NE(drawn, blank) << qPrintable(text);
         EXPECT_EQ(drawn, render(text, true)) << qPrintable(text);
+        // Twice: the second from tiles made by the first.
+        for (int pass = 0; pass < 2; ++pass)
+            EXPECT_EQ(render(text, false, Qt::white), drawn) << qPrintable(text) << pass;
     }
     for (const QString &text :
          {QStringLiteral("e\u0301"),
