@@ -46,7 +46,7 @@ void RowTextPainter::setFont(const QFont &font)
     // character joins another or runs right to left; a blank other than
     // the space and a format character may be drawn differently.
     QString chars(1, u' ');
-    for (int c = 0x21; c < TableSize; ++c) {
+    for (int c = 0x21; c < 0x2440; c = c == 0x2FF ? 0x2400 : c + 1) {
         const QChar ch(c);
         if (ch.isPrint() && !ch.isSpace() && ch.category() != QChar::Other_Format)
             chars.append(ch);
@@ -55,8 +55,8 @@ void RowTextPainter::setFont(const QFont &font)
     const QList<QPointF> advances = m_raw.advancesForGlyphIndexes(glyphs);
     // Glyph 0 is the font's "missing" glyph: those characters stay out.
     for (qsizetype i = 0; i < chars.size() && i < glyphs.size() && i < advances.size(); ++i) {
-        m_glyph[chars[i].unicode()] = glyphs[i];
-        m_advance[chars[i].unicode()] = advances[i].x();
+        m_glyph[size_t(slot(chars[i].unicode()))] = glyphs[i];
+        m_advance[size_t(slot(chars[i].unicode()))] = advances[i].x();
     }
     const qreal cell = m_advance[u'M'];
     if (m_glyph[u'M'] != 0 && cell >= 1 && Whole(cell))
@@ -78,7 +78,7 @@ bool RowTextPainter::drawable(QStringView text) const
         return false;
     for (const QChar ch : text) {
         const char16_t c = ch.unicode();
-        if (c < TableSize ? m_glyph[c] == 0 : columns(c) != 2)
+        if (!inTable(c) && !isControlPicture(c) && columns(c) != 2)
             return false;
     }
     return true;
@@ -145,8 +145,8 @@ void RowTextPainter::copyTiles(QPainter &painter, QPointF at, QStringView run, T
     // Cells not made yet are drawn as the glyph itself would be.
     QPainter cellPainter;
     for (const QChar ch : run) {
-        const char16_t c = ch.unicode();
-        if (tiles.made[c])
+        const int c = slot(ch.unicode());
+        if (tiles.made[size_t(c)])
             continue;
         if (!cellPainter.isActive()) {
             cellPainter.begin(&tiles.cells);
@@ -157,9 +157,9 @@ void RowTextPainter::copyTiles(QPainter &painter, QPointF at, QStringView run, T
         cellPainter.fillRect(cell, QColor::fromRgba(tiles.background));
         const QPointF origin(0, 0);
         m_run.setRawFont(m_raw);
-        m_run.setRawData(&m_glyph[c], &origin, 1);
+        m_run.setRawData(&m_glyph[size_t(c)], &origin, 1);
         cellPainter.drawGlyphRun(QPointF(cell.x(), m_ascent), m_run);
-        tiles.made[c] = true;
+        tiles.made[size_t(c)] = true;
     }
     if (cellPainter.isActive())
         cellPainter.end();
@@ -174,7 +174,7 @@ void RowTextPainter::copyTiles(QPainter &painter, QPointF at, QStringView run, T
     const qsizetype cellBytes = qsizetype(m_cell) * qsizetype(sizeof(QRgb));
     m_offsets.clear();
     for (const QChar ch : run)
-        m_offsets.push_back(qsizetype(ch.unicode()) * cellBytes);
+        m_offsets.push_back(qsizetype(slot(ch.unicode())) * cellBytes);
     const uchar *cells = std::as_const(tiles.cells).bits();
     const qsizetype cellsLine = tiles.cells.bytesPerLine();
     uchar *strip = m_strip.bits();
@@ -233,10 +233,14 @@ bool RowTextPainter::draw(QPainter &painter, QPointF &at, QStringView text, cons
     const qsizetype n = text.size();
     while (i < n) {
         const qsizetype start = i;
-        if (text[i].unicode() < TableSize) {
-            while (i < n && text[i].unicode() < TableSize && m_advance[text[i].unicode()] == m_cell)
+        if (inTable(text[i].unicode())) {
+            const auto cellWide = [this](QChar ch) {
+                const int s = slot(ch.unicode());
+                return s >= 0 && m_glyph[size_t(s)] != 0 && m_advance[size_t(s)] == m_cell;
+            };
+            while (i < n && cellWide(text[i]))
                 ++i;
-            if (cells && (i == n || text[i].unicode() >= TableSize)) {
+            if (cells && (i == n || !inTable(text[i].unicode()))) {
                 copyTiles(painter, at, text.mid(start, i - start), *cells);
                 at.rx() += qreal(i - start) * m_cell;
                 continue;
@@ -245,19 +249,24 @@ bool RowTextPainter::draw(QPainter &painter, QPointF &at, QStringView text, cons
             m_indexes.clear();
             m_positions.clear();
             qreal x = 0;
-            for (; i < n && text[i].unicode() < TableSize; ++i) {
-                const char16_t c = text[i].unicode();
-                m_indexes.push_back(m_glyph[c]);
+            for (; i < n && inTable(text[i].unicode()); ++i) {
+                const size_t s = size_t(slot(text[i].unicode()));
+                m_indexes.push_back(m_glyph[s]);
                 m_positions.emplace_back(x, 0);
-                x += m_advance[c];
+                x += m_advance[s];
             }
             m_run.setRawFont(m_raw);
             m_run.setRawData(m_indexes.data(), m_positions.data(), int(m_indexes.size()));
             painter.drawGlyphRun(at, m_run);
             at.rx() += x;
         } else {
-            while (i < n && text[i].unicode() >= TableSize)
+            // A control picture the font lacks comes from another font: one
+            // at a time, since a line's bytes combine them every which way.
+            if (isControlPicture(text[i].unicode()))
                 ++i;
+            else
+                while (i < n && !inTable(text[i].unicode()) && !isControlPicture(text[i].unicode()))
+                    ++i;
             WideRun &run = wideRun(text.mid(start, i - start));
             if (cells && ++run.uses > 1 && run.advance >= 1 && Whole(run.advance)) {
                 painter.drawImage(QPoint(int(at.x()), int(at.y()) - m_ascent),

@@ -4,8 +4,8 @@
 // QPainter::drawText, which shapes its text anew each time; shaping cost a
 // third of the redraw. Here characters the pane's font has are drawn from
 // a table of glyphs and advances made once per font, and runs of wide
-// (East Asian) characters, few and repeated ("收到数据："), from laid-out
-// runs kept by their text. Lines with anything else (combining marks,
+// (East Asian) characters, few and repeated ("收到数据："), and control
+// pictures the font lacks, from laid-out runs kept by their text. Lines with anything else (combining marks,
 // right-to-left text, controls, characters outside the font) are left to
 // the caller, which draws them as before.
 //
@@ -57,8 +57,14 @@ private:
         // run is drawn again (the pane's prefixes are, on every line).
         std::vector<std::pair<quint64, QImage>> tiles;
     };
-    // Characters below this with a glyph of their own are drawn from the table.
-    static constexpr int TableSize = 0x300;
+    // Characters with a glyph of their own are drawn from the table when
+    // they are below U+0300 or one of the control pictures (U+2400 to
+    // U+243F) that show a line's control bytes.
+    static constexpr int TableSize = 0x340;
+    static int slot(char16_t c)
+    {
+        return c < 0x300 ? int(c) : c >= 0x2400 && c < 0x2440 ? 0x300 + (c - 0x2400) : -1;
+    }
 
     // Cells of one pair of colours, made as their characters are first drawn.
     struct Tiles
@@ -69,6 +75,12 @@ private:
         std::vector<bool> made;
     };
 
+    static bool isControlPicture(char16_t c) { return c >= 0x2400 && c < 0x2440; }
+    bool inTable(char16_t c) const
+    {
+        const int s = slot(c);
+        return s >= 0 && m_glyph[size_t(s)] != 0;
+    }
     bool drawable(QStringView text) const;
     WideRun &wideRun(QStringView text);
     const QImage &wideTile(WideRun &run, QRgb text, QRgb background);

@@ -142,7 +142,9 @@ TEST(RowTextPainterTest, DrawsLinesAsLaidOutOrDeclines)
     };
     for (const QString &text :
          {QStringLiteral("12:34:56.789 "),
-                         QStringLiteral("收到数据：{41 42 7E }AB~ é±"), QStringLiteral("发送数据：x[3次]")}) {
+                         QStringLiteral("收到数据：{41 42 7E }AB~ é±"),
+                                        QStringLiteral("发送数据：x[3次]"),
+                                                       QStringLiteral("\u2400\u2401A\u2424\u2400")}) {
         const QImage drawn = render(text, false);
         EXPECT_NE(drawn, blank) << qPrintable(text);
         EXPECT_EQ(drawn, render(text, true)) << qPrintable(text);
