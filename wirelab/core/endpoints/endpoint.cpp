@@ -67,13 +67,39 @@ void Endpoint::logNoticeLater(const QString &text)
 
 void Endpoint::receive(const QByteArray &data, const QString &a, int b, CounterOrder order, bool withBytes)
 {
+    receiveWith(data, &a, b, order, withBytes);
+}
+
+void Endpoint::receiveStream(const QByteArray &data)
+{
+    receiveWith(data, nullptr, 0, CounterOrder::BeforeScript, false);
+}
+
+// OnRead's a for a block of a stream: its hex text, four bytes written per
+// byte received. A script that provably never reads a gets an empty text
+// for a large block instead; asked just before the call, after everything
+// else the block caused, so nothing runs in between.
+QString Endpoint::streamText(const QByteArray &data) const
+{
+    // Below this, asking costs about as much as making the text.
+    constexpr qsizetype LargeBlock = 16 * 1024;
+    if (data.size() >= LargeBlock) {
+        if (EndpointEvents *events = m_registry.events(); events && events->socketEventIgnores(2))
+            return QString();
+    }
+    return strToHexCompact(data);
+}
+
+void Endpoint::receiveWith(const QByteArray &data, const QString *a, int b, CounterOrder order,
+                           bool withBytes)
+{
     QPointer<Endpoint> self(this);
     m_log.append(LineKind::Received, data, m_hexMode);
     m_received += data.size();
     if (order == CounterOrder::BeforeScript)
         Q_EMIT countersChanged();
     // A script error leaves here: the rest of the sequence is skipped.
-    socketEvent(QStringLiteral("OnRead"), a, b,
+    socketEvent(QStringLiteral("OnRead"), a ? *a : streamText(data), b,
                                withBytes ? std::optional<QString>(strToHexCompact(data)) : std::nullopt);
     if (order == CounterOrder::AfterScript && self)
         Q_EMIT countersChanged();

@@ -159,6 +159,11 @@ protected:
     // withBytes: OnRead also gets the bytes as compact hex, fifth (the
     // datagram kinds, whose a and b name the sender).
     void receive(const QByteArray &data, const QString &a, int b, CounterOrder order, bool withBytes = false);
+    // The receive sequence of a stream (the TCP kinds, the serial port): a
+    // is the block as compact hex, b is 0, the counter comes before the
+    // script. The hex of a large block is made only when the scripts may
+    // read it.
+    void receiveStream(const QByteArray &data);
     // OnSocketEvent(name, event, a, b[, data]) and the actions, through the
     // registry's event handler; a script error leaves here.
     void socketEvent(const QString &event, const QString &a, int b,
@@ -169,6 +174,9 @@ protected:
     void socketError(const QString &notice, const QString &reason);
 
 private:
+    void receiveWith(const QByteArray &data, const QString *a, int b, CounterOrder order, bool withBytes);
+    QString streamText(const QByteArray &data) const;
+
     const EndpointKind m_kind;
     EndpointRegistry &m_registry;
     QString m_name;

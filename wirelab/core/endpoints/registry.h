@@ -37,6 +37,13 @@ public:
     // OnSocketError(name, text), then the action executor, when the scripts
     // define it; nothing otherwise.
     virtual void socketError(Endpoint &endpoint, const QString &text) = 0;
+    // Whether OnSocketEvent provably never reads its argument at index (0
+    // the name, 1 the event, 2 a, 3 b): any value may stand there then.
+    virtual bool socketEventIgnores(int index)
+    {
+        Q_UNUSED(index);
+        return false;
+    }
     // A connection accepted and set up: its declared panel and the panels'
     // refresh.
     virtual void connectionAccepted(Endpoint &connection) = 0;

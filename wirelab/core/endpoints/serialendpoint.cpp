@@ -4,7 +4,6 @@
 #include "core/endpoints/registry.h"
 #include "core/endpoints/serialsettings.h"
 #include "core/errors.h"
-#include "core/text/hexcodec.h"
 #include "core/text/jsondoc.h"
 #include "guard.h"
 
@@ -145,7 +144,7 @@ void SerialEndpoint::onReadyRead()
         const QByteArray data = m_line.port().read(ReadChunkBytes);
         if (data.isEmpty())
             return;
-        receive(data, strToHexCompact(data), 0, CounterOrder::BeforeScript);
+        receiveStream(data);
     }
 }
 

@@ -8,7 +8,6 @@
 #include "core/endpoints/tcpsockethandlers.h"
 #include "core/errors.h"
 #include "core/net/addresstext.h"
-#include "core/text/hexcodec.h"
 #include "guard.h"
 #include "messageseam.h"
 
@@ -134,7 +133,7 @@ void TcpClientEndpoint::onReadyRead()
     const QByteArray data = TcpSocketHandlers::takeAvailable(*s);
     if (data.isEmpty())
         return;
-    receive(data, strToHexCompact(data), 0, CounterOrder::BeforeScript);
+    receiveStream(data);
     // Bytes that came in while the script and its actions let events
     // through were buffered without a new readyRead (Qt does not emit it
     // recursively); pick them up from the event loop so none is left lying.

@@ -6,7 +6,6 @@
 #include "core/endpoints/tcpsockethandlers.h"
 #include "core/net/addresstext.h"
 #include "core/net/tlstext.h"
-#include "core/text/hexcodec.h"
 
 #include <QPointer>
 #include <QSslSocket>
@@ -60,7 +59,7 @@ void TcpConnectionEndpoint::readAvailable()
         const QByteArray data = TcpSocketHandlers::takeAvailable(*h->socket());
         if (!alive)
             continue;  // the endpoint was deleted: nobody reads these bytes
-        alive->receive(data, strToHexCompact(data), 0, CounterOrder::BeforeScript);
+        alive->receiveStream(data);
     }
 }
 

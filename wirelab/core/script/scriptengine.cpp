@@ -102,6 +102,20 @@ const char EventCallers[] =
     "  return [call, event, where];\n"
     "})";
 
+// still(g, name, f): whether g[name] is still f and the event call would
+// call f directly (f.apply is Function.prototype.apply as apply was), read
+// from property descriptors, so that no getter of a script runs.
+const char StillDirect[] =
+    "(function (apply) {\n"
+    "  var own = Object.getOwnPropertyDescriptor, proto = Object.getPrototypeOf, fp = Function.prototype;\n"
+    "  return function (g, name, f) {\n"
+    "    var d = own(g, name);\n"
+    "    if (!d || d.value !== f || own(f, 'apply') || proto(f) !== fp) return false;\n"
+    "    d = own(fp, 'apply');\n"
+    "    return !!d && d.value === apply;\n"
+    "  };\n"
+    "})";
+
 }  // namespace
 
 ScriptEngine::ScriptEngine() : m_global(m_engine.globalObject())
@@ -122,6 +136,7 @@ ScriptEngine::ScriptEngine() : m_global(m_engine.globalObject())
     m_caller = callers.property(0);
     m_eventCaller = callers.property(1);
     m_eventStage = callers.property(2);
+    m_stillDirect = m_engine.evaluate(QString::fromLatin1(StillDirect)).call({apply});
     m_watchdog = std::thread([this] { watchdogLoop(); });
 }
 
@@ -359,6 +374,17 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
     return read;
 }
 
+bool ScriptEngine::argumentUnread(const QString &function, int index)
+{
+    if (!m_unread.unread(function, index))
+        return false;
+    const auto declared = m_declared.constFind(function);
+    if (declared == m_declared.cend() || !declared->isCallable())
+        return false;
+    const QJSValue still = m_stillDirect.call({m_global, QJSValue(function), *declared});
+    return still.isBool() && still.toBool();
+}
+
 bool ScriptEngine::hasGlobalFunction(const QString &function) const
 {
     return m_global.property(function).isCallable();
@@ -437,6 +463,12 @@ bool ScriptEngine::loadScripts(const QString &projectFile)
         return false;
     }
     bool allLoaded = true;
+    // Only a first loading into an engine no code has run in proves anything:
+    // then nothing but these files can have set what they declare.
+    const bool first = !std::exchange(m_loaded, true) && m_evalCount == 0;
+    m_unread = UnreadArguments();
+    m_declared.clear();
+    QStringList sources;
     const QStringList lines = project.split(QStringLiteral("\r\n"));
     for (int i = 0; i < lines.size(); ++i) {
         const QString path = lines.at(i).trimmed();
@@ -454,11 +486,17 @@ bool ScriptEngine::loadScripts(const QString &projectFile)
         }
         try {
             evalScript(code, path);
+            sources.append(code);
         } catch (const ScriptError &e) {
             // A broken file is skipped; the next one still loads.
             out.scriptError(e, QString(), ScriptOutput::Kind::StartupError);
             allLoaded = false;
         }
+    }
+    if (first && allLoaded) {
+        m_unread = UnreadArguments(sources);
+        for (const QString &function : m_unread.functions())
+            m_declared.insert(function, m_global.property(function));
     }
     return allLoaded;
 }

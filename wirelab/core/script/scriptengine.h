@@ -7,6 +7,9 @@
 // timeout (10 s by default), so a runaway script cannot hang the program; the
 // interruption is raised as a ScriptError like any other script error.
 
+#include "core/script/unreadarguments.h"
+
+#include <QHash>
 #include <QJSEngine>
 #include <QJSValue>
 #include <QString>
@@ -78,6 +81,14 @@ public:
     // stops the program. Returns whether every listed file loaded.
     bool loadScripts(const QString &projectFile = QStringLiteral("project.txt"));
 
+    // Whether the argument at index of the named function is provably never
+    // read, so that a caller may pass any value there (an empty text for a
+    // costly one): the files loaded at the start say so (UnreadArguments),
+    // the global still holds the function they declared, and the event call
+    // would call it directly (no apply of the script's own). Costs a call
+    // into the engine: for arguments worth leaving out.
+    bool argumentUnread(const QString &function, int index);
+
     void setTimeoutMs(int ms);
     int timeoutMs() const { return m_timeoutMs; }
 
@@ -102,6 +113,12 @@ private:
     QString m_eventFunction;  // the function callEvent called last, and its name in the engine
     QJSValue m_eventFunctionValue;
     QJSValue m_eventStage;  // where an interrupted m_eventCaller was: 0 in the event, 1 after it
+    // What the first loading proved, the functions as it left them, and
+    // whether a global still holds one of them, called directly.
+    UnreadArguments m_unread;
+    QHash<QString, QJSValue> m_declared;
+    QJSValue m_stillDirect;
+    bool m_loaded = false;
     int m_timeoutMs = 10000;
     quint64 m_evalCount = 0;
 

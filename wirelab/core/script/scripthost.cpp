@@ -78,6 +78,11 @@ void ScriptHost::socketEvent(Endpoint &endpoint, const QString &event, const QSt
                        [&] { return QStringLiteral("%1 of %2").arg(event, name); }, name);
 }
 
+bool ScriptHost::socketEventIgnores(int index)
+{
+    return m_engine->argumentUnread(QStringLiteral("OnSocketEvent"), index);
+}
+
 void ScriptHost::socketError(Endpoint &endpoint, const QString &text)
 {
     // Scripts written before this event exist: without the handler, nothing.

@@ -61,6 +61,7 @@ public:
     void socketEvent(Endpoint &endpoint, const QString &event, const QString &a, int b,
                      const std::optional<QString> &data) override;
     void socketError(Endpoint &endpoint, const QString &text) override;
+    bool socketEventIgnores(int index) override;
     void connectionAccepted(Endpoint &connection) override;
     void deleting(Endpoint &endpoint) override;
 
