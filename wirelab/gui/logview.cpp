@@ -96,7 +96,6 @@ LogView::LogView(QWidget *parent) : QAbstractScrollArea(parent)
     // text painter copies from its tiles.
     mono.setHintingPreference(QFont::PreferFullHinting);
     setFont(mono);
-    m_textPainter.setFont(font());
     // paintEvent fills every pixel of the viewport itself.
     viewport()->setAttribute(Qt::WA_OpaquePaintEvent);
     viewport()->setCursor(Qt::IBeamCursor);
@@ -671,7 +670,7 @@ void LogView::paintEvent(QPaintEvent *event)
             if (from < l.prefix) {
                 const QStringView time = QStringView(l.text).mid(from, std::min(to, l.prefix) - from);
                 p.setPen(selected ? color : timeColor);
-                if (!m_textPainter.draw(p, at, time, under)) {
+                if (!m_textPainter->draw(p, at, time, under)) {
                     p.drawText(at, time.toString());
                     at.rx() += fm.horizontalAdvance(time.toString());
                 }
@@ -680,7 +679,7 @@ void LogView::paintEvent(QPaintEvent *event)
                 const int start = std::max(from, l.prefix);
                 const QStringView body = QStringView(l.text).mid(start, to - start);
                 p.setPen(color);
-                if (!m_textPainter.draw(p, at, body, under))
+                if (!m_textPainter->draw(p, at, body, under))
                     p.drawText(at, body.toString());
             }
         }
@@ -696,7 +695,8 @@ void LogView::setTextLineBox()
 {
     // As paintEvent places a line's baseline in its box.
     const QFontMetrics fm = fontMetrics();
-    m_textPainter.setLineBox(fm.ascent() + (m_lineHeight - fm.height()) / 2, m_lineHeight);
+    m_textPainter =
+        RowTextPainter::shared(font(), fm.ascent() + (m_lineHeight - fm.height()) / 2, m_lineHeight);
 }
 
 void LogView::resizeEvent(QResizeEvent *event)
@@ -717,7 +717,6 @@ void LogView::changeEvent(QEvent *event)
     if (event->type() == QEvent::FontChange) {
         m_charWidth = charWidth(font());
         m_lineHeight = std::max(1, fontMetrics().lineSpacing());
-        m_textPainter.setFont(font());
         setTextLineBox();
         forgetLayouts();
         computeEnd();

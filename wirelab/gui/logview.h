@@ -25,6 +25,7 @@
 #include <QString>
 #include <QTimer>
 
+#include <memory>
 #include <vector>
 
 class QToolButton;
@@ -174,7 +175,7 @@ private:
     int m_layoutColumns = 0;
     int m_charWidth = 8;
     int m_lineHeight = 16;
-    RowTextPainter m_textPainter;
+    std::shared_ptr<RowTextPainter> m_textPainter;
 
     QTimer m_catchUpTimer;
     QElapsedTimer m_lastCatchUp;

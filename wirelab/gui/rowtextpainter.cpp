@@ -31,6 +31,22 @@ int RowTextPainter::columns(char16_t c)
     return 1;
 }
 
+std::shared_ptr<RowTextPainter> RowTextPainter::shared(const QFont &font, int ascent, int height)
+{
+    static QHash<QString, std::weak_ptr<RowTextPainter>> painters;
+    const QString key = font.key() + u'/' + QString::number(ascent) + u'/' + QString::number(height);
+    std::shared_ptr<RowTextPainter> painter = painters.value(key).lock();
+    if (!painter) {
+        // Those no pane holds any more go with the first new one.
+        painters.removeIf([](const auto &entry) { return entry.value().expired(); });
+        painter = std::make_shared<RowTextPainter>();
+        painter->setFont(font);
+        painter->setLineBox(ascent, height);
+        painters.insert(key, painter);
+    }
+    return painter;
+}
+
 void RowTextPainter::setFont(const QFont &font)
 {
     m_font = font;

@@ -27,6 +27,7 @@
 #include <QStringView>
 
 #include <array>
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -36,6 +37,9 @@ class RowTextPainter
 public:
     // Columns a character takes in a monospace font: East Asian wide ones two.
     static int columns(char16_t c);
+    // The painter of a font and line box that every pane drawing them
+    // shares while any holds it: its tiles and runs are made once.
+    static std::shared_ptr<RowTextPainter> shared(const QFont &font, int ascent, int height);
 
     void setFont(const QFont &font);
     // The box of a line around its baseline: `ascent` pixels above it,
