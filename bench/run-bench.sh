@@ -139,7 +139,9 @@ wirelab bulk-wirelab 0 bulk.txt srv 1 bulk --port 7002 --bytes $BULK
 headless bulk-headless 0 bulk.txt 7002 1 bulk --port 7002 --bytes $BULK
 rm -f "$out/bulk-headless.log"  # its size is kept; the text itself is big
 # The log's memory bounded: past --log-memory the oldest blocks go to a file.
-if "$build/wirelab/wirelab" --help 2>&1 | grep -q -- '--log-memory'; then
+# grep reads the whole help: with -q it would stop at the match, the program
+# would die of SIGPIPE, and pipefail would call the option missing.
+if "$build/wirelab/wirelab" --help 2>&1 | grep -- '--log-memory' > /dev/null; then
   HL_LOG=0 HL_ARGS="--log-memory 64" headless bulk-spill 0 bulk.txt 7002 1 bulk --port 7002 --bytes $SPILL
 else
   echo "  bulk-spill                         not available (no --log-memory)"
