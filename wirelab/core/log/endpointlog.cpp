@@ -144,6 +144,36 @@ struct EndpointLog::Block
 
 namespace {
 
+struct FreeMemory
+{
+    void operator()(void *p) const { std::free(p); }
+};
+
+// A record stored in (or read back into) a chunk's bytes. Copied out, so
+// bytes read back need no particular alignment.
+template<typename Record>
+Record RecordIn(const char *chunk, qsizetype k)
+{
+    Record r;
+    std::memcpy(&r, chunk + k * qsizetype(sizeof(Record)), sizeof(Record));
+    return r;
+}
+
+}  // namespace
+
+// ChunkRecords records (the first chunk fewer while it grows); the stream
+// offset of its first record stays in memory when the chunk moves out, so
+// finding the record of an offset reads back one chunk at most.
+struct EndpointLog::Chunk
+{
+    std::unique_ptr<char, FreeMemory> records;  // null once spilled
+    qint64 bytes = 0;  // allocated, counted in LogMemory
+    qint64 slot = -1;  // its place in the spill file
+    qint64 firstOffset = 0;
+};
+
+namespace {
+
 // Past this a record's text would not fit the record; longer blocks are
 // never received in one piece (reads are at most 256 KiB), so this only
 // cuts a pathological DISPLAY text.
@@ -159,12 +189,13 @@ constexpr qint64 PrefaultFrom = 64 * 1024;
 EndpointLog::EndpointLog(QObject *parent) : QObject(parent)
 {
     static_assert(sizeof(Record) == 24, "a record stays at 24 bytes");
+    static_assert(ChunkRecords * qint64(sizeof(Record)) <= ChunkBytes && ChunkBytes == LogMemory::SlotSize);
     m_memoryKey = LogMemory::instance().enrol(this);
 }
 
-EndpointLog::~EndpointLog() { releaseBlocks(); }
+EndpointLog::~EndpointLog() { releaseAll(); }
 
-void EndpointLog::releaseBlocks()
+void EndpointLog::releaseAll()
 {
     LogMemory &memory = LogMemory::instance();
     memory.withdraw(m_memoryKey);
@@ -175,6 +206,13 @@ void EndpointLog::releaseBlocks()
             memory.resized(-b.data.capacity());
     }
     m_blocks.clear();
+    for (const Chunk &c : m_chunks) {
+        if (c.slot >= 0)
+            memory.release(c.slot);
+        else
+            memory.resized(-c.bytes);
+    }
+    m_chunks.clear();
 }
 
 bool EndpointLog::spillBlock(qsizetype index)
@@ -190,15 +228,41 @@ bool EndpointLog::spillBlock(qsizetype index)
     return true;
 }
 
-const EndpointLog::Record &EndpointLog::at(qsizetype i) const
+bool EndpointLog::spillRecords(qsizetype chunk)
+{
+    Chunk &c = m_chunks[size_t(chunk)];
+    Q_ASSERT(c.slot < 0 && c.bytes == ChunkBytes);
+    LogMemory &memory = LogMemory::instance();
+    c.slot = memory.write(QByteArray::fromRawData(c.records.get(), ChunkBytes));
+    if (c.slot < 0)
+        return false;
+    memory.resized(-c.bytes);
+    c.records.reset();
+    c.bytes = 0;
+    return true;
+}
+
+const char *EndpointLog::chunkRecords(size_t chunk, QByteArray &hold) const
+{
+    const Chunk &c = m_chunks[chunk];
+    if (c.slot < 0)
+        return c.records.get();
+    // Through the cache of recent blocks: a view, find or save reads a
+    // chunk back once for its many records.
+    hold = LogMemory::instance().load(c.slot);
+    return hold.constData();
+}
+
+EndpointLog::Record EndpointLog::at(qsizetype i) const
 {
     Q_ASSERT(i >= 0 && i < m_count);
-    return m_chunks[size_t(i / ChunkRecords)][size_t(i % ChunkRecords)];
+    QByteArray hold;
+    return RecordIn<Record>(chunkRecords(size_t(i / ChunkRecords), hold), i % ChunkRecords);
 }
 
 EndpointLog::Entry EndpointLog::record(qsizetype i) const
 {
-    const Record &r = at(i);
+    const Record r = at(i);
     Entry e;
     e.timeMs = r.timeMs;
     e.kind = r.kind();
@@ -213,7 +277,7 @@ EndpointLog::Entry EndpointLog::record(qsizetype i) const
 
 QByteArray EndpointLog::bytes(qsizetype i) const
 {
-    const Record &r = at(i);
+    const Record r = at(i);
     return read(r.offset(), r.size);
 }
 
@@ -297,16 +361,25 @@ QByteArray EndpointLog::blockInPlace(qsizetype n) const
 
 qsizetype EndpointLog::recordAt(qint64 offset) const
 {
+    // The last chunk starting at or before offset holds the record.
+    const auto after = std::upper_bound(m_chunks.begin(), m_chunks.end(), offset,
+                                        [](qint64 o, const Chunk &c) { return o < c.firstOffset; });
+    if (after == m_chunks.begin() || m_count == 0)
+        return -1;
+    const size_t chunk = size_t(after - m_chunks.begin()) - 1;
+    const qsizetype first = qsizetype(chunk) * ChunkRecords;
+    QByteArray hold;
+    const char *records = chunkRecords(chunk, hold);
     qsizetype lo = 0;
-    qsizetype hi = m_count;  // first record starting after offset
+    qsizetype hi = std::min(ChunkRecords, m_count - first);  // first record starting after offset
     while (lo < hi) {
         const qsizetype mid = lo + (hi - lo) / 2;
-        if (at(mid).offset() <= offset)
+        if (RecordIn<Record>(records, mid).offset() <= offset)
             lo = mid + 1;
         else
             hi = mid;
     }
-    return lo - 1;
+    return first + lo - 1;
 }
 
 qsizetype EndpointLog::append(LineKind kind, const QByteArray &bytes, bool hexMode, bool extra)
@@ -330,6 +403,7 @@ qsizetype EndpointLog::add(qint64 timeMs, LineKind kind, bool hexMode, bool extr
 {
     const qint64 size = std::min<qint64>(bytes.size(), MaxRecordBytes);
     const qint64 countSize = std::min<qint64>(countText.size(), MaxRecordBytes);
+    const qsizetype index = m_count;
     Record &r = newRecord();
     r.timeMs = timeMs;
     r.packed = quint64(m_end) | (quint64(kind) << Record::KindShift) | (hexMode ? Record::HexBit : 0)
@@ -338,8 +412,11 @@ qsizetype EndpointLog::add(qint64 timeMs, LineKind kind, bool hexMode, bool extr
     r.countSize = quint32(countSize);
     store(bytes.constData(), size);
     store(countText.constData(), countSize);
-    LogMemory::instance().enforce();
-    const qsizetype index = m_count++;
+    LogMemory &memory = LogMemory::instance();
+    if ((index + 1) % ChunkRecords == 0)
+        memory.sealed(m_memoryKey, index / ChunkRecords, true);
+    memory.enforce();
+    m_count = index + 1;
     Q_EMIT recordAppended(index);
     if (!m_batch.isActive())
         m_batch.start(BatchMs, this);
@@ -349,21 +426,30 @@ qsizetype EndpointLog::add(qint64 timeMs, LineKind kind, bool hexMode, bool extr
 EndpointLog::Record &EndpointLog::newRecord()
 {
     const size_t chunk = size_t(m_count / ChunkRecords);
-    if (chunk == 0 && m_count == m_firstChunkSize) {
-        // The first chunk doubles until it is whole.
-        const qsizetype size = std::clamp<qsizetype>(2 * m_firstChunkSize, FirstChunkRecords, ChunkRecords);
-        std::unique_ptr<Record[]> grown(new Record[size_t(size)]);
-        if (m_count > 0)
-            std::memcpy(grown.get(), m_chunks[0].get(), size_t(m_count) * sizeof(Record));
-        if (m_chunks.empty())
-            m_chunks.push_back(std::move(grown));
-        else
-            m_chunks[0] = std::move(grown);
-        m_firstChunkSize = size;
-    } else if (chunk == m_chunks.size()) {
-        m_chunks.emplace_back(new Record[size_t(ChunkRecords)]);
+    const qsizetype within = m_count % ChunkRecords;
+    if (chunk == m_chunks.size())
+        m_chunks.push_back(Chunk {nullptr, 0, -1, m_end});
+    Chunk &c = m_chunks[chunk];
+    if (within == c.bytes / qint64(sizeof(Record))) {
+        // The first chunk doubles until it is whole; the others are made
+        // whole at once.
+        const qsizetype size =
+            chunk > 0 ? ChunkRecords : std::clamp<qsizetype>(2 * within, FirstChunkRecords, ChunkRecords);
+        const qint64 bytes = size == ChunkRecords ? ChunkBytes : size * qint64(sizeof(Record));
+        std::unique_ptr<char, FreeMemory> grown(static_cast<char *>(std::malloc(size_t(bytes))));
+        if (!grown)
+            qBadAlloc();
+        const qint64 used = within * qint64(sizeof(Record));
+        if (used > 0)
+            std::memcpy(grown.get(), c.records.get(), size_t(used));
+        // What no record fills still goes to the file with the chunk.
+        const qint64 tail = size * qint64(sizeof(Record));
+        std::memset(grown.get() + tail, 0, size_t(bytes - tail));
+        LogMemory::instance().resized(bytes - c.bytes);
+        c.records = std::move(grown);
+        c.bytes = bytes;
     }
-    return m_chunks[chunk][size_t(m_count % ChunkRecords)];
+    return *reinterpret_cast<Record *>(c.records.get() + within * qint64(sizeof(Record)));
 }
 
 void EndpointLog::store(const char *data, qint64 size)
@@ -416,9 +502,7 @@ void EndpointLog::announce()
 void EndpointLog::clear()
 {
     m_batch.stop();
-    m_chunks.clear();
-    m_firstChunkSize = 0;
-    releaseBlocks();
+    releaseAll();
     m_memoryKey = LogMemory::instance().enrol(this);
     m_count = 0;
     m_end = 0;

@@ -8,9 +8,10 @@
 // text is made from its record only when it is read (text()). Records are
 // never changed or dropped, except all at once by clear().
 //
-// The blocks count against the process's log memory (LogMemory): past its
-// limit the oldest full blocks move to a temporary file and are read back
-// from there; every reader below sees the same bytes either way.
+// Records are kept in chunks of about 1 MiB. The blocks and the chunks count
+// against the process's log memory (LogMemory): past its limit the oldest
+// full ones move to a temporary file and are read back from there; every
+// reader below sees the same records and bytes either way.
 
 #include "core/log/linetext.h"
 
@@ -102,10 +103,13 @@ protected:
 private:
     struct Record;
     struct Block;
+    struct Chunk;
     static constexpr int BatchMs = 10;
-    // Records are kept in chunks of ChunkRecords; the first one grows from
+    // Records are kept in chunks of ChunkBytes (ChunkRecords records, the
+    // unit that moves to the spill file); the first one grows from
     // FirstChunkRecords as records come (most endpoints log a few lines).
-    static constexpr qsizetype ChunkRecords = 4096;
+    static constexpr qint64 ChunkBytes = qint64(1) << 20;
+    static constexpr qsizetype ChunkRecords = ChunkBytes / 24;
     static constexpr qsizetype FirstChunkRecords = 8;
 
     qsizetype add(qint64 timeMs, LineKind kind, bool hexMode, bool extra, bool withCount,
@@ -114,15 +118,18 @@ private:
     // A record's line parts without its bytes.
     static LineParts headerParts(const Entry &e);
     void store(const char *data, qint64 size);
-    // Moves a full block to the spill file; false if it stays in memory.
+    // Moves a full block (a full chunk of records) to the spill file; false
+    // if it stays in memory.
     bool spillBlock(qsizetype index);
-    void releaseBlocks();
-    const Record &at(qsizetype i) const;
+    bool spillRecords(qsizetype chunk);
+    void releaseAll();
+    // A chunk's records, from memory or read back into `hold`.
+    const char *chunkRecords(size_t chunk, QByteArray &hold) const;
+    Record at(qsizetype i) const;
     void announce();
 
-    std::vector<std::unique_ptr<Record[]>> m_chunks;
+    std::vector<Chunk> m_chunks;
     qsizetype m_count = 0;
-    qsizetype m_firstChunkSize = 0;  // records the first chunk has room for
     std::vector<Block> m_blocks;
     qint64 m_end = 0;  // stream size
     qsizetype m_announced = 0;  // records told by appended()

@@ -136,37 +136,39 @@ void LogMemory::withdraw(quint64 key)
 
 void LogMemory::compactQueue()
 {
-    std::deque<std::pair<quint64, qsizetype>> live;
-    for (const auto &entry : m_queue) {
-        if (m_logs.contains(entry.first))
+    std::deque<Sealed> live;
+    for (const Sealed &entry : m_queue) {
+        if (m_logs.contains(entry.key))
             live.push_back(entry);
     }
     m_queue.swap(live);
 }
 
-void LogMemory::sealed(quint64 key, qsizetype block)
+void LogMemory::sealed(quint64 key, qsizetype index, bool records)
 {
     const auto it = m_logs.find(key);
     if (it == m_logs.end())
         return;
     ++it->queued;
     ++m_queuedLive;
-    m_queue.emplace_back(key, block);
+    m_queue.push_back({key, index, records});
 }
 
 void LogMemory::enforce()
 {
     while (m_inMemory > m_limit && !m_failed && !m_queue.empty()) {
-        const auto [key, block] = m_queue.front();
+        const Sealed oldest = m_queue.front();
         m_queue.pop_front();
-        const auto it = m_logs.find(key);
+        const auto it = m_logs.find(oldest.key);
         if (it == m_logs.end())
             continue;
         --it->queued;
         --m_queuedLive;
-        if (!it->log->spillBlock(block)) {
+        const bool out =
+            oldest.records ? it->log->spillRecords(oldest.index) : it->log->spillBlock(oldest.index);
+        if (!out) {
             // Kept in memory, still first in line should the file work again.
-            m_queue.emplace_front(key, block);
+            m_queue.push_front(oldest);
             ++it->queued;
             ++m_queuedLive;
             return;

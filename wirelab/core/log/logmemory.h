@@ -1,10 +1,11 @@
 #pragma once
 // LogMemory: the memory budget of every endpoint's log in the process. The
-// logs' byte blocks count against one limit (default 256 MiB, set from the
-// command line); past it the oldest full blocks, whichever log holds them,
-// move to one temporary file that has no name (unlinked at once, so nothing
-// outlives the process) and are read back when someone reads them. Records
-// stay in memory; only the bytes move.
+// logs' byte blocks and their records' chunks count against one limit
+// (default 256 MiB, set from the command line); past it the oldest full
+// blocks and chunks, whichever log holds them, move to one temporary file
+// that has no name (unlinked at once, so nothing outlives the process) and
+// are read back when someone reads them. A flood of tiny datagrams, whose
+// records outweigh their bytes, is bounded as a bulk stream is.
 //
 // Reading back goes through a small cache of the blocks read last, so a
 // view painting a screenful, a find or a save walking the stream reads each
@@ -45,7 +46,7 @@ public:
     void setDirectory(const QString &dir) { m_dir = dir; }
     QString directory() const;
 
-    // Bytes of log blocks held in memory and in the file.
+    // Bytes of log blocks and record chunks held in memory and in the file.
     qint64 inMemory() const { return m_inMemory; }
     qint64 spilled() const { return qint64(m_usedSlots) * SlotSize; }
 
@@ -56,21 +57,23 @@ Q_SIGNALS:
 
 private:
     friend class EndpointLog;
-    static constexpr qint64 SlotSize = qint64(1) << 20;  // one log block
+    static constexpr qint64 SlotSize = qint64(1) << 20;  // one log block or record chunk
 
     explicit LogMemory(QObject *parent = nullptr);
     ~LogMemory() override;
 
     // For EndpointLog. A log takes a key when it starts and after each
-    // clear; its full blocks are queued under it, oldest first.
+    // clear; its full blocks and record chunks are queued under it, oldest
+    // first.
     quint64 enrol(EndpointLog *log);
     void withdraw(quint64 key);
     void resized(qint64 delta) { m_inMemory += delta; }
-    void sealed(quint64 key, qsizetype block);
-    // Moves the oldest queued blocks out while the logs hold more than the
-    // limit.
+    void sealed(quint64 key, qsizetype index, bool records = false);
+    // Moves the oldest queued blocks and chunks out while the logs hold more
+    // than the limit.
     void enforce();
-    // A full block into the file: its slot, or -1 (the block stays).
+    // A full block or chunk (SlotSize bytes) into the file: its slot, or -1
+    // (it stays).
     qint64 write(const QByteArray &block);
     // A slot's bytes; zeros (told once) if the file cannot be read.
     QByteArray load(qint64 slot);
@@ -86,6 +89,13 @@ private:
         EndpointLog *log;
         qsizetype queued;  // its entries in m_queue
     };
+    // A log's full block (or its chunk of records) waiting in memory.
+    struct Sealed
+    {
+        quint64 key;
+        qsizetype index;
+        bool records;
+    };
 
     qint64 m_limit = DefaultLimit;
     QString m_dir;
@@ -98,9 +108,9 @@ private:
     std::vector<qint64> m_freeSlots;
     quint64 m_nextKey = 1;
     QHash<quint64, Enrolled> m_logs;
-    // Full blocks in memory, oldest first, by their log's key; entries of
-    // withdrawn keys are skipped.
-    std::deque<std::pair<quint64, qsizetype>> m_queue;
+    // Full blocks and chunks in memory, oldest first, by their log's key;
+    // entries of withdrawn keys are skipped.
+    std::deque<Sealed> m_queue;
     qsizetype m_queuedLive = 0;  // entries of enrolled logs
     // The blocks read back last, most recent first.
     static constexpr int CachedBlocks = 3;

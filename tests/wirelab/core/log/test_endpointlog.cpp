@@ -241,54 +241,102 @@ TEST_F(EndpointLogTest, AppendsAreAnnouncedOncePerBurstAndClearStartsAgain)
     EXPECT_EQ(log.text(0), QStringLiteral("again"));
 }
 
-TEST_F(EndpointLogTest, PastTheMemoryLimitOldBlocksMoveToAFileAndReadBackTheSame)
+TEST_F(EndpointLogTest, PastTheMemoryLimitOldBlocksAndRecordsMoveToAFileAndReadBackTheSame)
 {
     LogMemory &memory = LogMemory::instance();
     const qint64 block = EndpointLog::BlockSize;
-    const QByteArray received = fill(7);
-    const QByteArray stream = log.read(0, log.streamSize());
-    const QStringList before = texts();
-    // Two blocks stay (the last full one and the one being filled).
-    const qint64 out = log.streamSize() / block - 1;
-    // Needles across the boundaries of two blocks that move out and of the
-    // last one out and the first kept, and one inside a block.
-    const QByteArray needles[] = {stream.mid(block - 3, 7), stream.mid(out * block - 4, 9),
-                                  stream.mid(2 * block + 100, 12)};
-    std::vector<std::vector<LogMatch>> found;
-    for (const QByteArray &n : needles)
-        found.push_back(findInLog(log, n, true));
+    // Large records across blocks, where two blocks stay (the last full one
+    // and the one being filled, with the records); and a flood of tiny
+    // records, whose full chunks of records move out with the full blocks.
+    const struct
+    {
+        const char *name;
+        bool tiny;
+        qint64 limit;
+        qint64 spilledSlots;
+    } cases[] = {{"large", false, 3 * block, 6}, {"tiny", true, 0, 2 + 2}};
+    for (const auto &c : cases) {
+        SCOPED_TRACE(c.name);
+        QByteArray received;
+        if (c.tiny) {
+            for (int i = 0; i < 120000; ++i) {
+                const QByteArray bytes = Pattern(i % 41, i);
+                if (i % 7 == 0) {
+                    log.appendSent(bytes, i % 2, QStringLiteral("ab"));
+                } else {
+                    log.append(LineKind::Received, bytes, i % 2, i % 5 == 0);
+                    received += bytes;
+                }
+            }
+        } else {
+            received = fill(7);
+        }
+        const QByteArray stream = log.read(0, log.streamSize());
+        const QStringList before = texts();
+        std::vector<EndpointLog::Entry> entries;
+        for (qsizetype i = 0; i < log.count(); ++i)
+            entries.push_back(log.record(i));
+        // Needles across the boundaries of two blocks that move out and of
+        // the last one out and the first kept, and one inside a block (tiny
+        // records: the first one of 8 bytes or more from there).
+        const auto needleAt = [&](qint64 at, qint64 size) {
+            if (!c.tiny)
+                return stream.mid(at, size);
+            qsizetype r = log.recordAt(at);
+            while (log.record(r).size < 8)
+                ++r;
+            return log.bytes(r);
+        };
+        const qint64 last = (log.streamSize() / block - 1) * block;
+        const QByteArray needles[] = {needleAt(block - 3, 7), needleAt(last - 4, 9),
+                                      needleAt(block / 3 + 100, 12)};
+        std::vector<std::vector<LogMatch>> found;
+        for (const QByteArray &n : needles)
+            found.push_back(findInLog(log, n, true));
 
-    memory.setLimit(2 * block);
-    EXPECT_LE(memory.inMemory(), 2 * block);
-    EXPECT_EQ(memory.spilled(), out * block);
-    // Compared whole, printed not at all: megabytes of bytes and lines.
-    EXPECT_TRUE(log.read(0, log.streamSize()) == stream);
-    EXPECT_TRUE(texts() == before);
-    for (size_t i = 0; i < std::size(needles); ++i) {
-        const std::vector<LogMatch> now = findInLog(log, needles[i], true);
-        EXPECT_FALSE(now.empty()) << i;
-        EXPECT_TRUE(std::equal(
-            now.begin(), now.end(), found[i].begin(), found[i].end(),
-            [](const LogMatch &a, const LogMatch &b) { return a.record == b.record && a.at == b.at; }))
-            << i;
+        memory.setLimit(c.limit);
+        EXPECT_EQ(memory.spilled(), c.spilledSlots * block);
+        // Compared whole, printed not at all: megabytes of bytes and lines.
+        EXPECT_TRUE(log.read(0, log.streamSize()) == stream);
+        EXPECT_TRUE(texts() == before);
+        for (qsizetype i = 0; i < log.count(); ++i) {
+            const EndpointLog::Entry e = log.record(i);
+            const EndpointLog::Entry &was = entries[size_t(i)];
+            ASSERT_TRUE(e.timeMs == was.timeMs && e.kind == was.kind && e.hexMode == was.hexMode
+                        && e.extra == was.extra && e.withCount == was.withCount && e.offset == was.offset
+                        && e.size == was.size && e.countSize == was.countSize)
+                << i;
+            if (e.size > 0) {
+                ASSERT_EQ(log.recordAt(e.offset + e.size - 1), i);
+            }
+        }
+        for (size_t i = 0; i < std::size(needles); ++i) {
+            const std::vector<LogMatch> now = findInLog(log, needles[i], true);
+            EXPECT_FALSE(now.empty()) << i;
+            EXPECT_TRUE(std::equal(
+                now.begin(), now.end(), found[i].begin(), found[i].end(),
+                [](const LogMatch &a, const LogMatch &b) { return a.record == b.record && a.at == b.at; }))
+                << i;
+        }
+
+        // The raw save of a log mostly in the file is the stream received.
+        QTemporaryDir dir;
+        const QString path = dir.filePath(QStringLiteral("raw.bin"));
+        LogSaveJob job(log, path, LogSaveJob::Format::Raw, QStringLiteral("c"));
+        QSignalSpy finished(&job, &LogSaveJob::finished);
+        job.start();
+        ASSERT_TRUE(finished.wait(10000));
+        EXPECT_TRUE(finished.at(0).at(0).toBool());
+        QFile file(path);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        EXPECT_EQ(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex(),
+                  QCryptographicHash::hash(received, QCryptographicHash::Sha256).toHex());
+
+        log.clear();
+        EXPECT_EQ(memory.spilled(), 0);
+        EXPECT_EQ(memory.inMemory(), 0);
+        memory.setLimit(LogMemory::DefaultLimit);
     }
-
-    // The raw save of a log mostly in the file is the stream received.
-    QTemporaryDir dir;
-    const QString path = dir.filePath(QStringLiteral("raw.bin"));
-    LogSaveJob job(log, path, LogSaveJob::Format::Raw, QStringLiteral("c"));
-    QSignalSpy finished(&job, &LogSaveJob::finished);
-    job.start();
-    ASSERT_TRUE(finished.wait(10000));
-    EXPECT_TRUE(finished.at(0).at(0).toBool());
-    QFile file(path);
-    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex(),
-              QCryptographicHash::hash(received, QCryptographicHash::Sha256).toHex());
-
-    log.clear();
-    EXPECT_EQ(memory.spilled(), 0);
-    EXPECT_EQ(memory.inMemory(), 0);
 }
 
 TEST_F(EndpointLogTest, AFileThatCannotBeWrittenIsToldOnceAndTheLogStaysInMemory)
