@@ -6,6 +6,18 @@
 #include <QStringList>
 #include <QTranslator>
 
+#include <atomic>
+
+namespace {
+
+std::atomic<unsigned> LanguageGeneration {0};
+
+}  // namespace
+
+unsigned UiLanguageGeneration() { return LanguageGeneration.load(std::memory_order_relaxed); }
+
+void NoteUiLanguageChange() { LanguageGeneration.fetch_add(1, std::memory_order_relaxed); }
+
 bool UiLanguageIsEnglish()
 {
     const QStringList languages = QLocale::system().uiLanguages();

@@ -4,6 +4,7 @@
 // asks for (LANGUAGE, LC_ALL, LC_MESSAGES, LANG, as Qt reads them) is
 // English, and every other language keeps the Chinese texts.
 
+#include <QEvent>
 #include <QString>
 
 bool UiLanguageIsEnglish();
@@ -13,3 +14,29 @@ bool UiLanguageIsEnglish();
 // language is English. Call after the QCoreApplication exists. Returns
 // whether a translation was installed.
 bool InstallUiTranslation(const QString &program);
+
+// How many times the application's translators have changed. A text kept
+// once translated (a log line's prefix) is looked up again when this moves.
+unsigned UiLanguageGeneration();
+void NoteUiLanguageChange();
+
+// An application that counts the changes of its translators. Installing or
+// removing a translator tells the application object alone
+// (QEvent::LanguageChange); hearing it in the application's own event()
+// costs nothing for other events, where an event filter on the application
+// would be called for every event of every object. The programs' and the
+// tests' applications are all one.
+template<class Application>
+class LanguageCountingApplication : public Application
+{
+public:
+    using Application::Application;
+
+protected:
+    bool event(QEvent *event) override
+    {
+        if (event->type() == QEvent::LanguageChange)
+            NoteUiLanguageChange();
+        return Application::event(event);
+    }
+};

@@ -240,7 +240,7 @@ bool HasDisplay()
 int RunHeadless(int argc, char **argv, const HeadlessRun::Options &options)
 {
     // No widget and no platform plugin: the core alone.
-    QCoreApplication app(argc, argv);
+    LanguageCountingApplication<QCoreApplication> app(argc, argv);
     QCoreApplication::setApplicationName(QString::fromLatin1(ProgramName));
     InstallUiTranslation(QString::fromLatin1(ProgramName));
     HeadlessRun run(options);

@@ -1,4 +1,7 @@
-// Test entry point: a QApplication on the offscreen platform around GoogleTest.
+// Test entry point: a QApplication on the offscreen platform around GoogleTest
+// (one that counts its translators' changes, as the programs' do).
+#include "uilanguage.h"
+
 #include <QApplication>
 #include <QDir>
 #include <gtest/gtest.h>
@@ -13,7 +16,7 @@ int main(int argc, char **argv)
         QFile::setPermissions(QString::fromUtf8(dir), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
         qputenv("XDG_RUNTIME_DIR", dir);
     }
-    QApplication app(argc, argv);
+    LanguageCountingApplication<QApplication> app(argc, argv);
     ::testing::InitGoogleTest(&argc, argv);
     return RUN_ALL_TESTS();
 }

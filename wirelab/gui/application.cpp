@@ -1,7 +1,9 @@
 #include "gui/application.h"
 #include "guard.h"
 
-GuardedApplication::GuardedApplication(int &argc, char **argv) : QApplication(argc, argv) {}
+GuardedApplication::GuardedApplication(int &argc, char **argv)
+    : LanguageCountingApplication<QApplication>(argc, argv)
+{}
 
 bool GuardedApplication::notify(QObject *receiver, QEvent *event)
 {

@@ -2,53 +2,34 @@
 
 #include "core/text/displaytext.h"
 #include "core/text/hexcodec.h"
+#include "uilanguage.h"
 
 #include <QCoreApplication>
-#include <QEvent>
-#include <QPointer>
 
 namespace {
 
 // The data lines' prefixes in the UI language, looked up once per language
-// rather than for every line: installing or removing a translator tells
-// the application, and the next line looks them up again.
+// rather than for every line: the next line after the translators change
+// looks them up again.
 struct Prefixes
 {
     QString received, sent;
     QByteArray receivedUtf8, sentUtf8;
-};
-
-class LanguageWatch : public QObject
-{
-public:
-    bool current = false;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::LanguageChange)
-            current = false;
-        return QObject::eventFilter(watched, event);
-    }
+    bool filled = false;
+    unsigned generation = 0;  // UiLanguageGeneration() when filled
 };
 
 const Prefixes &DataPrefixes()
 {
     static Prefixes prefixes;
-    static QPointer<LanguageWatch> watch;
-    QCoreApplication *app = QCoreApplication::instance();
-    if (app && !watch) {
-        watch = new LanguageWatch;
-        watch->setParent(app);
-        app->installEventFilter(watch);
-    }
-    if (!watch || !watch->current) {
+    const unsigned generation = UiLanguageGeneration();
+    if (!prefixes.filled || prefixes.generation != generation) {
         prefixes.received = QCoreApplication::translate("ReceivePath", "收到数据：");
         prefixes.sent = QCoreApplication::translate("SendPath", "发送数据：");
         prefixes.receivedUtf8 = prefixes.received.toUtf8();
         prefixes.sentUtf8 = prefixes.sent.toUtf8();
-        if (watch)
-            watch->current = true;
+        prefixes.filled = true;
+        prefixes.generation = generation;
     }
     return prefixes;
 }
