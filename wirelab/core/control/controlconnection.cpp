@@ -1,5 +1,10 @@
 #include "core/control/controlconnection.h"
 
+#include <QSocketNotifier>
+
+#include <cerrno>
+#include <unistd.h>
+
 ControlConnection::Item ControlConnection::takeItem()
 {
     Item item = std::move(m_items.front());
@@ -28,6 +33,22 @@ void ControlConnection::received(const QByteArray &bytes)
     });
     if (wasEmpty && !m_items.empty())
         Q_EMIT ready();
+}
+
+ControlConnection::Read ControlConnection::readFrom(int fd, QSocketNotifier *notifier)
+{
+    char buffer[64 * 1024];
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n > 0) {
+        received(QByteArray(buffer, qsizetype(n)));
+        if (full())
+            notifier->setEnabled(false);
+        return Read::Some;
+    }
+    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
+        return Read::Nothing;
+    notifier->setEnabled(false);
+    return n == 0 ? Read::End : Read::Failure;
 }
 
 void ControlConnection::inputEnded(const QString &cutOffError)

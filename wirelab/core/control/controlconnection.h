@@ -13,6 +13,8 @@
 
 #include <deque>
 
+class QSocketNotifier;
+
 class ControlConnection : public QObject
 {
     Q_OBJECT
@@ -50,6 +52,17 @@ protected:
     bool ended() const { return m_ended; }
     // What was read, in order.
     void received(const QByteArray &bytes);
+    // What one readFrom() found.
+    enum class Read {
+        Some,  // bytes, queued
+        Nothing,  // nothing yet (interrupted, or nothing waiting)
+        End,  // the end of the input
+        Failure,  // an error: the input is over
+    };
+    // One read of the descriptor fd (its notifier said it is readable) into
+    // the queue. The notifier is turned off while the queue is full, and
+    // when the input is over (End or Failure; inputEnded() is the caller's).
+    Read readFrom(int fd, QSocketNotifier *notifier);
     // The input ended; a line cut off at its end is dropped, and answered
     // with an error when cutOffError is not empty.
     void inputEnded(const QString &cutOffError = {});

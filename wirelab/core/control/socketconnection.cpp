@@ -11,12 +11,6 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace {
-
-constexpr qsizetype ReadChunk = 64 * 1024;
-
-}  // namespace
-
 SocketConnection::SocketConnection(int fd, QObject *parent)
     : ControlConnection(parent),
       m_fd(fd),
@@ -66,20 +60,12 @@ void SocketConnection::readMore()
 
 void SocketConnection::readable()
 {
-    char buffer[ReadChunk];
-    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-    if (n > 0) {
-        received(QByteArray(buffer, qsizetype(n)));
-        if (full())
-            m_reader->setEnabled(false);
+    const Read read = readFrom(m_fd, m_reader);
+    if (read == Read::Some || read == Read::Nothing)
         return;
-    }
-    if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK))
-        return;
-    if (n < 0)
+    if (read == Read::Failure)
         m_peerGone = true;
     // The client sends no more; what it sent whole is still answered.
-    m_reader->setEnabled(false);
     inputEnded();
     closeIfDone();
 }

@@ -4,9 +4,6 @@
 
 #include <QSocketNotifier>
 
-#include <cerrno>
-#include <unistd.h>
-
 StdinConnection::StdinConnection(int fd, Writer writer, QObject *parent)
     : ControlConnection(parent),
       m_fd(fd),
@@ -28,16 +25,7 @@ void StdinConnection::readable()
 {
     // One read per wake-up: the descriptor stays blocking (it is shared with
     // whoever started us), and poll said there is something to read.
-    char buffer[64 * 1024];
-    const ssize_t n = ::read(m_fd, buffer, sizeof buffer);
-    if (n > 0) {
-        received(QByteArray(buffer, qsizetype(n)));
-        if (full())
-            m_notifier->setEnabled(false);
-        return;
-    }
-    if (n < 0 && (errno == EINTR || errno == EAGAIN))
-        return;
-    m_notifier->setEnabled(false);
-    inputEnded(QStringLiteral("the input ended inside a line; it was not carried out"));
+    const Read read = readFrom(m_fd, m_notifier);
+    if (read == Read::End || read == Read::Failure)
+        inputEnded(QStringLiteral("the input ended inside a line; it was not carried out"));
 }
