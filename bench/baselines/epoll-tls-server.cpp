@@ -5,27 +5,19 @@
 //
 // Prints "ready" once listening; on SIGTERM/SIGINT (or after --max-seconds,
 // 600 by default) prints its counters as key=value lines and exits.
-#include <arpa/inet.h>
-#include <netinet/in.h>
-#include <signal.h>
-#include <sys/epoll.h>
-#include <sys/socket.h>
+#include "epollloop.h"
+
 #include <unistd.h>
 
 #include <openssl/err.h>
 #include <openssl/ssl.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
 #include <unordered_map>
 
 namespace {
-
-volatile sig_atomic_t g_stop = 0;
-
-void OnSignal(int) { g_stop = 1; }
 
 struct Conn
 {
@@ -103,9 +95,7 @@ int main(int argc, char **argv)
     }
     const int port = std::atoi(argv[1]);
     const int maxSeconds = (argc > 5 && std::string(argv[4]) == "--max-seconds") ? std::atoi(argv[5]) : 600;
-    signal(SIGTERM, OnSignal);
-    signal(SIGINT, OnSignal);
-    signal(SIGPIPE, SIG_IGN);
+    EpollLoop::CatchSignals();
 
     SSL_CTX *ctx = SSL_CTX_new(TLS_server_method());
     SSL_CTX_set_min_proto_version(ctx, TLS1_2_VERSION);
@@ -117,59 +107,29 @@ int main(int argc, char **argv)
         return 1;
     }
 
-    const int lfd = socket(AF_INET, SOCK_STREAM | SOCK_NONBLOCK, 0);
-    const int one = 1;
-    setsockopt(lfd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in a {};
-    a.sin_family = AF_INET;
-    a.sin_port = htons(uint16_t(port));
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    if (bind(lfd, reinterpret_cast<sockaddr *>(&a), sizeof a) < 0 || listen(lfd, SOMAXCONN) < 0) {
-        std::perror("listen");
-        return 1;
-    }
-    const int ep = epoll_create1(0);
-    epoll_event e {};
-    e.events = EPOLLIN;
-    e.data.fd = lfd;
-    epoll_ctl(ep, EPOLL_CTL_ADD, lfd, &e);
-    std::printf("ready\n");
-    std::fflush(stdout);
-
+    EpollLoop loop(SOCK_STREAM, port);
     std::unordered_map<int, Conn> conns;
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(maxSeconds);
-    epoll_event events[256];
-    while (!g_stop && std::chrono::steady_clock::now() < deadline) {
-        const int n = epoll_wait(ep, events, 256, 200);
-        for (int i = 0; i < n; ++i) {
-            const int fd = events[i].data.fd;
-            if (fd == lfd) {
-                for (int c; (c = accept4(lfd, nullptr, nullptr, SOCK_NONBLOCK)) >= 0;) {
-                    ++g_accepted;
-                    Conn &conn = conns[c];
-                    conn.ssl = SSL_new(ctx);
-                    SSL_set_fd(conn.ssl, c);
-                    epoll_event ce {};
-                    ce.events = EPOLLIN;
-                    ce.data.fd = c;
-                    epoll_ctl(ep, EPOLL_CTL_ADD, c, &ce);
-                }
-                continue;
-            }
-            Conn &conn = conns[fd];
-            if (!Drive(conn)) {
-                epoll_ctl(ep, EPOLL_CTL_DEL, fd, nullptr);
-                SSL_free(conn.ssl);
-                conns.erase(fd);
-                close(fd);
-                continue;
-            }
-            epoll_event ce {};
-            ce.events = EPOLLIN | (conn.wantWrite ? EPOLLOUT : 0u);
-            ce.data.fd = fd;
-            epoll_ctl(ep, EPOLL_CTL_MOD, fd, &ce);
+    loop.run(maxSeconds, [&](const epoll_event &event) {
+        const int fd = event.data.fd;
+        if (fd == loop.listener()) {
+            loop.acceptAll([&](int c) {
+                ++g_accepted;
+                Conn &conn = conns[c];
+                conn.ssl = SSL_new(ctx);
+                SSL_set_fd(conn.ssl, c);
+            });
+            return;
         }
-    }
+        Conn &conn = conns[fd];
+        if (!Drive(conn)) {
+            loop.forget(fd);
+            SSL_free(conn.ssl);
+            conns.erase(fd);
+            close(fd);
+            return;
+        }
+        loop.rewatch(fd, EPOLLIN | (conn.wantWrite ? EPOLLOUT : 0u));
+    });
     std::printf("bytes_received=%lld\naccepted=%lld\nhandshakes=%lld\nhandshakes_failed=%lld\n", g_bytes,
                 g_accepted, g_handshakes, g_failed);
     for (auto &[fd, conn] : conns) {
