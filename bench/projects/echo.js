@@ -1,12 +1,4 @@
-// TCP echo in hex mode: every block goes back as it came (a is its compact hex).
+// TCP echo in hex mode (the handler is echoreads.js).
 function OnInit() {
   sockets = [{SOCKETTYPE: "TCP Server", PORT: "7001", HEX: "1", ID: "srv", UI: []}];
-}
-function OnSocketEvent(name, event, a, b) {
-  if (event == "OnRead") {
-    benchReads++;
-    actions.push({TYPE: "SEND", SOCKET: name, DATA: a});
-  } else if (event == "OnConnect") {
-    benchConnects++;
-  }
 }
