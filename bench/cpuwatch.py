@@ -31,6 +31,16 @@ def cpu_s(pid):
         return None
 
 
+def runnable(pid):
+    # A server waiting for a core is not idle, though its CPU time stands
+    # still while it waits (a loaded machine).
+    try:
+        with open(f'/proc/{pid}/stat') as f:
+            return f.read().rpartition(')')[2].split()[0] == 'R'
+    except (OSError, IndexError):
+        return False
+
+
 def main():
     pid = int(sys.argv[1])
     command = sys.argv[sys.argv.index('--') + 1:]
@@ -49,7 +59,7 @@ def main():
             break
         now, cpu = samples[-1]
         older = [c for t, c in samples if now - t >= QUIET_S]
-        if older and cpu - older[-1] <= tick:
+        if older and cpu - older[-1] <= tick and not runnable(pid):
             break
     final = samples[-1][1]
     if start_cpu is not None and final is not None:
