@@ -161,12 +161,12 @@ void LogView::catchUp()
     if (m_seen >= count)
         return;
     const bool wasAtEnd = m_follow && isAtEnd();
-    const size_t before = m_rows.size();
+    const qsizetype before = m_rows.size();
     for (; m_seen < count; ++m_seen) {
         if (passes(m_seen))
             m_rows.push_back(m_seen);
     }
-    const qsizetype added = qsizetype(m_rows.size() - before);
+    const qsizetype added = m_rows.size() - before;
     m_flooded = added > visibleLines();
     if (added == 0)
         return;
@@ -193,7 +193,7 @@ void LogView::tellAccessibility()
 
 void LogView::rebuildRows()
 {
-    const qsizetype keep = m_rows.empty() || m_follow ? -1 : m_rows.at(size_t(m_top));
+    const qsizetype keep = m_rows.empty() || m_follow ? -1 : m_rows.at(m_top);
     m_rows.clear();
     m_seen = 0;
     m_newRows = 0;
@@ -265,7 +265,7 @@ QString LogView::text()
 {
     catchUp();
     QString all;
-    for (size_t i = 0; i < m_rows.size(); ++i) {
+    for (qsizetype i = 0; i < m_rows.size(); ++i) {
         if (i > 0)
             all += u'\n';
         all += m_log->text(m_rows[i]);
@@ -282,10 +282,10 @@ QString LogView::lastLine()
 qsizetype LogView::rowCount()
 {
     catchUp();
-    return qsizetype(m_rows.size());
+    return m_rows.size();
 }
 
-QString LogView::rowText(qsizetype row) { return m_log->text(m_rows.at(size_t(row))); }
+QString LogView::rowText(qsizetype row) { return m_log->text(m_rows.at(row)); }
 
 int LogView::columns() const { return std::max(8, (viewport()->width() - 2 * Margin) / m_charWidth); }
 
@@ -300,7 +300,7 @@ void LogView::forgetLayouts()
 
 const LogView::Layout &LogView::layout(qsizetype row)
 {
-    const qsizetype record = m_rows.at(size_t(row));
+    const qsizetype record = m_rows.at(row);
     if (m_layoutColumns != columns())
         forgetLayouts();
     auto it = m_layouts.find(record);
@@ -339,7 +339,7 @@ void LogView::computeEnd()
 {
     const int screen = visibleLines();
     int lines = 0;
-    qsizetype row = qsizetype(m_rows.size());
+    qsizetype row = m_rows.size();
     while (row > 0 && lines < screen) {
         --row;
         lines += lineCount(row);
@@ -395,7 +395,7 @@ void LogView::scrollLines(int lines)
     while (lines > 0) {
         if (line + 1 < lineCount(row)) {
             ++line;
-        } else if (row + 1 < qsizetype(m_rows.size())) {
+        } else if (row + 1 < m_rows.size()) {
             ++row;
             line = 0;
         } else {
@@ -432,7 +432,7 @@ qsizetype LogView::visibleRowCount() const
     qsizetype count = 0;
     int lines = -m_topLine;
     auto *self = const_cast<LogView *>(this);
-    for (qsizetype row = m_top; row < qsizetype(m_rows.size()) && lines < visibleLines(); ++row) {
+    for (qsizetype row = m_top; row < m_rows.size() && lines < visibleLines(); ++row) {
         lines += self->lineCount(row);
         ++count;
     }
@@ -447,26 +447,26 @@ qsizetype LogView::rowAt(int y)
     qsizetype row = m_top;
     if (y < 0)
         return std::max<qsizetype>(0, row - 1);
-    while (row < qsizetype(m_rows.size())) {
+    while (row < m_rows.size()) {
         const int n = lineCount(row);
         if (line < n)
             return row;
         line -= n;
         ++row;
     }
-    return qsizetype(m_rows.size()) - 1;
+    return m_rows.size() - 1;
 }
 
 qsizetype LogView::rowOfRecord(qsizetype record) const
 {
-    const auto it = std::lower_bound(m_rows.begin(), m_rows.end(), record);
-    return it == m_rows.end() ? -1 : qsizetype(it - m_rows.begin());
+    const qsizetype row = m_rows.lowerBound(record);
+    return row == m_rows.size() ? -1 : row;
 }
 
 bool LogView::isShown(qsizetype record) const
 {
     const qsizetype row = rowOfRecord(record);
-    return row >= 0 && m_rows[size_t(row)] == record;
+    return row >= 0 && m_rows[row] == record;
 }
 
 qsizetype LogView::caretRow() const { return m_caret < 0 ? -1 : rowOfRecord(m_caret); }
@@ -503,8 +503,8 @@ void LogView::setCaret(qsizetype row, bool extend)
 {
     if (m_rows.empty() || row < 0)
         return;
-    row = std::min<qsizetype>(row, qsizetype(m_rows.size()) - 1);
-    m_caret = m_rows[size_t(row)];
+    row = std::min<qsizetype>(row, m_rows.size() - 1);
+    m_caret = m_rows[row];
     if (!extend || m_anchor < 0)
         m_anchor = m_caret;
     ensureRowVisible(row);
@@ -518,9 +518,9 @@ void LogView::setCaret(qsizetype row, bool extend)
 
 bool LogView::isRowSelected(qsizetype row) const
 {
-    if (m_anchor < 0 || row < 0 || row >= qsizetype(m_rows.size()))
+    if (m_anchor < 0 || row < 0 || row >= m_rows.size())
         return false;
-    const qsizetype record = m_rows[size_t(row)];
+    const qsizetype record = m_rows[row];
     return record >= std::min(m_anchor, m_caret) && record <= std::max(m_anchor, m_caret);
 }
 
@@ -528,8 +528,8 @@ void LogView::selectRows(qsizetype from, qsizetype to)
 {
     if (from < 0 || to < 0 || m_rows.empty())
         return;
-    const qsizetype last = qsizetype(m_rows.size()) - 1;
-    m_anchor = m_rows[size_t(std::min(from, last))];
+    const qsizetype last = m_rows.size() - 1;
+    m_anchor = m_rows[std::min(from, last)];
     setCaret(to, true);
 }
 
@@ -542,7 +542,7 @@ void LogView::clearSelection()
 
 QRect LogView::rowRect(qsizetype row)
 {
-    if (row < m_top || row >= qsizetype(m_rows.size()))
+    if (row < m_top || row >= m_rows.size())
         return QRect();
     int lines = -m_topLine;
     for (qsizetype r = m_top; r < row; ++r) {
@@ -573,12 +573,11 @@ QString LogView::selectedText()
     const qsizetype to = std::max(m_anchor, m_caret);
     QString text;
     bool first = true;
-    for (auto it = std::lower_bound(m_rows.begin(), m_rows.end(), from); it != m_rows.end() && *it <= to;
-         ++it) {
+    for (qsizetype row = m_rows.lowerBound(from); row < m_rows.size() && m_rows[row] <= to; ++row) {
         if (!first)
             text += u'\n';
         first = false;
-        text += m_log->text(*it);
+        text += m_log->text(m_rows[row]);
     }
     return text;
 }
@@ -624,8 +623,8 @@ void LogView::paintEvent(QPaintEvent *event)
     const QColor currentBack(255, 180, 60);
     const QFontMetrics fm = fontMetrics();
     int y = -m_topLine * m_lineHeight;
-    for (qsizetype row = m_top; row < qsizetype(m_rows.size()) && y <= exposed.bottom(); ++row) {
-        const qsizetype record = m_rows[size_t(row)];
+    for (qsizetype row = m_top; row < m_rows.size() && y <= exposed.bottom(); ++row) {
+        const qsizetype record = m_rows[row];
         const Layout &l = layout(row);
         const int height = int(l.starts.size()) * m_lineHeight;
         if (y + height <= exposed.top()) {
@@ -737,7 +736,7 @@ void LogView::keyPressEvent(QKeyEvent *event)
             return;
         }
         const bool extend = event->modifiers() & Qt::ShiftModifier;
-        const qsizetype rows = qsizetype(m_rows.size());
+        const qsizetype rows = m_rows.size();
         const qsizetype caret = caretRow() < 0 ? m_top : caretRow();
         switch (event->key()) {
         case Qt::Key_Up:

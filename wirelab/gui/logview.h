@@ -15,6 +15,7 @@
 // as the pane shows them, including rows the log has not announced yet.
 
 #include "core/log/endpointlog.h"
+#include "gui/rowmap.h"
 #include "gui/rowtextpainter.h"
 
 #include <QAbstractScrollArea>
@@ -58,7 +59,7 @@ public:
     QString lastLine();
     qsizetype rowCount();
     QString rowText(qsizetype row);
-    qsizetype recordOfRow(qsizetype row) const { return m_rows.at(size_t(row)); }
+    qsizetype recordOfRow(qsizetype row) const { return m_rows.at(row); }
     // Whether the record is a row (passes the filter).
     bool isShown(qsizetype record) const;
 
@@ -149,7 +150,7 @@ private:
     void tellAccessibility();
 
     QPointer<EndpointLog> m_log;
-    std::vector<qsizetype> m_rows;  // records shown, in order
+    RowMap m_rows;  // records shown, in order
     qsizetype m_seen = 0;  // records of the log looked at
     unsigned m_show = ShowDefault;
     QByteArray m_needle;

@@ -6,6 +6,7 @@
 #include "gui/logfindbar.h"
 #include "gui/logsaving.h"
 #include "gui/logview.h"
+#include "gui/rowmap.h"
 #include "gui/rowtextpainter.h"
 #include "seamrecorder.h"
 
@@ -28,6 +29,9 @@
 #include <QToolButton>
 #include <QVBoxLayout>
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <numeric>
 
 namespace {
 
@@ -73,6 +77,44 @@ struct LogViewTest : ::testing::Test
         bar_<QLineEdit>("FindText")->setText(text);
     }
 };
+
+TEST(RowMap, RowsAndRecordsMapBothWaysAsASortedListWould)
+{
+    // Every record, every other, none, and rows far apart (across groups of
+    // records, at the ends of 64-bit words).
+    const std::vector<std::vector<qsizetype>> cases = {
+        [] {
+            std::vector<qsizetype> all(10000);
+            std::iota(all.begin(), all.end(), 0);
+            return all;
+        }(),
+        [] {
+            std::vector<qsizetype> odd;
+            for (qsizetype r = 1; r < 9000; r += 2)
+                odd.push_back(r);
+            return odd;
+        }(),
+        {},
+        {0, 63, 64, 4095, 4096, 5000, 20000, 20063, 20064, 100000},
+    };
+    for (const std::vector<qsizetype> &records : cases) {
+        SCOPED_TRACE(records.size());
+        RowMap rows;
+        for (qsizetype r : records)
+            rows.push_back(r);
+        ASSERT_EQ(rows.size(), qsizetype(records.size()));
+        for (size_t row = 0; row < records.size(); ++row)
+            ASSERT_EQ(rows.at(qsizetype(row)), records[row]) << row;
+        const qsizetype last = records.empty() ? 0 : records.back();
+        for (qsizetype r = -1; r <= last + 1; ++r) {
+            ASSERT_EQ(rows.lowerBound(r),
+                      qsizetype(std::lower_bound(records.begin(), records.end(), r) - records.begin()))
+                << r;
+        }
+        rows.clear();
+        EXPECT_TRUE(rows.empty());
+    }
+}
 
 TEST_F(LogViewTest, AFloodIsFollowedAtTheEndAndCountedWhenScrolledUp)
 {
