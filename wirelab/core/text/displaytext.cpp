@@ -46,6 +46,32 @@ uchar *DisplayUtf8(const uchar *s, qsizetype n, uchar *d)
                 i += 16;
                 continue;
             }
+            // ASCII controls among ASCII (a text stream's line breaks): each
+            // becomes its picture in place, the bytes after it copied sixteen
+            // at a time. Reads stay below i + 32 and writes below 3 i + 64,
+            // inside the 3 n the caller gave.
+            if (_mm_movemask_epi8(v) == 0 && i + 32 <= n) {
+                int from = 0;
+                for (unsigned m = mask; m; m &= m - 1) {
+                    const int k = __builtin_ctz(m);
+                    d += k - from;
+                    const uchar c = s[i + k];
+                    if (c == '\t') {
+                        *d++ = c;
+                    } else {
+                        d[0] = 0xE2;
+                        d[1] = 0x90;
+                        d[2] = c == 0x7F ? 0xA1 : uchar(0x80 + c);
+                        d += 3;
+                    }
+                    from = k + 1;
+                    _mm_storeu_si128(reinterpret_cast<__m128i *>(d),
+                                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + from)));
+                }
+                d += 16 - from;
+                i += 16;
+                continue;
+            }
             const int clean = __builtin_ctz(mask);
             d += clean;
             i += clean;
