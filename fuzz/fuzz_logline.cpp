@@ -23,7 +23,7 @@
 namespace {
 
 constexpr size_t HeaderSize = 13;
-constexpr int KindCount = int(LineKind::Warning) + 1;
+constexpr int KindCount = int(LineKind::Error) + 1;
 
 char Fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 

@@ -61,7 +61,7 @@ LogFindBar::LogFindBar(LogView *view, QWidget *parent) : QWidget(parent), m_view
     m_notices = Named(new QCheckBox(tr("提示"), this), "ShowNotices");
     m_script = Named(new QCheckBox(tr("脚本"), this), "ShowScript");
     m_extra = Named(new QCheckBox(tr("附加记录"), this), "ShowExtra");
-    m_extra->setToolTip(tr("脚本发送的数据、连接失败和脚本警告"));
+    m_extra->setToolTip(tr("脚本发送的数据、连接失败、脚本警告和错误"));
     m_onlyMatching = Named(new QCheckBox(tr("只显示含查找内容的行"), this), "OnlyMatching");
     const unsigned shown = view->shown();
     m_received->setChecked(shown & LogView::ShowReceived);

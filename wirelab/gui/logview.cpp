@@ -60,6 +60,7 @@ QColor KindColor(LineKind kind)
     case LineKind::Notice:
     case LineKind::SendFailed:
     case LineKind::Warning:
+    case LineKind::Error:
         return QColor(170, 40, 20);
     case LineKind::Displayed:
         break;
@@ -79,6 +80,7 @@ unsigned ShowBit(LineKind kind)
     case LineKind::Notice:
     case LineKind::SendFailed:
     case LineKind::Warning:
+    case LineKind::Error:
         break;
     }
     return LogView::ShowNotices;

@@ -42,7 +42,7 @@ public:
     enum Show : unsigned {
         ShowReceived = 1,
         ShowSent = 2,
-        ShowNotices = 4,  // connection notices, failed sends, warnings
+        ShowNotices = 4,  // connection notices, failed sends, script warnings and errors
         ShowScript = 8,  // DISPLAY texts
         ShowExtra = 16,  // records that are not lines of the receive pane
         ShowDefault = ShowReceived | ShowSent | ShowNotices | ShowScript,

@@ -85,9 +85,10 @@ void LineLog::watch(Endpoint *e)
     // came while the endpoint was being made.
     auto record = [this, e](qsizetype i) {
         // Every script warning and error is written already (standard
-        // error; in JSON a warning object of its own): not again from the
-        // endpoint's log.
-        if (e->log().record(i).kind == LineKind::Warning)
+        // error; in JSON a warning or error object of its own): not again
+        // from the endpoint's log.
+        const LineKind kind = e->log().record(i).kind;
+        if (kind == LineKind::Warning || kind == LineKind::Error)
             return;
         // Written before the log changes again: its bytes need no copy.
         const LineParts p = e->log().partsInPlace(i);

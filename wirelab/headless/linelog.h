@@ -8,8 +8,8 @@
 // record ({"t" with its UTC offset, "endpoint", "event":
 // recv|send|display|notice, "text", "hex" of the bytes}). The record's time
 // is the line's own; its text is the line without the pane's time. Notices
-// are in the UI language. A log's script warnings are left out: the run
-// writes every script warning and error itself (see warning() and error()).
+// are in the UI language. A log's script warnings and errors are left out:
+// the run writes every one itself (see warning() and error()).
 //
 // A declared panel's button caption or edit text, when it is set or
 // changes, is a notice of its own: "panel <endpoint> <id> = <text>"

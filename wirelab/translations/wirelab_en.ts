@@ -309,8 +309,8 @@
         <translation>Extra records</translation>
     </message>
     <message>
-        <source>脚本发送的数据、连接失败和脚本警告</source>
-        <translation>Data sent by scripts, connection failures and script warnings</translation>
+        <source>脚本发送的数据、连接失败、脚本警告和错误</source>
+        <translation>Data sent by scripts, connection failures, script warnings and errors</translation>
     </message>
     <message>
         <source>只显示含查找内容的行</source>

@@ -20,6 +20,8 @@ QString lineEventName(LineKind kind)
         return QStringLiteral("notice");
     case LineKind::Warning:
         return QStringLiteral("warning");
+    case LineKind::Error:
+        return QStringLiteral("error");
     }
     return QString();
 }
@@ -33,11 +35,16 @@ QString isoTimeWithOffset(qint64 msecsSinceEpoch)
 QByteArray lineJson(qint64 timeMs, const QString &endpoint, LineKind kind, const QString &text,
                     const QByteArray &bytes)
 {
+    // An error's line is "error: " and the error as standard error tells
+    // it; its object says "error" as its event, and its text is the
+    // error's, as in the error objects of a run without a window.
+    static const QString ErrorPrefix = QStringLiteral("error: ");
+    const bool prefixed = kind == LineKind::Error && text.startsWith(ErrorPrefix);
     QJsonObject o {
         {QStringLiteral("t"), isoTimeWithOffset(timeMs)},
          {QStringLiteral("endpoint"), endpoint},
           {QStringLiteral("event"), lineEventName(kind)},
-           {QStringLiteral("text"), text},
+           {QStringLiteral("text"), prefixed ? text.mid(ErrorPrefix.size()) : text},
           };
     if (carriesBytes(kind))
         o.insert(QStringLiteral("hex"), strToHexCompact(bytes));

@@ -12,7 +12,8 @@ enum class LineKind : quint8 {
     Displayed,  // a DISPLAY action's text
     Notice,  // something the endpoint says about its connection
     SendFailed,  // a send refused ("发送失败，连接已断开")
-    Warning,  // an error or warning about the endpoint's script
+    Warning,  // a warning about the endpoint's script ("warning: ...")
+    Error,  // an error about it: a batch cut short, a handler that threw ("error: ...")
 };
 
 // Whether a record of this kind holds payload bytes (rather than a text).

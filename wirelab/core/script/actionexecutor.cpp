@@ -72,6 +72,19 @@ void AddScriptPlace(ScriptOutput::Place &place)
     } catch (...) {}
 }
 
+// Writes the error and, when it concerns an endpoint, records it in that
+// endpoint's log as well (an extra record, as often as it is written), so
+// that its window and its saved log tell it as an error.
+void ReportError(const QString &line, const ScriptOutput::Place &place, Endpoint *concerned)
+{
+    // Held across the report's listeners, which may close it.
+    const QPointer<Endpoint> held(concerned);
+    if (!ScriptOutput::instance().error(line, ScriptOutput::Kind::Error, place))
+        return;  // a repeat, counted
+    if (held)
+        held->log().appendText(LineKind::Error, QStringLiteral("error: ") + line, true);
+}
+
 }  // namespace
 
 ActionExecutor::ActionExecutor(ScriptEngine &engine, EndpointRegistry &registry)
@@ -179,23 +192,20 @@ void ActionExecutor::reportDropped(const Batch &batch, int action, const JsonNod
     AddScriptPlace(place);
     if (action == 0) {
         place.endpoint = batch.endpoint;
-        ScriptOutput::instance().error(QStringLiteral("%1: %2; nothing carried out").arg(place.event, text),
-                                                      ScriptOutput::Kind::Error, place);
+        ReportError(QStringLiteral("%1: %2; nothing carried out").arg(place.event, text), place,
+                                   batch.endpoint.isEmpty() ? nullptr
+                                                            : m_registry.findByName(batch.endpoint));
         return;
     }
     const QString socket =
         failed && failed->isObject() ? jsonText(*failed, QStringLiteral("SOCKET")) : QString();
-    // Held across the report's listeners, which may close it.
-    QPointer<Endpoint> concerned = socket.isEmpty() ? nullptr : m_registry.findByName(socket);
+    Endpoint *concerned = socket.isEmpty() ? nullptr : m_registry.findByName(socket);
     if (!concerned && !batch.endpoint.isEmpty())
         concerned = m_registry.findByName(batch.endpoint);
     if (concerned)
         place.endpoint = concerned->name();
-    const QString line = QStringLiteral("%1: action %2: %3; the rest of the batch was dropped") .arg(place.event).arg(action).arg(text);
-    if (!ScriptOutput::instance().error(line, ScriptOutput::Kind::Error, place))
-        return;  // a repeat, counted
-    if (concerned)
-        concerned->log().appendText(LineKind::Warning, QStringLiteral("error: ") + line, true);
+    ReportError(QStringLiteral("%1: action %2: %3; the rest of the batch was dropped").arg(place.event).arg(action).arg(text), place,
+        concerned);
 }
 
 void ActionExecutor::runAction(const JsonNode &action)
@@ -228,8 +238,8 @@ void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int in
             place.endpoint = batch.endpoint;
             place.event = batch.source();
             place.action = index;
-            ScriptOutput::instance().error(QStringLiteral("%1: action %2: %3; the run ends with status 1").arg(place.event).arg(index).arg(what),
-                ScriptOutput::Kind::Error, place);
+            ReportError(QStringLiteral("%1: action %2: %3; the run ends with status 1").arg(place.event).arg(index).arg(what), place,
+                batch.endpoint.isEmpty() ? nullptr : m_registry.findByName(batch.endpoint));
             m_exitCode = 1;
         }
         return;

@@ -46,6 +46,7 @@ TEST(LineText, EveryKindOfLineReadsAsThePaneShowsIt)
         const char *text;
         const char *body;
         const char *event;  // in the JSON form
+        const char *jsonText = nullptr;  // its text there, when not the body
     };
     const Case cases[] = {
         {LineKind::Received,
@@ -88,6 +89,16 @@ TEST(LineText, EveryKindOfLineReadsAsThePaneShowsIt)
          "notice"},
         {LineKind::Notice, false, false, "connected", {}, "connected", "connected", "notice"},
         {LineKind::Warning, false, false, "a.js:3: x", {}, "a.js:3: x", "a.js:3: x", "warning"},
+        // The line as it is; the object's text as the headless run's error objects have it.
+        {LineKind::Error,
+         true,
+         false,
+         "error: t: action 2: x; dropped",
+         {},
+         "error: t: action 2: x; dropped",
+         "error: t: action 2: x; dropped",
+         "error",
+         "t: action 2: x; dropped"},
     };
     for (const Case &c : cases) {
         LineParts p;
@@ -103,7 +114,9 @@ TEST(LineText, EveryKindOfLineReadsAsThePaneShowsIt)
         const QJsonObject o = QJsonDocument::fromJson(
             lineJson(Noon, QStringLiteral("e"), c.kind, lineBody(p), c.bytes)).object();
         EXPECT_EQ(o.value(QStringLiteral("event")).toString(), QLatin1String(c.event)) << c.text;
-        EXPECT_EQ(o.value(QStringLiteral("text")).toString(), QString::fromUtf8(c.body)) << c.text;
+        EXPECT_EQ(
+            o.value(QStringLiteral("text")).toString(), QString::fromUtf8(c.jsonText ? c.jsonText : c.body))
+            << c.text;
         EXPECT_EQ(o.value(QStringLiteral("hex")).toString(),
                           carriesBytes(c.kind) ? QString::fromLatin1(c.bytes.toHex().toUpper()) : QString())
                   << c.text;

@@ -10,10 +10,13 @@
 #include "core/endpoints/tcpserverendpoint.h"
 #include "core/endpoints/udpclientendpoint.h"
 #include "core/endpoints/udpgroupendpoint.h"
+#include "core/log/logsavejob.h"
 #include "core/net/tcpsend.h"
 #include "core/script/scriptoutput.h"
 #include "core/script/scripttimers.h"
 
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QNetworkDatagram>
 #include <QTcpServer>
 #include <QTcpSocket>
@@ -240,33 +243,46 @@ TEST(ActionExecutor, WhatThePaneLeavesOutIsLoggedAsExtraRecords)
     x.host().runActions();
     x.queue(QStringLiteral("[{TYPE:'SEND',SOCKET:'refused',DATA:'41'}]"));
     x.host().runActions();
+    x.js(QStringLiteral("var real = json2str; json2str = function(v) { throw 'no'; };"));
+    x.host().socketEvent(*x.b, QStringLiteral("OnRead"), QString(), 0, std::nullopt);
+    x.js(QStringLiteral("json2str = real;"));
 
     const struct
     {
         Endpoint *endpoint;
         LineKind kind;
         QString text;  // how the record's text starts
+        const char *event;  // in a saved log's JSON lines
     } cases[] = {
-        {server, LineKind::Notice, QStringLiteral("端口 %1 已被占用").arg(taken.serverPort())},
-         {x.a, LineKind::Notice, QStringLiteral("连接失败：")},
-          {x.a, LineKind::Warning, QStringLiteral("warning: OnRead of b: action 1: SEND DATA \"4G1\"")},
-           {nowhere, LineKind::Notice, QStringLiteral("发送失败：Null Remote Address")},
-            {nowhere, LineKind::Warning, QStringLiteral("error: actions: action 1: Null Remote Address")},
-             {refused, LineKind::Notice, QStringLiteral("发送失败：")},
-              {group, LineKind::Notice, QStringLiteral("无法进行UDP组播")},
-             };
+        {server, LineKind::Notice, QStringLiteral("端口 %1 已被占用").arg(taken.serverPort()), "notice"},
+         {x.a, LineKind::Notice, QStringLiteral("连接失败："), "notice"},
+          {x.a, LineKind::Warning,
+           QStringLiteral("warning: OnRead of b: action 1: SEND DATA \"4G1\""), "warning"},
+           {nowhere, LineKind::Notice, QStringLiteral("发送失败：Null Remote Address"), "notice"},
+            {nowhere, LineKind::Error,
+             QStringLiteral("error: actions: action 1: Null Remote Address"), "error"},
+             {refused, LineKind::Notice, QStringLiteral("发送失败："), "notice"},
+              {group, LineKind::Notice, QStringLiteral("无法进行UDP组播"), "notice"},
+               // A batch of the endpoint's event that could not be read.
+               {x.b, LineKind::Error, QStringLiteral("error: OnRead of b: "), "error"},
+              };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text.toStdString());
         const EndpointLog &log = c.endpoint->log();
+        qsizetype found = -1;
         ASSERT_TRUE(WaitFor([&] {
             for (qsizetype i = 0; i < log.count(); ++i) {
                 if (log.record(i).kind == c.kind && log.text(i).startsWith(c.text))
-                    return log.record(i).extra;
+                    found = i;
             }
-            return false;
+            return found >= 0 && log.record(found).extra;
         })) << log.lastLines(10, true).join(u'|').toStdString();
         for (const QString &line : x.lineList(c.endpoint))
             EXPECT_FALSE(line.startsWith(c.text)) << "not in the pane";
+        const QJsonObject saved =
+            QJsonDocument::fromJson(LogSaveJob::jsonLine(log, found, c.endpoint->name())).object();
+        EXPECT_EQ(saved.value(QStringLiteral("event")).toString(), QLatin1String(c.event));
+        EXPECT_EQ(saved.value(QStringLiteral("endpoint")).toString(), c.endpoint->name());
     }
     // A datagram that did not go out is not logged as sent.
     for (qsizetype i = 0; i < refused->log().count(); ++i)
