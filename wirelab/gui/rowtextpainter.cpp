@@ -1,11 +1,13 @@
 #include "gui/rowtextpainter.h"
 
+#include <QHash>
 #include <QPaintDevice>
 #include <QPainter>
 #include <QTextLayout>
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 namespace {
 // Wide runs kept; past this many (a log of varied East Asian text) they start again.
@@ -50,7 +52,7 @@ std::shared_ptr<RowTextPainter> RowTextPainter::shared(const QFont &font, int as
 void RowTextPainter::setFont(const QFont &font)
 {
     m_font = font;
-    m_wide.clear();
+    forgetWideRuns();
     m_tiles.clear();
     m_cell = 0;
     m_glyph.fill(0);
@@ -102,12 +104,32 @@ bool RowTextPainter::drawable(QStringView text) const
 
 RowTextPainter::WideRun &RowTextPainter::wideRun(QStringView text)
 {
+    // The pane's lines repeat a few runs (their prefixes) over and over:
+    // those are found without making a key.
+    for (const auto &[key, run] : m_recent) {
+        if (run && key == text)
+            return *run;
+    }
     const QString key = text.toString();
     auto it = m_wide.find(key);
-    if (it != m_wide.end())
-        return *it;
-    if (m_wide.size() >= MaxWideRuns)
-        m_wide.clear();
+    if (it == m_wide.end()) {
+        if (m_wide.size() >= MaxWideRuns)
+            forgetWideRuns();
+        it = m_wide.emplace(key, makeWideRun(key)).first;
+    }
+    m_recent[m_nextRecent] = {key, &it->second};
+    m_nextRecent = (m_nextRecent + 1) % m_recent.size();
+    return it->second;
+}
+
+void RowTextPainter::forgetWideRuns()
+{
+    m_wide.clear();
+    m_recent.fill({});
+}
+
+RowTextPainter::WideRun RowTextPainter::makeWideRun(const QString &key) const
+{
     WideRun run;
     QTextLayout layout(key, m_font);
     layout.beginLayout();
@@ -124,7 +146,7 @@ RowTextPainter::WideRun &RowTextPainter::wideRun(QStringView text)
             g.setPositions(positions);
         }
     }
-    return *m_wide.insert(key, std::move(run));
+    return run;
 }
 
 bool RowTextPainter::canTile(const QPainter &painter, QPointF at) const
@@ -284,7 +306,7 @@ bool RowTextPainter::draw(QPainter &painter, QPointF &at, QStringView text, cons
                 while (i < n && !inTable(text[i].unicode()) && !isControlPicture(text[i].unicode()))
                     ++i;
             WideRun &run = wideRun(text.mid(start, i - start));
-            if (cells && ++run.uses > 1 && run.advance >= 1 && Whole(run.advance)) {
+            if (cells && std::exchange(run.drawn, true) && run.advance >= 1 && Whole(run.advance)) {
                 painter.drawImage(QPoint(int(at.x()), int(at.y()) - m_ascent),
                                   wideTile(run, cells->text, cells->background));
             } else {

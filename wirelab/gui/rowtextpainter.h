@@ -19,7 +19,6 @@
 #include <QColor>
 #include <QFont>
 #include <QGlyphRun>
-#include <QHash>
 #include <QImage>
 #include <QPointF>
 #include <QRawFont>
@@ -28,6 +27,7 @@
 
 #include <array>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 class QPainter;
@@ -56,7 +56,7 @@ private:
     {
         QList<QGlyphRun> runs;  // positions from the run's start on the baseline
         qreal advance = 0;
-        int uses = 0;
+        bool drawn = false;  // once before
         // The run drawn on a background, by pair of colours: made once a
         // run is drawn again (the pane's prefixes are, on every line).
         std::vector<std::pair<quint64, QImage>> tiles;
@@ -87,6 +87,8 @@ private:
     }
     bool drawable(QStringView text) const;
     WideRun &wideRun(QStringView text);
+    WideRun makeWideRun(const QString &key) const;
+    void forgetWideRuns();
     const QImage &wideTile(WideRun &run, QRgb text, QRgb background);
     bool canTile(const QPainter &painter, QPointF at) const;
     Tiles &tiles(QRgb text, QRgb background);
@@ -96,7 +98,9 @@ private:
     QRawFont m_raw;
     std::array<quint32, TableSize> m_glyph {};  // 0: not in the table
     std::array<qreal, TableSize> m_advance {};
-    QHash<QString, WideRun> m_wide;
+    std::unordered_map<QString, WideRun> m_wide;  // its values stay where they are
+    std::array<std::pair<QString, WideRun *>, 4> m_recent {};  // the runs last looked up
+    size_t m_nextRecent = 0;
     std::vector<quint32> m_indexes;  // of the run being drawn
     std::vector<QPointF> m_positions;
     QGlyphRun m_run;
