@@ -226,9 +226,8 @@ for name, label in (('tls-headless-split', 'headless'), ('tls-wirelab-split', 'w
     row(scenario, 'round trips/s', w, e, n, f'>= {TLS_NEED} x epoll+OpenSSL' if headless else '',
         at_least(ratio(w, e), TLS_NEED) if headless else None)
     row(scenario, 'p99 latency (us)', *(num(s, 'p99_us') for s in (name, 'tls-epoll-split', 'tls-node-split')))
-    cpu = [(num(s, 'server_cpu_s'), num(s, 'round_trips')) for s in (name, 'tls-epoll-split', 'tls-node-split')]
-    row(scenario, 'server CPU per round trip (us)', *(None if c is None or not k else c / k * 1e6 for c, k in cpu),
-        digits=1)
+    row(scenario, 'server CPU per round trip (us)',
+        *(cpu_per_rt(s) for s in (name, 'tls-epoll-split', 'tls-node-split')), digits=1)
 
 head = ['Scenario', 'Figure', 'wirelab', 'epoll', 'w/epoll', 'Node.js', 'w/Node', 'Target', 'Met']
 print('| ' + ' | '.join(head) + ' |')
