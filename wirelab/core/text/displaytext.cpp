@@ -23,6 +23,21 @@ bool AnyNotPrintable(quint64 v)
 }
 #endif
 
+// Writes the display form of an ASCII control byte (below 0x20, or DEL) at
+// d: a tab stays itself, any other becomes its picture, U+2400 + c (U+2421
+// for DEL). Returns the end.
+inline uchar *ControlPicture(uchar c, uchar *d)
+{
+    if (c == '\t') {
+        *d++ = c;
+        return d;
+    }
+    d[0] = 0xE2;
+    d[1] = 0x90;
+    d[2] = c == 0x7F ? 0xA1 : uchar(0x80 + c);
+    return d + 3;
+}
+
 // Writes the display form of bytes as UTF-8 at d; returns the end, or null
 // at the first byte that is not valid UTF-8 (decoded, that is a
 // replacement character whose exact form the general path decides).
@@ -54,16 +69,7 @@ uchar *DisplayUtf8(const uchar *s, qsizetype n, uchar *d)
                 int from = 0;
                 for (unsigned m = mask; m; m &= m - 1) {
                     const int k = __builtin_ctz(m);
-                    d += k - from;
-                    const uchar c = s[i + k];
-                    if (c == '\t') {
-                        *d++ = c;
-                    } else {
-                        d[0] = 0xE2;
-                        d[1] = 0x90;
-                        d[2] = c == 0x7F ? 0xA1 : uchar(0x80 + c);
-                        d += 3;
-                    }
+                    d = ControlPicture(s[i + k], d + (k - from));
                     from = k + 1;
                     _mm_storeu_si128(reinterpret_cast<__m128i *>(d),
                                      _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + from)));
@@ -95,13 +101,7 @@ uchar *DisplayUtf8(const uchar *s, qsizetype n, uchar *d)
             continue;
         }
         if (c < 0x80) {
-            if (c == '\t') {
-                *d++ = c;
-            } else {  // U+2400 + c, or U+2421 for DEL
-                *d++ = 0xE2;
-                *d++ = 0x90;
-                *d++ = c == 0x7F ? 0xA1 : uchar(0x80 + c);
-            }
+            d = ControlPicture(c, d);
             ++i;
             continue;
         }
