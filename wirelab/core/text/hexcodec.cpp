@@ -111,27 +111,18 @@ void WriteCompactPairs(const uchar *src, qsizetype n, char16_t *p)
         WritePair(src[i], p + 2 * i);
 }
 
-// Writes the pairs of data, each followed by `separator` when it is non-zero.
-QString PairsOf(const QByteArray &data, char16_t separator)
+// Writes each of the n bytes at src as its two digits and a blank (3n code
+// units) to p; returns the end.
+char16_t *WriteSpacedPairs(const uchar *src, qsizetype n, char16_t *p)
 {
-    const qsizetype n = data.size();
-    const qsizetype width = separator ? 3 : 2;
-    QString out(n * width, Qt::Uninitialized);
-    char16_t *p = reinterpret_cast<char16_t *>(out.data());
-    const uchar *src = reinterpret_cast<const uchar *>(data.constData());
-    if (!separator) {
-        WriteCompactPairs(src, n, p);
-        return out;
+    for (qsizetype i = 0; i < n; ++i, p += 3) {
+        WritePair(src[i], p);
+        p[2] = u' ';
     }
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t *pair = &kPairs.chars[size_t(src[i]) * 2];
-        *p++ = pair[0];
-        *p++ = pair[1];
-        if (separator)
-            *p++ = separator;
-    }
-    return out;
+    return p;
 }
+
+const uchar *BytesOf(const QByteArray &data) { return reinterpret_cast<const uchar *>(data.constData()); }
 
 }  // namespace
 
@@ -140,23 +131,26 @@ QString byteToHex(quint8 value)
     return QString(reinterpret_cast<const QChar *>(&kPairs.chars[size_t(value) * 2]), 2);
 }
 
-QString strToHexSpaced(const QByteArray &data) { return PairsOf(data, u' '); }
+QString strToHexSpaced(const QByteArray &data)
+{
+    QString out(data.size() * 3, Qt::Uninitialized);
+    WriteSpacedPairs(BytesOf(data), data.size(), reinterpret_cast<char16_t *>(out.data()));
+    return out;
+}
 
-QString strToHexCompact(const QByteArray &data) { return PairsOf(data, 0); }
+QString strToHexCompact(const QByteArray &data)
+{
+    QString out(data.size() * 2, Qt::Uninitialized);
+    WriteCompactPairs(BytesOf(data), data.size(), reinterpret_cast<char16_t *>(out.data()));
+    return out;
+}
 
 QString hexDisplayForm(const QByteArray &data)
 {
-    const qsizetype n = data.size();
-    QString out(n * 3 + 2, Qt::Uninitialized);
+    QString out(data.size() * 3 + 2, Qt::Uninitialized);
     char16_t *p = reinterpret_cast<char16_t *>(out.data());
-    const uchar *src = reinterpret_cast<const uchar *>(data.constData());
-    *p++ = u'{';
-    for (qsizetype i = 0; i < n; ++i) {
-        const char16_t *pair = &kPairs.chars[size_t(src[i]) * 2];
-        *p++ = pair[0];
-        *p++ = pair[1];
-        *p++ = u' ';
-    }
+    *p = u'{';
+    p = WriteSpacedPairs(BytesOf(data), data.size(), p + 1);
     *p = u'}';
     return out;
 }
