@@ -35,17 +35,11 @@ QString IndentContinuations(const QString &text, qsizetype indent)
 // "HH:mm:ss.zzz": the log lines' clock, with the milliseconds.
 QString ClockWithMs(qint64 msecsSinceEpoch)
 {
+    // Only the lines that are not data lines (notices, repeat counts) come
+    // here: a data line's clock is made in writeRecord().
     const int ms = int(msecsSinceEpoch % 1000);
-    const QString clock = logClockText(msecsSinceEpoch);
-    // Made in place: a chain of appends grew the text once for each character.
-    QString text(clock.size() + 4, Qt::Uninitialized);
-    QChar *d = text.data();
-    d = std::copy(clock.cbegin(), clock.cend(), d);
-    *d++ = u'.';
-    *d++ = QChar(u'0' + ms / 100);
-    *d++ = QChar(u'0' + ms / 10 % 10);
-    *d = QChar(u'0' + ms % 10);
-    return text;
+    return logClockText(msecsSinceEpoch) + u'.' + QChar(u'0' + ms / 100) + QChar(u'0' + ms / 10 % 10)
+        + QChar(u'0' + ms % 10);
 }
 
 }  // namespace
