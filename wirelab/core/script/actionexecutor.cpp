@@ -61,6 +61,13 @@ QString ErrorText()
     }
 }
 
+// The endpoint of that name; an empty name (a batch of no endpoint, an
+// action without a SOCKET) names none.
+Endpoint *Named(const EndpointRegistry &registry, const QString &name)
+{
+    return name.isEmpty() ? nullptr : registry.findByName(name);
+}
+
 // The script file and line of the exception being handled, when it has them.
 void AddScriptPlace(ScriptOutput::Place &place)
 {
@@ -177,8 +184,8 @@ void ActionExecutor::warn(const Batch &batch, int index, const QString &text, En
     // batch ten times a second) is a record about once a second.
     if (!ScriptOutput::instance().warning(warning))
         return;
-    if (!target && !batch.endpoint.isEmpty())
-        target = m_registry.findByName(batch.endpoint);
+    if (!target)
+        target = Named(m_registry, batch.endpoint);
     if (target)
         target->log().appendText(LineKind::Warning, warning.line(), true);
 }
@@ -193,15 +200,14 @@ void ActionExecutor::reportDropped(const Batch &batch, int action, const JsonNod
     if (action == 0) {
         place.endpoint = batch.endpoint;
         ReportError(QStringLiteral("%1: %2; nothing carried out").arg(place.event, text), place,
-                                   batch.endpoint.isEmpty() ? nullptr
-                                                            : m_registry.findByName(batch.endpoint));
+                                   Named(m_registry, batch.endpoint));
         return;
     }
     const QString socket =
         failed && failed->isObject() ? jsonText(*failed, QStringLiteral("SOCKET")) : QString();
-    Endpoint *concerned = socket.isEmpty() ? nullptr : m_registry.findByName(socket);
-    if (!concerned && !batch.endpoint.isEmpty())
-        concerned = m_registry.findByName(batch.endpoint);
+    Endpoint *concerned = Named(m_registry, socket);
+    if (!concerned)
+        concerned = Named(m_registry, batch.endpoint);
     if (concerned)
         place.endpoint = concerned->name();
     ReportError(QStringLiteral("%1: action %2: %3; the rest of the batch was dropped").arg(place.event).arg(action).arg(text), place,
@@ -239,7 +245,7 @@ void ActionExecutor::carryOut(const JsonNode &action, const Batch &batch, int in
             place.event = batch.source();
             place.action = index;
             ReportError(QStringLiteral("%1: action %2: %3; the run ends with status 1").arg(place.event).arg(index).arg(what), place,
-                batch.endpoint.isEmpty() ? nullptr : m_registry.findByName(batch.endpoint));
+                Named(m_registry, batch.endpoint));
             m_exitCode = 1;
         }
         return;
