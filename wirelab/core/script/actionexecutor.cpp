@@ -47,11 +47,16 @@ std::optional<int> ExitCodeOf(const JsonNode &action)
     return int(value);
 }
 
-// The message of the exception being handled.
-QString ErrorText()
+// The message of the exception being handled; a script error's file and
+// line go to place as well.
+QString ErrorText(ScriptOutput::Place &place)
 {
     try {
         throw;
+    } catch (const ScriptError &e) {
+        place.file = e.file();
+        place.line = e.line();
+        return e.message();
     } catch (const WireError &e) {
         return e.message();
     } catch (const std::exception &e) {
@@ -66,17 +71,6 @@ QString ErrorText()
 Endpoint *Named(const EndpointRegistry &registry, const QString &name)
 {
     return name.isEmpty() ? nullptr : registry.findByName(name);
-}
-
-// The script file and line of the exception being handled, when it has them.
-void AddScriptPlace(ScriptOutput::Place &place)
-{
-    try {
-        throw;
-    } catch (const ScriptError &e) {
-        place.file = e.file();
-        place.line = e.line();
-    } catch (...) {}
 }
 
 // Writes the error and, when it concerns an endpoint, records it in that
@@ -192,11 +186,10 @@ void ActionExecutor::warn(const Batch &batch, int index, const QString &text, En
 
 void ActionExecutor::reportDropped(const Batch &batch, int action, const JsonNode *failed) const
 {
-    const QString text = ErrorText();
     ScriptOutput::Place place;
+    const QString text = ErrorText(place);
     place.event = batch.source();
     place.action = action;
-    AddScriptPlace(place);
     if (action == 0) {
         place.endpoint = batch.endpoint;
         ReportError(QStringLiteral("%1: %2; nothing carried out").arg(place.event, text), place,
