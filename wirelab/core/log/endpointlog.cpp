@@ -78,12 +78,15 @@ public:
         m_capacity = capacity;
         m_mapped = mapped;
     }
-    void append(const char *data, qint64 size)
+    // `size` more bytes at the end, for the caller to fill.
+    char *extend(qint64 size)
     {
         Q_ASSERT(m_size + size <= m_capacity);
-        std::memcpy(m_data + m_size, data, size_t(size));
+        char *end = m_data + m_size;
         m_size += size;
+        return end;
     }
+    void append(const char *data, qint64 size) { std::memcpy(extend(size), data, size_t(size)); }
     void clear() { *this = BlockBytes(); }
 
 private:
@@ -136,6 +139,7 @@ private:
 
 }  // namespace
 
+// A block of the stream, or the bytes of a chunk of records.
 struct EndpointLog::Block
 {
     BlockBytes data;  // empty once spilled
@@ -143,11 +147,6 @@ struct EndpointLog::Block
 };
 
 namespace {
-
-struct FreeMemory
-{
-    void operator()(void *p) const { std::free(p); }
-};
 
 // A record stored in (or read back into) a chunk's bytes. Copied out, so
 // bytes read back need no particular alignment.
@@ -166,9 +165,7 @@ Record RecordIn(const char *chunk, qsizetype k)
 // finding the record of an offset reads back one chunk at most.
 struct EndpointLog::Chunk
 {
-    std::unique_ptr<char, FreeMemory> records;  // null once spilled
-    qint64 bytes = 0;  // allocated, counted in LogMemory
-    qint64 slot = -1;  // its place in the spill file
+    Block records;
     qint64 firstOffset = 0;
 };
 
@@ -199,26 +196,27 @@ void EndpointLog::releaseAll()
 {
     LogMemory &memory = LogMemory::instance();
     memory.withdraw(m_memoryKey);
-    for (const Block &b : m_blocks) {
+    const auto release = [&memory](const Block &b) {
         if (b.slot >= 0)
             memory.release(b.slot);
         else
             memory.resized(-b.data.capacity());
-    }
+    };
+    for (const Block &b : m_blocks)
+        release(b);
     m_blocks.clear();
-    for (const Chunk &c : m_chunks) {
-        if (c.slot >= 0)
-            memory.release(c.slot);
-        else
-            memory.resized(-c.bytes);
-    }
+    for (const Chunk &c : m_chunks)
+        release(c.records);
     m_chunks.clear();
 }
 
-bool EndpointLog::spillBlock(qsizetype index)
+bool EndpointLog::spillBlock(qsizetype index) { return spill(m_blocks[size_t(index)]); }
+
+bool EndpointLog::spillRecords(qsizetype chunk) { return spill(m_chunks[size_t(chunk)].records); }
+
+bool EndpointLog::spill(Block &b)
 {
-    Block &b = m_blocks[size_t(index)];
-    Q_ASSERT(b.slot < 0 && b.data.size() == BlockSize);
+    Q_ASSERT(b.slot < 0 && b.data.size() == LogMemory::SlotSize);
     LogMemory &memory = LogMemory::instance();
     b.slot = memory.write(b.data.view());
     if (b.slot < 0)
@@ -228,25 +226,11 @@ bool EndpointLog::spillBlock(qsizetype index)
     return true;
 }
 
-bool EndpointLog::spillRecords(qsizetype chunk)
-{
-    Chunk &c = m_chunks[size_t(chunk)];
-    Q_ASSERT(c.slot < 0 && c.bytes == ChunkBytes);
-    LogMemory &memory = LogMemory::instance();
-    c.slot = memory.write(QByteArray::fromRawData(c.records.get(), ChunkBytes));
-    if (c.slot < 0)
-        return false;
-    memory.resized(-c.bytes);
-    c.records.reset();
-    c.bytes = 0;
-    return true;
-}
-
 const char *EndpointLog::chunkRecords(size_t chunk, QByteArray &hold) const
 {
-    const Chunk &c = m_chunks[chunk];
+    const Block &c = m_chunks[chunk].records;
     if (c.slot < 0)
-        return c.records.get();
+        return c.data.data();
     // Through the cache of recent blocks: a view, find or save reads a
     // chunk back once for its many records.
     hold = LogMemory::instance().load(c.slot);
@@ -413,8 +397,13 @@ qsizetype EndpointLog::add(qint64 timeMs, LineKind kind, bool hexMode, bool extr
     store(bytes.constData(), size);
     store(countText.constData(), countSize);
     LogMemory &memory = LogMemory::instance();
-    if ((index + 1) % ChunkRecords == 0)
+    if ((index + 1) % ChunkRecords == 0) {
+        // What no record fills still goes to the file with the chunk.
+        BlockBytes &records = m_chunks.back().records.data;
+        const qint64 tail = ChunkBytes - records.size();
+        std::memset(records.extend(tail), 0, size_t(tail));
         memory.sealed(m_memoryKey, index / ChunkRecords, true);
+    }
     memory.enforce();
     m_count = index + 1;
     Q_EMIT recordAppended(index);
@@ -426,30 +415,20 @@ qsizetype EndpointLog::add(qint64 timeMs, LineKind kind, bool hexMode, bool extr
 EndpointLog::Record &EndpointLog::newRecord()
 {
     const size_t chunk = size_t(m_count / ChunkRecords);
-    const qsizetype within = m_count % ChunkRecords;
     if (chunk == m_chunks.size())
-        m_chunks.push_back(Chunk {nullptr, 0, -1, m_end});
-    Chunk &c = m_chunks[chunk];
-    if (within == c.bytes / qint64(sizeof(Record))) {
+        m_chunks.push_back(Chunk {Block(), m_end});
+    BlockBytes &records = m_chunks[chunk].records.data;
+    if (records.size() == records.capacity()) {
         // The first chunk doubles until it is whole; the others are made
-        // whole at once.
+        // whole at once. Records stay on the heap, as a growing block does.
+        const qsizetype within = m_count % ChunkRecords;
         const qsizetype size =
             chunk > 0 ? ChunkRecords : std::clamp<qsizetype>(2 * within, FirstChunkRecords, ChunkRecords);
-        const qint64 bytes = size == ChunkRecords ? ChunkBytes : size * qint64(sizeof(Record));
-        std::unique_ptr<char, FreeMemory> grown(static_cast<char *>(std::malloc(size_t(bytes))));
-        if (!grown)
-            qBadAlloc();
-        const qint64 used = within * qint64(sizeof(Record));
-        if (used > 0)
-            std::memcpy(grown.get(), c.records.get(), size_t(used));
-        // What no record fills still goes to the file with the chunk.
-        const qint64 tail = size * qint64(sizeof(Record));
-        std::memset(grown.get() + tail, 0, size_t(bytes - tail));
-        LogMemory::instance().resized(bytes - c.bytes);
-        c.records = std::move(grown);
-        c.bytes = bytes;
+        const qint64 before = records.capacity();
+        records.reserve(size == ChunkRecords ? ChunkBytes : size * qint64(sizeof(Record)), false, false);
+        LogMemory::instance().resized(records.capacity() - before);
     }
-    return *reinterpret_cast<Record *>(c.records.get() + within * qint64(sizeof(Record)));
+    return *reinterpret_cast<Record *>(records.extend(sizeof(Record)));
 }
 
 void EndpointLog::store(const char *data, qint64 size)

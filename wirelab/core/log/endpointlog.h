@@ -122,6 +122,7 @@ private:
     // if it stays in memory.
     bool spillBlock(qsizetype index);
     bool spillRecords(qsizetype chunk);
+    bool spill(Block &b);
     void releaseAll();
     // A chunk's records, from memory or read back into `hold`.
     const char *chunkRecords(size_t chunk, QByteArray &hold) const;
