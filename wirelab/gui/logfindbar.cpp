@@ -158,17 +158,16 @@ void LogFindBar::search()
 
 void LogFindBar::showCurrent()
 {
-    std::vector<qsizetype> records;
-    records.reserve(m_matches.size());
+    RowMap records;
     for (const LogMatch &m : m_matches) {
-        if (records.empty() || records.back() != m.record)
+        if (records.back() != m.record)
             records.push_back(m.record);
     }
     const qsizetype record = m_current >= 0 ? m_matches[size_t(m_current)].record : -1;
     // How the match shows in a row: its text, or the hex form of its bytes.
     const QString shown =
         m_hex->isChecked() ? QString::fromLatin1(needle().toHex(' ').toUpper()) : m_text->text();
-    m_view->setMatches(std::move(records), record, shown);
+    m_view->setMatches(records, record, shown);
     if (record >= 0)
         m_view->showRecord(record);
     if (m_text->text().isEmpty())

@@ -255,9 +255,9 @@ void LogView::setContainsFilter(const QByteArray &needle, bool caseSensitive)
     rebuildRows();
 }
 
-void LogView::setMatches(std::vector<qsizetype> records, qsizetype current, const QString &highlight)
+void LogView::setMatches(const RowMap &records, qsizetype current, const QString &highlight)
 {
-    m_matches = std::move(records);
+    m_matches = records;
     m_currentMatch = current;
     m_highlight = highlight;
     viewport()->update();
@@ -465,11 +465,7 @@ qsizetype LogView::rowOfRecord(qsizetype record) const
     return row == m_rows.size() ? -1 : row;
 }
 
-bool LogView::isShown(qsizetype record) const
-{
-    const qsizetype row = rowOfRecord(record);
-    return row >= 0 && m_rows[row] == record;
-}
+bool LogView::isShown(qsizetype record) const { return m_rows.contains(record); }
 
 qsizetype LogView::caretRow() const { return m_caret < 0 ? -1 : rowOfRecord(m_caret); }
 
@@ -634,7 +630,7 @@ void LogView::paintEvent(QPaintEvent *event)
             continue;
         }
         const bool selected = record >= selFrom && record <= selTo;
-        const bool matched = std::binary_search(m_matches.begin(), m_matches.end(), record);
+        const bool matched = m_matches.contains(record);
         if (selected)
             p.fillRect(0, y, width, height, palette().color(QPalette::Highlight));
         else if (record == m_currentMatch)

@@ -71,7 +71,7 @@ public:
     void setContainsFilter(const QByteArray &needle, bool caseSensitive);
 
     // Records whose rows are marked as matches of a find, and the current one.
-    void setMatches(std::vector<qsizetype> records, qsizetype current, const QString &highlight);
+    void setMatches(const RowMap &records, qsizetype current, const QString &highlight);
     // Scrolls so that the record's row is on screen (when it is shown).
     void showRecord(qsizetype record);
 
@@ -167,7 +167,7 @@ private:
     qsizetype m_anchor = -1;  // records
     qsizetype m_caret = -1;
 
-    std::vector<qsizetype> m_matches;  // sorted records
+    RowMap m_matches;  // records holding a match
     qsizetype m_currentMatch = -1;
     QString m_highlight;
 

@@ -3,7 +3,8 @@
 // per record of the log, plus a count of rows per group of GroupRecords
 // records: about 0.13 bytes per record instead of 8 per row, so a view over
 // millions of lines costs little beside the log (whose records move to the
-// spill file). Rows are taken in record order, as the log grows.
+// spill file). Rows are taken in record order, as the log grows. A find
+// keeps the records holding its matches in one too.
 
 #include <QtGlobal>
 
@@ -22,6 +23,12 @@ public:
     qsizetype operator[](qsizetype row) const { return at(row); }
     qsizetype front() const { return at(0); }
     qsizetype back() const { return m_back; }
+    // Whether the record is a row: one bit, not a count.
+    bool contains(qsizetype record) const
+    {
+        return record >= 0 && record <= m_back
+            && (m_bits[size_t(record / WordRecords)] >> (record % WordRecords) & 1) != 0;
+    }
     // The first row whose record is `record` or later; size() if none.
     qsizetype lowerBound(qsizetype record) const;
 
