@@ -79,6 +79,7 @@ LogFindBar::LogFindBar(LogView *view, QWidget *parent) : QWidget(parent), m_view
     m_research.setInterval(200);
     connect(&m_research, &QTimer::timeout, this, guard([this] { search(); }));
     connect(m_view, &LogView::rowsChanged, this, guard([this] {
+                m_stale = true;
                 if (isVisible() && !m_text->text().isEmpty() && !m_research.isActive())
                     m_research.start();
             }));
@@ -139,58 +140,137 @@ void LogFindBar::applyFilter()
 
 void LogFindBar::search()
 {
-    m_research.stop();
-    m_matches.clear();
     const QByteArray bytes = needle();
-    if (!bytes.isEmpty() && m_view->log()) {
+    if (m_view->log())
         m_view->rowCount();  // takes the records not announced yet
-        for (const LogMatch &m : findInLog(*m_view->log(), bytes, m_case->isChecked())) {
-            if (m_view->isShown(m.record))
-                m_matches.push_back(m);
-        }
+    m_research.stop();
+    m_stale = false;
+    m_records.clear();
+    m_total = 0;
+    // The current match stays where it was when it is still one, else the
+    // next one after it becomes current (the first when none is after it).
+    LogMatch first;
+    LogMatch next;
+    qsizetype before = 0;
+    if (!bytes.isEmpty() && m_view->log()) {
+        qsizetype record = -1;
+        bool shown = false;
+        findInLog(*m_view->log(), bytes, m_case->isChecked(), [&](const LogMatch &m) {
+            if (m.record != record) {
+                record = m.record;
+                shown = m_view->isShown(record);
+                if (shown)
+                    m_records.push_back(record);
+            }
+            if (shown) {
+                if (m_total++ == 0)
+                    first = m;
+                if (m < m_current)
+                    ++before;
+                else if (next.record < 0)
+                    next = m;
+            }
+            return true;
+        });
     }
-    if (m_current >= qsizetype(m_matches.size()))
-        m_current = m_matches.empty() ? -1 : 0;
-    if (m_current < 0 && !m_matches.empty())
-        m_current = 0;
+    if (m_total == 0) {
+        m_current = LogMatch();
+        m_index = -1;
+    } else if (next.record < 0) {
+        m_current = first;
+        m_index = 0;
+    } else {
+        m_current = next;
+        m_index = before;
+    }
     showCurrent();
 }
 
 void LogFindBar::showCurrent()
 {
-    RowMap records;
-    for (const LogMatch &m : m_matches) {
-        if (records.back() != m.record)
-            records.push_back(m.record);
-    }
-    const qsizetype record = m_current >= 0 ? m_matches[size_t(m_current)].record : -1;
     // How the match shows in a row: its text, or the hex form of its bytes.
     const QString shown =
         m_hex->isChecked() ? QString::fromLatin1(needle().toHex(' ').toUpper()) : m_text->text();
-    m_view->setMatches(records, record, shown);
-    if (record >= 0)
-        m_view->showRecord(record);
+    m_view->setMatches(m_records, m_current.record, shown);
+    if (m_current.record >= 0)
+        m_view->showRecord(m_current.record);
     if (m_text->text().isEmpty())
         m_count->clear();
-    else if (m_matches.empty())
+    else if (m_total == 0)
         m_count->setText(tr("无匹配"));
     else
-        m_count->setText(QStringLiteral("%1/%2").arg(m_current + 1).arg(m_matches.size()));
+        m_count->setText(QStringLiteral("%1/%2").arg(m_index + 1).arg(m_total));
+}
+
+LogMatch LogFindBar::firstIn(qsizetype record, qint64 from) const
+{
+    LogMatch found;
+    if (m_view->log() && m_records.contains(record)) {
+        findInLog(
+            *m_view->log(), needle(), m_case->isChecked(),
+            [&](const LogMatch &m) {
+                found = m;
+                return false;
+            },
+            {record, from}, record);
+    }
+    return found;
+}
+
+LogMatch LogFindBar::lastIn(qsizetype record, qint64 before) const
+{
+    LogMatch found;
+    if (m_view->log() && m_records.contains(record)) {
+        findInLog(
+            *m_view->log(), needle(), m_case->isChecked(),
+            [&](const LogMatch &m) {
+                if (before >= 0 && m.at >= before)
+                    return false;
+                found = m;
+                return true;
+            },
+            {record, 0}, record);
+    }
+    return found;
 }
 
 void LogFindBar::findNext()
 {
-    if (m_matches.empty())
+    if (m_stale)
+        search();  // the records counted may be gone (a clear), or others shown
+    if (m_total == 0)
         return;
-    m_current = (m_current + 1) % qsizetype(m_matches.size());
+    LogMatch to = firstIn(m_current.record, m_current.at + 1);
+    if (to.record < 0) {
+        const qsizetype row = m_records.lowerBound(m_current.record + 1);
+        to = firstIn(m_records[row < m_records.size() ? row : 0], 0);
+    }
+    if (to.record < 0) {
+        search();  // the log is not what was counted
+        return;
+    }
+    m_index = m_current < to ? m_index + 1 : 0;  // else round to the first
+    m_current = to;
     showCurrent();
 }
 
 void LogFindBar::findPrevious()
 {
-    if (m_matches.empty())
+    if (m_stale)
+        search();
+    if (m_total == 0)
         return;
-    m_current = (m_current - 1 + qsizetype(m_matches.size())) % qsizetype(m_matches.size());
+    LogMatch to = lastIn(m_current.record, m_current.at);
+    if (to.record < 0) {
+        const qsizetype row = m_records.lowerBound(m_current.record) - 1;
+        to = lastIn(row >= 0 ? m_records[row] : m_records.back(), -1);
+    }
+    if (to.record < 0) {
+        search();
+        return;
+    }
+    m_index = to < m_current ? m_index - 1 : m_total - 1;
+    m_current = to;
     showCurrent();
 }
 

@@ -6,14 +6,16 @@
 // Matches are counted over the rows shown; each row with a match is marked
 // and the current one is scrolled to. Enter goes to the next match,
 // Shift+Enter to the previous one (F3 and Shift+F3 from the whole window).
+// What a find keeps does not grow with its matches: their count, the
+// records holding them (a bit per record) and the current one, from which
+// the next and the previous are looked for when asked.
 
 #include <QByteArray>
 #include <QTimer>
 #include <QWidget>
 
-#include <vector>
-
 #include "core/log/logsearch.h"
+#include "gui/rowmap.h"
 
 class LogView;
 class QCheckBox;
@@ -31,8 +33,9 @@ public:
     void findNext();
     void findPrevious();
 
-    qsizetype matchCount() const { return qsizetype(m_matches.size()); }
-    qsizetype currentMatch() const { return m_current; }
+    qsizetype matchCount() const { return m_total; }
+    // The current match's place among them (from 0), or -1.
+    qsizetype currentMatch() const { return m_index; }
     // The bytes looked for: the text as UTF-8, or the hex digits as bytes.
     QByteArray needle() const;
 
@@ -43,6 +46,10 @@ private:
     void search();
     void applyFilter();
     void showCurrent();
+    // The first match in a record of m_records at or after `from`, and the
+    // last one starting before `before` (-1: anywhere); record -1 if none.
+    LogMatch firstIn(qsizetype record, qint64 from) const;
+    LogMatch lastIn(qsizetype record, qint64 before) const;
 
     LogView *m_view;
     QLineEdit *m_text;  // FindText
@@ -55,7 +62,10 @@ private:
     QCheckBox *m_script;  // ShowScript
     QCheckBox *m_extra;  // ShowExtra
     QCheckBox *m_onlyMatching;  // OnlyMatching
-    std::vector<LogMatch> m_matches;  // in the rows shown
-    qsizetype m_current = -1;
+    RowMap m_records;  // the rows shown that hold a match
+    qsizetype m_total = 0;  // matches in them
+    LogMatch m_current;  // record -1: none
+    qsizetype m_index = -1;  // of m_current among the matches
     QTimer m_research;  // new rows: the count is brought up to date once a burst
+    bool m_stale = false;  // rows changed since the count
 };

@@ -101,15 +101,23 @@ qsizetype findBytes(QByteArrayView hay, QByteArrayView needle, bool caseSensitiv
     return found;
 }
 
-std::vector<LogMatch> findInLog(const EndpointLog &log, const QByteArray &needle, bool caseSensitive)
+void findInLog(const EndpointLog &log, const QByteArray &needle, bool caseSensitive,
+               const LogMatchFound &found, LogMatch from, qsizetype last)
 {
-    std::vector<LogMatch> matches;
-    if (needle.isEmpty())
-        return matches;
-    const Needle pattern(needle, caseSensitive);
-    const qint64 end = log.streamSize();
     const qsizetype count = log.count();
+    if (needle.isEmpty() || from.record < 0 || from.record >= count)
+        return;
+    if (last < 0 || last >= count)
+        last = count - 1;
+    if (last < from.record)
+        return;
+    const Needle pattern(needle, caseSensitive);
     const qint64 m = needle.size();
+    // Matches start in [begin, end): no match runs past the end of `last`'s
+    // bytes, and the bytes after them (a count text) are nobody's.
+    const EndpointLog::Entry lastEntry = log.record(last);
+    const qint64 begin = log.record(from.record).offset + std::max<qint64>(0, from.at);
+    const qint64 end = lastEntry.offset + lastEntry.size;
 
     // Hits come in stream order, so their records are found by walking on
     // from the last one (a binary search when the next hit is further on).
@@ -117,7 +125,7 @@ std::vector<LogMatch> findInLog(const EndpointLog &log, const QByteArray &needle
     qint64 recordStart = 0;
     qint64 recordEnd = 0;  // where its bytes end
     qint64 nextStart = 0;  // where the record after it starts
-    auto startOf = [&](qsizetype i) { return i < count ? log.record(i).offset : end; };
+    auto startOf = [&](qsizetype i) { return i < count ? log.record(i).offset : log.streamSize(); };
     auto onHit = [&](qint64 hit) {
         if (record < 0 || hit >= nextStart) {
             qsizetype next = record + 1;
@@ -134,27 +142,29 @@ std::vector<LogMatch> findInLog(const EndpointLog &log, const QByteArray &needle
             recordEnd = e.offset + e.size;
             nextStart = after;
         }
-        if (hit + m <= recordEnd)
-            matches.push_back({record, hit - recordStart});
-        return true;
+        return hit + m > recordEnd || found(LogMatch {record, hit - recordStart});
     };
 
     // Every start of a match belongs to the block it starts in: a match
     // within the block is found in the block itself, scanned in place; one
     // that starts in its last m - 1 bytes and runs on into the next block
     // in a copy of those bytes and the next block's first ones.
-    for (qint64 start = 0; start < end; start += EndpointLog::BlockSize) {
+    const qint64 lastStart = end - m + 1;  // past the last place a match can start
+    for (qint64 start = begin - begin % EndpointLog::BlockSize; start < lastStart;
+         start += EndpointLog::BlockSize) {
         const QByteArray block = log.blockInPlace(qsizetype(start / EndpointLog::BlockSize));
         const qint64 size = std::min<qint64>(block.size(), end - start);
-        const qint64 inside = std::max<qint64>(0, size - m + 1);
-        pattern.scan(block.constData(), 0, inside, [&](qsizetype at) { return onHit(start + at); });
+        const qint64 first = std::max<qint64>(0, begin - start);
+        const qint64 inside = std::max<qint64>(first, size - m + 1);
+        if (!pattern.scan(block.constData(), first, inside, [&](qsizetype at) { return onHit(start + at); }))
+            return;
         const qint64 seamFrom = start + inside;
-        const qint64 seamTo = std::min(start + size, end - m + 1);  // last start + 1
+        const qint64 seamTo = std::min(start + size, lastStart);
         if (seamTo <= seamFrom)
             continue;
         const QByteArray seam = log.read(seamFrom, seamTo - seamFrom + m - 1);
-        pattern.scan(seam.constData(), 0, seamTo - seamFrom,
-                     [&](qsizetype at) { return onHit(seamFrom + at); });
+        if (!pattern.scan(seam.constData(), 0, seamTo - seamFrom,
+                          [&](qsizetype at) { return onHit(seamFrom + at); }))
+            return;
     }
-    return matches;
 }

@@ -16,6 +16,7 @@
 
 #include <csignal>
 #include <sys/resource.h>
+#include <vector>
 
 namespace {
 
@@ -30,6 +31,21 @@ QByteArray Pattern(qint64 size, int seed)
     for (qint64 i = 0; i < size; ++i)
         b[i] = char((i * 131 + i / 253 + seed) & 0xFF);
     return b;
+}
+
+// The matches a find visits, gathered.
+std::vector<LogMatch> FindAll(const EndpointLog &log, const QByteArray &needle, bool caseSensitive,
+                              LogMatch from = {0, 0}, qsizetype last = -1)
+{
+    std::vector<LogMatch> all;
+    findInLog(
+        log, needle, caseSensitive,
+        [&](const LogMatch &m) {
+            all.push_back(m);
+            return true;
+        },
+        from, last);
+    return all;
 }
 
 }  // namespace
@@ -305,7 +321,7 @@ TEST_F(EndpointLogTest, PastTheMemoryLimitOldBlocksAndRecordsMoveToAFileAndReadB
                                       needleAt(block / 3 + 100, 12)};
         std::vector<std::vector<LogMatch>> found;
         for (const QByteArray &n : needles)
-            found.push_back(findInLog(log, n, true));
+            found.push_back(FindAll(log, n, true));
 
         memory.setLimit(c.limit);
         EXPECT_EQ(memory.spilled(), c.spilledSlots * block);
@@ -324,12 +340,9 @@ TEST_F(EndpointLogTest, PastTheMemoryLimitOldBlocksAndRecordsMoveToAFileAndReadB
             }
         }
         for (size_t i = 0; i < std::size(needles); ++i) {
-            const std::vector<LogMatch> now = findInLog(log, needles[i], true);
+            const std::vector<LogMatch> now = FindAll(log, needles[i], true);
             EXPECT_FALSE(now.empty()) << i;
-            EXPECT_TRUE(std::equal(
-                now.begin(), now.end(), found[i].begin(), found[i].end(),
-                [](const LogMatch &a, const LogMatch &b) { return a.record == b.record && a.at == b.at; }))
-                << i;
+            EXPECT_TRUE(now == found[i]) << i;
         }
 
         // The raw save of a log mostly in the file is the stream received.
@@ -430,9 +443,24 @@ TEST_F(EndpointLogTest, FindGivesEveryPlaceWithinOneRecordInEitherCase)
                 EXPECT_EQ(findBytes(payloads[i], needle, caseSensitive) >= 0, hay.contains(n));
             }
             std::vector<std::pair<qsizetype, qint64>> found;
-            for (const LogMatch &m : findInLog(log, needle, caseSensitive))
+            for (const LogMatch &m : FindAll(log, needle, caseSensitive))
                 found.emplace_back(m.record, m.at);
             EXPECT_EQ(found, expected) << needle.constData() << caseSensitive;
+            // From just after a match within its record through a later
+            // record: the matches in between.
+            if (expected.empty())
+                continue;
+            const auto [record, at] = expected[expected.size() / 3];
+            const qsizetype last = record + 40;
+            std::vector<std::pair<qsizetype, qint64>> between;
+            for (const auto &e : expected) {
+                if (e > std::make_pair(record, at) && e.first <= last)
+                    between.push_back(e);
+            }
+            found.clear();
+            for (const LogMatch &m : FindAll(log, needle, caseSensitive, {record, at + 1}, last))
+                found.emplace_back(m.record, m.at);
+            EXPECT_EQ(found, between) << needle.constData() << caseSensitive;
         }
     }
 }

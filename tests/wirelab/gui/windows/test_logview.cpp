@@ -236,7 +236,7 @@ TEST_F(LogViewTest, FindCountsMatchesInTheBytesAndFilterHidesRows)
 {
     log.append(LineKind::Received, "Hello world", false);
     log.append(LineKind::Sent, QByteArray("\x00\xff\x41", 3), true);
-    log.appendText(LineKind::Notice, QStringLiteral("hello again"));
+    log.appendText(LineKind::Notice, QStringLiteral("hello again and hello"));
     log.append(LineKind::Sent, "sent by a script: hello", false, true);
     // A match across the log's blocks within one record.
     QByteArray across(EndpointLog::BlockSize + 10, '.');
@@ -249,8 +249,8 @@ TEST_F(LogViewTest, FindCountsMatchesInTheBytesAndFilterHidesRows)
         bool hex, caseSensitive;
         qsizetype matches;
     } cases[] = {
-        {QStringLiteral("hello"), false, false, 3},  // not the hidden record
-        {QStringLiteral("hello"), false, true, 1},
+        {QStringLiteral("hello"), false, false, 4},  // not the hidden record
+        {QStringLiteral("hello"), false, true, 2},
         {QStringLiteral("FF 41"), true, false, 1},
         {QStringLiteral("ff41"), true, false, 1},
         {QStringLiteral("nowhere"), false, false, 0},
@@ -259,23 +259,38 @@ TEST_F(LogViewTest, FindCountsMatchesInTheBytesAndFilterHidesRows)
         find(c.text, c.hex, c.caseSensitive);
         EXPECT_EQ(bar->matchCount(), c.matches) << c.text.toStdString();
     }
+    // Enter and Shift+Enter move within a record (the notice holds two),
+    // across records and round either end.
     find(QStringLiteral("hello"));
+    const struct
+    {
+        bool back;
+        qsizetype index;
+    } moves[] = {{false, 1}, {false, 2}, {false, 3}, {false, 0}, {true, 3}, {true, 2}, {true, 1}, {false, 2}};
+    for (const auto &m : moves) {
+        QTest::keyClick(bar_<QLineEdit>("FindText"), Qt::Key_Return,
+                        m.back ? Qt::ShiftModifier : Qt::NoModifier);
+        EXPECT_EQ(bar->currentMatch(), m.index);
+    }
+    // New rows are counted; the current match keeps its place.
+    log.append(LineKind::Received, "hello", false);
+    EXPECT_TRUE(QTest::qWaitFor([&] { return bar->matchCount() == 5; }, 5000));
+    EXPECT_EQ(bar_<QLabel>("FindCount")->text(), QStringLiteral("3/5"));
     QTest::keyClick(bar_<QLineEdit>("FindText"), Qt::Key_Return);
-    EXPECT_EQ(bar->currentMatch(), 1);
-    QTest::keyClick(bar_<QLineEdit>("FindText"), Qt::Key_Return, Qt::ShiftModifier);
-    EXPECT_EQ(bar->currentMatch(), 0);
+    QTest::keyClick(bar_<QLineEdit>("FindText"), Qt::Key_Return);
+    EXPECT_EQ(bar_<QLabel>("FindCount")->text(), QStringLiteral("5/5"));
 
     bar_<QCheckBox>("OnlyMatching")->setChecked(true);
-    EXPECT_EQ(view->rowCount(), 3);
-    bar_<QCheckBox>("ShowExtra")->setChecked(true);
     EXPECT_EQ(view->rowCount(), 4);
-    EXPECT_EQ(bar->matchCount(), 4);
+    bar_<QCheckBox>("ShowExtra")->setChecked(true);
+    EXPECT_EQ(view->rowCount(), 5);
+    EXPECT_EQ(bar->matchCount(), 6);
     bar_<QCheckBox>("OnlyMatching")->setChecked(false);
     bar_<QCheckBox>("ShowReceived")->setChecked(false);
     EXPECT_EQ(view->rowCount(), 3);
     bar_<QCheckBox>("ShowSent")->setChecked(false);  // the script's SEND too
     EXPECT_EQ(view->rowCount(), 1);
-    EXPECT_EQ(log.count(), 5);  // hidden, not deleted
+    EXPECT_EQ(log.count(), 6);  // hidden, not deleted
 }
 
 TEST_F(LogViewTest, SavesInEachFormThroughTheDialogAndTellsAFailure)
