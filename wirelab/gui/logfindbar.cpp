@@ -191,7 +191,9 @@ void LogFindBar::showCurrent()
     // How the match shows in a row: its text, or the hex form of its bytes.
     const QString shown =
         m_hex->isChecked() ? QString::fromLatin1(needle().toHex(' ').toUpper()) : m_text->text();
-    m_view->setMatches(m_records, m_current.record, shown);
+    // Hex digits show in one case whatever was typed.
+    const bool exact = !m_hex->isChecked() && m_case->isChecked();
+    m_view->setMatches(m_records, m_current.record, shown, exact ? Qt::CaseSensitive : Qt::CaseInsensitive);
     if (m_current.record >= 0)
         m_view->showRecord(m_current.record);
     if (m_text->text().isEmpty())

@@ -255,11 +255,13 @@ void LogView::setContainsFilter(const QByteArray &needle, bool caseSensitive)
     rebuildRows();
 }
 
-void LogView::setMatches(const RowMap &records, qsizetype current, const QString &highlight)
+void LogView::setMatches(const RowMap &records, qsizetype current, const QString &highlight,
+                         Qt::CaseSensitivity cs)
 {
     m_matches = records;
     m_currentMatch = current;
     m_highlight = highlight;
+    m_highlightCase = cs;
     viewport()->update();
 }
 
@@ -655,8 +657,8 @@ void LogView::paintEvent(QPaintEvent *event)
             const QStringView line = QStringView(l.text).mid(from, to - from);
             if (matched && !selected && !m_highlight.isEmpty()) {
                 // The find text where it shows in this line.
-                for (qsizetype at = line.indexOf(m_highlight, 0, Qt::CaseInsensitive); at >= 0;
-                     at = line.indexOf(m_highlight, at + 1, Qt::CaseInsensitive)) {
+                for (qsizetype at = line.indexOf(m_highlight, 0, m_highlightCase); at >= 0;
+                     at = line.indexOf(m_highlight, at + 1, m_highlightCase)) {
                     const int x0 = Margin + fm.horizontalAdvance(line.left(at).toString());
                     const int w = fm.horizontalAdvance(line.mid(at, m_highlight.size()).toString());
                     p.fillRect(x0, ly, w, m_lineHeight, record == m_currentMatch ? currentBack : matchBack);

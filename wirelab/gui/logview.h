@@ -70,8 +70,10 @@ public:
     void setShown(unsigned show);
     void setContainsFilter(const QByteArray &needle, bool caseSensitive);
 
-    // Records whose rows are marked as matches of a find, and the current one.
-    void setMatches(const RowMap &records, qsizetype current, const QString &highlight);
+    // Records whose rows are marked as matches of a find, and the current one;
+    // `highlight` is marked where it shows in their text, in `cs`.
+    void setMatches(const RowMap &records, qsizetype current, const QString &highlight,
+                    Qt::CaseSensitivity cs = Qt::CaseInsensitive);
     // Scrolls so that the record's row is on screen (when it is shown).
     void showRecord(qsizetype record);
 
@@ -170,6 +172,7 @@ private:
     RowMap m_matches;  // records holding a match
     qsizetype m_currentMatch = -1;
     QString m_highlight;
+    Qt::CaseSensitivity m_highlightCase = Qt::CaseInsensitive;
 
     QHash<qsizetype, Layout> m_layouts;  // by record, rows drawn lately
     qsizetype m_layoutChars = 0;  // their characters

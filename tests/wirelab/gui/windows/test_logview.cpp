@@ -293,6 +293,25 @@ TEST_F(LogViewTest, FindCountsMatchesInTheBytesAndFilterHidesRows)
     EXPECT_EQ(log.count(), 6);  // hidden, not deleted
 }
 
+// The found text is marked where it shows in the row, in the case asked.
+TEST_F(LogViewTest, FoundTextIsMarkedInTheCaseAsked)
+{
+    log.append(LineKind::Received, "hello HELLO", false);
+    settle();
+    const auto marked = [&](bool caseSensitive) {
+        find(QStringLiteral("hello"), false, caseSensitive);
+        const QImage image = view->viewport()->grab().toImage();
+        qsizetype n = 0;
+        for (int y = 0; y < image.height(); ++y)
+            for (int x = 0; x < image.width(); ++x)
+                n += image.pixelColor(x, y) == QColor(255, 180, 60) ? 1 : 0;
+        return n;
+    };
+    const qsizetype either = marked(false), exact = marked(true);
+    EXPECT_GT(exact, 0);
+    EXPECT_LT(exact, either * 3 / 4);
+}
+
 TEST_F(LogViewTest, SavesInEachFormThroughTheDialogAndTellsAFailure)
 {
     log.append(LineKind::Received, "ab", false);
