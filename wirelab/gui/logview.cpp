@@ -24,6 +24,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <iterator>
 
 namespace {
 // The width wrapping counts a character in: a fraction of a pixel counts
@@ -50,40 +51,20 @@ constexpr int CatchUpMs = 40;
 // scripted answer waits behind a redraw less often.
 constexpr int FloodCatchUpMs = 100;
 
-QColor KindColor(LineKind kind)
-{
-    switch (kind) {
-    case LineKind::Received:
-        return QColor(0, 60, 160);
-    case LineKind::Sent:
-        return QColor(0, 120, 50);
-    case LineKind::Notice:
-    case LineKind::SendFailed:
-    case LineKind::Warning:
-    case LineKind::Error:
-        return QColor(170, 40, 20);
-    case LineKind::Displayed:
-        break;
-    }
-    return QColor(30, 30, 30);
-}
+unsigned ShowBit(LineGroup group) { return 1u << unsigned(group); }
+static_assert(LogView::ShowExtra > LogView::ShowScript && LogView::ShowExtra > LogView::ShowNotices);
 
-unsigned ShowBit(LineKind kind)
+// The colour of each tone of line (LineTone's order).
+QColor ToneColor(LineTone tone)
 {
-    switch (kind) {
-    case LineKind::Received:
-        return LogView::ShowReceived;
-    case LineKind::Sent:
-        return LogView::ShowSent;
-    case LineKind::Displayed:
-        return LogView::ShowScript;
-    case LineKind::Notice:
-    case LineKind::SendFailed:
-    case LineKind::Warning:
-    case LineKind::Error:
-        break;
-    }
-    return LogView::ShowNotices;
+    static const QColor Colors[] = {
+        QColor(0, 60, 160),  // Received
+        QColor(0, 120, 50),  // Sent
+        QColor(170, 40, 20),  // Alert
+        QColor(30, 30, 30),  // Plain
+    };
+    static_assert(std::size(Colors) == size_t(LineTone::Plain) + 1);
+    return Colors[size_t(tone)];
 }
 }  // namespace
 
@@ -136,7 +117,7 @@ bool LogView::passes(qsizetype record) const
 {
     const EndpointLog::Entry e = m_log->record(record);
     // An extra record shows when extra records do and its kind does.
-    if (!(m_show & ShowBit(e.kind)) || (e.extra && !(m_show & ShowExtra)))
+    if (!(m_show & ShowBit(lineKindInfo(e.kind).group)) || (e.extra && !(m_show & ShowExtra)))
         return false;
     return m_needle.isEmpty() || findBytes(m_log->bytes(record), m_needle, m_needleCaseSensitive) >= 0;
 }
@@ -637,8 +618,8 @@ void LogView::paintEvent(QPaintEvent *event)
             p.fillRect(0, y, width, height, palette().color(QPalette::Highlight));
         else if (record == m_currentMatch)
             p.fillRect(0, y, width, height, currentBack.lighter(130));
-        const QColor color =
-            selected ? palette().color(QPalette::HighlightedText) : KindColor(m_log->record(record).kind);
+        const QColor color = selected ? palette().color(QPalette::HighlightedText)
+                                      : ToneColor(lineKindInfo(m_log->record(record).kind).tone);
         // The solid colour under the row's text, unless found text is marked in it.
         QColor under = selected        ? palette().color(QPalette::Highlight)
             : record == m_currentMatch ? currentBack.lighter(130)

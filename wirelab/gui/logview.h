@@ -38,12 +38,13 @@ class LogView : public QAbstractScrollArea
 public:
     static constexpr int MaxPieceChars = 2048;
 
-    // Which records are shown.
+    // Which records are shown: bit n for the kinds of LineGroup n, and
+    // whether the extra records are.
     enum Show : unsigned {
-        ShowReceived = 1,
-        ShowSent = 2,
-        ShowNotices = 4,  // connection notices, failed sends, script warnings and errors
-        ShowScript = 8,  // DISPLAY texts
+        ShowReceived = 1u << unsigned(LineGroup::Received),
+        ShowSent = 1u << unsigned(LineGroup::Sent),
+        ShowNotices = 1u << unsigned(LineGroup::Notices),
+        ShowScript = 1u << unsigned(LineGroup::Script),
         ShowExtra = 16,  // records that are not lines of the receive pane
         ShowDefault = ShowReceived | ShowSent | ShowNotices | ShowScript,
     };

@@ -81,8 +81,7 @@ void LineLog::watch(Endpoint *e)
         // Every script warning and error is written already (standard
         // error; in JSON a warning or error object of its own): not again
         // from the endpoint's log.
-        const LineKind kind = e->log().record(i).kind;
-        if (kind == LineKind::Warning || kind == LineKind::Error)
+        if (lineKindInfo(e->log().record(i).kind).scriptDiagnostic)
             return;
         // Written before the log changes again: its bytes need no copy.
         const LineParts p = e->log().partsInPlace(i);

@@ -6,25 +6,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 
-QString lineEventName(LineKind kind)
-{
-    switch (kind) {
-    case LineKind::Received:
-        return QStringLiteral("recv");
-    case LineKind::Sent:
-        return QStringLiteral("send");
-    case LineKind::Displayed:
-        return QStringLiteral("display");
-    case LineKind::Notice:
-    case LineKind::SendFailed:
-        return QStringLiteral("notice");
-    case LineKind::Warning:
-        return QStringLiteral("warning");
-    case LineKind::Error:
-        return QStringLiteral("error");
-    }
-    return QString();
-}
+QString lineEventName(LineKind kind) { return QString::fromLatin1(lineKindInfo(kind).eventName); }
 
 QString isoTimeWithOffset(qint64 msecsSinceEpoch)
 {

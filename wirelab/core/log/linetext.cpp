@@ -13,8 +13,8 @@ namespace {
 // looks them up again.
 struct Prefixes
 {
-    QString received, sent;
-    QByteArray receivedUtf8, sentUtf8;
+    QString text[LineKindCount];
+    QByteArray utf8[LineKindCount];
     bool filled = false;
     unsigned generation = 0;  // UiLanguageGeneration() when filled
 };
@@ -24,10 +24,13 @@ const Prefixes &DataPrefixes()
     static Prefixes prefixes;
     const unsigned generation = UiLanguageGeneration();
     if (!prefixes.filled || prefixes.generation != generation) {
-        prefixes.received = QCoreApplication::translate("ReceivePath", "收到数据：");
-        prefixes.sent = QCoreApplication::translate("SendPath", "发送数据：");
-        prefixes.receivedUtf8 = prefixes.received.toUtf8();
-        prefixes.sentUtf8 = prefixes.sent.toUtf8();
+        for (const LineKindInfo &info : LineKinds) {
+            if (!info.prefix)
+                continue;
+            const size_t k = size_t(info.kind);
+            prefixes.text[k] = QCoreApplication::translate(info.prefixContext, info.prefix);
+            prefixes.utf8[k] = prefixes.text[k].toUtf8();
+        }
         prefixes.filled = true;
         prefixes.generation = generation;
     }
@@ -37,8 +40,7 @@ const Prefixes &DataPrefixes()
 // "收到数据：{31 32 }12" or "发送数据：...[N次]": a data line after its time.
 QString DataLineBody(const LineParts &parts)
 {
-    const Prefixes &prefixes = DataPrefixes();
-    QString line = parts.kind == LineKind::Received ? prefixes.received : prefixes.sent;
+    QString line = DataPrefixes().text[size_t(parts.kind)];
     if (parts.hexMode)
         line += hexDisplayForm(parts.bytes);
     line += bytesForDisplay(parts.bytes);
@@ -85,8 +87,7 @@ void appendLineBodyUtf8(QByteArray &out, const LineParts &parts)
         out += lineBody(parts).toUtf8();
         return;
     }
-    const Prefixes &prefixes = DataPrefixes();
-    out += parts.kind == LineKind::Received ? prefixes.receivedUtf8 : prefixes.sentUtf8;
+    out += DataPrefixes().utf8[size_t(parts.kind)];
     if (parts.hexMode)
         AppendHexForm(out, parts.bytes);
     appendDisplayUtf8(out, parts.bytes);

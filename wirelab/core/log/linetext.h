@@ -3,21 +3,10 @@
 // pane shows it. A log keeps records (time, kind, hex mode, bytes); these
 // functions make a line's text from a record when someone reads it.
 
+#include "core/log/linekind.h"
+
 #include <QByteArray>
 #include <QString>
-
-enum class LineKind : quint8 {
-    Received,  // data received (the record holds its bytes)
-    Sent,  // data sent (the bytes; from the data window also its repeat count text)
-    Displayed,  // a DISPLAY action's text
-    Notice,  // something the endpoint says about its connection
-    SendFailed,  // a send refused ("发送失败，连接已断开")
-    Warning,  // a warning about the endpoint's script ("warning: ...")
-    Error,  // an error about it: a batch cut short, a handler that threw ("error: ...")
-};
-
-// Whether a record of this kind holds payload bytes (rather than a text).
-constexpr bool carriesBytes(LineKind kind) { return kind == LineKind::Received || kind == LineKind::Sent; }
 
 // The parts of a record its text is made from.
 struct LineParts
