@@ -15,7 +15,7 @@
 #include <QWidget>
 
 #include "core/log/logsearch.h"
-#include "gui/rowmap.h"
+#include "core/log/rowmap.h"
 
 class LogView;
 class QCheckBox;

@@ -74,12 +74,7 @@ void LogSaving::save()
     // Text is the lines as shown; the other forms hold every record.
     LogSaveJob *job = nullptr;
     if (format == LogSaveJob::Format::Text) {
-        std::vector<qsizetype> records;
-        const qsizetype rows = m_view->rowCount();
-        records.reserve(size_t(rows));
-        for (qsizetype r = 0; r < rows; ++r)
-            records.push_back(m_view->recordOfRow(r));
-        job = new LogSaveJob(*m_view->log(), path, format, m_endpointName, std::move(records), this);
+        job = new LogSaveJob(*m_view->log(), path, format, m_endpointName, m_view->shownRows(), this);
     } else {
         job = new LogSaveJob(*m_view->log(), path, format, m_endpointName, this);
     }

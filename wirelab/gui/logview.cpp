@@ -270,6 +270,12 @@ qsizetype LogView::rowCount()
     return m_rows.size();
 }
 
+RowMap LogView::shownRows()
+{
+    catchUp();
+    return m_rows;
+}
+
 QString LogView::rowText(qsizetype row) { return m_log->text(m_rows.at(row)); }
 
 int LogView::columns() const { return std::max(8, (viewport()->width() - 2 * Margin) / m_charWidth); }

@@ -15,7 +15,7 @@
 // as the pane shows them, including rows the log has not announced yet.
 
 #include "core/log/endpointlog.h"
-#include "gui/rowmap.h"
+#include "core/log/rowmap.h"
 #include "gui/rowtextpainter.h"
 
 #include <QAbstractScrollArea>
@@ -61,6 +61,8 @@ public:
     qsizetype rowCount();
     QString rowText(qsizetype row);
     qsizetype recordOfRow(qsizetype row) const { return m_rows.at(row); }
+    // The rows shown now (a copy, a bit per record of the log).
+    RowMap shownRows();
     // Whether the record is a row (passes the filter).
     bool isShown(qsizetype record) const;
 

@@ -22,14 +22,15 @@ LogSaveJob::LogSaveJob(const EndpointLog &log, const QString &path, Format forma
 }
 
 LogSaveJob::LogSaveJob(const EndpointLog &log, const QString &path, Format format,
-                       const QString &endpointName, std::vector<qsizetype> records, QObject *parent)
+                       const QString &endpointName, RowMap records, QObject *parent)
     : LogSaveJob(log, path, format, endpointName, parent)
 {
+    Q_ASSERT(records.empty() || records.back() < m_count);
     m_records = std::move(records);
     m_subset = true;
 }
 
-qsizetype LogSaveJob::total() const { return m_subset ? qsizetype(m_records.size()) : m_count; }
+qsizetype LogSaveJob::total() const { return m_subset ? m_records.size() : m_count; }
 
 void LogSaveJob::start()
 {
@@ -82,7 +83,7 @@ void LogSaveJob::step()
     clock.start();
     const qsizetype end = total();
     while (m_next < end && clock.elapsed() < SliceMs) {
-        const qsizetype record = m_subset ? m_records[size_t(m_next)] : m_next;
+        const qsizetype record = m_subset ? m_records.nextRecord(m_after) : m_next;
         const QByteArray bytes = chunk(record);
         if (!bytes.isEmpty() && m_file.write(bytes) != bytes.size()) {
             const QString error = m_file.errorString();
@@ -91,6 +92,7 @@ void LogSaveJob::step()
             finish(false, error);
             return;
         }
+        m_after = record + 1;
         ++m_next;
     }
     Q_EMIT progress(m_next, end);

@@ -4,8 +4,12 @@
 // progress. The file is replaced only when everything was written
 // (QSaveFile); a cancelled or failed save leaves any old file as it was.
 //
-// The records are taken as they are when the job starts; records logged
-// while it runs are not part of it.
+// The records are taken as they are when the job is made; records logged
+// while it runs are not part of it. A save of the rows a view shows keeps
+// a copy of the view's RowMap (a bit per record), so a filter changed
+// meanwhile does not change what is written.
+
+#include "core/log/rowmap.h"
 
 #include <QElapsedTimer>
 #include <QObject>
@@ -13,8 +17,6 @@
 #include <QSaveFile>
 #include <QString>
 #include <QTimer>
-
-#include <vector>
 
 class EndpointLog;
 
@@ -31,9 +33,9 @@ public:
     // Writes every record of the log.
     LogSaveJob(const EndpointLog &log, const QString &path, Format format, const QString &endpointName,
                QObject *parent = nullptr);
-    // Writes these records, in this order (the rows a view shows).
+    // Writes these records, in record order (the rows a view shows).
     LogSaveJob(const EndpointLog &log, const QString &path, Format format, const QString &endpointName,
-               std::vector<qsizetype> records, QObject *parent = nullptr);
+               RowMap records, QObject *parent = nullptr);
 
     void start();
     void cancel();
@@ -56,9 +58,10 @@ private:
     QSaveFile m_file;
     Format m_format;
     QString m_endpointName;
-    std::vector<qsizetype> m_records;
+    RowMap m_records;
     bool m_subset = false;  // m_records, not every record
     qsizetype m_count = 0;  // records in the log at the start
     qsizetype m_next = 0;  // position of the next record to write
+    qsizetype m_after = 0;  // the next record is this one or later
     QTimer m_timer;
 };

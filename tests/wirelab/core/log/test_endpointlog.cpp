@@ -3,6 +3,7 @@
 #include "core/log/logmemory.h"
 #include "core/log/logsavejob.h"
 #include "core/log/logsearch.h"
+#include "core/log/rowmap.h"
 #include "core/text/displaytext.h"
 
 #include <QCryptographicHash>
@@ -14,7 +15,9 @@
 #include <QTemporaryDir>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <csignal>
+#include <numeric>
 #include <sys/resource.h>
 #include <vector>
 
@@ -169,6 +172,44 @@ TEST(LineText, DisplayUtf8IsTheDisplayTextEncoded)
         QByteArray out("x");
         appendDisplayUtf8(out, bytes);
         EXPECT_EQ(out, "x" + bytesForDisplay(bytes).toUtf8()) << bytes.toHex().constData();
+    }
+}
+
+TEST(RowMap, RowsAndRecordsMapBothWaysAsASortedListWould)
+{
+    // Every record, every other, none, and rows far apart (across groups of
+    // records, at the ends of 64-bit words).
+    const std::vector<std::vector<qsizetype>> cases = {
+        [] {
+            std::vector<qsizetype> all(10000);
+            std::iota(all.begin(), all.end(), 0);
+            return all;
+        }(),
+        [] {
+            std::vector<qsizetype> odd;
+            for (qsizetype r = 1; r < 9000; r += 2)
+                odd.push_back(r);
+            return odd;
+        }(),
+        {},
+        {0, 63, 64, 4095, 4096, 5000, 20000, 20063, 20064, 100000},
+    };
+    for (const std::vector<qsizetype> &records : cases) {
+        SCOPED_TRACE(records.size());
+        RowMap rows;
+        for (qsizetype r : records)
+            rows.push_back(r);
+        ASSERT_EQ(rows.size(), qsizetype(records.size()));
+        for (size_t row = 0; row < records.size(); ++row)
+            ASSERT_EQ(rows.at(qsizetype(row)), records[row]) << row;
+        const qsizetype last = records.empty() ? 0 : records.back();
+        for (qsizetype r = -1; r <= last + 1; ++r) {
+            const auto next = std::lower_bound(records.begin(), records.end(), r);
+            ASSERT_EQ(rows.lowerBound(r), qsizetype(next - records.begin())) << r;
+            ASSERT_EQ(rows.nextRecord(r), next == records.end() ? -1 : *next) << r;
+        }
+        rows.clear();
+        EXPECT_TRUE(rows.empty());
     }
 }
 

@@ -3,8 +3,9 @@
 // per record of the log, plus a count of rows per group of GroupRecords
 // records: about 0.13 bytes per record instead of 8 per row, so a view over
 // millions of lines costs little beside the log (whose records move to the
-// spill file). Rows are taken in record order, as the log grows. A find
-// keeps the records holding its matches in one too.
+// spill file), and a save of the rows shown keeps a copy as cheaply. Rows
+// are taken in record order, as the log grows. A find keeps the records
+// holding its matches in one too.
 
 #include <QtGlobal>
 
@@ -31,6 +32,9 @@ public:
     }
     // The first row whose record is `record` or later; size() if none.
     qsizetype lowerBound(qsizetype record) const;
+    // The first record at or after `record` that is a row; -1 if none. For
+    // walking the rows in order without counting them.
+    qsizetype nextRecord(qsizetype record) const;
 
 private:
     static constexpr qsizetype WordRecords = 64;

@@ -1,4 +1,4 @@
-#include "gui/rowmap.h"
+#include "core/log/rowmap.h"
 
 #include <algorithm>
 
@@ -57,4 +57,16 @@ qsizetype RowMap::lowerBound(qsizetype record) const
         rows += __builtin_popcountll(m_bits[w]);
     const quint64 below = (quint64(1) << (record % WordRecords)) - 1;
     return rows + __builtin_popcountll(m_bits[word] & below);
+}
+
+qsizetype RowMap::nextRecord(qsizetype record) const
+{
+    if (m_size == 0 || record > m_back)
+        return -1;
+    record = std::max<qsizetype>(record, 0);
+    size_t word = size_t(record / WordRecords);
+    quint64 bits = m_bits[word] & (~quint64(0) << (record % WordRecords));
+    while (bits == 0)
+        bits = m_bits[++word];  // ends at the word of m_back at the latest
+    return qsizetype(word) * WordRecords + __builtin_ctzll(bits);
 }
