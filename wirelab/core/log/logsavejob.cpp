@@ -19,6 +19,9 @@ LogSaveJob::LogSaveJob(const EndpointLog &log, const QString &path, Format forma
 {
     m_timer.setInterval(0);
     connect(&m_timer, &QTimer::timeout, this, &LogSaveJob::step);
+    // A log cleared and filled again between two steps has as many records
+    // as before, but not the ones being saved.
+    connect(&log, &EndpointLog::cleared, this, [this] { m_cleared = true; });
 }
 
 LogSaveJob::LogSaveJob(const EndpointLog &log, const QString &path, Format format,
@@ -73,7 +76,7 @@ QByteArray LogSaveJob::chunk(qsizetype record) const
 
 void LogSaveJob::step()
 {
-    if (!m_log || m_log->count() < m_count) {
+    if (!m_log || m_cleared) {
         m_file.cancelWriting();
         m_file.commit();
         finish(false, tr("日志已被清空"));

@@ -63,5 +63,6 @@ private:
     qsizetype m_count = 0;  // records in the log at the start
     qsizetype m_next = 0;  // position of the next record to write
     qsizetype m_after = 0;  // the next record is this one or later
+    bool m_cleared = false;  // the log was cleared since the start
     QTimer m_timer;
 };

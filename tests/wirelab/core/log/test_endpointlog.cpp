@@ -399,9 +399,20 @@ TEST_F(EndpointLogTest, PastTheMemoryLimitOldBlocksAndRecordsMoveToAFileAndReadB
         EXPECT_EQ(QCryptographicHash::hash(file.readAll(), QCryptographicHash::Sha256).toHex(),
                   QCryptographicHash::hash(received, QCryptographicHash::Sha256).toHex());
 
+        // A save whose log is cleared, even if filled again before its next
+        // step, fails instead of writing other records.
+        LogSaveJob cut(log, path, LogSaveJob::Format::Text, QStringLiteral("c"));
+        QSignalSpy cutFinished(&cut, &LogSaveJob::finished);
+        cut.start();
+        const qsizetype count = log.count();
         log.clear();
         EXPECT_EQ(memory.spilled(), 0);
         EXPECT_EQ(memory.inMemory(), 0);
+        for (qsizetype i = 0; i < count; ++i)
+            log.appendText(LineKind::Notice, QStringLiteral("new"));
+        ASSERT_TRUE(cutFinished.wait(10000));
+        EXPECT_FALSE(cutFinished.at(0).at(0).toBool());
+        EXPECT_EQ(cutFinished.at(0).at(1).toString(), QStringLiteral("日志已被清空"));
         memory.setLimit(LogMemory::DefaultLimit);
     }
 }
