@@ -9,6 +9,7 @@
 // length, eight bytes of time, then the count text and the payload.
 #include "core/log/endpointlog.h"
 #include "core/log/linejson.h"
+#include "core/log/linekind.h"
 #include "core/log/logsavejob.h"
 #include "core/log/logsearch.h"
 #include "core/text/hexcodec.h"
@@ -23,7 +24,7 @@
 namespace {
 
 constexpr size_t HeaderSize = 13;
-constexpr int KindCount = int(LineKind::Error) + 1;
+constexpr int KindCount = int(LineKindCount);
 
 char Fold(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 
