@@ -197,6 +197,9 @@ for key, what in (('none', 'no match'), ('many', 'many matches')):
         ok=at_most(v, 99.999), digits=1)
     row('6. Receive pane', f'find over {fmt(lines)} lines, {what} (wall ms)', num('pane-wirelab', f'find_ms_{key}'),
         digits=1)
+for key, what in (('none', 'no match'), ('many', 'many matches')):
+    row('6. Receive pane', f'only lines that contain, over {fmt(lines)} lines, {what} (CPU ms)',
+        num('pane-wirelab', f'filter_cpu_ms_{key}'), digits=1)
 p99 = num('pane-wirelab', 'flood_loop_p99_ms')
 row('6. Receive pane', f'event loop p99, flood logged at {fmt(lines)} lines (ms)', p99, target='< 50',
     ok=p99 is not None and p99 < 50, digits=1)

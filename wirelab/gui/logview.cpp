@@ -113,13 +113,17 @@ void LogView::setLog(EndpointLog *log)
     rebuildRows();
 }
 
-bool LogView::passes(qsizetype record) const
+bool LogView::passes(qsizetype record, const RowMap *holding) const
 {
     const EndpointLog::Entry e = m_log->record(record);
     // An extra record shows when extra records do and its kind does.
     if (!(m_show & ShowBit(lineKindInfo(e.kind).group)) || (e.extra && !(m_show & ShowExtra)))
         return false;
-    return m_needle.isEmpty() || findBytes(m_log->bytes(record), m_needle, m_needleCaseSensitive) >= 0;
+    if (m_needle.isEmpty())
+        return true;
+    if (holding)
+        return holding->contains(record);
+    return findBytes(m_log->bytes(record), m_needle, m_needleCaseSensitive) >= 0;
 }
 
 void LogView::catchUpSoon()
@@ -182,8 +186,21 @@ void LogView::rebuildRows()
     m_newRows = 0;
     if (m_log) {
         const qsizetype count = m_log->count();
+        // The records holding the filter's text are found in one pass over
+        // the log's bytes, not by copying and searching each record's.
+        RowMap holding;
+        if (!m_needle.isEmpty() && count > 0) {
+            findInLog(
+                *m_log, m_needle, m_needleCaseSensitive,
+                [&holding](const LogMatch &m) {
+                    if (holding.empty() || holding.back() != m.record)
+                        holding.push_back(m.record);
+                    return true;
+                },
+                {0, 0}, count - 1);
+        }
         for (; m_seen < count; ++m_seen) {
-            if (passes(m_seen))
+            if (passes(m_seen, &holding))
                 m_rows.push_back(m_seen);
         }
     }

@@ -130,7 +130,9 @@ private:
         std::vector<int> starts;  // where each visual line starts
     };
 
-    bool passes(qsizetype record) const;
+    // `holding`, when given, holds the records that contain the filter's
+    // text, found beforehand in one pass over the log.
+    bool passes(qsizetype record, const RowMap *holding = nullptr) const;
     // Takes the records the log has that the view has not seen yet.
     void catchUp();
     // The same, now or (right after the last time) a little later.
