@@ -50,7 +50,8 @@ void ScriptHost::tick() { m_timers->tick(); }
 void ScriptHost::buttonClicked(Endpoint &endpoint, const QString &buttonId)
 {
     const QString name = endpoint.name();  // the endpoint may be gone after the call
-    m_engine->evalScript(CallText::OnButtonClick(name, buttonId));
+    ScriptOutput::concerning(name, endpoint.log(),
+                             [&] { m_engine->evalScript(CallText::OnButtonClick(name, buttonId)); });
     refreshPanels();
     runActions([&] { return QStringLiteral("click of %1 on %2").arg(buttonId, name); }, name);
 }
@@ -58,7 +59,9 @@ void ScriptHost::buttonClicked(Endpoint &endpoint, const QString &buttonId)
 void ScriptHost::editChanged(Endpoint &endpoint, const QString &editId, const QString &text)
 {
     // Actions queued here wait for the next executor run, whatever starts it.
-    m_engine->evalScript(CallText::OnEditChange(endpoint.name(), editId, text));
+    ScriptOutput::concerning(endpoint.name(), endpoint.log(), [&] {
+        m_engine->evalScript(CallText::OnEditChange(endpoint.name(), editId, text));
+    });
 }
 
 void ScriptHost::refreshPanels() { m_declarations->refresh(); }
@@ -73,9 +76,11 @@ void ScriptHost::socketEvent(Endpoint &endpoint, const QString &event, const QSt
     QStringList arguments {name, event, a, QString::number(b)};
     if (data)
         arguments.append(*data);
-    m_executor->runEvent(
-        QStringLiteral("OnSocketEvent"), arguments,
-                       [&] { return QStringLiteral("%1 of %2").arg(event, name); }, name);
+    ScriptOutput::concerning(name, endpoint.log(), [&] {
+        m_executor->runEvent(
+            QStringLiteral("OnSocketEvent"), arguments,
+                           [&] { return QStringLiteral("%1 of %2").arg(event, name); }, name);
+    });
 }
 
 bool ScriptHost::socketEventIgnores(int index)
@@ -89,9 +94,11 @@ void ScriptHost::socketError(Endpoint &endpoint, const QString &text)
     if (!m_engine->hasGlobalFunction(QStringLiteral("OnSocketError")))
         return;
     const QString name = endpoint.name();
-    m_executor->runEvent(
-        QStringLiteral("OnSocketError"), {name, text},
-                       [&] { return QStringLiteral("OnSocketError of %1").arg(name); }, name);
+    ScriptOutput::concerning(name, endpoint.log(), [&] {
+        m_executor->runEvent(
+            QStringLiteral("OnSocketError"), {name, text},
+                           [&] { return QStringLiteral("OnSocketError of %1").arg(name); }, name);
+    });
 }
 
 void ScriptHost::connectionAccepted(Endpoint &connection) { m_declarations->connectionAccepted(connection); }

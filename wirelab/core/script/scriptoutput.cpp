@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -42,11 +43,20 @@ ScriptOutput::ScriptOutput()
     // A failed script call that reaches the error report is told on
     // standard error too, with its place.
     SetErrorObserver([](std::exception_ptr error) {
+        ScriptOutput &out = ScriptOutput::instance();
+        Concerned concerned = std::exchange(out.m_concerned, Concerned());
+        if (concerned.error != error)
+            concerned = Concerned();  // another error's, left behind by a catch that kept it
         try {
             std::rethrow_exception(error);
         } catch (const ScriptError &e) {
-            ScriptOutput &out = ScriptOutput::instance();
-            out.scriptError(e);
+            Place place;
+            place.endpoint = concerned.endpoint;
+            place.file = e.file();
+            place.line = e.line();
+            const QString line = e.where() + e.text();
+            if (out.error(line, Kind::Error, place) && concerned.log)
+                concerned.log->appendText(LineKind::Error, QStringLiteral("error: ") + line, true);
             out.m_toldReport = e.message();
         } catch (...) {}
     });
@@ -158,12 +168,20 @@ bool ScriptOutput::error(const QString &text, Kind kind, const Place &place)
     return true;
 }
 
-void ScriptOutput::scriptError(const ScriptError &e, const QString &prefix, Kind kind)
+bool ScriptOutput::scriptError(const ScriptError &e, const QString &prefix, Kind kind)
 {
     Place place;
     place.file = e.file();
     place.line = e.line();
-    error(e.where() + prefix + e.text(), kind, place);
+    return error(e.where() + prefix + e.text(), kind, place);
+}
+
+void ScriptOutput::concerns(const std::exception_ptr &error, const QString &endpoint,
+                            const QPointer<EndpointLog> &log)
+{
+    if (m_concerned.error == error)
+        return;  // an inner call's
+    m_concerned = {error, endpoint, log};
 }
 
 bool ScriptOutput::warning(const ScriptWarning &w)

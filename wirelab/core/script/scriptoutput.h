@@ -16,13 +16,16 @@
 // times in the last second)"; a line quiet for a second is written in full
 // again.
 
+#include "core/log/endpointlog.h"
 #include "core/script/scriptwarning.h"
 
 #include <QHash>
 #include <QObject>
+#include <QPointer>
 #include <QString>
 #include <QTimer>
 
+#include <exception>
 #include <functional>
 
 class ScriptError;
@@ -58,7 +61,24 @@ public:
     bool error(const QString &text, Kind kind, const Place &place);
     bool error(const QString &text, Kind kind = Kind::Error) { return error(text, kind, Place()); }
     // The same for a script error: "wirelab: <file>:<line>: <prefix><engine text>".
-    void scriptError(const ScriptError &e, const QString &prefix = QString(), Kind kind = Kind::Error);
+    bool scriptError(const ScriptError &e, const QString &prefix = QString(), Kind kind = Kind::Error);
+
+    // Runs a script call made for an endpoint. A script error escaping it
+    // goes on to the error report as before; when the report tells it here,
+    // it is also recorded in that endpoint's log (an extra record, as often
+    // as it is written) and names the endpoint in its place. Where such
+    // calls nest, the innermost keeps it.
+    template<class F>
+    static void concerning(const QString &endpoint, EndpointLog &log, F &&call)
+    {
+        const QPointer<EndpointLog> held(&log);  // the call may delete the endpoint
+        try {
+            std::forward<F>(call)();
+        } catch (...) {
+            instance().concerns(std::current_exception(), endpoint, held);
+            throw;
+        }
+    }
     // A line printed by the script's console (output: standard output, else
     // standard error).
     void console(bool output, const QString &location, const QString &text);
@@ -103,6 +123,16 @@ private:
     bool counted(const QString &line, Kind kind, const ScriptWarning *warning = nullptr,
                  const Place *place = nullptr);
     void tellRepeats(bool forget);
+    void concerns(const std::exception_ptr &error, const QString &endpoint, const QPointer<EndpointLog> &log);
+
+    // The endpoint whose script call the error being reported escaped from.
+    struct Concerned
+    {
+        std::exception_ptr error;
+        QString endpoint;
+        QPointer<EndpointLog> log;
+    };
+    Concerned m_concerned;
 
     struct Recent
     {

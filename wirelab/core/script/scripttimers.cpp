@@ -5,6 +5,7 @@
 #include "core/endpoints/scripttimer.h"
 #include "core/script/scriptengine.h"
 #include "core/script/scripthost.h"
+#include "core/script/scriptoutput.h"
 
 #include <QList>
 #include <QPointer>
@@ -67,7 +68,9 @@ void ScriptTimers::fire(Endpoint *endpoint, const QString &timerName)
 {
     // The same as evaluating CallText::OnTimerEvent(...), as a direct call.
     const QString name = endpoint->name();
-    m_host.engine().callGlobal(QStringLiteral("OnTimerEvent"), {name, timerName});
+    ScriptOutput::concerning(name, endpoint->log(), [&] {
+        m_host.engine().callGlobal(QStringLiteral("OnTimerEvent"), {name, timerName});
+    });
     ++m_firings;
     if (m_firings % m_refreshEvery == 0) {
         m_refreshOwed = false;

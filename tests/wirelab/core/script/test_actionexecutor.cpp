@@ -14,6 +14,7 @@
 #include "core/net/tcpsend.h"
 #include "core/script/scriptoutput.h"
 #include "core/script/scripttimers.h"
+#include "guard.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -246,6 +247,12 @@ TEST(ActionExecutor, WhatThePaneLeavesOutIsLoggedAsExtraRecords)
     x.js(QStringLiteral("var real = json2str; json2str = function(v) { throw 'no'; };"));
     x.host().socketEvent(*x.b, QStringLiteral("OnRead"), QString(), 0, std::nullopt);
     x.js(QStringLiteral("json2str = real;"));
+    // An event that throws: reported as before, and recorded in its endpoint's log.
+    x.js(QStringLiteral("var realEvent = OnSocketEvent;\n"
+                        "OnSocketEvent = function() { throw new Error('boom'); };"));
+    EXPECT_FALSE(
+        Guarded([&] { x.host().socketEvent(*x.a, QStringLiteral("OnRead"), QString(), 0, std::nullopt); }));
+    x.js(QStringLiteral("OnSocketEvent = realEvent;"));
 
     const struct
     {
@@ -265,7 +272,8 @@ TEST(ActionExecutor, WhatThePaneLeavesOutIsLoggedAsExtraRecords)
               {group, LineKind::Notice, QStringLiteral("无法进行UDP组播"), "notice"},
                // A batch of the endpoint's event that could not be read.
                {x.b, LineKind::Error, QStringLiteral("error: OnRead of b: "), "error"},
-              };
+                {x.a, LineKind::Error, QStringLiteral("error: "), "error"},
+               };
     for (const auto &c : cases) {
         SCOPED_TRACE(c.text.toStdString());
         const EndpointLog &log = c.endpoint->log();
@@ -291,6 +299,10 @@ TEST(ActionExecutor, WhatThePaneLeavesOutIsLoggedAsExtraRecords)
     for (qsizetype i = 0; i < x.a->log().count(); ++i)
         warnings += x.a->log().record(i).kind == LineKind::Warning;
     EXPECT_EQ(warnings, 1);
+    bool thrown = false;
+    for (qsizetype i = 0; i < x.a->log().count(); ++i)
+        thrown |= x.a->log().record(i).kind == LineKind::Error && x.a->log().text(i) == "error: Error: boom";
+    EXPECT_TRUE(thrown) << x.a->log().lastLines(5, true).join(u'|').toStdString();
 }
 
 TEST(ActionExecutor, SendConnectAndDisconnectOnARealPeer)
