@@ -74,16 +74,12 @@ Endpoint *Named(const EndpointRegistry &registry, const QString &name)
 }
 
 // Writes the error and, when it concerns an endpoint, records it in that
-// endpoint's log as well (an extra record, as often as it is written), so
-// that its window and its saved log tell it as an error.
+// endpoint's log as well (as often as it is written), so that its window
+// and its saved log tell it as an error.
 void ReportError(const QString &line, const ScriptOutput::Place &place, Endpoint *concerned)
 {
-    // Held across the report's listeners, which may close it.
-    const QPointer<Endpoint> held(concerned);
-    if (!ScriptOutput::instance().error(line, ScriptOutput::Kind::Error, place))
-        return;  // a repeat, counted
-    if (held)
-        held->log().appendText(LineKind::Error, QStringLiteral("error: ") + line, true);
+    ScriptOutput::instance().error(line, ScriptOutput::Kind::Error, place,
+                                   concerned ? &concerned->log() : nullptr);
 }
 
 }  // namespace

@@ -50,13 +50,7 @@ ScriptOutput::ScriptOutput()
         try {
             std::rethrow_exception(error);
         } catch (const ScriptError &e) {
-            Place place;
-            place.endpoint = concerned.endpoint;
-            place.file = e.file();
-            place.line = e.line();
-            const QString line = e.where() + e.text();
-            if (out.error(line, Kind::Error, place) && concerned.log)
-                concerned.log->appendText(LineKind::Error, QStringLiteral("error: ") + line, true);
+            out.scriptError(e, QString(), Kind::Error, concerned.endpoint, concerned.log);
             out.m_toldReport = e.message();
         } catch (...) {}
     });
@@ -159,21 +153,27 @@ void ScriptOutput::tellRepeats(bool forget)
 
 void ScriptOutput::flushRepeats() { tellRepeats(true); }
 
-bool ScriptOutput::error(const QString &text, Kind kind, const Place &place)
+bool ScriptOutput::error(const QString &text, Kind kind, const Place &place, EndpointLog *log)
 {
     if (counted(text, kind, nullptr, &place))
         return false;
+    // Held across the listeners, which may delete its endpoint.
+    const QPointer<EndpointLog> held(log);
     write(false, text, kind);
     Q_EMIT erred(text, place, 0);
+    if (held)
+        held->appendText(LineKind::Error, QStringLiteral("error: ") + text, true);
     return true;
 }
 
-bool ScriptOutput::scriptError(const ScriptError &e, const QString &prefix, Kind kind)
+bool ScriptOutput::scriptError(const ScriptError &e, const QString &prefix, Kind kind,
+                               const QString &endpoint, EndpointLog *log)
 {
     Place place;
+    place.endpoint = endpoint;
     place.file = e.file();
     place.line = e.line();
-    return error(e.where() + prefix + e.text(), kind, place);
+    return error(e.where() + prefix + e.text(), kind, place, log);
 }
 
 void ScriptOutput::concerns(const std::exception_ptr &error, const QString &endpoint,

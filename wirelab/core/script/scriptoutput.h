@@ -58,10 +58,13 @@ public:
 
     // "wirelab: <text>" on standard error. Each returns whether the line
     // was written in full (false: counted as a repeat).
-    bool error(const QString &text, Kind kind, const Place &place);
+    // With a log, an error written in full is also recorded there as an
+    // extra record, "error: <text>" (the log of the endpoint it concerns).
+    bool error(const QString &text, Kind kind, const Place &place, EndpointLog *log = nullptr);
     bool error(const QString &text, Kind kind = Kind::Error) { return error(text, kind, Place()); }
     // The same for a script error: "wirelab: <file>:<line>: <prefix><engine text>".
-    bool scriptError(const ScriptError &e, const QString &prefix = QString(), Kind kind = Kind::Error);
+    bool scriptError(const ScriptError &e, const QString &prefix = QString(), Kind kind = Kind::Error,
+                     const QString &endpoint = QString(), EndpointLog *log = nullptr);
 
     // Runs a script call made for an endpoint. A script error escaping it
     // goes on to the error report as before; when the report tells it here,
