@@ -188,17 +188,9 @@ void LogView::rebuildRows()
         const qsizetype count = m_log->count();
         // The records holding the filter's text are found in one pass over
         // the log's bytes, not by copying and searching each record's.
-        RowMap holding;
-        if (!m_needle.isEmpty() && count > 0) {
-            findInLog(
-                *m_log, m_needle, m_needleCaseSensitive,
-                [&holding](const LogMatch &m) {
-                    if (holding.empty() || holding.back() != m.record)
-                        holding.push_back(m.record);
-                    return true;
-                },
-                {0, 0}, count - 1);
-        }
+        const RowMap holding = m_needle.isEmpty()
+            ? RowMap()
+            : recordsHolding(*m_log, m_needle, m_needleCaseSensitive, count - 1);
         for (; m_seen < count; ++m_seen) {
             if (passes(m_seen, &holding))
                 m_rows.push_back(m_seen);

@@ -168,3 +168,17 @@ void findInLog(const EndpointLog &log, const QByteArray &needle, bool caseSensit
             return;
     }
 }
+
+RowMap recordsHolding(const EndpointLog &log, const QByteArray &needle, bool caseSensitive, qsizetype last)
+{
+    RowMap holding;
+    findInLog(
+        log, needle, caseSensitive,
+        [&holding](const LogMatch &m) {
+            if (holding.back() != m.record)
+                holding.push_back(m.record);
+            return true;
+        },
+        {0, 0}, last);
+    return holding;
+}

@@ -8,6 +8,8 @@
 // Without caseSensitive the ASCII letters match in either case; other bytes
 // match only themselves (bytes are not decoded).
 
+#include "core/log/rowmap.h"
+
 #include <QByteArray>
 #include <QByteArrayView>
 
@@ -39,6 +41,11 @@ using LogMatchFound = std::function<bool(const LogMatch &match)>;
 // and including record `last` (-1: to the end of the log).
 void findInLog(const EndpointLog &log, const QByteArray &needle, bool caseSensitive,
                const LogMatchFound &found, LogMatch from = {0, 0}, qsizetype last = -1);
+
+// The records, up to and including `last` (-1: every one), whose bytes
+// hold `needle`, found in one pass over the log.
+RowMap recordsHolding(const EndpointLog &log, const QByteArray &needle, bool caseSensitive,
+                      qsizetype last = -1);
 
 // Where `needle` first occurs in `hay` at or after `from`, or -1 (an empty
 // needle is found at `from`).
