@@ -7,6 +7,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 
 namespace {
 
@@ -38,12 +41,62 @@ inline uchar *ControlPicture(uchar c, uchar *d)
     return d + 3;
 }
 
-// Writes the display form of bytes as UTF-8 at d; returns the end, or null
-// at the first byte that is not valid UTF-8 (decoded, that is a
-// replacement character whose exact form the general path decides).
-uchar *DisplayUtf8(const uchar *s, qsizetype n, uchar *d)
+// Writes the display form of the character at s[i] (not printable ASCII:
+// a control, or the first byte of a UTF-8 sequence) at d and moves i past
+// it; returns the end, or null when it is not valid UTF-8 (decoded, that is
+// a replacement character whose exact form the general path decides).
+inline uchar *OtherCharacter(const uchar *s, qsizetype n, qsizetype &i, uchar *d)
 {
-    qsizetype i = 0;
+    const uchar c = s[i];
+    if (c < 0x80) {
+        ++i;
+        return ControlPicture(c, d);
+    }
+    int len = 0;
+    char32_t cp = 0;
+    if (c >= 0xC2 && c <= 0xDF) {
+        len = 2;
+        cp = c & 0x1F;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+        len = 3;
+        cp = c & 0x0F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+        len = 4;
+        cp = c & 0x07;
+    } else {
+        return nullptr;
+    }
+    if (i + len > n)
+        return nullptr;
+    for (int k = 1; k < len; ++k) {
+        const uchar t = s[i + k];
+        if ((t & 0xC0) != 0x80)
+            return nullptr;
+        cp = (cp << 6) | (t & 0x3F);
+    }
+    if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))
+        || (cp >= 0xD800 && cp <= 0xDFFF))
+        return nullptr;
+    if (cp == 0x2028 || cp == 0x2029) {  // as ␤
+        *d++ = 0xE2;
+        *d++ = 0x90;
+        *d++ = 0xA4;
+    } else if (cp == 0xFDD0 || cp == 0xFDD1) {  // as U+FFFD
+        *d++ = 0xEF;
+        *d++ = 0xBF;
+        *d++ = 0xBD;
+    } else {
+        std::memcpy(d, s + i, size_t(len));
+        d += len;
+    }
+    i += len;
+    return d;
+}
+
+// Writes the display form of bytes as UTF-8 at d; returns the end, or null
+// at the first byte that is not valid UTF-8. The caller gives 3 n bytes at d.
+uchar *DisplayUtf8(const uchar *s, qsizetype n, uchar *d, qsizetype i = 0)
+{
     while (i < n) {
 #if defined(__SSE2__)
         // Sixteen bytes at a time, up to the first that is not printable
@@ -100,52 +153,57 @@ uchar *DisplayUtf8(const uchar *s, qsizetype n, uchar *d)
             ++i;
             continue;
         }
-        if (c < 0x80) {
-            d = ControlPicture(c, d);
-            ++i;
-            continue;
-        }
-        int len = 0;
-        char32_t cp = 0;
-        if (c >= 0xC2 && c <= 0xDF) {
-            len = 2;
-            cp = c & 0x1F;
-        } else if (c >= 0xE0 && c <= 0xEF) {
-            len = 3;
-            cp = c & 0x0F;
-        } else if (c >= 0xF0 && c <= 0xF4) {
-            len = 4;
-            cp = c & 0x07;
-        } else {
+        d = OtherCharacter(s, n, i, d);
+        if (!d)
             return nullptr;
-        }
-        if (i + len > n)
-            return nullptr;
-        for (int k = 1; k < len; ++k) {
-            const uchar t = s[i + k];
-            if ((t & 0xC0) != 0x80)
-                return nullptr;
-            cp = (cp << 6) | (t & 0x3F);
-        }
-        if ((len == 3 && cp < 0x800) || (len == 4 && (cp < 0x10000 || cp > 0x10FFFF))
-            || (cp >= 0xD800 && cp <= 0xDFFF))
-            return nullptr;
-        if (cp == 0x2028 || cp == 0x2029) {  // as ␤
-            *d++ = 0xE2;
-            *d++ = 0x90;
-            *d++ = 0xA4;
-        } else if (cp == 0xFDD0 || cp == 0xFDD1) {  // as U+FFFD
-            *d++ = 0xEF;
-            *d++ = 0xBF;
-            *d++ = 0xBD;
-        } else {
-            std::memcpy(d, s + i, size_t(len));
-            d += len;
-        }
-        i += len;
     }
     return d;
 }
+
+#if defined(__x86_64__) && defined(__GNUC__)
+// The same with 32 bytes at a time where the processor has AVX2: a bulk
+// text stream's log lines are made at about twice the speed. The rest
+// (the last bytes, and from a character outside ASCII on for as long as
+// the text is not plain ASCII again) goes the way above.
+__attribute__((target("avx2"))) uchar *DisplayUtf8Avx2(const uchar *s, qsizetype n, uchar *d)
+{
+    qsizetype i = 0;
+    // Reads stay below i + 64 and writes below 3 i + 96 + 32, inside the
+    // 3 n the caller gave (n >= i + 64).
+    while (i + 64 <= n) {
+        const __m256i v = _mm256_loadu_si256(reinterpret_cast<const __m256i *>(s + i));
+        const __m256i other = _mm256_or_si256(_mm256_cmpgt_epi8(_mm256_set1_epi8(0x20), v),
+                                              _mm256_cmpeq_epi8(v, _mm256_set1_epi8(0x7F)));
+        const unsigned mask = unsigned(_mm256_movemask_epi8(other));
+        _mm256_storeu_si256(reinterpret_cast<__m256i *>(d), v);
+        if (mask == 0) {
+            d += 32;
+            i += 32;
+            continue;
+        }
+        if (_mm256_movemask_epi8(v) == 0) {
+            int from = 0;
+            for (unsigned m = mask; m; m &= m - 1) {
+                const int k = __builtin_ctz(m);
+                d = ControlPicture(s[i + k], d + (k - from));
+                from = k + 1;
+                _mm256_storeu_si256(reinterpret_cast<__m256i *>(d),
+                                    _mm256_loadu_si256(reinterpret_cast<const __m256i *>(s + i + from)));
+            }
+            d += 32 - from;
+            i += 32;
+            continue;
+        }
+        const int clean = __builtin_ctz(mask);
+        d += clean;
+        i += clean;
+        d = OtherCharacter(s, n, i, d);
+        if (!d)
+            return nullptr;
+    }
+    return DisplayUtf8(s, n, d, i);
+}
+#endif
 
 }  // namespace
 
@@ -176,8 +234,13 @@ void appendDisplayUtf8(QByteArray &out, const QByteArray &bytes)
     uchar *d = reinterpret_cast<uchar *>(out.data()) + start;
     // The decoder takes a byte order mark at the start as no character.
     const qsizetype skip = bytes.startsWith("\xEF\xBB\xBF") ? 3 : 0;
-    uchar *end =
-        DisplayUtf8(reinterpret_cast<const uchar *>(bytes.constData()) + skip, bytes.size() - skip, d);
+    const uchar *s = reinterpret_cast<const uchar *>(bytes.constData()) + skip;
+#if defined(__x86_64__) && defined(__GNUC__)
+    static const bool avx2 = __builtin_cpu_supports("avx2");
+    uchar *end = avx2 ? DisplayUtf8Avx2(s, bytes.size() - skip, d) : DisplayUtf8(s, bytes.size() - skip, d);
+#else
+    uchar *end = DisplayUtf8(s, bytes.size() - skip, d);
+#endif
     if (end) {
         out.resize(start + (end - d));
         return;

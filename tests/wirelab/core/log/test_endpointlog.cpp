@@ -167,6 +167,9 @@ TEST(LineText, DisplayUtf8IsTheDisplayTextEncoded)
         "stray \x80 continuation, 12345678\xff",
         every,
         Pattern(4096, 7),
+        // Long runs around characters outside ASCII, valid and not.
+        QByteArray(70, 'a') + "\n\xe4\xb8\xad" + QByteArray(40, 'b') + "\xe2\x80\xa8" + QByteArray(100, 'c'),
+        QByteArray(100, 'a') + "\x01\x7f\xe4\xb8" + QByteArray(100, 'b'),
     };
     for (const QByteArray &bytes : cases) {
         QByteArray out("x");
