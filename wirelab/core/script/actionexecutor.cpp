@@ -128,7 +128,9 @@ void ActionExecutor::runEvent(const QString &function, const QStringList &args, 
         }
         return;
     }
-    if (!taken.json.isEmpty())
+    if (taken.parsed)
+        carryOutBatch(taken.doc, batch);
+    else if (!taken.json.isEmpty())
         carryOutBatch(taken.json, batch);
 }
 
@@ -151,6 +153,11 @@ void ActionExecutor::carryOutBatch(const QString &json, const Batch &batch)
         dropBatch(batch);
         return;
     }
+    carryOutBatch(doc, batch);
+}
+
+void ActionExecutor::carryOutBatch(const JsonNode &doc, const Batch &batch)
+{
     // A nested batch keeps its own EXIT.
     const std::optional<int> outerExit = std::exchange(m_exitCode, std::nullopt);
     for (size_t i = 0; i < doc.items.size(); ++i) {

@@ -64,6 +64,7 @@ private:
 
     // Parses json, the batch taken out of the script, and carries it out.
     void carryOutBatch(const QString &json, const Batch &batch);
+    void carryOutBatch(const JsonNode &doc, const Batch &batch);
     // Reports the exception being handled as the loss of the whole batch
     // and empties the list.
     void dropBatch(const Batch &batch);

@@ -1,5 +1,7 @@
 #include "core/script/scriptengine.h"
 
+#include "core/script/plainjsonreader.h"
+
 #include "core/errors.h"
 #include "core/script/scriptoutput.h"
 
@@ -40,6 +42,13 @@ std::int64_t SteadyNs()
 // empties the list); stage 3 when actions is no property of g.
 // where(): the stage of the event in progress, for an interruption, which no
 // catch sees.
+// useDirect(f): f is a json2str that gives JSON.stringify's text of its
+// argument (UnreadArguments proved it): while the global json2str is f, is
+// called directly, and JSON.stringify is the engine's own and would call no
+// toJSON of an array or plain object, the event returns the actions list
+// itself, unread and not emptied, for the caller to read as plain data
+// (PlainJsonReader) and empty. jsonAfterAll(v): json2str on that list after
+// all (it was no plain data), and the rest as the event would have done.
 //
 // An event that goes well stores nothing in state and makes no object, and
 // asks the engine's runtime as little as it can: the function is read before
@@ -65,7 +74,10 @@ const char EventCallers[] =
     "    state.threw = true; state.error = x; state.stage = stage; return state;\n"
     "  }\n"
     "  var stage = 0, event1 = fail, json1 = fail;\n"
+    "  var direct = null, json0 = g.JSON, stringify0 = json0.stringify, isArray0 = Array.isArray, ap = "
+    "Array.prototype;\n"
     "  function where() { return stage; }\n"
+    "  function useDirect(f) { direct = f; }\n"
     "  function event(n, name, a, b, c, d, e) {\n"
     "    var r, j;\n"
     "    stage = 0;\n"
@@ -87,6 +99,15 @@ const char EventCallers[] =
     "      if (v == null && !('actions' in g)) { state.threw = false; state.stage = 3; return state; }\n"
     "      var s = g.json2str;\n"
     "      if (s !== json1) { if (typeof s !== 'function') fail('json2str'); json1 = s; }\n"
+    "      if (s === direct && isArray0(v) && s.apply === apply && g.JSON === json0 && json0.stringify === "
+    "stringify0\n"
+    "          && !('toJSON' in ap)) return v;\n"
+    "    } catch (x) { return failed(1, x); }\n"
+    "    return json(v, s);\n"
+    "  }\n"
+    "  function json(v, s) {\n"
+    "    var j;\n"
+    "    try {\n"
     "      var sa = s.apply;\n"
     "      j = sa === apply ? s(v) : invoke(sa, s, [undefined, [v]]);\n"
     "    } catch (x) { return failed(1, x); }\n"
@@ -99,7 +120,8 @@ const char EventCallers[] =
     "    state.value = j;\n"
     "    return state;\n"
     "  }\n"
-    "  return [call, event, where];\n"
+    "  function jsonAfterAll(v) { stage = 1; return json(v, json1); }\n"
+    "  return [call, event, where, useDirect, jsonAfterAll];\n"
     "})";
 
 // still(g, name, f): whether g[name] is still f and the event call would
@@ -136,6 +158,9 @@ ScriptEngine::ScriptEngine() : m_global(m_engine.globalObject())
     m_caller = callers.property(0);
     m_eventCaller = callers.property(1);
     m_eventStage = callers.property(2);
+    m_useDirect = callers.property(3);
+    m_jsonAfterAll = callers.property(4);
+    m_plainReader = std::make_unique<PlainJsonReader>(m_engine);
     m_stillDirect = m_engine.evaluate(QString::fromLatin1(StillDirect)).call({apply});
     m_watchdog = std::thread([this] { watchdogLoop(); });
 }
@@ -323,10 +348,24 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
             array.setProperty(quint32(i), args.at(i));
         values.append(array);
     }
-    const std::uint64_t token = arm();
-    const QJSValue result = m_eventCaller.call(values);
-    const bool interrupted = disarm(token);
+    std::uint64_t token = arm();
+    QJSValue result = m_eventCaller.call(values);
+    bool interrupted = disarm(token);
     EventActions read;
+    if (result.isArray() && !interrupted) {
+        // The list itself: json2str would have given JSON.stringify's text
+        // of it, and then actions=[].
+        if (m_plainReader->read(result, read.doc)) {
+            read.read = true;
+            read.parsed = true;
+            m_evalCount += 2;
+            m_global.setProperty(QStringLiteral("actions"), m_engine.newArray());
+            return read;
+        }
+        token = arm();
+        result = m_jsonAfterAll.call({result});
+        interrupted = disarm(token);
+    }
     if (result.isString() && !interrupted) {
         read.read = true;
         read.json = result.toString();
@@ -468,6 +507,7 @@ bool ScriptEngine::loadScripts(const QString &projectFile)
     const bool first = !std::exchange(m_loaded, true) && m_evalCount == 0;
     m_unread = UnreadArguments();
     m_declared.clear();
+    m_useDirect.call({QJSValue(QJSValue::NullValue)});
     QStringList sources;
     const QStringList lines = project.split(QStringLiteral("\r\n"));
     for (int i = 0; i < lines.size(); ++i) {
@@ -498,5 +538,7 @@ bool ScriptEngine::loadScripts(const QString &projectFile)
         for (const QString &function : m_unread.functions())
             m_declared.insert(function, m_global.property(function));
     }
+    if (m_unread.json2strIsStringify())
+        m_useDirect.call({m_declared.value(QStringLiteral("json2str"))});
     return allLoaded;
 }

@@ -8,6 +8,7 @@
 // interruption is raised as a ScriptError like any other script error.
 
 #include "core/script/unreadarguments.h"
+#include "core/text/jsondoc.h"
 
 #include <QHash>
 #include <QJSEngine>
@@ -19,8 +20,11 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
+#include <memory>
 #include <mutex>
 #include <thread>
+
+class PlainJsonReader;
 
 class ScriptEngine
 {
@@ -63,6 +67,10 @@ public:
         // json2str(actions); as text. The list was emptied when it is not
         // empty, and left as it is when it is.
         QString json;
+        // Or, where json2str is JSON.stringify of plain data, what parsing
+        // that text gives (json stays empty; the list was emptied).
+        bool parsed = false;
+        JsonNode doc;
         // What json2str raised instead (the list left as it is).
         std::exception_ptr error;
     };
@@ -113,6 +121,9 @@ private:
     QString m_eventFunction;  // the function callEvent called last, and its name in the engine
     QJSValue m_eventFunctionValue;
     QJSValue m_eventStage;  // where an interrupted m_eventCaller was: 0 in the event, 1 after it
+    QJSValue m_useDirect;  // tells m_eventCaller the json2str it may read around
+    QJSValue m_jsonAfterAll;  // json2str on a list m_eventCaller returned, and the rest of the event
+    std::unique_ptr<PlainJsonReader> m_plainReader;
     // What the first loading proved, the functions as it left them, and
     // whether a global still holds one of them, called directly.
     UnreadArguments m_unread;

@@ -104,7 +104,7 @@ std::optional<std::vector<Token>> Tokens(const QString &s)
             }
             if (k >= n)
                 return std::nullopt;
-            out.push_back({Token::String, QString()});
+            out.push_back({Token::String, s.mid(i + 1, k - i - 1)});
             i = k + 1;
         } else if (IsNameStart(c)) {
             qsizetype k = i;
@@ -158,7 +158,7 @@ std::optional<std::vector<Token>> Tokens(const QString &s)
             ++k;
             while (k < n && IsNamePart(at(k)))  // flags
                 ++k;
-            out.push_back({Token::Regex, QString()});
+            out.push_back({Token::Regex, s.mid(i, k - i)});
             i = k;
         } else if (c == u'`' || c >= 0x80 || c == u'\\'
                    || QStringView(s).mid(i, 4) == QLatin1StringView("<!--")
@@ -188,6 +188,7 @@ public:
         QString name;
         QStringList parameters;
         QSet<QString> names;
+        bool returnsStringify = false;  // its body is `return JSON.stringify(<its one parameter>);`
     };
 
     // The functions declared; nullopt unless every statement is plain.
@@ -253,6 +254,7 @@ private:
         }
         if (!take('{'))
             return false;
+        const size_t body = m_pos;
         for (int depth = 1; depth > 0; ++m_pos) {
             const Token *t = peek();
             if (!t)
@@ -264,7 +266,21 @@ private:
             else if (t->kind == Token::Name)
                 d.names.insert(t->text);
         }
+        d.returnsStringify =
+            d.parameters.size() == 1 && ReturnsStringify(m_t, body, m_pos - 1, d.parameters[0]);
         return true;
+    }
+
+    // Tokens [from, to) are `return JSON.stringify(parameter)` and an optional `;`.
+    static bool ReturnsStringify(const std::vector<Token> &t, size_t from, size_t to,
+                                 const QString &parameter)
+    {
+        if (to > from && t[to - 1].punct(';'))
+            --to;
+        return to - from == 7 && t[from].is(Token::Name, QLatin1StringView("return"))
+            && t[from + 1].is(Token::Name, QLatin1StringView("JSON")) && t[from + 2].punct('.')
+            && t[from + 3].is(Token::Name, QLatin1StringView("stringify")) && t[from + 4].punct('(')
+            && t[from + 5].kind == Token::Name && t[from + 5].text == parameter && t[from + 6].punct(')');
     }
 
     // NAME [= literal], ... [;]
@@ -319,16 +335,96 @@ private:
     size_t m_pos = 0;
 };
 
+// Whether the tokens can reach what makes a value that JSON.stringify reads
+// otherwise than as plain data (an accessor, a property it does not list,
+// toJSON, a proxy, an object whose prototype was set, the engine's own
+// prototypes and namespaces), or JSON itself other than as `JSON.`: a name
+// of those tools, `prototype`, `JSON`, `Math`, `console` or `Atomics` other
+// than for a member, `Object` other than for a few of its functions that
+// make plain data, an accessor in a literal, or in a
+// string or a regular expression (which a computed member could use) a
+// name of what reaches them, or an escape that could spell one.
+bool ReachesReflection(const std::vector<Token> &t)
+{
+    static const QSet<QString> names {QStringLiteral("defineProperty"),
+        QStringLiteral("defineProperties"),
+            QStringLiteral("__defineGetter__"),
+                QStringLiteral("__defineSetter__"),
+                    QStringLiteral("__proto__"),
+                        QStringLiteral("setPrototypeOf"),
+                            QStringLiteral("toJSON"),
+                                QStringLiteral("Proxy"),
+                                    QStringLiteral("Reflect"),
+                                        QStringLiteral("eval"),
+                                            QStringLiteral("Function"),
+                                                QStringLiteral("arguments"),
+                                                    QStringLiteral("constructor"),
+                                                        QStringLiteral("globalThis"),
+                                                            QStringLiteral("this"),
+                                                                QStringLiteral("class"),
+                                                                    QStringLiteral("with"),
+                                                                        QStringLiteral("import"),
+                                                                            QStringLiteral("prototype")};
+    // Objects of the engine's own whose prototype is Object's but whose
+    // properties JSON.stringify does not list: their members only.
+    static const QSet<QString> onlyMembers {
+        QStringLiteral("JSON"), QStringLiteral("Math"), QStringLiteral("console"), QStringLiteral("Atomics")};
+    static const QSet<QString> objectFunctions {
+        QStringLiteral("keys"),   QStringLiteral("values"), QStringLiteral("entries"),
+                                                                           QStringLiteral("assign"), QStringLiteral("freeze"), QStringLiteral("fromEntries")};
+    static const QStringList inStrings {QStringLiteral("constructor"),    QStringLiteral("__proto__"),
+                                                                                         QStringLiteral("__define"),       QStringLiteral("__lookup"),
+                                                                                                                                          QStringLiteral("defineProperty"), QStringLiteral("defineProperties"),
+                                                                                                                                                                                           QStringLiteral("setPrototypeOf"), QStringLiteral("toJSON"),
+                                                                                                                                                                                                                                            QStringLiteral("Proxy"),          QStringLiteral("Reflect"),
+                                                                                                                                                                                                                                                                                             QStringLiteral("globalThis")};
+    for (size_t i = 0; i < t.size(); ++i) {
+        const Token &k = t[i];
+        const Token *next = i + 1 < t.size() ? &t[i + 1] : nullptr;
+        // A name after a point is a property's name.
+        if (k.kind == Token::Name && !(i > 0 && t[i - 1].punct('.'))) {
+            if (names.contains(k.text))
+                return true;
+            if (onlyMembers.contains(k.text) && !(next && next->punct('.')))
+                return true;
+            if (k.text == QLatin1StringView("Object")
+                && !(next && next->punct('.') && i + 2 < t.size() && objectFunctions.contains(t[i + 2].text)))
+                return true;
+            // get NAME(, set 'key'(, get [k](: an accessor in a literal
+            if ((k.text == QLatin1StringView("get") || k.text == QLatin1StringView("set")) && next
+                && (next->kind != Token::Punct || next->punct('[')))
+                return true;
+        } else if (k.kind == Token::Name && names.contains(k.text) && k.text != QLatin1StringView("this")
+                   && k.text != QLatin1StringView("class") && k.text != QLatin1StringView("with")
+                   && k.text != QLatin1StringView("import")) {
+            return true;  // x.constructor, x.__proto__, x.defineProperty
+        } else if (k.kind == Token::String || k.kind == Token::Regex) {
+            for (const QString &name : inStrings) {
+                if (k.text.contains(name))
+                    return true;
+            }
+            for (qsizetype j = k.text.indexOf(u'\\'); j >= 0; j = k.text.indexOf(u'\\', j + 2)) {
+                const QChar e = j + 1 < k.text.size() ? k.text.at(j + 1) : QChar();
+                if (e.isLetterOrNumber() && !QStringView(u"nrtbfv").contains(e))
+                    return true;
+            }
+        }
+    }
+    return false;
+}
+
 }  // namespace
 
 UnreadArguments::UnreadArguments(const QStringList &sources)
 {
     QHash<QString, int> uses;  // every name in the texts, how often
     std::vector<TopLevel::Declared> declared;
+    bool reflection = false;
     for (const QString &source : sources) {
         const std::optional<std::vector<Token>> tokens = Tokens(source);
         if (!tokens)
             return;
+        reflection = reflection || ReachesReflection(*tokens);
         std::optional<std::vector<TopLevel::Declared>> functions = TopLevel(*tokens).read();
         if (!functions)
             return;
@@ -340,8 +436,11 @@ UnreadArguments::UnreadArguments(const QStringList &sources)
             declared.push_back(std::move(d));
     }
     for (TopLevel::Declared &d : declared) {
-        if (uses.value(d.name) == 1)
+        if (uses.value(d.name) == 1) {
             m_functions.insert(d.name, {d.parameters, d.names});
+            if (d.name == QLatin1StringView("json2str"))
+                m_json2strIsStringify = d.returnsStringify && !reflection;
+        }
     }
 }
 

@@ -34,6 +34,17 @@ public:
     QStringList functions() const { return m_functions.keys(); }
     // Whether argument index (from 0) of function is never read.
     bool unread(const QString &function, int index) const;
+    // Whether json2str is one of those functions, its body is
+    // `return JSON.stringify(v);`, and no text can make a value that
+    // JSON.stringify reads otherwise than as plain data: no accessor, no
+    // property it leaves out, no toJSON, no proxy (no text names the tools
+    // for them, not even inside a string), and JSON is only ever read from
+    // (`JSON.`). Then the value json2str gives for a list of plain objects,
+    // arrays, strings, numbers and booleans is known without calling it,
+    // while the global still holds that function and JSON.stringify is the
+    // engine's own (the engine's to check at each call). A script that
+    // builds such a name at run time out of pieces is beyond this reading.
+    bool json2strIsStringify() const { return m_json2strIsStringify; }
 
 private:
     struct Function
@@ -42,4 +53,5 @@ private:
         QSet<QString> names;  // every identifier in its parameter list and body
     };
     QHash<QString, Function> m_functions;
+    bool m_json2strIsStringify = false;
 };

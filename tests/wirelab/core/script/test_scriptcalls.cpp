@@ -2,7 +2,9 @@
 // call texts: same values, same errors, same state in the script.
 #include "core/errors.h"
 #include "core/script/calltext.h"
+#include "core/script/plainjsonreader.h"
 #include "core/script/scriptengine.h"
+#include "core/text/jsondoc.h"
 
 #include <gtest/gtest.h>
 
@@ -258,5 +260,49 @@ TEST(ScriptCalls, EachEventFindsTheFunctionsAsTheyAreThen)
             read = QStringLiteral("event ") + e.message();
         }
         EXPECT_TRUE(read.startsWith(QString::fromUtf8(step.read))) << read.toStdString();
+    }
+}
+
+// Plain data read from the engine is what JSON.stringify's text parses to;
+// anything else is left to JSON.stringify.
+TEST(ScriptCalls, PlainDataReadsAsItsJsonTextParses)
+{
+    const struct
+    {
+        const char *value;
+        bool plain;
+    } cases[] = {
+        {"[{TYPE: 'SEND', SOCKET: 'srv_1', DATA: '0A1B'}]", true},
+        {"['\"\\\\\\u0001\\n\\ud800\\u00e9\\u4e2d', '']", true},
+        {"[1, -0, 1.5, 1e21, 1e-7, 0.1 + 0.2, -3, NaN, Infinity, -Infinity]", true},
+        {"[true, false, null, undefined, function () {}, [1, , 3]]", true},
+        {"[{b: 1, a: 2, 10: 3, 2: 4, u: undefined, f: function () {}, n: null}]", true},
+        {"[[[]], {x: {y: [1, {z: 'w'}]}}, {}]", true},
+        {"[Object.freeze({a: 1}), JSON.parse('{\"a\":[1,2.50]}'), Object.assign({}, {q: 'x'})]", true},
+        {"[new Date(0)]", false},
+        {"[new Number(5)]", false},
+        {"[Object.create(null)]", false},
+        {"[Symbol('s')]", false},
+        {"[new (function F() { this.a = 1; })()]", false},
+        {"[/re/, new Error('e')]", false},
+        {"[{toJSON: function () { return 1; }}]", false},
+        {"(function () { var a = []; for (var i = 0; i < 600; i++) a = [a]; return a; })()", false},
+        {"(function () { var a = [{}]; a[0].self = a; return a; })()", false},
+    };
+    QJSEngine engine;
+    const PlainJsonReader reader(engine);
+    const QJSValue stringify =
+        engine.evaluate(QStringLiteral("(function (v) { return JSON.stringify(v); })"));
+    for (const auto &c : cases) {
+        const QJSValue value = engine.evaluate(QString::fromUtf8(c.value));
+        JsonNode read;
+        EXPECT_EQ(reader.read(value, read), c.plain) << c.value;
+        if (!c.plain)
+            continue;
+        JsonNode parsed;
+        ASSERT_TRUE(parsePlainJson(stringify.call({value}).toString(), parsed)) << c.value;
+        EXPECT_EQ(read.toJson(), parsed.toJson()) << c.value;
+        EXPECT_EQ(jsonText(read.items[0], QStringLiteral("a")),
+                           jsonText(parsed.items[0], QStringLiteral("a"))) << c.value;
     }
 }

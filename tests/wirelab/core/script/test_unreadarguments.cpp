@@ -56,6 +56,41 @@ TEST(UnreadArguments, ReadsOnlyWhatItCanTellForSure)
     }
 }
 
+// json2str is known to give JSON.stringify's text only where nothing in the
+// files can make a value that JSON.stringify reads otherwise than as data.
+TEST(UnreadArguments, Json2strIsStringifyOnlyWhileNoTextReachesReflection)
+{
+    const QByteArray stock = "function json2str(v) { return JSON.stringify(v); }\n";
+    const struct
+    {
+        const char *name;
+        QByteArray code;
+        bool proved;
+    } cases[] = {
+        {"as written", stock, true},
+        {"no semicolon", "function json2str(x) { return JSON.stringify(x) }", true},
+        {"another body", "function json2str(v) { return JSON.stringify(v, null, 1); }", false},
+        {"another parameter", "function json2str(v, w) { return JSON.stringify(w); }", false},
+        {"named elsewhere", stock + "var j = json2str;", false},
+        {"Object.keys", stock + "function f(o) { return Object.keys(o).length; }", true},
+        {"Math.max", stock + "function f(a) { return Math.max(a, 1); }", true},
+        {"a map's get", stock + "function f(m) { return m.get('x'); }", true},
+        {"defineProperty", stock + "function f(o) { Object.defineProperty(o, 'x', {value: 1}); }", false},
+        {"an accessor", stock + "function f() { return {get x() { return 1; }}; }", false},
+        {"constructor in a string", stock + "function f(o) { return o['constructor']; }", false},
+        {"an escape in a string", stock + "function f(o) { return o['\\x63onstructor']; }", false},
+        {"JSON as a value", stock + "function f() { var j = JSON; }", false},
+        {"Math as a value", stock + "function f() { return Math; }", false},
+        {"this", stock + "function f() { return this; }", false},
+        {"a prototype", stock + "function f() { return Date.prototype; }", false},
+        {"toJSON", stock + "function f(o) { o.toJSON = 1; }", false},
+    };
+    for (const auto &c : cases) {
+        const UnreadArguments facts({QStringLiteral("var actions = [];\n"), QString::fromLatin1(c.code)});
+        EXPECT_EQ(facts.json2strIsStringify(), c.proved) << c.name;
+    }
+}
+
 // The engine: true only while the loaded function is the one called, directly.
 TEST(UnreadArguments, TheEngineKeepsItOnlyWhileTheFunctionIsCalledDirectly)
 {
@@ -103,6 +138,47 @@ TEST(UnreadArguments, TheEngineKeepsItOnlyWhileTheFunctionIsCalledDirectly)
     load(twice, handler);
     load(twice, handler);
     EXPECT_FALSE(twice.argumentUnread(event, 2)) << "only the first loading proves anything";
+}
+
+// Where json2str is proved to be JSON.stringify, an event's actions are read
+// as the parse of its text would give them, the list emptied as json2str's
+// text would have had it; JSON.stringify's text is made after all where the
+// list is no plain data or JSON.stringify is not the engine's own.
+TEST(UnreadArguments, ActionsOfPlainDataAreReadAsTheirJsonWouldParse)
+{
+    QTemporaryDir dir;
+    QFile js(dir.filePath(QStringLiteral("a.js")));
+    js.open(QIODevice::WriteOnly);
+    js.write(QByteArray(Common) + "function OnSocketEvent(n, e, a, b) { actions.push(make(a)); }\n");
+    js.close();
+    QFile project(dir.filePath(QStringLiteral("project.txt")));
+    project.open(QIODevice::WriteOnly);
+    project.write(QFile::encodeName(js.fileName()) + "\r\n");
+    project.close();
+    const struct
+    {
+        const char *after;  // evaluated after loading (make(a) gives the action)
+        bool parsed;
+        const char *json;
+    } cases[] = {
+        {"make = function (a) { return {TYPE: 'SEND', DATA: a, N: 1.5}; };", true,
+         R"([{"TYPE":"SEND","DATA":"41","N":1.5}])"},
+        {"make = function (a) { return {D: new Date(0)}; };", false, R"([{"D":"1970-01-01T00:00:00.000Z"}])"},
+        {"make = function (a) { return a; }; JSON.stringify = function () { return '[7]'; };", false, "[7]"},
+        {"make = function (a) { return a; }; Array.prototype.toJSON = function () { return 'x'; };", false,
+         R"("x")"},
+    };
+    for (const auto &c : cases) {
+        ScriptEngine engine;
+        engine.loadScripts(project.fileName());
+        engine.evalScript(QString::fromLatin1(c.after));
+        const ScriptEngine::EventActions read = engine.callEvent(QStringLiteral("OnSocketEvent"),
+            {QStringLiteral("n"), QStringLiteral("OnRead"), QStringLiteral("41"), QStringLiteral("0")});
+        EXPECT_TRUE(read.read && !read.error) << c.after;
+        EXPECT_EQ(read.parsed, c.parsed) << c.after;
+        EXPECT_EQ((read.parsed ? read.doc.toJson() : read.json).toStdString(), c.json) << c.after;
+        EXPECT_EQ(engine.evalScript(QStringLiteral("actions.length")), QStringLiteral("0")) << c.after;
+    }
 }
 
 }  // namespace
