@@ -8,6 +8,9 @@ namespace {
 // As deep as the JSON reader goes: deeper, JSON.stringify's text would not
 // parse (and a cycle, which JSON.stringify refuses, ends here too).
 constexpr int MaxDepth = 500;
+// A longer array is left to JSON.stringify: its length may be far more than
+// the elements it holds (one set at index 1e9), and each costs a node here.
+constexpr quint32 MaxItems = 1 << 16;
 
 bool Skipped(const QJSValue &v) { return v.isUndefined() || v.isCallable(); }
 }  // namespace
@@ -56,6 +59,8 @@ bool PlainJsonReader::readValue(const QJSValue &v, JsonNode &out, int depth) con
     if (array) {
         out.type = JsonNode::Type::Array;
         const quint32 n = v.property(QStringLiteral("length")).toUInt();
+        if (n > MaxItems)
+            return false;
         out.items.resize(n);
         for (quint32 i = 0; i < n; ++i) {
             const QJSValue item = v.property(i);

@@ -352,10 +352,10 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
     QJSValue result = m_eventCaller.call(values);
     bool interrupted = disarm(token);
     EventActions read;
-    if (result.isArray() && !interrupted) {
+    if (!interrupted && result.isObject() && !result.strictlyEquals(m_callState)) {
         // The list itself: json2str would have given JSON.stringify's text
         // of it, and then actions=[].
-        if (m_plainReader->read(result, read.doc)) {
+        if (result.isArray() && m_plainReader->read(result, read.doc)) {
             read.read = true;
             read.parsed = true;
             m_evalCount += 2;

@@ -288,6 +288,7 @@ TEST(ScriptCalls, PlainDataReadsAsItsJsonTextParses)
         {"[{toJSON: function () { return 1; }}]", false},
         {"(function () { var a = []; for (var i = 0; i < 600; i++) a = [a]; return a; })()", false},
         {"(function () { var a = [{}]; a[0].self = a; return a; })()", false},
+        {"(function () { var a = []; a[1e9] = 1; return a; })()", false},
     };
     QJSEngine engine;
     const PlainJsonReader reader(engine);
