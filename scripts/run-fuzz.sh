@@ -18,7 +18,7 @@ for fuzzer in "$build"/fuzz_*; do
   asan=${ASAN_OPTIONS:-}
   # The JavaScript engine keeps strings in a heap it manages itself, which
   # LeakSanitizer cannot see into: its reports there are noise.
-  [ "$name" = fuzz_calltext ] && { extra=(-detect_leaks=0); asan=detect_leaks=0; }
+  case $name in fuzz_calltext | fuzz_plainjsonreader) extra=(-detect_leaks=0); asan=detect_leaks=0 ;; esac
   if ASAN_OPTIONS="$asan" "$fuzzer" "${extra[@]}" -max_total_time="$seconds" -timeout=10 -rss_limit_mb=4096 \
        -artifact_prefix="$scratch/$name-" "$scratch/$name" "$root/fuzz/corpus/$name" \
        > "$scratch/$name.log" 2>&1; then
