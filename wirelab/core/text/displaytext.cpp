@@ -41,6 +41,23 @@ inline uchar *ControlPicture(uchar c, uchar *d)
     return d + 3;
 }
 
+// A step of Step bytes at s, all ASCII, whose controls mask marks, already
+// stored at d as they are: each control becomes its picture in place, the
+// bytes after it stored again a whole step at a time (the caller has room
+// for a step past any picture). Returns the end of the step's display form.
+template<int Step>
+inline uchar *PicturesInPlace(const uchar *s, unsigned mask, uchar *d)
+{
+    int from = 0;
+    for (unsigned m = mask; m; m &= m - 1) {
+        const int k = __builtin_ctz(m);
+        d = ControlPicture(s[k], d + (k - from));
+        from = k + 1;
+        std::memcpy(d, s + from, Step);
+    }
+    return d + (Step - from);
+}
+
 // Writes the display form of the character at s[i] (not printable ASCII:
 // a control, or the first byte of a UTF-8 sequence) at d and moves i past
 // it; returns the end, or null when it is not valid UTF-8 (decoded, that is
@@ -119,15 +136,7 @@ uchar *DisplayUtf8(const uchar *s, qsizetype n, uchar *d, qsizetype i = 0)
             // at a time. Reads stay below i + 32 and writes below 3 i + 64,
             // inside the 3 n the caller gave.
             if (_mm_movemask_epi8(v) == 0 && i + 32 <= n) {
-                int from = 0;
-                for (unsigned m = mask; m; m &= m - 1) {
-                    const int k = __builtin_ctz(m);
-                    d = ControlPicture(s[i + k], d + (k - from));
-                    from = k + 1;
-                    _mm_storeu_si128(reinterpret_cast<__m128i *>(d),
-                                     _mm_loadu_si128(reinterpret_cast<const __m128i *>(s + i + from)));
-                }
-                d += 16 - from;
+                d = PicturesInPlace<16>(s + i, mask, d);
                 i += 16;
                 continue;
             }
@@ -182,15 +191,7 @@ __attribute__((target("avx2"))) uchar *DisplayUtf8Avx2(const uchar *s, qsizetype
             continue;
         }
         if (_mm256_movemask_epi8(v) == 0) {
-            int from = 0;
-            for (unsigned m = mask; m; m &= m - 1) {
-                const int k = __builtin_ctz(m);
-                d = ControlPicture(s[i + k], d + (k - from));
-                from = k + 1;
-                _mm256_storeu_si256(reinterpret_cast<__m256i *>(d),
-                                    _mm256_loadu_si256(reinterpret_cast<const __m256i *>(s + i + from)));
-            }
-            d += 32 - from;
+            d = PicturesInPlace<32>(s + i, mask, d);
             i += 32;
             continue;
         }
