@@ -128,7 +128,7 @@ void ActionExecutor::runEvent(const QString &function, const QStringList &args, 
         }
         return;
     }
-    if (taken.parsed)
+    if (taken.parsed())
         carryOutBatch(taken.doc, batch);
     else if (!taken.json.isEmpty())
         carryOutBatch(taken.json, batch);

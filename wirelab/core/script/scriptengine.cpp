@@ -1,7 +1,5 @@
 #include "core/script/scriptengine.h"
 
-#include "core/script/plainjsonreader.h"
-
 #include "core/errors.h"
 #include "core/script/scriptoutput.h"
 
@@ -9,6 +7,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+
+#include <utility>
 
 namespace {
 
@@ -79,7 +79,7 @@ const char EventCallers[] =
     "  function where() { return stage; }\n"
     "  function useDirect(f) { direct = f; }\n"
     "  function event(n, name, a, b, c, d, e) {\n"
-    "    var r, j;\n"
+    "    var r;\n"
     "    stage = 0;\n"
     "    try {\n"
     "      var f = g[name];\n"
@@ -140,7 +140,7 @@ const char StillDirect[] =
 
 }  // namespace
 
-ScriptEngine::ScriptEngine() : m_global(m_engine.globalObject())
+ScriptEngine::ScriptEngine() : m_global(m_engine.globalObject()), m_plainReader(m_engine)
 {
     // console.log and friends, reported with the script's file and line.
     m_engine.installExtensions(QJSEngine::ConsoleExtension);
@@ -160,7 +160,6 @@ ScriptEngine::ScriptEngine() : m_global(m_engine.globalObject())
     m_eventStage = callers.property(2);
     m_useDirect = callers.property(3);
     m_jsonAfterAll = callers.property(4);
-    m_plainReader = std::make_unique<PlainJsonReader>(m_engine);
     m_stillDirect = m_engine.evaluate(QString::fromLatin1(StillDirect)).call({apply});
     m_watchdog = std::thread([this] { watchdogLoop(); });
 }
@@ -355,9 +354,11 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
     if (!interrupted && result.isObject() && !result.strictlyEquals(m_callState)) {
         // The list itself: json2str would have given JSON.stringify's text
         // of it, and then actions=[].
-        if (result.isArray() && m_plainReader->read(result, read.doc)) {
+        if (JsonNode doc; result.isArray() && m_plainReader.read(result, doc)) {
             read.read = true;
-            read.parsed = true;
+            read.doc = std::move(doc);
+            // actions=[] as clearGlobalArray makes it, without its question
+            // whether the global has the property: the list was read from it.
             m_evalCount += 2;
             m_global.setProperty(QStringLiteral("actions"), m_engine.newArray());
             return read;

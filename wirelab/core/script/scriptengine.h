@@ -7,6 +7,7 @@
 // timeout (10 s by default), so a runaway script cannot hang the program; the
 // interruption is raised as a ScriptError like any other script error.
 
+#include "core/script/plainjsonreader.h"
 #include "core/script/unreadarguments.h"
 #include "core/text/jsondoc.h"
 
@@ -20,11 +21,8 @@
 #include <condition_variable>
 #include <cstdint>
 #include <exception>
-#include <memory>
 #include <mutex>
 #include <thread>
-
-class PlainJsonReader;
 
 class ScriptEngine
 {
@@ -68,9 +66,9 @@ public:
         // empty, and left as it is when it is.
         QString json;
         // Or, where json2str is JSON.stringify of plain data, what parsing
-        // that text gives (json stays empty; the list was emptied).
-        bool parsed = false;
+        // that text gives (an array; json stays empty; the list was emptied).
         JsonNode doc;
+        bool parsed() const { return doc.isArray(); }
         // What json2str raised instead (the list left as it is).
         std::exception_ptr error;
     };
@@ -123,7 +121,7 @@ private:
     QJSValue m_eventStage;  // where an interrupted m_eventCaller was: 0 in the event, 1 after it
     QJSValue m_useDirect;  // tells m_eventCaller the json2str it may read around
     QJSValue m_jsonAfterAll;  // json2str on a list m_eventCaller returned, and the rest of the event
-    std::unique_ptr<PlainJsonReader> m_plainReader;
+    PlainJsonReader m_plainReader;  // the engine's prototypes as they were before any script ran
     // What the first loading proved, the functions as it left them, and
     // whether a global still holds one of them, called directly.
     UnreadArguments m_unread;

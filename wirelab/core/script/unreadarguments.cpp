@@ -346,44 +346,54 @@ private:
 // name of what reaches them, or an escape that could spell one.
 bool ReachesReflection(const std::vector<Token> &t)
 {
-    static const QSet<QString> names {QStringLiteral("defineProperty"),
+    // Reached by name, also as a member (x.constructor, x.__proto__).
+    static const QSet<QString> tools {
+        QStringLiteral("defineProperty"),
         QStringLiteral("defineProperties"),
-            QStringLiteral("__defineGetter__"),
-                QStringLiteral("__defineSetter__"),
-                    QStringLiteral("__proto__"),
-                        QStringLiteral("setPrototypeOf"),
-                            QStringLiteral("toJSON"),
-                                QStringLiteral("Proxy"),
-                                    QStringLiteral("Reflect"),
-                                        QStringLiteral("eval"),
-                                            QStringLiteral("Function"),
-                                                QStringLiteral("arguments"),
-                                                    QStringLiteral("constructor"),
-                                                        QStringLiteral("globalThis"),
-                                                            QStringLiteral("this"),
-                                                                QStringLiteral("class"),
-                                                                    QStringLiteral("with"),
-                                                                        QStringLiteral("import"),
-                                                                            QStringLiteral("prototype")};
+        QStringLiteral("__defineGetter__"),
+        QStringLiteral("__defineSetter__"),
+        QStringLiteral("__proto__"),
+        QStringLiteral("setPrototypeOf"),
+        QStringLiteral("toJSON"),
+        QStringLiteral("Proxy"),
+        QStringLiteral("Reflect"),
+        QStringLiteral("eval"),
+        QStringLiteral("Function"),
+        QStringLiteral("arguments"),
+        QStringLiteral("constructor"),
+        QStringLiteral("globalThis"),
+        QStringLiteral("prototype"),
+    };
+    // Words that reach them only where they are no member's name.
+    static const QSet<QString> keywords {
+        QStringLiteral("this"), QStringLiteral("class"), QStringLiteral("with"), QStringLiteral("import")};
     // Objects of the engine's own whose prototype is Object's but whose
     // properties JSON.stringify does not list: their members only.
     static const QSet<QString> onlyMembers {
         QStringLiteral("JSON"), QStringLiteral("Math"), QStringLiteral("console"), QStringLiteral("Atomics")};
     static const QSet<QString> objectFunctions {
         QStringLiteral("keys"),   QStringLiteral("values"), QStringLiteral("entries"),
-                                                                           QStringLiteral("assign"), QStringLiteral("freeze"), QStringLiteral("fromEntries")};
-    static const QStringList inStrings {QStringLiteral("constructor"),    QStringLiteral("__proto__"),
-                                                                                         QStringLiteral("__define"),       QStringLiteral("__lookup"),
-                                                                                                                                          QStringLiteral("defineProperty"), QStringLiteral("defineProperties"),
-                                                                                                                                                                                           QStringLiteral("setPrototypeOf"), QStringLiteral("toJSON"),
-                                                                                                                                                                                                                                            QStringLiteral("Proxy"),          QStringLiteral("Reflect"),
-                                                                                                                                                                                                                                                                                             QStringLiteral("globalThis")};
+        QStringLiteral("assign"), QStringLiteral("freeze"), QStringLiteral("fromEntries"),
+    };
+    static const QStringList inStrings {
+        QStringLiteral("constructor"),
+        QStringLiteral("__proto__"),
+        QStringLiteral("__define"),
+        QStringLiteral("__lookup"),
+        QStringLiteral("defineProperty"),
+        QStringLiteral("defineProperties"),
+        QStringLiteral("setPrototypeOf"),
+        QStringLiteral("toJSON"),
+        QStringLiteral("Proxy"),
+        QStringLiteral("Reflect"),
+        QStringLiteral("globalThis"),
+    };
     for (size_t i = 0; i < t.size(); ++i) {
         const Token &k = t[i];
         const Token *next = i + 1 < t.size() ? &t[i + 1] : nullptr;
         // A name after a point is a property's name.
         if (k.kind == Token::Name && !(i > 0 && t[i - 1].punct('.'))) {
-            if (names.contains(k.text))
+            if (tools.contains(k.text) || keywords.contains(k.text))
                 return true;
             if (onlyMembers.contains(k.text) && !(next && next->punct('.')))
                 return true;
@@ -394,10 +404,8 @@ bool ReachesReflection(const std::vector<Token> &t)
             if ((k.text == QLatin1StringView("get") || k.text == QLatin1StringView("set")) && next
                 && (next->kind != Token::Punct || next->punct('[')))
                 return true;
-        } else if (k.kind == Token::Name && names.contains(k.text) && k.text != QLatin1StringView("this")
-                   && k.text != QLatin1StringView("class") && k.text != QLatin1StringView("with")
-                   && k.text != QLatin1StringView("import")) {
-            return true;  // x.constructor, x.__proto__, x.defineProperty
+        } else if (k.kind == Token::Name && tools.contains(k.text)) {
+            return true;
         } else if (k.kind == Token::String || k.kind == Token::Regex) {
             for (const QString &name : inStrings) {
                 if (k.text.contains(name))

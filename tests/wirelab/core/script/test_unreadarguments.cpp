@@ -177,8 +177,8 @@ TEST(UnreadArguments, ActionsOfPlainDataAreReadAsTheirJsonWouldParse)
         const ScriptEngine::EventActions read = engine.callEvent(QStringLiteral("OnSocketEvent"),
             {QStringLiteral("n"), QStringLiteral("OnRead"), QStringLiteral("41"), QStringLiteral("0")});
         EXPECT_TRUE(read.read && !read.error) << c.after;
-        EXPECT_EQ(read.parsed, c.parsed) << c.after;
-        EXPECT_EQ((read.parsed ? read.doc.toJson() : read.json).toStdString(), c.json) << c.after;
+        EXPECT_EQ(read.parsed(), c.parsed) << c.after;
+        EXPECT_EQ((read.parsed() ? read.doc.toJson() : read.json).toStdString(), c.json) << c.after;
         EXPECT_EQ(engine.evalScript(QStringLiteral("actions.length")), QStringLiteral("0")) << c.after;
     }
 }
