@@ -128,8 +128,10 @@ void ActionExecutor::runEvent(const QString &function, const QStringList &args, 
         }
         return;
     }
-    if (taken.parsed())
+    if (taken.parsed()) {
         carryOutBatch(taken.doc, batch);
+        m_engine.emptyReadActions();
+    }
     else if (!taken.json.isEmpty())
         carryOutBatch(taken.json, batch);
 }

@@ -259,6 +259,7 @@ QString TextOf(const QJSValue &value)
 
 QString ScriptEngine::evalScript(const QString &text, const QString &fileName)
 {
+    emptyReadActions();
     ++m_evalCount;
     QStringList stack;
     const std::uint64_t token = arm();
@@ -297,6 +298,7 @@ void ScriptEngine::throwIfFailed(const QJSValue &result, bool threw, const QStri
 
 QJSValue ScriptEngine::invoke(const QString &function, const QJSValueList &args)
 {
+    emptyReadActions();
     ++m_evalCount;
     QJSValue array = m_engine.newArray(uint(args.size()));
     for (int i = 0; i < args.size(); ++i)
@@ -324,6 +326,7 @@ QString ScriptEngine::callGlobal(const QString &function, const QStringList &arg
 
 ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, const QStringList &args)
 {
+    emptyReadActions();
     ++m_evalCount;
     // The usual counts go as they are: no array to build on this side, and
     // no arguments object on the other.
@@ -357,10 +360,11 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
         if (JsonNode doc; result.isArray() && m_plainReader.read(result, doc)) {
             read.read = true;
             read.doc = std::move(doc);
-            // actions=[] as clearGlobalArray makes it, without its question
-            // whether the global has the property: the list was read from it.
+            // actions=[] comes later (emptyReadActions()): nothing can see
+            // the list until the engine is entered again, and the answer
+            // the actions make goes out sooner.
             m_evalCount += 2;
-            m_global.setProperty(QStringLiteral("actions"), m_engine.newArray());
+            m_readActionsFull = true;
             return read;
         }
         token = arm();
@@ -414,8 +418,17 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
     return read;
 }
 
+void ScriptEngine::emptyReadActions()
+{
+    // actions=[] as clearGlobalArray makes it, without its question whether
+    // the global has the property: the list was read from it.
+    if (std::exchange(m_readActionsFull, false))
+        m_global.setProperty(QStringLiteral("actions"), m_engine.newArray());
+}
+
 bool ScriptEngine::argumentUnread(const QString &function, int index)
 {
+    emptyReadActions();
     if (!m_unread.unread(function, index))
         return false;
     const auto declared = m_declared.constFind(function);
@@ -432,6 +445,7 @@ bool ScriptEngine::hasGlobalFunction(const QString &function) const
 
 QString ScriptEngine::jsonOfGlobal(const QString &global)
 {
+    emptyReadActions();
     // A global declared with let/const is no property of the global object:
     // evaluate the text then, which finds it (or fails the same way).
     if (!m_global.hasProperty(global))
@@ -441,6 +455,7 @@ QString ScriptEngine::jsonOfGlobal(const QString &global)
 
 void ScriptEngine::clearGlobalArray(const QString &global)
 {
+    emptyReadActions();
     if (!m_global.hasProperty(global)) {
         evalScript(QStringLiteral("%1=[];").arg(global));
         return;
@@ -451,6 +466,7 @@ void ScriptEngine::clearGlobalArray(const QString &global)
 
 QJSValue ScriptEngine::takeGlobalArray(const QString &global)
 {
+    emptyReadActions();
     const QJSValue taken = m_global.property(global);
     if (!taken.isArray())
         return QJSValue();
@@ -460,6 +476,7 @@ QJSValue ScriptEngine::takeGlobalArray(const QString &global)
 
 void ScriptEngine::restoreGlobalArray(const QString &global, const QJSValue &taken)
 {
+    emptyReadActions();
     if (!taken.isArray() || taken.property(QStringLiteral("length")).toInt() == 0)
         return;
     const QJSValue now = m_global.property(global);
@@ -490,6 +507,7 @@ bool readScriptFile(const QString &path, QString &text)
 
 bool ScriptEngine::loadScripts(const QString &projectFile)
 {
+    emptyReadActions();
     ScriptOutput &out = ScriptOutput::instance();
     QString project;
     if (!readScriptFile(projectFile, project)) {

@@ -66,7 +66,9 @@ public:
         // empty, and left as it is when it is.
         QString json;
         // Or, where json2str is JSON.stringify of plain data, what parsing
-        // that text gives (an array; json stays empty; the list was emptied).
+        // that text gives (an array; json stays empty). The list is then
+        // emptied by emptyReadActions(), or before anything else enters
+        // the engine, so that the answer can go out first.
         JsonNode doc;
         bool parsed() const { return doc.isArray(); }
         // What json2str raised instead (the list left as it is).
@@ -78,6 +80,10 @@ public:
     // the other (callGlobal, jsonOfGlobal, clearGlobalArray). Throws
     // ScriptError when the event function fails, and then reads nothing.
     EventActions callEvent(const QString &function, const QStringList &args);
+    // actions=[] for the list callEvent read as data, if not done yet.
+    // Every other entry into the engine does it first; the caller does it
+    // once the actions read are carried out.
+    void emptyReadActions();
 
     // Evaluates the script files listed in projectFile (one path per line;
     // blank lines and lines starting with "//" after trimming are skipped).
@@ -101,7 +107,11 @@ public:
     // Number of evaluations so far (for tests and benchmarks).
     quint64 evalCount() const { return m_evalCount; }
 
-    QJSEngine &engine() { return m_engine; }
+    QJSEngine &engine()
+    {
+        emptyReadActions();
+        return m_engine;
+    }
 
 private:
     QJSValue invoke(const QString &function, const QJSValueList &args);
@@ -128,6 +138,7 @@ private:
     QHash<QString, QJSValue> m_declared;
     QJSValue m_stillDirect;
     bool m_loaded = false;
+    bool m_readActionsFull = false;  // the list read as data is still to be emptied
     int m_timeoutMs = 10000;
     quint64 m_evalCount = 0;
 
