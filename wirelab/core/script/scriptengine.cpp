@@ -342,8 +342,8 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
     }
     values.append(m_eventFunctionValue);
     if (n == 2 || n == 4 || n == 5) {
-        for (const QString &a : args)
-            values.append(QJSValue(a));
+        for (qsizetype i = 0; i < n; ++i)
+            values.append(eventArgument(i, args.at(i)));
     } else {
         QJSValue array = m_engine.newArray(uint(n));
         for (qsizetype i = 0; i < n; ++i)
@@ -416,6 +416,24 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
     if (!read.json.isEmpty())
         clearGlobalArray(QStringLiteral("actions"));
     return read;
+}
+
+QJSValue ScriptEngine::eventArgument(qsizetype i, const QString &text)
+{
+    // Made once the same text comes twice in a row: a block's text seldom
+    // does, and a long one is not kept at all.
+    constexpr qsizetype KeptChars = 64;
+    if (text.size() > KeptChars)
+        return QJSValue(text);
+    EventArgument &kept = m_eventArguments[i];
+    if (kept.text != text) {
+        kept.text = text;
+        kept.value = QJSValue();
+        return QJSValue(text);
+    }
+    if (kept.value.isUndefined())
+        kept.value = m_engine.toScriptValue(text);
+    return kept.value;
 }
 
 void ScriptEngine::emptyReadActions()

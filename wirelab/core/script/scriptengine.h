@@ -115,6 +115,10 @@ public:
 
 private:
     QJSValue invoke(const QString &function, const QJSValueList &args);
+    // Argument i of an event as a string of the engine's own: the one made
+    // for the last event when the text is the same (the endpoint's name, the
+    // event's, most values of b), so that it is not made again each time.
+    QJSValue eventArgument(qsizetype i, const QString &text);
     void throwIfFailed(const QJSValue &result, bool threw, const QStringList &stack);
     void watchdogLoop();
     // Watches the call about to start; the token names it to disarm().
@@ -128,6 +132,12 @@ private:
     QJSValue m_eventCaller;  // an event, json2str(actions) and actions=[] in one call
     QString m_eventFunction;  // the function callEvent called last, and its name in the engine
     QJSValue m_eventFunctionValue;
+    struct EventArgument
+    {
+        QString text;
+        QJSValue value;
+    };
+    EventArgument m_eventArguments[5];
     QJSValue m_eventStage;  // where an interrupted m_eventCaller was: 0 in the event, 1 after it
     QJSValue m_useDirect;  // tells m_eventCaller the json2str it may read around
     QJSValue m_jsonAfterAll;  // json2str on a list m_eventCaller returned, and the rest of the event
