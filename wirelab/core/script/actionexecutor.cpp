@@ -131,8 +131,7 @@ void ActionExecutor::runEvent(const QString &function, const QStringList &args, 
     if (taken.parsed()) {
         carryOutBatch(taken.doc, batch);
         m_engine.emptyReadActions();
-    }
-    else if (!taken.json.isEmpty())
+    } else if (!taken.json.isEmpty())
         carryOutBatch(taken.json, batch);
 }
 

@@ -354,51 +354,40 @@ struct NestedRuns : Executor
     }
 };
 
+// A batch from the list, and one from an event, whose list is read as data
+// and emptied only once its actions are carried out: the event the close
+// reports inside them still finds it empty.
 TEST(ActionExecutorNesting, ACloseReportedInsideTheBatchDoesNotRepeatIt)
 {
-    NestedRuns x;
-    x.listen();
-    Endpoint *c = x.tcpClient(QStringLiteral("c"), x.server.serverPort());
-    Endpoint *cli = x.tcpClient(QStringLiteral("cli"), x.server.serverPort());
-    QTcpSocket *peer = x.connected(c);
-    ASSERT_NE(peer, nullptr);
-    ASSERT_NE(x.connected(cli), nullptr);
-    x.js(QStringLiteral(
-        "onSocket = function(n, e) { if (n == 'cli' && e == 'OnDisConnect')"
-        " actions.push({TYPE:'DISPLAY',SOCKET:'a',DATA:'nested'}); };"));
-    x.queue(QStringLiteral("[{TYPE:'DISCONNECT',SOCKET:'cli'}, {TYPE:'SEND',SOCKET:'c',DATA:'4F4B0A'},"
-                           " {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}]"));
-    x.host().runActions();
-    EXPECT_EQ(ReadExactly(peer, 3), QByteArray("OK\n"));
-    SpinFor(50);
-    EXPECT_EQ(peer->bytesAvailable(), 0) << "sent twice";
-    EXPECT_EQ(x.lines(x.a), QStringLiteral("nested\nafter"));
-    EXPECT_EQ(x.pending(), QStringLiteral("[]"));
-}
-
-// The same from an event, whose list is read as data and emptied only once
-// its actions are carried out: the event the close reports inside them
-// still finds it empty.
-TEST(ActionExecutorNesting, ACloseReportedInsideAnEventsBatchDoesNotRepeatIt)
-{
-    NestedRuns x;
-    x.listen();
-    Endpoint *c = x.tcpClient(QStringLiteral("c"), x.server.serverPort());
-    Endpoint *cli = x.tcpClient(QStringLiteral("cli"), x.server.serverPort());
-    QTcpSocket *peer = x.connected(c);
-    ASSERT_NE(peer, nullptr);
-    ASSERT_NE(x.connected(cli), nullptr);
-    x.js(QStringLiteral(
-        "onSocket = function(n, e) {"
-        " if (n == 'c' && e == 'OnRead') actions.push({TYPE:'DISCONNECT',SOCKET:'cli'},"
-        "   {TYPE:'SEND',SOCKET:'c',DATA:'4F4B0A'}, {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'});"
-        " if (n == 'cli' && e == 'OnDisConnect') actions.push({TYPE:'DISPLAY',SOCKET:'a',DATA:'nested'}); };"));
-    peer->write("go");
-    EXPECT_EQ(ReadExactly(peer, 3), QByteArray("OK\n"));
-    SpinFor(50);
-    EXPECT_EQ(peer->bytesAvailable(), 0) << "sent twice";
-    EXPECT_EQ(x.lines(x.a), QStringLiteral("nested\nafter"));
-    EXPECT_EQ(x.pending(), QStringLiteral("[]"));
+    const QString batch =
+        QStringLiteral("{TYPE:'DISCONNECT',SOCKET:'cli'}, {TYPE:'SEND',SOCKET:'c',DATA:'4F4B0A'},"
+                                         " {TYPE:'DISPLAY',SOCKET:'a',DATA:'after'}");
+    for (const bool fromEvent : {false, true}) {
+        SCOPED_TRACE(fromEvent ? "from an event" : "from the list");
+        NestedRuns x;
+        x.listen();
+        Endpoint *c = x.tcpClient(QStringLiteral("c"), x.server.serverPort());
+        Endpoint *cli = x.tcpClient(QStringLiteral("cli"), x.server.serverPort());
+        QTcpSocket *peer = x.connected(c);
+        ASSERT_NE(peer, nullptr);
+        ASSERT_NE(x.connected(cli), nullptr);
+        x.js(QStringLiteral("onSocket = function(n, e) {"
+                            " if (n == 'cli' && e == 'OnDisConnect')"
+                            "   actions.push({TYPE:'DISPLAY',SOCKET:'a',DATA:'nested'});"
+                            " if (n == 'c' && e == 'OnRead') actions.push(%1); };")
+                                .arg(batch));
+        if (fromEvent) {
+            peer->write("go");
+        } else {
+            x.queue(u'[' + batch + u']');
+            x.host().runActions();
+        }
+        EXPECT_EQ(ReadExactly(peer, 3), QByteArray("OK\n"));
+        SpinFor(50);
+        EXPECT_EQ(peer->bytesAvailable(), 0) << "sent twice";
+        EXPECT_EQ(x.lines(x.a), QStringLiteral("nested\nafter"));
+        EXPECT_EQ(x.pending(), QStringLiteral("[]"));
+    }
 }
 
 TEST(ActionExecutorNesting, ASendThatWaitsForThePeerRunsNothingTwice)
