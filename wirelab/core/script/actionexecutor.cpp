@@ -90,6 +90,20 @@ ActionExecutor::ActionExecutor(ScriptEngine &engine, EndpointRegistry &registry)
 
 void ActionExecutor::runActions(const EventName &event, const QString &endpoint)
 {
+    // json2str(actions), then actions=[], in one entry into the engine.
+    ScriptEngine::EventActions taken;
+    try {
+        taken = m_engine.takeActions();
+    } catch (...) {
+        dropBatch({event, endpoint});
+        return;
+    }
+    if (taken.read) {
+        carryOutRead(taken.error, taken.doc, taken.json, {event, endpoint});
+        return;
+    }
+    // actions is no property of the global object (declared with let or
+    // const): the two steps one after the other.
     const Batch batch {event, endpoint};
     QString json;
     try {
@@ -97,12 +111,6 @@ void ActionExecutor::runActions(const EventName &event, const QString &endpoint)
         json = m_engine.jsonOfGlobal(QStringLiteral("actions"));
         if (json.isEmpty())
             return;  // nothing to run, and the list is left as it is
-        // The batch is taken out of the script before its first action runs.
-        // An action can let other events run (a close that reports at once,
-        // a send that waits for the kernel, a box, a name lookup), and their
-        // own runs must neither carry this batch out again nor find it gone:
-        // they carry out what was queued after it, and what is queued after
-        // this batch waits in the list for the next run.
         m_engine.clearGlobalArray(QStringLiteral("actions"));
     } catch (...) {
         dropBatch(batch);
@@ -119,20 +127,34 @@ void ActionExecutor::runEvent(const QString &function, const QStringList &args, 
         runActions(event, endpoint);
         return;
     }
-    const Batch batch {event, endpoint};
-    if (taken.error) {
+    carryOutRead(taken.error, taken.doc, taken.json, {event, endpoint});
+}
+
+void ActionExecutor::carryOutRead(const std::exception_ptr &error, const JsonNode &doc, const QString &json,
+                                  const Batch &batch)
+{
+    // The batch is out of the script before its first action runs. An
+    // action can let other events run (a close that reports at once, a send
+    // that waits for the kernel, a box, a name lookup), and their own runs
+    // must neither carry this batch out again nor find it gone: they carry
+    // out what was queued after it, and what is queued after this batch
+    // waits in the list for the next run. A list read as data is emptied
+    // after its actions (the answer first), and before anything else enters
+    // the engine, so no run sees it.
+    if (error) {
         try {
-            std::rethrow_exception(taken.error);
+            std::rethrow_exception(error);
         } catch (...) {
             dropBatch(batch);
         }
         return;
     }
-    if (taken.parsed()) {
-        carryOutBatch(taken.doc, batch);
+    if (doc.isArray()) {
+        carryOutBatch(doc, batch);
         m_engine.emptyReadActions();
-    } else if (!taken.json.isEmpty())
-        carryOutBatch(taken.json, batch);
+    } else if (!json.isEmpty()) {
+        carryOutBatch(json, batch);
+    }
 }
 
 void ActionExecutor::dropBatch(const Batch &batch)

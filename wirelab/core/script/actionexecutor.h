@@ -8,6 +8,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <exception>
 #include <functional>
 #include <optional>
 
@@ -62,6 +63,10 @@ private:
         QString source() const { return event ? event() : QStringLiteral("actions"); }
     };
 
+    // What an entry into the engine read of the actions (ScriptEngine::
+    // EventActions): json2str's error, the list read as data, or the text.
+    void carryOutRead(const std::exception_ptr &error, const JsonNode &doc, const QString &json,
+                      const Batch &batch);
     // Parses json, the batch taken out of the script, and carries it out.
     void carryOutBatch(const QString &json, const Batch &batch);
     void carryOutBatch(const JsonNode &doc, const Batch &batch);

@@ -49,6 +49,8 @@ std::int64_t SteadyNs()
 // itself, unread and not emptied, for the caller to read as plain data
 // (PlainJsonReader) and empty. jsonAfterAll(v): json2str on that list after
 // all (it was no plain data), and the rest as the event would have done.
+// actionsNow(): event's part after the event function, on its own (the
+// actions a timer, a click or OnInit left).
 //
 // An event that goes well stores nothing in state and makes no object, and
 // asks the engine's runtime as little as it can: the function is read before
@@ -56,6 +58,23 @@ std::int64_t SteadyNs()
 // error it is), the functions last called (event1, json1) are known to be
 // functions, and the text's emptiness is its truth, where reading its length
 // would wrap it in an object.
+//
+// json2str(actions) and what follows it, written out in the event and on its
+// own (actionsNow): a call from one to the other would cost every event.
+// clang-format off
+#define ActionsStage \
+    "    stage = 1;\n" \
+    "    try {\n" \
+    "      var v = g.actions;\n" \
+    "      if (v == null && !('actions' in g)) { state.threw = false; state.stage = 3; return state; }\n" \
+    "      var s = g.json2str;\n" \
+    "      if (s !== json1) { if (typeof s !== 'function') fail('json2str'); json1 = s; }\n" \
+    "      if (s === direct && isArray0(v) && s.apply === apply && g.JSON === json0 && json0.stringify === " \
+    "stringify0\n" \
+    "          && !('toJSON' in ap)) return v;\n" \
+    "    } catch (x) { return failed(1, x); }\n" \
+    "    return json(v, s);\n"
+
 const char EventCallers[] =
     "(function (g, state, apply, invoke) {\n"
     "  function fail(name) {\n"
@@ -93,17 +112,10 @@ const char EventCallers[] =
     "      else r = f.apply(undefined, a);\n"
     "    } catch (x) { return failed(0, x); }\n"
     "    if (r != null && (typeof r === 'object' || typeof r === 'function')) try { `${r}`; } catch (x) {}\n"
-    "    stage = 1;\n"
-    "    try {\n"
-    "      var v = g.actions;\n"
-    "      if (v == null && !('actions' in g)) { state.threw = false; state.stage = 3; return state; }\n"
-    "      var s = g.json2str;\n"
-    "      if (s !== json1) { if (typeof s !== 'function') fail('json2str'); json1 = s; }\n"
-    "      if (s === direct && isArray0(v) && s.apply === apply && g.JSON === json0 && json0.stringify === "
-    "stringify0\n"
-    "          && !('toJSON' in ap)) return v;\n"
-    "    } catch (x) { return failed(1, x); }\n"
-    "    return json(v, s);\n"
+    ActionsStage
+    "  }\n"
+    "  function actionsNow() {\n"
+    ActionsStage
     "  }\n"
     "  function json(v, s) {\n"
     "    var j;\n"
@@ -121,8 +133,10 @@ const char EventCallers[] =
     "    return state;\n"
     "  }\n"
     "  function jsonAfterAll(v) { stage = 1; return json(v, json1); }\n"
-    "  return [call, event, where, useDirect, jsonAfterAll];\n"
+    "  return [call, event, where, useDirect, jsonAfterAll, actionsNow];\n"
     "})";
+#undef ActionsStage
+// clang-format on
 
 // still(g, name, f): whether g[name] is still f and the event call would
 // call f directly (f.apply is Function.prototype.apply as apply was), read
@@ -160,6 +174,7 @@ ScriptEngine::ScriptEngine() : m_global(m_engine.globalObject()), m_plainReader(
     m_eventStage = callers.property(2);
     m_useDirect = callers.property(3);
     m_jsonAfterAll = callers.property(4);
+    m_actionsNow = callers.property(5);
     m_stillDirect = m_engine.evaluate(QString::fromLatin1(StillDirect)).call({apply});
     m_watchdog = std::thread([this] { watchdogLoop(); });
 }
@@ -350,9 +365,21 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
             array.setProperty(quint32(i), args.at(i));
         values.append(array);
     }
-    std::uint64_t token = arm();
-    QJSValue result = m_eventCaller.call(values);
-    bool interrupted = disarm(token);
+    const std::uint64_t token = arm();
+    const QJSValue result = m_eventCaller.call(values);
+    return actionsRead(result, disarm(token));
+}
+
+ScriptEngine::EventActions ScriptEngine::takeActions()
+{
+    emptyReadActions();
+    const std::uint64_t token = arm();
+    const QJSValue result = m_actionsNow.call();
+    return actionsRead(result, disarm(token));
+}
+
+ScriptEngine::EventActions ScriptEngine::actionsRead(QJSValue result, bool interrupted)
+{
     EventActions read;
     if (!interrupted && result.isObject() && !result.strictlyEquals(m_callState)) {
         // The list itself: json2str would have given JSON.stringify's text
@@ -367,7 +394,7 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
             m_readActionsFull = true;
             return read;
         }
-        token = arm();
+        const std::uint64_t token = arm();
         result = m_jsonAfterAll.call({result});
         interrupted = disarm(token);
     }

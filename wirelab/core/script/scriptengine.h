@@ -80,6 +80,10 @@ public:
     // the other (callGlobal, jsonOfGlobal, clearGlobalArray). Throws
     // ScriptError when the event function fails, and then reads nothing.
     EventActions callEvent(const QString &function, const QStringList &args);
+    // json2str(actions), then actions=[] when that gave a text, in one entry
+    // into the engine: callEvent without the event (jsonOfGlobal and
+    // clearGlobalArray of "actions"); what json2str raises is in error.
+    EventActions takeActions();
     // actions=[] for the list callEvent read as data, if not done yet.
     // Every other entry into the engine does it first; the caller does it
     // once the actions read are carried out.
@@ -115,6 +119,8 @@ public:
 
 private:
     QJSValue invoke(const QString &function, const QJSValueList &args);
+    // What callEvent and takeActions read from the hidden function's result.
+    EventActions actionsRead(QJSValue result, bool interrupted);
     // Argument i of an event as a string of the engine's own: the one made
     // for the last event when the text is the same (the endpoint's name, the
     // event's, most values of b), so that it is not made again each time.
@@ -141,6 +147,7 @@ private:
     QJSValue m_eventStage;  // where an interrupted m_eventCaller was: 0 in the event, 1 after it
     QJSValue m_useDirect;  // tells m_eventCaller the json2str it may read around
     QJSValue m_jsonAfterAll;  // json2str on a list m_eventCaller returned, and the rest of the event
+    QJSValue m_actionsNow;  // m_eventCaller's part after the event: json2str(actions), actions=[]
     PlainJsonReader m_plainReader;  // the engine's prototypes as they were before any script ran
     // What the first loading proved, the functions as it left them, and
     // whether a global still holds one of them, called directly.

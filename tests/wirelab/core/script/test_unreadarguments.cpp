@@ -170,16 +170,27 @@ TEST(UnreadArguments, ActionsOfPlainDataAreReadAsTheirJsonWouldParse)
         // This engine's JSON.stringify writes a proxy of a list as an object.
         {"make = function (a) { return a; }; actions = new Proxy([], {});", false, "{}"},
     };
+    // The same from an event and from the list alone (a timer's, a click's).
     for (const auto &c : cases) {
-        ScriptEngine engine;
-        engine.loadScripts(project.fileName());
-        engine.evalScript(QString::fromLatin1(c.after));
-        const ScriptEngine::EventActions read = engine.callEvent(QStringLiteral("OnSocketEvent"),
-            {QStringLiteral("n"), QStringLiteral("OnRead"), QStringLiteral("41"), QStringLiteral("0")});
-        EXPECT_TRUE(read.read && !read.error) << c.after;
-        EXPECT_EQ(read.parsed(), c.parsed) << c.after;
-        EXPECT_EQ((read.parsed() ? read.doc.toJson() : read.json).toStdString(), c.json) << c.after;
-        EXPECT_EQ(engine.evalScript(QStringLiteral("actions.length")), QStringLiteral("0")) << c.after;
+        for (const bool fromEvent : {true, false}) {
+            SCOPED_TRACE(fromEvent ? "from an event" : "from the list");
+            ScriptEngine engine;
+            engine.loadScripts(project.fileName());
+            engine.evalScript(QString::fromLatin1(c.after));
+            ScriptEngine::EventActions read;
+            if (fromEvent) {
+                read = engine.callEvent(QStringLiteral("OnSocketEvent"),
+                    {QStringLiteral("n"),
+                                    QStringLiteral("OnRead"), QStringLiteral("41"), QStringLiteral("0")});
+            } else {
+                engine.evalScript(QStringLiteral("actions.push(make('41'));"));
+                read = engine.takeActions();
+            }
+            EXPECT_TRUE(read.read && !read.error) << c.after;
+            EXPECT_EQ(read.parsed(), c.parsed) << c.after;
+            EXPECT_EQ((read.parsed() ? read.doc.toJson() : read.json).toStdString(), c.json) << c.after;
+            EXPECT_EQ(engine.evalScript(QStringLiteral("actions.length")), QStringLiteral("0")) << c.after;
+        }
     }
 }
 
