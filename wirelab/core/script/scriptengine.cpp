@@ -349,16 +349,12 @@ ScriptEngine::EventActions ScriptEngine::callEvent(const QString &function, cons
     QJSValueList values;
     values.reserve(n + 2);
     values.append(QJSValue(int(n)));
-    // The name as a string of the engine's own, made once: one string less
-    // per event, and one the engine has already hashed to look it up.
-    if (function != m_eventFunction) {
-        m_eventFunction = function;
-        m_eventFunctionValue = m_engine.toScriptValue(function);
-    }
-    values.append(m_eventFunctionValue);
+    // The name as a string of the engine's own, kept: one string less per
+    // event, and one the engine has already hashed to look it up.
+    values.append(eventArgument(0, function));
     if (n == 2 || n == 4 || n == 5) {
         for (qsizetype i = 0; i < n; ++i)
-            values.append(eventArgument(i, args.at(i)));
+            values.append(eventArgument(i + 1, args.at(i)));
     } else {
         QJSValue array = m_engine.newArray(uint(n));
         for (qsizetype i = 0; i < n; ++i)

@@ -111,19 +111,14 @@ public:
     // Number of evaluations so far (for tests and benchmarks).
     quint64 evalCount() const { return m_evalCount; }
 
-    QJSEngine &engine()
-    {
-        emptyReadActions();
-        return m_engine;
-    }
-
 private:
     QJSValue invoke(const QString &function, const QJSValueList &args);
     // What callEvent and takeActions read from the hidden function's result.
     EventActions actionsRead(QJSValue result, bool interrupted);
-    // Argument i of an event as a string of the engine's own: the one made
-    // for the last event when the text is the same (the endpoint's name, the
-    // event's, most values of b), so that it is not made again each time.
+    // The event function's name (i 0) or argument i - 1 as a string of the
+    // engine's own: the one made for the last event when the text is the
+    // same (the function's, the endpoint's and the event's names, most
+    // values of b), so that it is not made again each time.
     QJSValue eventArgument(qsizetype i, const QString &text);
     void throwIfFailed(const QJSValue &result, bool threw, const QStringList &stack);
     void watchdogLoop();
@@ -136,14 +131,12 @@ private:
     QJSValue m_caller;  // calls a global function by name, catching what it throws
     QJSValue m_callState;  // {threw, error, stage} of the last call through m_caller or m_eventCaller
     QJSValue m_eventCaller;  // an event, json2str(actions) and actions=[] in one call
-    QString m_eventFunction;  // the function callEvent called last, and its name in the engine
-    QJSValue m_eventFunctionValue;
     struct EventArgument
     {
         QString text;
         QJSValue value;
     };
-    EventArgument m_eventArguments[5];
+    EventArgument m_eventArguments[6];  // the function's name, then its arguments
     QJSValue m_eventStage;  // where an interrupted m_eventCaller was: 0 in the event, 1 after it
     QJSValue m_useDirect;  // tells m_eventCaller the json2str it may read around
     QJSValue m_jsonAfterAll;  // json2str on a list m_eventCaller returned, and the rest of the event
