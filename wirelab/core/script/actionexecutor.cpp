@@ -98,13 +98,14 @@ void ActionExecutor::runActions(const EventName &event, const QString &endpoint)
         dropBatch({event, endpoint});
         return;
     }
-    if (taken.read) {
+    if (taken.read)
         carryOutRead(taken.error, taken.doc, taken.json, {event, endpoint});
-        return;
-    }
-    // actions is no property of the global object (declared with let or
-    // const): the two steps one after the other.
-    const Batch batch {event, endpoint};
+    else
+        runActionsByText({event, endpoint});
+}
+
+void ActionExecutor::runActionsByText(const Batch &batch)
+{
     QString json;
     try {
         // json2str(actions); as a direct call (no text to parse).
@@ -123,11 +124,10 @@ void ActionExecutor::runEvent(const QString &function, const QStringList &args, 
                               const QString &endpoint)
 {
     ScriptEngine::EventActions taken = m_engine.callEvent(function, args);
-    if (!taken.read) {
-        runActions(event, endpoint);
-        return;
-    }
-    carryOutRead(taken.error, taken.doc, taken.json, {event, endpoint});
+    if (taken.read)
+        carryOutRead(taken.error, taken.doc, taken.json, {event, endpoint});
+    else
+        runActionsByText({event, endpoint});
 }
 
 void ActionExecutor::carryOutRead(const std::exception_ptr &error, const JsonNode &doc, const QString &json,

@@ -63,6 +63,9 @@ private:
         QString source() const { return event ? event() : QStringLiteral("actions"); }
     };
 
+    // actions is no property of the global object (declared with let or
+    // const): json2str(actions) and actions=[] as two evaluations.
+    void runActionsByText(const Batch &batch);
     // What an entry into the engine read of the actions (ScriptEngine::
     // EventActions): json2str's error, the list read as data, or the text.
     void carryOutRead(const std::exception_ptr &error, const JsonNode &doc, const QString &json,
