@@ -120,16 +120,39 @@ headless() {  # name cpu project port loadgen_cpu loadgen_args...
 EPOLL="$B/bench-epoll-server"
 NODE="$node $here/baselines/node-server.js"
 
-want 1 && echo "1. TCP ping-pong ($RT round trips of 16 bytes)"
+# Of a scenario's rounds (name.r1 ...), the one with the median figure
+# becomes the scenario's result; every round's figure is added to it.
+median_round() {  # name key rounds
+  local name=$1 key=$2 n=$3 i pick
+  pick=$(for i in $(seq "$n"); do echo "$(val "$name.r$i" "$key") $i"; done | sort -g | sed -n "$(( (n + 1) / 2 ))p" | cut -d' ' -f2)
+  cp "$out/$name.r$pick" "$out/$name"
+  echo "rounds_$key=$(for i in $(seq "$n"); do val "$name.r$i" "$key"; done | paste -sd,)" >> "$out/$name"
+  rm -f "$out/$name".r*.log  # the logged text itself is big; its size is in the result
+  say "$name" "median of $n: $(val "$name" "$key") ($(val "$name" "rounds_$key"))"
+}
+
+# A round trip here is tens of microseconds, most of it the kernel's and the
+# machine's (waking an idle core), and one run of a server can differ from
+# the next by 10 to 15%: the servers take turns, ROUNDS times, and each
+# row is the median run.
+ROUNDS=${BENCH_ROUNDS:-5}
+[ "$quick" = 1 ] && ROUNDS=1
+want 1 && echo "1. TCP ping-pong ($RT round trips of 16 bytes; rounds: $ROUNDS)"
 want 1 && for mode in split one; do
   lc=1; [ $mode = one ] && lc=0
-  baseline pp-epoll-$mode 0 $EPOLL tcp-echo 7001 -- $lc pingpong --port 7001 --count $RT
-  baseline pp-node-$mode 0 $NODE tcp-echo 7001 -- $lc pingpong --port 7001 --count $RT
-  wirelab pp-wirelab-$mode 0 echo.txt srv $lc pingpong --port 7001 --count $RT
+  for r in $(seq "$ROUNDS"); do
+    baseline pp-epoll-$mode.r$r 0 $EPOLL tcp-echo 7001 -- $lc pingpong --port 7001 --count $RT
+    baseline pp-node-$mode.r$r 0 $NODE tcp-echo 7001 -- $lc pingpong --port 7001 --count $RT
+    wirelab pp-wirelab-$mode.r$r 0 echo.txt srv $lc pingpong --port 7001 --count $RT
+    [ $mode = split ] || continue
+    headless pp-headless-split.r$r 0 echo.txt 7001 1 pingpong --port 7001 --count $RT
+    # The same with json2str written out by hand: what the engine's JSON.stringify costs.
+    headless pp-headless-hand.r$r 0 echo-handjson.txt 7001 1 pingpong --port 7001 --count $RT
+  done
+  for s in epoll node wirelab; do median_round pp-$s-$mode rt_per_s "$ROUNDS"; done
+  [ $mode = split ] || continue
+  for s in split hand; do median_round pp-headless-$s rt_per_s "$ROUNDS"; done
 done
-want 1 && headless pp-headless-split 0 echo.txt 7001 1 pingpong --port 7001 --count $RT
-# The same with json2str written out by hand: what the engine's JSON.stringify costs.
-want 1 && headless pp-headless-hand 0 echo-handjson.txt 7001 1 pingpong --port 7001 --count $RT
 
 if want 3; then
 echo "3. Bulk ($BULK bytes into one connection)"
