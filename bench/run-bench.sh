@@ -4,7 +4,8 @@
 # the TCP and TLS echo and the UDP receive also `wirelab --headless`) in one run,
 # inside a private network namespace with only loopback, and prints one table.
 # Usage: bench/run-bench.sh BUILD_DIR   (BENCH_QUICK=1: smaller counts, for a smoke run;
-#        BENCH_ONLY="1 3": only those scenarios, the others' rows stay n/a)
+#        BENCH_ONLY="1 3": only those scenarios, the others' rows stay n/a;
+#        BENCH_ROUNDS, BENCH_BULK_ROUNDS: turns of the echo and bulk servers, 5 and 3)
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 build=$(cd "${1:-build-bench}" && pwd)
