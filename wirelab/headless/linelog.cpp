@@ -8,6 +8,7 @@
 #include "core/text/hexcodec.h"
 #include "core/workbench/panels.h"
 
+#include <QAbstractEventDispatcher>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QJsonDocument>
@@ -21,6 +22,9 @@ namespace {
 // Output is handed on once this much waits, or after FlushMs.
 constexpr qsizetype FlushBytes = 64 * 1024;
 constexpr int FlushMs = 50;
+// Records wait for the event loop up to these.
+constexpr qint64 HoldBytes = 4 * 1024;
+constexpr size_t HoldRecords = 256;
 
 // The lines of a text after the first, each indented by indent.
 QString IndentContinuations(const QString &text, qsizetype indent)
@@ -63,6 +67,10 @@ LineLog::LineLog(const Options &options, QObject *parent) : QObject(parent), m_o
     m_flushTimer.setSingleShot(true);
     m_flushTimer.setInterval(FlushMs);
     connect(&m_flushTimer, &QTimer::timeout, this, &LineLog::flush);
+    if (QAbstractEventDispatcher *loop = QAbstractEventDispatcher::instance()) {
+        connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, &LineLog::writeHeld);
+        m_waitsForLoop = true;
+    }
 }
 
 LineLog::~LineLog() { flush(); }
@@ -70,27 +78,54 @@ LineLog::~LineLog() { flush(); }
 void LineLog::follow(EndpointRegistry &registry)
 {
     connect(&registry, &EndpointRegistry::added, this, [this](Endpoint *e) { watch(e); });
+    connect(&registry, &EndpointRegistry::removing, this, &LineLog::writeHeld);
+}
+
+// A record is written when the event loop is next about to wait, or
+// before anything else is: the answer a script makes to a block goes out
+// before the block's line is made, and the lines keep their order. A large
+// record is written at once, with whatever waits before it.
+void LineLog::hold(const Endpoint *e, qsizetype index)
+{
+    const EndpointLog::Entry entry = e->log().record(index);
+    // Every script warning and error is written already (standard error;
+    // in JSON a warning or error object of its own): not again from the
+    // endpoint's log.
+    if (lineKindInfo(entry.kind).scriptDiagnostic)
+        return;
+    m_held.push_back({e, e->name(), index});
+    m_heldBytes += entry.size;
+    if (!m_waitsForLoop || m_heldBytes >= HoldBytes || m_held.size() >= HoldRecords)
+        writeHeld();
+}
+
+void LineLog::writeHeld()
+{
+    if (m_held.empty())
+        return;
+    // Taken first: a write can end in a flush, which writes what is held.
+    std::vector<Held> held;
+    held.swap(m_held);
+    m_heldBytes = 0;
+    for (const Held &h : held) {
+        // Written before the log changes again: its bytes need no copy.
+        const LineParts p = h.endpoint->log().partsInPlace(h.index);
+        if (p.kind == LineKind::Received && !m_options.rawFile.isEmpty())
+            writeRaw(h.name, p.bytes);
+        writeRecord(h.name, p);
+    }
+    // The vector keeps its capacity for the next round.
+    if (m_held.empty()) {
+        held.clear();
+        m_held.swap(held);
+    }
 }
 
 void LineLog::watch(Endpoint *e)
 {
-    // The endpoint's log, each record as it comes (the order across
-    // endpoints is the order they happened in); the records before this
-    // came while the endpoint was being made.
-    auto record = [this, e](qsizetype i) {
-        // Every script warning and error is written already (standard
-        // error; in JSON a warning or error object of its own): not again
-        // from the endpoint's log.
-        if (lineKindInfo(e->log().record(i).kind).scriptDiagnostic)
-            return;
-        // Written before the log changes again: its bytes need no copy.
-        const LineParts p = e->log().partsInPlace(i);
-        if (p.kind == LineKind::Received && !m_options.rawFile.isEmpty())
-            writeRaw(e->name(), p.bytes);
-        writeRecord(e->name(), p);
-    };
+    // The records that came while the endpoint was being made.
     for (qsizetype i = 0; i < e->log().count(); ++i)
-        record(i);
+        hold(e, i);
     // The status area of a window, as a notice when it changes. Told from
     // the event loop, since an endpoint being made gets its name after its
     // first status; but always before the endpoint's next line, so that a
@@ -122,10 +157,12 @@ void LineLog::watch(Endpoint *e)
             QMetaObject::invokeMethod(this, tell, Qt::QueuedConnection);
         }
     };
-    connect(&e->log(), &EndpointLog::recordAppended, this, [record, tell](qsizetype i) {
+    connect(&e->log(), &EndpointLog::recordAppended, this, [this, e, tell](qsizetype i) {
         tell();
-        record(i);
+        hold(e, i);
     });
+    // Nothing held may outlive the records it names.
+    connect(&e->log(), &EndpointLog::aboutToClear, this, &LineLog::writeHeld);
     // A connection's close changes its node's image but not its window's
     // status: both are watched.
     connect(e, &Endpoint::statusChanged, this, schedule);
@@ -319,6 +356,7 @@ void LineLog::writeRaw(const QString &endpoint, const QByteArray &bytes)
 
 void LineLog::emitLine(const QByteArray &line)
 {
+    writeHeld();
     if (!m_options.quiet)
         m_out += line;
     if (m_file.isOpen())
@@ -336,6 +374,7 @@ void LineLog::scheduleFlush(qsizetype waiting)
 
 void LineLog::flush()
 {
+    writeHeld();
     m_flushTimer.stop();
     if (!m_out.isEmpty()) {
         std::fwrite(m_out.constData(), 1, size_t(m_out.size()), stdout);

@@ -36,6 +36,7 @@
 #include <cstdio>
 #include <map>
 #include <memory>
+#include <vector>
 
 class EndpointRegistry;
 class Panels;
@@ -87,6 +88,8 @@ public:
 
 private:
     void watch(Endpoint *endpoint);
+    void hold(const Endpoint *endpoint, qsizetype index);
+    void writeHeld();
     void writeRecord(const QString &endpoint, const LineParts &parts);
     void writePanel(const Endpoint *endpoint, const QString &id, const QString &text);
     void emitLine(const QByteArray &line);
@@ -109,4 +112,15 @@ private:
     QByteArray m_lineEndpointUtf8;
     std::map<QString, std::unique_ptr<RawFile>> m_raw;  // by endpoint name; null: unusable
     QTimer m_flushTimer;
+    // Records not written yet, oldest first, with their endpoint's name when
+    // they came; held until the event loop is about to wait.
+    struct Held
+    {
+        const Endpoint *endpoint;
+        QString name;
+        qsizetype index;
+    };
+    std::vector<Held> m_held;
+    qint64 m_heldBytes = 0;
+    bool m_waitsForLoop = false;  // whether a loop tells when it is about to wait
 };

@@ -224,7 +224,11 @@ function OnInit() {
   console.log("hello");
   console.warn("careful");
 }
-function OnSocketEvent(name, ev, a, b) { if (ev == "OnRead") actions.push({TYPE: "EXIT", CODE: 0}); }
+function OnSocketEvent(name, ev, a, b) {
+  if (ev != "OnRead") return;
+  console.log("answered");
+  actions.push({TYPE: "DISPLAY", SOCKET: name, DATA: "after"}, {TYPE: "EXIT", CODE: 0});
+}
 )JS";
 
 // One record of either form: its endpoint ("" for the console), its text
@@ -308,6 +312,12 @@ TEST(Headless, TheOutputTellsWhatHappenedInOrderOnceInTheUiLanguage)
         ASSERT_GE(received, 0) << all.toStdString();
         EXPECT_EQ(records[received].text, QString::fromUtf8(form.received)) << "no second clock";
         EXPECT_TRUE(connected >= 0 && connected < received) << all.toStdString();
+        // What the block's handler printed and did comes after the block.
+        const auto answered = std::find_if(records.begin(), records.end(), [](const Record &r) {
+            return r.endpoint.isEmpty() && r.text.endsWith(QStringLiteral("answered"));
+        });
+        EXPECT_GT(answered - records.begin(), received) << all.toStdString();
+        EXPECT_GT(find(QStringLiteral("srv_1"), QStringLiteral("after")), received) << all.toStdString();
         const int bound = find(QStringLiteral("u"), QString::fromUtf8(form.bound));
         ASSERT_GE(bound, 0) << all.toStdString();
         EXPECT_GT(records[bound].text.mid(QString::fromUtf8(form.bound).size()).toInt(), 0)

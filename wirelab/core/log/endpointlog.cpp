@@ -480,6 +480,7 @@ void EndpointLog::announce()
 
 void EndpointLog::clear()
 {
+    Q_EMIT aboutToClear();
     m_batch.stop();
     releaseAll();
     m_memoryKey = LogMemory::instance().enrol(this);

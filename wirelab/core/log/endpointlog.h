@@ -95,6 +95,8 @@ Q_SIGNALS:
     // Records [first, last] appended since the last signal: one per burst
     // (within BatchMs), for views.
     void appended(qsizetype first, qsizetype last);
+    // Before clear() drops the records (for writers that hold indexes).
+    void aboutToClear();
     void cleared();
 
 protected:
