@@ -7,6 +7,7 @@
 #include "core/text/displaytext.h"
 #include "core/text/hexcodec.h"
 #include "core/workbench/panels.h"
+#include "guard.h"
 
 #include <QAbstractEventDispatcher>
 #include <QDateTime>
@@ -68,7 +69,8 @@ LineLog::LineLog(const Options &options, QObject *parent) : QObject(parent), m_o
     m_flushTimer.setInterval(FlushMs);
     connect(&m_flushTimer, &QTimer::timeout, this, &LineLog::flush);
     if (QAbstractEventDispatcher *loop = QAbstractEventDispatcher::instance()) {
-        connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, &LineLog::writeHeld);
+        // Told by the loop itself, outside any event's guard.
+        connect(loop, &QAbstractEventDispatcher::aboutToBlock, this, guard([this] { writeHeld(); }));
         m_waitsForLoop = true;
     }
 }
